@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Text is QString inside the program; widths and pinyin are measured on its
+// GBK encoding, where an ASCII character takes one byte and a Chinese
+// character two.
+namespace GbkText {
+
+// The GBK bytes of a text. Characters GBK cannot express become '?'.
+QByteArray Encode(const QString &text);
+QString Decode(const QByteArray &gbk);
+
+// How many GBK bytes the text takes.
+int ByteWidth(const QString &text);
+
+// The longest leading part of the text that fits into maxBytes GBK bytes,
+// never splitting a character.
+QString Truncate(const QString &text, int maxBytes);
+
+} // namespace GbkText

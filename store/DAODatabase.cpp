@@ -1,0 +1,300 @@
+#include "DAODatabase.h"
+
+#include "DAODataset.h"
+#include "Errors.h"
+
+#include <QFileInfo>
+
+#include <sqlcipher/sqlite3.h>
+
+#include <algorithm>
+
+namespace {
+
+const char *const OpenDatabaseError = "Cannot perform this operation on an open database";
+
+QString EngineMessage(sqlite3 *db, int code)
+{
+    if (db)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    return QString::fromUtf8(sqlite3_errstr(code));
+}
+
+[[noreturn]] void RaiseOpenError(const QString &path, const QString &reason, int code)
+{
+    throw EDAOError(QStringLiteral("无法打开光盘夹文件“%1”：%2").arg(path, reason), code);
+}
+
+} // namespace
+
+sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create)
+{
+    const QFileInfo info(path);
+    if (!create && !info.exists())
+        RaiseOpenError(path, QStringLiteral("文件不存在。"), SQLITE_CANTOPEN);
+    if (!create && info.isDir())
+        RaiseOpenError(path, QStringLiteral("这是一个文件夹，不是光盘夹文件。"), SQLITE_CANTOPEN);
+
+    int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (create)
+        flags |= SQLITE_OPEN_CREATE;
+    sqlite3 *raw = nullptr;
+    const QByteArray file = path.toUtf8();
+    int rc = sqlite3_open_v2(file.constData(), &raw, flags, nullptr);
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+    if (rc != SQLITE_OK)
+        RaiseOpenError(path, EngineMessage(raw, rc), rc);
+
+    if (!password.isEmpty()) {
+        const QByteArray key = password.toUtf8();
+        rc = sqlite3_key(raw, key.constData(), int(key.size()));
+        if (rc != SQLITE_OK)
+            RaiseOpenError(path, EngineMessage(raw, rc), rc);
+    }
+    // A wrong key or a file that is no catalog fails on the first read.
+    rc = sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_NOTADB)
+        RaiseOpenError(path, QStringLiteral("不是光盘夹文件，或者密码不对（%1）。").arg(EngineMessage(raw, rc)), rc);
+    if (rc != SQLITE_OK)
+        RaiseOpenError(path, EngineMessage(raw, rc), rc);
+
+    if (!create) {
+        if (!readOnly && sqlite3_db_readonly(raw, "main") == 1)
+            RaiseOpenError(path, QStringLiteral("文件是只读的，不能修改。"), SQLITE_READONLY);
+        // A file cut short still opens; its missing pages would only show
+        // later, as a damaged list. Refuse it now.
+        sqlite3_stmt *stmt = nullptr;
+        qint64 pages = 0, pageSize = 0;
+        if (sqlite3_prepare_v2(raw, "PRAGMA page_count", -1, &stmt, nullptr) == SQLITE_OK
+            && sqlite3_step(stmt) == SQLITE_ROW)
+            pages = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        if (sqlite3_prepare_v2(raw, "PRAGMA page_size", -1, &stmt, nullptr) == SQLITE_OK
+            && sqlite3_step(stmt) == SQLITE_ROW)
+            pageSize = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        if (QFileInfo(path).size() < pages * pageSize)
+            RaiseOpenError(path, QStringLiteral("文件不完整，已经损坏。"), SQLITE_CORRUPT);
+    }
+    sqlite3_busy_timeout(raw, 3000);
+    return db.release();
+}
+
+TDAODatabase::TDAODatabase() = default;
+
+TDAODatabase::~TDAODatabase()
+{
+    try {
+        Close();
+    } catch (...) {
+        // Nothing can be reported from a destructor.
+    }
+}
+
+void TDAODatabase::RequireClosed() const
+{
+    if (m_db)
+        throw EDAODatabaseError(QString::fromLatin1(OpenDatabaseError));
+}
+
+void TDAODatabase::SetDatabaseName(const QString &name)
+{
+    if (name == m_databaseName)
+        return;
+    RequireClosed();
+    m_databaseName = name;
+}
+
+void TDAODatabase::SetPassword(const QString &password)
+{
+    RequireClosed();
+    m_password = password;
+}
+
+void TDAODatabase::SetDAOVersion(TDAOVersion version)
+{
+    RequireClosed();
+    m_daoVersion = version;
+}
+
+void TDAODatabase::SetExclusive(bool exclusive)
+{
+    RequireClosed();
+    m_exclusive = exclusive;
+}
+
+void TDAODatabase::SetReadOnly(bool readOnly)
+{
+    RequireClosed();
+    m_readOnly = readOnly;
+}
+
+void TDAODatabase::SetCreateWorkspace(bool create)
+{
+    RequireClosed();
+    m_createWorkspace = create;
+}
+
+void TDAODatabase::SetSystemDB(const QString &systemDb)
+{
+    RequireClosed();
+    m_systemDb = systemDb;
+}
+
+void TDAODatabase::SetConnected(bool connected)
+{
+    if (connected)
+        Open();
+    else
+        Close();
+}
+
+void TDAODatabase::Open()
+{
+    if (m_db)
+        return;
+    if (OnConnect)
+        OnConnect(*this);
+    m_db = OpenCatalogHandle(m_databaseName, m_password, m_readOnly);
+    if (m_exclusive)
+        sqlite3_exec(m_db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+    m_workDepth = 0;
+    ++m_connectionSerial;
+}
+
+void TDAODatabase::Close()
+{
+    if (!m_db)
+        return;
+    if (OnDisconnect)
+        OnDisconnect(*this);
+    // The most recently opened query first.
+    while (!m_openDatasets.empty())
+        m_openDatasets.back()->Close();
+    // Work still open at this point was already done by a command that
+    // stopped early; keep it.
+    if (!sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    m_workDepth = 0;
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+sqlite3 *TDAODatabase::Handle()
+{
+    Open();
+    return m_db;
+}
+
+void TDAODatabase::RaiseEngineError(int code) const
+{
+    RaiseEngineError(m_db, code);
+}
+
+void TDAODatabase::RaiseEngineError(sqlite3 *db, int code, const QString &context)
+{
+    QString message = EngineMessage(db, code);
+    if (!context.isEmpty())
+        message += QStringLiteral("\n") + context;
+    throw EDAOError(message, db ? sqlite3_extended_errcode(db) : code);
+}
+
+sqlite3_stmt *TDAODatabase::Prepare(const QString &sql)
+{
+    sqlite3 *db = Handle();
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        RaiseEngineError(db, rc);
+    }
+    return stmt;
+}
+
+void TDAODatabase::Exec(const QString &sql)
+{
+    sqlite3_stmt *stmt = Prepare(sql);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    m_rowsAffected = sqlite3_changes(m_db);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        RaiseEngineError(rc);
+}
+
+void TDAODatabase::BeginWork()
+{
+    Handle();
+    if (m_workDepth == 0 && sqlite3_get_autocommit(m_db))
+        Exec(QStringLiteral("BEGIN IMMEDIATE"));
+    else
+        Exec(QStringLiteral("SAVEPOINT work%1").arg(m_workDepth));
+    ++m_workDepth;
+}
+
+void TDAODatabase::CommitWork()
+{
+    if (m_workDepth == 0 || !m_db)
+        return;
+    --m_workDepth;
+    // The engine ends a transaction by itself on some errors (a full disk);
+    // then there is nothing left to commit.
+    if (sqlite3_get_autocommit(m_db))
+        return;
+    if (m_workDepth == 0)
+        Exec(QStringLiteral("COMMIT"));
+    else
+        Exec(QStringLiteral("RELEASE work%1").arg(m_workDepth));
+}
+
+void TDAODatabase::RollbackWork()
+{
+    if (m_workDepth == 0 || !m_db)
+        return;
+    --m_workDepth;
+    if (sqlite3_get_autocommit(m_db))
+        return;
+    if (m_workDepth == 0) {
+        Exec(QStringLiteral("ROLLBACK"));
+    } else {
+        Exec(QStringLiteral("ROLLBACK TO work%1").arg(m_workDepth));
+        Exec(QStringLiteral("RELEASE work%1").arg(m_workDepth));
+    }
+}
+
+void TDAODatabase::RegisterDataset(TDAODataset *dataset)
+{
+    UnregisterDataset(dataset);
+    m_openDatasets.push_back(dataset);
+}
+
+void TDAODatabase::UnregisterDataset(TDAODataset *dataset)
+{
+    m_openDatasets.erase(std::remove(m_openDatasets.begin(), m_openDatasets.end(), dataset),
+                         m_openDatasets.end());
+}
+
+TDAOTransaction::TDAOTransaction(TDAODatabase &database)
+    : m_database(database)
+{
+    m_database.BeginWork();
+}
+
+TDAOTransaction::~TDAOTransaction()
+{
+    if (m_done)
+        return;
+    try {
+        m_database.RollbackWork();
+    } catch (...) {
+        // The engine has already ended the transaction.
+    }
+}
+
+void TDAOTransaction::Commit()
+{
+    m_done = true;
+    m_database.CommitWork();
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "DAOTypes.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+class TDAODataset;
+
+enum class TDAOVersion { Dao35, Dao36 };
+
+// One catalog file: owns the SQLite connection, opens it with the catalog's
+// key and closes it again. Queries connect it on demand.
+class TDAODatabase
+{
+public:
+    TDAODatabase();
+    ~TDAODatabase();
+    TDAODatabase(const TDAODatabase &) = delete;
+    TDAODatabase &operator=(const TDAODatabase &) = delete;
+
+    // Connection properties: assignable only while closed.
+    QString DatabaseName() const { return m_databaseName; }
+    void SetDatabaseName(const QString &name);
+    QString Password() const { return m_password; }
+    void SetPassword(const QString &password);
+    TDAOVersion DAOVersion() const { return m_daoVersion; }
+    void SetDAOVersion(TDAOVersion version);
+    bool Exclusive() const { return m_exclusive; }
+    void SetExclusive(bool exclusive);
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool readOnly);
+    bool CreateWorkspace() const { return m_createWorkspace; }
+    void SetCreateWorkspace(bool create);
+    QString SystemDB() const { return m_systemDb; }
+    void SetSystemDB(const QString &systemDb);
+    QString Version() const { return QStringLiteral("1.99"); }
+    void SetVersion(const QString &) {}
+
+    bool Connected() const { return m_db != nullptr; }
+    void SetConnected(bool connected);
+
+    std::function<void(TDAODatabase &)> OnConnect;
+    std::function<void(TDAODatabase &)> OnDisconnect;
+
+    // Rows changed by the most recent Execute.
+    int RowsAffected() const { return m_rowsAffected; }
+
+    // Work that belongs together: BeginWork opens a transaction (a savepoint
+    // when one is open already), CommitWork keeps what was done,
+    // RollbackWork undoes it. Prefer TDAOTransaction.
+    void BeginWork();
+    void CommitWork();
+    void RollbackWork();
+    int WorkDepth() const { return m_workDepth; }
+    // Counts the connections made, so that work begun on one is never
+    // committed on the next.
+    int ConnectionSerial() const { return m_connectionSerial; }
+
+    // For the layer itself: the open handle (connecting first), running a
+    // statement that returns no rows, and raising the engine's error.
+    sqlite3 *Handle();
+    void Exec(const QString &sql);
+    [[noreturn]] void RaiseEngineError(int code) const;
+    [[noreturn]] static void RaiseEngineError(sqlite3 *db, int code, const QString &context = {});
+    sqlite3_stmt *Prepare(const QString &sql);
+
+    void RegisterDataset(TDAODataset *dataset);
+    void UnregisterDataset(TDAODataset *dataset);
+
+private:
+    void Open();
+    void Close();
+    void RequireClosed() const;
+
+    QString m_databaseName;
+    QString m_password;
+    TDAOVersion m_daoVersion = TDAOVersion::Dao35;
+    bool m_exclusive = false;
+    bool m_readOnly = false;
+    bool m_createWorkspace = false;
+    QString m_systemDb;
+    sqlite3 *m_db = nullptr;
+    int m_rowsAffected = 0;
+    int m_workDepth = 0;
+    int m_connectionSerial = 0;
+    std::vector<TDAODataset *> m_openDatasets; // in the order they were opened
+};
+
+// A transaction as a scope: Commit() keeps the work; leaving the scope
+// without it rolls the work back.
+class TDAOTransaction
+{
+public:
+    explicit TDAOTransaction(TDAODatabase &database);
+    ~TDAOTransaction();
+    TDAOTransaction(const TDAOTransaction &) = delete;
+    TDAOTransaction &operator=(const TDAOTransaction &) = delete;
+    void Commit();
+
+private:
+    TDAODatabase &m_database;
+    bool m_done = false;
+};
+
+// Opens a catalog file as SQLite with its key and proves the key at once.
+// Throws EDAOError with a clear message naming the file.
+sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create = false);

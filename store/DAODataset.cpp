@@ -1,0 +1,685 @@
+#include "DAODataset.h"
+
+#include "DAODatabase.h"
+#include "DateUtils.h"
+#include "Errors.h"
+
+#include <QDateTime>
+
+#include <sqlcipher/sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const char *const ClosedDatasetError = "Cannot perform this operation on a closed dataset";
+const char *const EmptyDatasetError = "Cannot perform this operation on an empty dataset";
+const char *const NotEditingError = "Dataset not in edit or insert mode";
+constexpr TBookmark NoBookmark = 0xFFFFFFFFu;
+
+QString QuotedName(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+void Bind(sqlite3_stmt *stmt, int index, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_bind_null(stmt, index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_bind_double(stmt, index, value.toDouble());
+        return;
+    case QMetaType::QString: {
+        const QByteArray text = value.toString().toUtf8();
+        sqlite3_bind_text(stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default:
+        sqlite3_bind_int64(stmt, index, value.toLongLong());
+    }
+}
+
+double NumberOf(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return DateUtils::ToDays(value.toDate());
+    case QMetaType::QDateTime:
+        return DateUtils::ToDays(value.toDateTime());
+    default:
+        return value.toDouble();
+    }
+}
+
+} // namespace
+
+TDAODataset::TDAODataset(QObject *parent)
+    : QObject(parent)
+{
+}
+
+TDAODataset::~TDAODataset()
+{
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
+void TDAODataset::SetDatabase(TDAODatabase *database)
+{
+    if (database == m_database)
+        return;
+    Close();
+    m_database = database;
+}
+
+void TDAODataset::ClearStore()
+{
+    for (sqlite3_stmt *stmt : std::as_const(m_statements))
+        sqlite3_finalize(stmt);
+    m_statements.clear();
+    m_fields.clear();
+    m_fieldColumn.clear();
+    m_columnCount = 0;
+    m_target = {};
+    m_cells.clear();
+    m_cells.shrink_to_fit();
+    m_rowids.clear();
+    m_rowids.shrink_to_fit();
+    m_text.clear();
+    m_text.shrink_to_fit();
+    m_order.clear();
+    m_order.shrink_to_fit();
+    m_buffer.clear();
+    m_changed.clear();
+    m_current = 0;
+    m_atEnd = true;
+    m_atStart = true;
+}
+
+void TDAODataset::Close()
+{
+    if (m_state == TDataSetState::Inactive)
+        return;
+    if (!m_suspendCount)
+        emit aboutToReset();
+    ClearStore();
+    m_state = TDataSetState::Inactive;
+    if (m_database)
+        m_database->UnregisterDataset(this);
+    if (!m_suspendCount)
+        emit resetDone();
+    if (AfterClose)
+        AfterClose(*this);
+}
+
+void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnInfo> columns, WriteTarget target)
+{
+    if (!m_suspendCount)
+        emit aboutToReset();
+    ClearStore();
+    m_state = TDataSetState::Inactive;
+    try {
+        m_columnCount = int(columns.size());
+        m_target = std::move(target);
+        std::vector<int> source;
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+            if (c != rowidColumn)
+                source.push_back(c);
+
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            m_rowids.push_back(rowidColumn >= 0 ? sqlite3_column_int64(stmt, rowidColumn) : 0);
+            for (int c = 0; c < m_columnCount; ++c) {
+                const int sc = source[size_t(c)];
+                Cell cell;
+                switch (sqlite3_column_type(stmt, sc)) {
+                case SQLITE_INTEGER:
+                    cell.kind = Cell::Int;
+                    cell.value = sqlite3_column_int64(stmt, sc);
+                    break;
+                case SQLITE_FLOAT: {
+                    const double d = sqlite3_column_double(stmt, sc);
+                    cell.kind = Cell::Real;
+                    std::memcpy(&cell.value, &d, sizeof d);
+                    break;
+                }
+                case SQLITE_NULL:
+                    break;
+                default: {
+                    const char *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, sc));
+                    const int n = sqlite3_column_bytes(stmt, sc);
+                    cell.kind = Cell::Text;
+                    cell.value = qint64(m_text.size());
+                    cell.length = quint32(n);
+                    m_text.append(p, size_t(n));
+                }
+                }
+                m_cells.push_back(cell);
+            }
+        }
+        if (rc != SQLITE_DONE)
+            TDAODatabase::RaiseEngineError(sqlite3_db_handle(stmt), rc);
+
+        // Columns that are expressions take their type from their values.
+        const size_t rows = m_rowids.size();
+        for (int c = 0; c < m_columnCount; ++c) {
+            ColumnInfo &info = columns[size_t(c)];
+            if (info.typeKnown)
+                continue;
+            for (size_t r = 0; r < rows; ++r) {
+                const Cell::Kind kind = m_cells[r * size_t(m_columnCount) + size_t(c)].kind;
+                if (kind == Cell::Null)
+                    continue;
+                info.type = kind == Cell::Int ? TFieldType::Integer
+                            : kind == Cell::Real ? TFieldType::Float
+                                                 : TFieldType::Text;
+                break;
+            }
+        }
+
+        auto readOnly = [this](int c) {
+            return m_target.table.isEmpty() || m_target.originColumns[size_t(c)].isEmpty();
+        };
+        if (FieldDefs.isEmpty()) {
+            QStringList used;
+            for (int c = 0; c < m_columnCount; ++c) {
+                const ColumnInfo &info = columns[size_t(c)];
+                QString name = info.name;
+                for (int n = 1; used.contains(name, Qt::CaseInsensitive); ++n)
+                    name = info.name + QLatin1Char('_') + QString::number(n);
+                used << name;
+                m_fields.push_back(std::make_unique<TDAOField>(this, int(m_fields.size()), name, info.type,
+                                                               info.size, readOnly(c)));
+                m_fieldColumn.push_back(c);
+            }
+        } else {
+            for (const TFieldDef &def : std::as_const(FieldDefs)) {
+                int column = -1;
+                for (int c = 0; c < m_columnCount && column < 0; ++c)
+                    if (columns[size_t(c)].name.compare(def.Name, Qt::CaseInsensitive) == 0)
+                        column = c;
+                if (column < 0)
+                    throw EDAODatabaseError(QStringLiteral("Field '%1' not found").arg(def.Name));
+                m_fields.push_back(std::make_unique<TDAOField>(this, int(m_fields.size()), def.Name, def.Type,
+                                                               def.Size, readOnly(column)));
+                m_fieldColumn.push_back(column);
+            }
+        }
+
+        m_order.resize(rows);
+        for (size_t r = 0; r < rows; ++r)
+            m_order[r] = quint32(r);
+        m_current = 0;
+        m_atEnd = rows == 0;
+        m_atStart = true;
+        m_state = TDataSetState::Browse;
+        if (m_database)
+            m_database->RegisterDataset(this);
+    } catch (...) {
+        ClearStore();
+        m_state = TDataSetState::Inactive;
+        if (!m_suspendCount)
+            emit resetDone();
+        throw;
+    }
+    if (!m_suspendCount)
+        emit resetDone();
+}
+
+TDAOField *TDAODataset::FindField(const QString &name)
+{
+    for (const auto &field : m_fields)
+        if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return field.get();
+    return nullptr;
+}
+
+TDAOField &TDAODataset::Field(const QString &name)
+{
+    if (TDAOField *field = FindField(name))
+        return *field;
+    if (m_state == TDataSetState::Inactive)
+        throw EDAODatabaseError(QString::fromLatin1(ClosedDatasetError));
+    throw EDAODatabaseError(QStringLiteral("Field '%1' not found").arg(name));
+}
+
+QVariant TDAODataset::CellValue(quint32 physical, int column) const
+{
+    const Cell &cell = m_cells[size_t(physical) * size_t(m_columnCount) + size_t(column)];
+    switch (cell.kind) {
+    case Cell::Null:
+        return {};
+    case Cell::Int:
+        return QVariant(qlonglong(cell.value));
+    case Cell::Real: {
+        double d;
+        std::memcpy(&d, &cell.value, sizeof d);
+        return QVariant(d);
+    }
+    case Cell::Text:
+        return QString::fromUtf8(m_text.data() + cell.value, qsizetype(cell.length));
+    }
+    return {};
+}
+
+QVariant TDAODataset::ValueAt(int row, int field) const
+{
+    const TDAOField &f = *m_fields[size_t(field)];
+    return f.TypedValue(CellValue(m_order[size_t(row)], m_fieldColumn[size_t(field)]));
+}
+
+QString TDAODataset::TextAt(int row, int field) const
+{
+    const TDAOField &f = *m_fields[size_t(field)];
+    return f.TextOf(CellValue(m_order[size_t(row)], m_fieldColumn[size_t(field)]));
+}
+
+QVariant TDAODataset::StoredValue(int field) const
+{
+    const int column = m_fieldColumn[size_t(field)];
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
+        return m_buffer[size_t(column)];
+    if (m_state == TDataSetState::Inactive || m_order.empty())
+        return {};
+    return CellValue(m_order[size_t(m_current)], column);
+}
+
+void TDAODataset::SetStoredValue(int field, const QVariant &value)
+{
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
+        throw EDAODatabaseError(QString::fromLatin1(NotEditingError));
+    const TDAOField &f = *m_fields[size_t(field)];
+    if (f.ReadOnly())
+        throw EDAOError(QStringLiteral("Field '%1' cannot be updated.").arg(f.FieldName()), 3164);
+    const int column = m_fieldColumn[size_t(field)];
+    m_buffer[size_t(column)] = value;
+    m_changed[size_t(column)] = true;
+}
+
+void TDAODataset::RequireBrowse() const
+{
+    if (m_state == TDataSetState::Inactive)
+        throw EDAODatabaseError(QString::fromLatin1(ClosedDatasetError));
+}
+
+void TDAODataset::RequireWritable() const
+{
+    if (m_target.table.isEmpty())
+        throw EDAOError(QStringLiteral("Cannot update. Database or object is read-only."), 3027);
+}
+
+void TDAODataset::Scrolled()
+{
+    if (AfterScroll)
+        AfterScroll(*this);
+}
+
+void TDAODataset::MoveCursor(int row, bool raiseScroll)
+{
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
+        Post();
+    m_current = row;
+    m_atEnd = false;
+    m_atStart = row == 0;
+    if (!m_suspendCount)
+        emit currentRowChanged(row);
+    if (raiseScroll)
+        Scrolled();
+}
+
+void TDAODataset::First()
+{
+    RequireBrowse();
+    if (m_order.empty()) {
+        m_atEnd = m_atStart = true;
+        return;
+    }
+    MoveCursor(0, true);
+}
+
+void TDAODataset::Next()
+{
+    RequireBrowse();
+    if (m_order.empty() || m_current + 1 >= int(m_order.size())) {
+        if (m_state != TDataSetState::Browse)
+            Post();
+        m_atEnd = true;
+        return;
+    }
+    MoveCursor(m_current + 1, true);
+}
+
+void TDAODataset::Prior()
+{
+    RequireBrowse();
+    if (m_current <= 0) {
+        m_atStart = true;
+        return;
+    }
+    MoveCursor(m_current - 1, true);
+}
+
+void TDAODataset::Last()
+{
+    RequireBrowse();
+    if (m_order.empty())
+        return;
+    MoveCursor(int(m_order.size()) - 1, true);
+    m_atStart = m_order.size() == 1;
+}
+
+void TDAODataset::MoveTo(int row)
+{
+    RequireBrowse();
+    if (row < 0 || row >= int(m_order.size()))
+        return;
+    MoveCursor(row, true);
+}
+
+void TDAODataset::StartEditing(TDataSetState state)
+{
+    RequireWritable();
+    m_buffer.assign(size_t(m_columnCount), QVariant());
+    m_changed.assign(size_t(m_columnCount), false);
+    if (state == TDataSetState::Edit) {
+        const quint32 physical = m_order[size_t(m_current)];
+        for (int c = 0; c < m_columnCount; ++c)
+            m_buffer[size_t(c)] = CellValue(physical, c);
+    }
+    m_state = state;
+}
+
+void TDAODataset::Append()
+{
+    RequireBrowse();
+    if (m_state != TDataSetState::Browse)
+        Post();
+    StartEditing(TDataSetState::Insert);
+}
+
+void TDAODataset::Edit()
+{
+    RequireBrowse();
+    if (m_state != TDataSetState::Browse)
+        return;
+    if (m_order.empty()) {
+        Append();
+        return;
+    }
+    StartEditing(TDataSetState::Edit);
+}
+
+void TDAODataset::Cancel()
+{
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
+        return;
+    m_buffer.clear();
+    m_changed.clear();
+    m_state = TDataSetState::Browse;
+}
+
+sqlite3_stmt *TDAODataset::CachedStatement(const QString &sql)
+{
+    auto it = m_statements.constFind(sql);
+    if (it != m_statements.constEnd())
+        return it.value();
+    sqlite3_stmt *stmt = m_database->Prepare(sql);
+    m_statements.insert(sql, stmt);
+    return stmt;
+}
+
+quint32 TDAODataset::NewPhysicalRow()
+{
+    const quint32 physical = quint32(m_rowids.size());
+    m_rowids.push_back(0);
+    m_cells.resize(m_cells.size() + size_t(m_columnCount));
+    return physical;
+}
+
+// Reads the written row back from its table, so that what the query shows
+// is what the file holds: defaults, the new key, text as stored.
+void TDAODataset::ReadBack(qint64 rowid, quint32 physical)
+{
+    QStringList names;
+    std::vector<int> columns;
+    for (int c = 0; c < m_columnCount; ++c) {
+        const QString &origin = m_target.originColumns[size_t(c)];
+        if (origin.isEmpty())
+            continue;
+        names << QuotedName(origin);
+        columns.push_back(c);
+    }
+    if (columns.empty())
+        return;
+    sqlite3_stmt *stmt = CachedStatement(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
+                                             .arg(names.join(QLatin1Char(',')), QuotedName(m_target.table)));
+    sqlite3_bind_int64(stmt, 1, rowid);
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+        for (size_t i = 0; i < columns.size(); ++i) {
+            Cell &cell = m_cells[size_t(physical) * size_t(m_columnCount) + size_t(columns[i])];
+            const int sc = int(i);
+            cell = Cell();
+            switch (sqlite3_column_type(stmt, sc)) {
+            case SQLITE_INTEGER:
+                cell.kind = Cell::Int;
+                cell.value = sqlite3_column_int64(stmt, sc);
+                break;
+            case SQLITE_FLOAT: {
+                const double d = sqlite3_column_double(stmt, sc);
+                cell.kind = Cell::Real;
+                std::memcpy(&cell.value, &d, sizeof d);
+                break;
+            }
+            case SQLITE_NULL:
+                break;
+            default: {
+                const char *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, sc));
+                const int n = sqlite3_column_bytes(stmt, sc);
+                cell.kind = Cell::Text;
+                cell.value = qint64(m_text.size());
+                cell.length = quint32(n);
+                m_text.append(p, size_t(n));
+            }
+            }
+        }
+    }
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        m_database->RaiseEngineError(rc);
+}
+
+void TDAODataset::Post()
+{
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
+        throw EDAODatabaseError(QString::fromLatin1(NotEditingError));
+
+    std::vector<int> changed;
+    for (int c = 0; c < m_columnCount; ++c)
+        if (m_changed[size_t(c)] && !m_target.originColumns[size_t(c)].isEmpty())
+            changed.push_back(c);
+
+    QStringList names;
+    for (int c : changed)
+        names << QuotedName(m_target.originColumns[size_t(c)]);
+    const QString table = QuotedName(m_target.table);
+
+    auto run = [this](sqlite3_stmt *stmt) {
+        const int rc = sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        if (rc != SQLITE_DONE)
+            TDAODatabase::RaiseEngineError(sqlite3_db_handle(stmt), rc);
+    };
+
+    if (m_state == TDataSetState::Insert) {
+        QString sql;
+        if (changed.empty()) {
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
+        } else {
+            QStringList marks;
+            for (size_t i = 0; i < changed.size(); ++i)
+                marks << QStringLiteral("?");
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        }
+        sqlite3_stmt *stmt = CachedStatement(sql);
+        for (size_t i = 0; i < changed.size(); ++i)
+            Bind(stmt, int(i) + 1, m_buffer[size_t(changed[i])]);
+        run(stmt);
+        const qint64 rowid = sqlite3_last_insert_rowid(sqlite3_db_handle(stmt));
+        const quint32 physical = NewPhysicalRow();
+        m_rowids[physical] = rowid;
+        ReadBack(rowid, physical);
+        const int row = int(m_order.size());
+        if (!m_suspendCount)
+            emit rowAboutToBeInserted(row);
+        m_order.push_back(physical);
+        if (!m_suspendCount)
+            emit rowInserted(row);
+        m_current = row;
+    } else {
+        const quint32 physical = m_order[size_t(m_current)];
+        const qint64 rowid = m_rowids[physical];
+        if (!changed.empty()) {
+            QStringList sets;
+            for (const QString &name : std::as_const(names))
+                sets << name + QStringLiteral("=?");
+            sqlite3_stmt *stmt = CachedStatement(
+                QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(QLatin1Char(','))));
+            for (size_t i = 0; i < changed.size(); ++i)
+                Bind(stmt, int(i) + 1, m_buffer[size_t(changed[i])]);
+            sqlite3_bind_int64(stmt, int(changed.size()) + 1, rowid);
+            run(stmt);
+            if (sqlite3_changes(sqlite3_db_handle(stmt)) == 0)
+                throw EDAOError(QStringLiteral("Record is deleted."), 3167);
+            ReadBack(rowid, physical);
+        }
+        if (!m_suspendCount)
+            emit rowChanged(m_current);
+    }
+    m_buffer.clear();
+    m_changed.clear();
+    m_state = TDataSetState::Browse;
+    m_atEnd = false;
+    if (!m_suspendCount)
+        emit currentRowChanged(m_current);
+}
+
+void TDAODataset::Delete()
+{
+    RequireBrowse();
+    if (m_state == TDataSetState::Insert) {
+        Cancel();
+        return;
+    }
+    Cancel();
+    if (m_order.empty())
+        throw EDAODatabaseError(QString::fromLatin1(EmptyDatasetError));
+    RequireWritable();
+    const int row = m_current;
+    sqlite3_stmt *stmt =
+        CachedStatement(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(QuotedName(m_target.table)));
+    sqlite3_bind_int64(stmt, 1, m_rowids[m_order[size_t(row)]]);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE)
+        TDAODatabase::RaiseEngineError(sqlite3_db_handle(stmt), rc);
+
+    if (!m_suspendCount)
+        emit rowAboutToBeRemoved(row);
+    m_order.erase(m_order.begin() + row);
+    if (!m_suspendCount)
+        emit rowRemoved(row);
+    if (m_current >= int(m_order.size()))
+        m_current = std::max(0, int(m_order.size()) - 1);
+    m_atEnd = m_order.empty();
+    if (!m_suspendCount && !m_order.empty())
+        emit currentRowChanged(m_current);
+}
+
+bool TDAODataset::Locate(const QString &fieldName, const QVariant &value)
+{
+    RequireBrowse();
+    const TDAOField &field = Field(fieldName);
+    const int column = m_fieldColumn[size_t(field.Index())];
+    const bool null = !value.isValid() || value.isNull();
+    const bool text = value.typeId() == QMetaType::QString
+                      && (field.DataType() == TFieldType::Text || field.DataType() == TFieldType::Memo);
+    const QString wantedText = text ? value.toString() : QString();
+    const double wantedNumber = (null || text) ? 0.0 : NumberOf(value);
+
+    for (int row = 0; row < int(m_order.size()); ++row) {
+        const QVariant stored = CellValue(m_order[size_t(row)], column);
+        bool match;
+        if (null)
+            match = !stored.isValid();
+        else if (!stored.isValid())
+            match = false;
+        else if (text)
+            match = stored.toString().compare(wantedText, Qt::CaseInsensitive) == 0;
+        else
+            match = stored.toDouble() == wantedNumber;
+        if (match) {
+            MoveCursor(row, true);
+            return true;
+        }
+    }
+    return false;
+}
+
+TBookmark TDAODataset::Bookmark() const
+{
+    if (m_order.empty())
+        return NoBookmark;
+    return m_order[size_t(m_current)];
+}
+
+int TDAODataset::RowOfBookmark(TBookmark bookmark) const
+{
+    const auto it = std::lower_bound(m_order.begin(), m_order.end(), bookmark);
+    if (it == m_order.end() || *it != bookmark)
+        return -1;
+    return int(it - m_order.begin());
+}
+
+void TDAODataset::GotoBookmark(TBookmark bookmark)
+{
+    RequireBrowse();
+    const int row = RowOfBookmark(bookmark);
+    if (row < 0)
+        throw EDAODatabaseError(QStringLiteral("Record not found"));
+    MoveCursor(row, false);
+}
+
+void TDAODataset::SuspendControls()
+{
+    if (m_suspendCount == 0) {
+        if (m_database) {
+            m_database->BeginWork();
+            m_workSerial = m_database->ConnectionSerial();
+        }
+        emit controlsSuspended();
+    }
+    ++m_suspendCount;
+}
+
+void TDAODataset::ResumeControls()
+{
+    if (m_suspendCount == 0)
+        return;
+    if (--m_suspendCount > 0)
+        return;
+    emit controlsResumed();
+    if (m_database && m_database->Connected() && m_database->ConnectionSerial() == m_workSerial)
+        m_database->CommitWork();
+}
