@@ -1,0 +1,43 @@
+#pragma once
+
+#include "DAODatabase.h"
+#include "Schema.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// A fresh catalog file in a temporary folder for one test.
+class CatalogFixture
+{
+public:
+    explicit CatalogFixture(Schema::Layout layout = Schema::Layout::Build101, bool seed = false)
+    {
+        QVERIFY2(m_dir.isValid(), "no temporary folder");
+        m_path = m_dir.filePath(QStringLiteral("Test.MDB"));
+        Schema::CreateCatalog(m_path, layout, seed);
+    }
+
+    const QString &Path() const { return m_path; }
+    QString FilePath(const QString &name) const { return m_dir.filePath(name); }
+
+    // A database object on the catalog, not yet connected.
+    void Attach(TDAODatabase &db) const
+    {
+        db.SetDatabaseName(m_path);
+        db.SetPassword(QString::fromLatin1(Schema::CatalogPassword));
+    }
+
+    static QByteArray Digest(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
