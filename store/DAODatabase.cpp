@@ -55,6 +55,8 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
     rc = sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc == SQLITE_NOTADB)
         RaiseOpenError(path, QStringLiteral("不是光盘夹文件，或者密码不对（%1）。").arg(EngineMessage(raw, rc)), rc);
+    if (rc == SQLITE_CORRUPT)
+        RaiseOpenError(path, QStringLiteral("文件已经损坏（%1）。").arg(EngineMessage(raw, rc)), rc);
     if (rc != SQLITE_OK)
         RaiseOpenError(path, EngineMessage(raw, rc), rc);
 

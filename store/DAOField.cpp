@@ -6,6 +6,7 @@
 #include "GbkText.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 #include <cmath>
 
@@ -88,7 +89,8 @@ QString TDAOField::TextOf(const QVariant &stored) const
     case TFieldType::SmallInt:
         return QString::number(TypedValue(stored).toInt());
     case TFieldType::Currency:
-        return QString::number(Currency::ToDouble(Currency::FromDouble(NumberOf(stored))), 'g', 17);
+        return QString::number(Currency::ToDouble(Currency::FromDouble(NumberOf(stored))), 'g',
+                              QLocale::FloatingPointShortest);
     case TFieldType::Float:
         return QString::number(NumberOf(stored), 'g', 15);
     case TFieldType::DateTime:

@@ -1,0 +1,235 @@
+// The data module's operations, compaction, and catalogs that cannot be
+// opened.
+#include "CatalogFixture.h"
+#include "DataModule.h"
+#include "Errors.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <sqlcipher/sqlite3.h>
+#include <unistd.h>
+
+class TestDataModule : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void workQueryOperations();
+    void compactShrinksAndKeepsEverything();
+    void compactThatFailsLeavesFileAlone();
+    void compactRatioRounding();
+    void fileSizeOf();
+    void badCatalogsAreRefusedUntouched_data();
+    void badCatalogsAreRefusedUntouched();
+    void readOnlyCatalogRefusesWrites();
+    void switchCatalogClosesQueries();
+
+private:
+    std::unique_ptr<CatalogFixture> m_catalog;
+    std::unique_ptr<TDM> m_dm;
+};
+
+void TestDataModule::init()
+{
+    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build101, true);
+    m_dm = std::make_unique<TDM>();
+    m_dm->NameCatalog(m_catalog->Path());
+}
+
+void TestDataModule::cleanup()
+{
+    m_dm.reset();
+    m_catalog.reset();
+}
+
+void TestDataModule::workQueryOperations()
+{
+    QVERIFY(!m_dm->DbBase.Connected());
+    QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.01"));
+    QVERIFY(m_dm->DbBase.Connected()); // the first query connects
+    QVERIFY(!m_dm->Q1.Active());
+    QCOMPARE(m_dm->GetFieldValue("SELECT Name FROM TbTree WHERE Id=99", "Name"), QString());
+
+    QVERIFY(m_dm->HasRecords(R"(SELECT Id,Name FROM TbCategory WHERE Name="软件")"));
+    QCOMPARE(m_dm->Q1.Field("Id").AsInteger(), 3);
+    QVERIFY(!m_dm->HasRecords(R"(SELECT Id,Name FROM TbCategory WHERE Name="纪录片")"));
+    m_dm->Q1.Append();
+    m_dm->Q1.Field("Name").SetAsString(QStringLiteral("纪录片"));
+    m_dm->Q1.Post();
+    QCOMPARE(m_dm->Q1.Field("Id").AsInteger(), 8);
+    QVERIFY(m_dm->HasRecords(R"(SELECT Id,Name FROM TbCategory WHERE Name="纪录片")"));
+
+    m_dm->OpenSQL("SELECT Id,Name FROM TbQuality");
+    QCOMPARE(m_dm->Q1.RowCount(), 5);
+    m_dm->ExecuteSQL(R"(UPDATE TbQuality SET Name="崭新" WHERE Id=1)");
+    QVERIFY(!m_dm->Q1.Active());
+    QCOMPARE(m_dm->GetFieldValue("SELECT Name FROM TbQuality WHERE Id=1", "Name"), QStringLiteral("崭新"));
+}
+
+void TestDataModule::compactShrinksAndKeepsEverything()
+{
+    m_dm->OpenSQL("SELECT * FROM TbCd");
+    {
+        TDAOSuspendGuard guard(m_dm->Q1);
+        for (int i = 0; i < 600; ++i) {
+            m_dm->Q1.Append();
+            m_dm->Q1.Field("Name").SetAsString(QStringLiteral("光盘%1").arg(i));
+            m_dm->Q1.Field("Memo").SetAsString(QString(400, QChar(0x4E00 + i % 100)));
+            m_dm->Q1.Post();
+        }
+    }
+    m_dm->ExecuteSQL("DELETE FROM TbCd WHERE Id>10");
+    const qint64 before = TDM::FileSizeOf(m_catalog->Path());
+
+    const TCurrency ratio = m_dm->CompactDb();
+    QVERIFY(!m_dm->DbBase.Connected());
+    const qint64 after = TDM::FileSizeOf(m_catalog->Path());
+    QVERIFY(after < before);
+    QCOMPARE(ratio, Currency::FromDouble(double(after) / double(before)));
+    QVERIFY(ratio > 0 && ratio < Currency::Scale);
+
+    // Same password, every table and row.
+    QCOMPARE(m_dm->GetFieldValue("SELECT count(*) AS N FROM TbCd", "N"), QStringLiteral("10"));
+    QCOMPARE(m_dm->GetFieldValue("SELECT count(*) AS N FROM TbCategory", "N"), QStringLiteral("7"));
+    QCOMPARE(m_dm->GetFieldValue("SELECT Name FROM TbCd WHERE Id=10", "Name"), QStringLiteral("光盘9"));
+    QCOMPARE(m_dm->GetFieldValue("PRAGMA integrity_check", "integrity_check"), QStringLiteral("ok"));
+}
+
+void TestDataModule::compactThatFailsLeavesFileAlone()
+{
+    // Another program holds a write lock on the catalog: the compaction
+    // cannot run.
+    m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version");
+    sqlite3 *other = OpenCatalogHandle(m_catalog->Path(), QString::fromLatin1(Schema::CatalogPassword), false);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const QByteArray digest = CatalogFixture::Digest(m_catalog->Path());
+
+    QCOMPARE(m_dm->CompactDb(), TCurrency(0));
+    QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), digest);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.01"));
+}
+
+void TestDataModule::compactRatioRounding()
+{
+    QCOMPARE(Currency::FromDouble(654321.0 / 1000000.0), TCurrency(6543));
+    QCOMPARE(Currency::FromDouble(0.00025), TCurrency(2)); // ties to even
+    QCOMPARE(Currency::FromDouble(0.00035), TCurrency(4));
+}
+
+void TestDataModule::fileSizeOf()
+{
+    QCOMPARE(TDM::FileSizeOf(m_catalog->Path()), QFileInfo(m_catalog->Path()).size());
+    QVERIFY_THROWS_EXCEPTION(EFileError, TDM::FileSizeOf(m_catalog->FilePath("missing.MDB")));
+}
+
+void TestDataModule::badCatalogsAreRefusedUntouched_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "missing" << "文件不存在";
+    QTest::newRow("not a catalog") << "text" << "不是光盘夹文件";
+    QTest::newRow("wrong password") << "password" << "密码不对";
+    QTest::newRow("truncated") << "truncated" << "损坏";
+    QTest::newRow("folder") << "folder" << "文件夹";
+}
+
+void TestDataModule::badCatalogsAreRefusedUntouched()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QString path = m_catalog->FilePath("Bad.MDB");
+    QString password = QString::fromLatin1(Schema::CatalogPassword);
+    if (kind == "text") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("这不是光盘夹\n").repeated(500));
+    } else if (kind == "password") {
+        path = m_catalog->Path();
+        password = QStringLiteral("123456");
+    } else if (kind == "truncated") {
+        m_dm->OpenSQL("SELECT * FROM TbCd");
+        {
+            TDAOSuspendGuard guard(m_dm->Q1);
+            for (int i = 0; i < 300; ++i) {
+                m_dm->Q1.Append();
+                m_dm->Q1.Field("Memo").SetAsString(QString(300, QLatin1Char('m')));
+                m_dm->Q1.Post();
+            }
+        }
+        m_dm->DbBase.SetConnected(false);
+        QVERIFY(QFile::copy(m_catalog->Path(), path));
+        QFile file(path);
+        QVERIFY(file.resize(file.size() / 2));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
+    }
+    const QByteArray digest = CatalogFixture::Digest(path);
+
+    TDAODatabase db;
+    db.SetDatabaseName(path);
+    db.SetPassword(password);
+    try {
+        db.SetConnected(true);
+        QFAIL("a bad catalog opened");
+    } catch (const EDAOError &e) {
+        QVERIFY2(e.Message().contains(path) && e.Message().contains(reason), qPrintable(e.Message()));
+    }
+    QVERIFY(!db.Connected());
+    QCOMPARE(CatalogFixture::Digest(path), digest);
+    QCOMPARE(QFileInfo::exists(path), kind != "missing");
+}
+
+void TestDataModule::readOnlyCatalogRefusesWrites()
+{
+    const QByteArray digest = CatalogFixture::Digest(m_catalog->Path());
+    TDAODatabase db;
+    m_catalog->Attach(db);
+    db.SetReadOnly(true);
+    TDAOQuery q;
+    q.SetDatabase(&db);
+    q.SetSQL("SELECT * FROM TbCategory");
+    q.Open();
+    q.Edit();
+    q.Field("Name").SetAsString(QStringLiteral("改名"));
+    try {
+        q.Post();
+        QFAIL("wrote to a read-only catalog");
+    } catch (const EDAOError &e) {
+        QVERIFY2(e.Message().contains(QLatin1String("readonly")), qPrintable(e.Message()));
+    }
+    q.Cancel();
+    db.SetConnected(false);
+    QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), digest);
+
+    // A file the user may not write is refused at open (root may write
+    // anything, so only an ordinary user sees this).
+    if (geteuid() != 0) {
+        QFile::setPermissions(m_catalog->Path(), QFile::ReadOwner);
+        TDAODatabase writable;
+        m_catalog->Attach(writable);
+        QVERIFY_THROWS_EXCEPTION(EDAOError, writable.SetConnected(true));
+        QFile::setPermissions(m_catalog->Path(), QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), digest);
+    }
+}
+
+void TestDataModule::switchCatalogClosesQueries()
+{
+    const QString second = m_catalog->FilePath("Second.MDB");
+    Schema::CreateCatalog(second, Schema::Layout::Build101, false);
+    m_dm->OpenSQL("SELECT * FROM TbCategory");
+    TDM::OpenQuery(m_dm->Q2, "SELECT * FROM TbQuality");
+    m_dm->SwitchCatalog(second);
+    QVERIFY(!m_dm->Q1.Active());
+    QVERIFY(!m_dm->Q2.Active());
+    QVERIFY(m_dm->DbBase.Connected());
+    QVERIFY(!m_dm->HasRecords("SELECT * FROM TbCategory"));
+}
+
+QTEST_GUILESS_MAIN(TestDataModule)
+#include "tst_datamodule.moc"
