@@ -1,0 +1,36 @@
+#include "CommandGuard.h"
+
+#include "Errors.h"
+#include "MessageBoxes.h"
+
+#include <QString>
+
+#include <new>
+
+void ShowError(std::exception_ptr error)
+{
+    QString message;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAppError &e) {
+        message = e.Message();
+    } catch (const std::bad_alloc &) {
+        message = QStringLiteral("内存不足。");
+    } catch (const std::exception &e) {
+        message = QString::fromUtf8(e.what());
+    } catch (...) {
+        message = QStringLiteral("发生了未知的错误。");
+    }
+    Msg::Error(message);
+}
+
+bool RunCommand(const std::function<void()> &command)
+{
+    try {
+        command();
+        return true;
+    } catch (...) {
+        ShowError(std::current_exception());
+        return false;
+    }
+}
