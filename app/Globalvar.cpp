@@ -1,0 +1,5 @@
+#include "Globalvar.h"
+
+QString AppFolder;
+QString CurrentDb;
+TOptions Options;

@@ -1,0 +1,137 @@
+#include "GbkText.h"
+#include "Spell.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestSpell : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void getSpell_data();
+    void getSpell();
+    void normalizeSpellText_data();
+    void normalizeSpellText();
+    void firstLevelSweep();
+};
+
+namespace {
+
+QByteArray Gbk(const QString &text)
+{
+    return GbkText::Encode(text);
+}
+
+// Bytes that a QString can carry there and back; a lone lead byte cannot.
+bool IsWholeGbk(const QByteArray &gbk)
+{
+    return GbkText::Encode(GbkText::Decode(gbk)) == gbk;
+}
+
+} // namespace
+
+void TestSpell::getSpell_data()
+{
+    QTest::addColumn<QByteArray>("gbk");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("one letter a character") << Gbk(u"藏金阁"_s) << u"CJG"_s;
+    QTest::newRow("space dropped, digits kept") << Gbk(u"光盘 2003"_s) << u"GP2003"_s;
+    QTest::newRow("full-width letters folded") << Gbk(u"ＶＣＤ合集"_s) << u"VCDHJ"_s;
+    QTest::newRow("ideographic space dropped") << Gbk(u"大　话"_s) << u"DH"_s;
+    QTest::newRow("punctuation row falls to Z") << Gbk(u"《英雄》"_s) << u"ZYXZ"_s;
+    QTest::newRow("last X character") << Gbk(u"迅雷"_s) << u"XL"_s;
+    QTest::newRow("second-level character") << Gbk(u"鑫"_s) << u"Z"_s;
+    QTest::newRow("ASCII upper-cased")
+        << Gbk(u"Windows 98 安装盘"_s) << u"WINDOWS98AZP"_s;
+    QTest::newRow("range edges 啊澳芭学压座") << Gbk(u"啊澳芭学压座"_s) << u"AABXYZ"_s;
+    QTest::newRow("full-width digits") << Gbk(u"ＣＤ１２"_s) << u"CD12"_s;
+    QTest::newRow("punctuation kept") << Gbk(u"Ａ-1"_s) << u"A-1"_s;
+    QTest::newRow("GBK extension inside a range") << QByteArray("\xC1\x40") << u"L"_s;
+    QTest::newRow("second byte in the letter range") << QByteArray("\xC1\x41") << u"L"_s;
+    QTest::newRow("lone lead byte at the end") << QByteArray("\xC1") << u"L"_s;
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("only blanks") << Gbk(u" 　  　"_s) << QString();
+}
+
+void TestSpell::getSpell()
+{
+    QFETCH(QByteArray, gbk);
+    QFETCH(QString, expected);
+
+    QCOMPARE(GetSpell(gbk), expected.toLatin1());
+    if (IsWholeGbk(gbk))
+        QCOMPARE(GetSpell(GbkText::Decode(gbk)), expected);
+}
+
+void TestSpell::normalizeSpellText_data()
+{
+    QTest::addColumn<QByteArray>("gbk");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("folded, lowered, blanks dropped")
+        << Gbk(u"ＶＣＤ　Vcd -1 光盘"_s) << Gbk(u"vcdvcd-1光盘"_s);
+    QTest::newRow("full-width macron not folded") << Gbk(u"￣"_s) << QByteArray("\xA3\xFE");
+    // 丄 is 81 41: its second byte looks like 'A' but must not be lowered.
+    QTest::newRow("character with a letter as second byte") << Gbk(u"丄A"_s) << Gbk(u"丄a"_s);
+    QTest::newRow("lone lead byte kept") << QByteArray("a\xC1") << QByteArray("a\xC1");
+}
+
+void TestSpell::normalizeSpellText()
+{
+    QFETCH(QByteArray, gbk);
+    QFETCH(QByteArray, expected);
+
+    QCOMPARE(NormalizeSpellText(gbk), expected);
+    if (IsWholeGbk(gbk))
+        QCOMPARE(NormalizeSpellText(GbkText::Decode(gbk)), GbkText::Decode(expected));
+}
+
+// Every first-level GB2312 character must get the initial of its reading.
+// The expected letter changes at the first character of each initial, taken
+// from the characters themselves rather than from the code table.
+void TestSpell::firstLevelSweep()
+{
+    const QString firsts = u"啊芭擦搭蛾发噶哈击喀垃妈拿哦啪期然撒塌挖昔压匝"_s;
+    const QByteArray letters = "ABCDEFGHJKLMNOPQRSTWXYZ";
+    QCOMPARE(firsts.size(), letters.size());
+
+    QList<int> firstCodes;
+    for (const QChar c : firsts) {
+        const QByteArray bytes = Gbk(QString(c));
+        QCOMPARE(bytes.size(), 2);
+        firstCodes.append(uchar(bytes[0]) << 8 | uchar(bytes[1]));
+    }
+
+    int count = 0;
+    qsizetype next = 0;
+    char expected = 0;
+    for (int code = 0xB0A1; code <= 0xD7F9; ++code) {
+        const uchar lead = uchar(code >> 8);
+        const uchar trail = uchar(code);
+        if (trail < 0xA1 || trail > 0xFE)
+            continue;
+        while (next < firstCodes.size() && code >= firstCodes[next])
+            expected = letters[next++];
+        ++count;
+
+        const char pair[] = {char(lead), char(trail)};
+        const QByteArray bytes(pair, 2);
+        const QString text = GbkText::Decode(bytes);
+        const QByteArray spell = GetSpell(bytes);
+        const bool ok = TableInitial(lead, trail) == expected
+                        && spell == QByteArray(1, expected)
+                        && GetSpell(text) == QString(QChar::fromLatin1(expected));
+        if (!ok) {
+            QFAIL(qPrintable(u"%1 (%2) gave %3, expected %4"_s.arg(
+                text, QString::number(code, 16).toUpper(), QString::fromLatin1(spell),
+                QChar::fromLatin1(expected))));
+        }
+    }
+    QCOMPARE(count, 3755);
+}
+
+QTEST_GUILESS_MAIN(TestSpell)
+#include "tst_spell.moc"
