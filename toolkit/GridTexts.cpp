@@ -1,0 +1,11 @@
+#include "GridTexts.h"
+
+namespace GridTexts {
+
+QString &GroupPanelText()
+{
+    static QString text;
+    return text;
+}
+
+} // namespace GridTexts
