@@ -1,0 +1,370 @@
+#include "MainForm.h"
+
+#include "CommandGuard.h"
+#include "DataModule.h"
+#include "Globalvar.h"
+#include "OpenDbForm.h"
+#include "SettingObjects.h"
+#include "SizingSplitter.h"
+#include "SkinData.h"
+#include "UpgradeUnit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+TMainFm *MainFm = nullptr;
+
+namespace {
+
+QString appFolderOverride;
+
+const QString CaptionPrefix = QStringLiteral("Zentra-Vorlix1.01 ");
+const QString AllDiscs = QStringLiteral(
+    "SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
+    "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id");
+
+QToolButton *ToolButton(const QString &name, const QString &caption, const QString &icon, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setIcon(QIcon(icon));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(60, 50);
+    return button;
+}
+
+} // namespace
+
+TMainFm::TMainFm(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainFm"));
+    setWindowTitle(QStringLiteral("MainFm"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/vorlix.png")));
+    resize(794, 589 + 22);
+    QCd.setObjectName(QStringLiteral("QCd"));
+    QCdTree.setObjectName(QStringLiteral("QCdTree"));
+    if (DM) {
+        QCd.SetDatabase(&DM->DbBase);
+        QCdTree.SetDatabase(&DM->DbBase);
+    }
+    BuildMenus();
+    BuildControlBar();
+    BuildPanes();
+    Skins::Attach(this, {&Skins::Main()});
+    Skins::Attach(ControlBar, {&Skins::Tool()});
+    ChooseCatalogHook = [this](QString &path) { return ChooseCatalog(AppFolder, path, this); };
+    ChooseSkinFileHook = [this](const QString &startFolder) {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("请选择一个皮肤文件"), startFolder,
+                                            QStringLiteral("*.ini"));
+    };
+    RunCommand([this] { FormCreate(); });
+}
+
+TMainFm::~TMainFm()
+{
+    // FormDestroy
+    UnregisterPageHandler();
+    if (MainFm == this)
+        MainFm = nullptr;
+}
+
+void TMainFm::BuildMenus()
+{
+    auto action = [this](QMenu *menu, const char *name, const QString &caption, void (TMainFm::*handler)()) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
+        return a;
+    };
+    QMenu *mCd = menuBar()->addMenu(QStringLiteral("光盘夹管理"));
+    mCd->setObjectName(QStringLiteral("mCd"));
+    mOpen = action(mCd, "mOpen", QStringLiteral("新建/打开光盘夹.."), &TMainFm::mOpenClick);
+    mBackup = action(mCd, "mBackup", QStringLiteral("备份光盘夹"), &TMainFm::mBackupClick);
+    mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
+    mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
+    mCd->addSeparator();
+    mExit = action(mCd, "mExit", QStringLiteral("退出"), &TMainFm::mExitClick);
+
+    QMenu *mSystem = menuBar()->addMenu(QStringLiteral("项目设置"));
+    mSystem->setObjectName(QStringLiteral("mSystem"));
+    mOption = action(mSystem, "mOption", QStringLiteral("喜好设置..."), &TMainFm::mOptionClick);
+    mSkin = action(mSystem, "mSkin", QStringLiteral("更换皮肤..."), &TMainFm::mSkinClick);
+    mClearSkin = action(mSystem, "mClearSkin", QStringLiteral("清除皮肤"), &TMainFm::mClearSkinClick);
+
+    QMenu *n16 = menuBar()->addMenu(QStringLiteral("帮助"));
+    n16->setObjectName(QStringLiteral("N16"));
+    N9 = n16->addAction(QStringLiteral("帮助内容")); // does nothing
+    N9->setObjectName(QStringLiteral("N9"));
+    mHomepage = action(n16, "mHomepage", QStringLiteral("Zentra软件网站"), &TMainFm::mHomepageClick);
+    mCheckVersion = action(n16, "mCheckVersion", QStringLiteral("检查是否有新版软件"), &TMainFm::mCheckVersionClick);
+}
+
+void TMainFm::BuildControlBar()
+{
+    ControlBar = new QWidget(this);
+    ControlBar->setObjectName(QStringLiteral("ControlBar"));
+    ControlBar->setFixedHeight(58);
+    ControlBar->setAttribute(Qt::WA_StyledBackground);
+    auto *bar = new QHBoxLayout(ControlBar);
+    bar->setContentsMargins(4, 4, 4, 4);
+    bar->setSpacing(8);
+
+    pnToolBar = new QWidget(ControlBar);
+    pnToolBar->setObjectName(QStringLiteral("pnToolBar"));
+    pnToolBar->setAttribute(Qt::WA_StyledBackground);
+    auto *tools = new QHBoxLayout(pnToolBar);
+    tools->setContentsMargins(0, 0, 0, 0);
+    tools->setSpacing(2);
+    btnAdd = ToolButton(QStringLiteral("btnAdd"), QStringLiteral("添加光盘"), QStringLiteral(":/icons/add.png"), pnToolBar);
+    btnEdit = ToolButton(QStringLiteral("btnEdit"), QStringLiteral("修改光盘"), QStringLiteral(":/icons/edit.png"), pnToolBar);
+    btnDel = ToolButton(QStringLiteral("btnDel"), QStringLiteral("删除光盘"), QStringLiteral(":/icons/delete.png"), pnToolBar);
+    btnFind = ToolButton(QStringLiteral("btnFind"), QStringLiteral("查找光盘"), QStringLiteral(":/icons/find.png"), pnToolBar);
+    auto *separator = new QFrame(pnToolBar);
+    separator->setObjectName(QStringLiteral("ToolSeparator"));
+    separator->setFrameShape(QFrame::VLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    tools->addWidget(btnAdd);
+    tools->addWidget(btnEdit);
+    tools->addWidget(btnDel);
+    tools->addWidget(separator);
+    tools->addWidget(btnFind);
+    connect(btnAdd, &QToolButton::clicked, this, Guarded([this] { btnAddClick(); }));
+    connect(btnEdit, &QToolButton::clicked, this, Guarded([this] { btnEditClick(); }));
+    connect(btnDel, &QToolButton::clicked, this, Guarded([this] { btnDelClick(); }));
+    connect(btnFind, &QToolButton::clicked, this, Guarded([this] { btnFindClick(); }));
+
+    pnTop = new QWidget(ControlBar);
+    pnTop->setObjectName(QStringLiteral("pnTop"));
+    pnTop->setAttribute(Qt::WA_StyledBackground);
+    auto *top = new QHBoxLayout(pnTop);
+    top->setContentsMargins(6, 0, 6, 0);
+    top->setSpacing(4);
+    cbCodeHolder = new QWidget(pnTop);
+    cbCodeHolder->setObjectName(QStringLiteral("cbCodeHolder"));
+    cbCodeHolder->setFixedWidth(145);
+    auto *holder = new QHBoxLayout(cbCodeHolder);
+    holder->setContentsMargins(0, 0, 0, 0);
+    Label2 = new QLabel(QStringLiteral("<<编号或者首拼（如：藏金阁  cjg）"), pnTop);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    top->addWidget(cbCodeHolder);
+    top->addWidget(Label2);
+
+    bar->addWidget(pnToolBar);
+    bar->addWidget(pnTop, 0, Qt::AlignVCenter);
+    bar->addStretch(1);
+}
+
+void TMainFm::BuildPanes()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ControlBar);
+
+    LeftSplitter = new TSizingSplitter(Qt::Horizontal, 0, central);
+    LeftSplitter->setObjectName(QStringLiteral("LeftSplitter"));
+    pnLeft = new QWidget(LeftSplitter);
+    pnLeft->setObjectName(QStringLiteral("pnLeft"));
+    auto *left = new QVBoxLayout(pnLeft);
+    left->setContentsMargins(0, 0, 0, 0);
+    pcTree = new QTabWidget(pnLeft);
+    pcTree->setObjectName(QStringLiteral("pcTree"));
+    pcTree->setTabPosition(QTabWidget::South);
+    tlCdTreeHolder = new QWidget(pcTree);
+    tlCdTreeHolder->setObjectName(QStringLiteral("tlCdTreeHolder"));
+    auto *treeLayout = new QVBoxLayout(tlCdTreeHolder);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
+    pcTree->addTab(tlCdTreeHolder, QStringLiteral("我的光盘夹"));
+    left->addWidget(pcTree);
+
+    pnBase = new QWidget(LeftSplitter);
+    pnBase->setObjectName(QStringLiteral("pnBase"));
+    auto *base = new QVBoxLayout(pnBase);
+    base->setContentsMargins(0, 0, 0, 0);
+    DetailSplitter = new TSizingSplitter(Qt::Vertical, 1, pnBase);
+    DetailSplitter->setObjectName(QStringLiteral("DetailSplitter"));
+    pnGrid = new QWidget(DetailSplitter);
+    pnGrid->setObjectName(QStringLiteral("pnGrid"));
+    new QVBoxLayout(pnGrid);
+    pnGrid->layout()->setContentsMargins(0, 0, 0, 0);
+    pnDetail = new QWidget(DetailSplitter);
+    pnDetail->setObjectName(QStringLiteral("pnDetail"));
+    new QVBoxLayout(pnDetail);
+    pnDetail->layout()->setContentsMargins(0, 0, 0, 0);
+    DetailSplitter->addWidget(pnGrid);
+    DetailSplitter->addWidget(pnDetail);
+    DetailSplitter->setStretchFactor(0, 1);
+    DetailSplitter->setStretchFactor(1, 0);
+    DetailSplitter->setSizes({589 - 58 - 300 - 7, 300});
+    base->addWidget(DetailSplitter);
+
+    LeftSplitter->addWidget(pnLeft);
+    LeftSplitter->addWidget(pnBase);
+    LeftSplitter->setStretchFactor(0, 0);
+    LeftSplitter->setStretchFactor(1, 1);
+    LeftSplitter->setSizes({166, 794 - 166 - 7});
+    layout->addWidget(LeftSplitter, 1);
+    setCentralWidget(central);
+}
+
+QString TMainFm::GetAppFolder()
+{
+    if (!appFolderOverride.isEmpty())
+        return appFolderOverride;
+    return QDir::cleanPath(QCoreApplication::applicationDirPath());
+}
+
+void TMainFm::SetAppFolderForTests(const QString &folder)
+{
+    appFolderOverride = folder;
+}
+
+void TMainFm::SetCaption(const QString &text)
+{
+    setWindowTitle(text);
+}
+
+void TMainFm::FormCreate()
+{
+    AppFolder = GetAppFolder();
+    SetupCodeBox();
+    RegisterPageHandler();
+    const QString skin = Settings->ReadSkin();
+    if (!skin.isEmpty() && QFileInfo(skin).isFile()) {
+        m_skinFolder = QFileInfo(skin).absolutePath();
+        LoadSkin(skin);
+    } else {
+        m_skinFolder = AppFolder + QStringLiteral("/Skin");
+        ClearSkins();
+    }
+}
+
+void TMainFm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_firstShowingDone)
+        return;
+    m_firstShowingDone = true;
+    // After the window is on screen, so that the open dialog comes up over it.
+    QTimer::singleShot(0, this, [this] { RunCommand([this] { FormShow(); }); });
+}
+
+void TMainFm::FormShow()
+{
+    CurrentDb = Settings->ReadDefaultDb();
+    if (!CurrentDb.isEmpty() && QFileInfo(CurrentDb).isFile()) {
+        DM->DbBase.SetDatabaseName(CurrentDb);
+        UpgradeDb(*DM);
+        SetCaption(CaptionPrefix + CurrentDb);
+        LoadCdTree();
+        ShowCdList(1);
+    } else {
+        mOpenClick();
+    }
+}
+
+void TMainFm::mOpenClick()
+{
+    QString path;
+    if (ChooseCatalogHook(path)) {
+        DM->DbBase.SetConnected(false);
+        DM->DbBase.SetDatabaseName(path);
+        DM->DbBase.SetConnected(true);
+        UpgradeDb(*DM);
+        SetCaption(CaptionPrefix + path);
+        CurrentDb = path;
+    }
+    LoadCdTree();
+    ShowCdList(1);
+}
+
+void TMainFm::LoadCdTree()
+{
+    TDM::OpenQuery(QCdTree, QStringLiteral("SELECT * FROM TbTree"));
+}
+
+void TMainFm::ShowCdList(int folderId)
+{
+    TDM::OpenQuery(QCd, folderId == 1 ? AllDiscs : AllDiscs + QStringLiteral(" WHERE TId=%1").arg(folderId));
+}
+
+void TMainFm::LoadSkin(const QString &path)
+{
+    Skins::Main().LoadFromFile(path);
+    const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
+    const QString dialog = folder + QStringLiteral("dialog.in1");
+    const QString tool = folder + QStringLiteral("tool.in1");
+    if (QFileInfo::exists(dialog))
+        Skins::Dialog().LoadFromFile(dialog);
+    else
+        Skins::Dialog().Clear();
+    if (QFileInfo::exists(tool))
+        Skins::Tool().LoadFromFile(tool);
+    else
+        Skins::Tool().Clear();
+}
+
+void TMainFm::ClearSkins()
+{
+    Skins::Main().Clear();
+    Skins::Tool().Clear();
+    Skins::Dialog().Clear();
+}
+
+void TMainFm::mSkinClick()
+{
+    const QString path = ChooseSkinFileHook(m_skinFolder);
+    if (path.isEmpty())
+        return;
+    m_skinFolder = QFileInfo(path).absolutePath();
+    LoadSkin(path);
+    Settings->WriteSkin(path);
+}
+
+void TMainFm::mClearSkinClick()
+{
+    ClearSkins();
+    Settings->WriteSkin(QString());
+}
+
+void TMainFm::mExitClick()
+{
+    close();
+}
+
+void TMainFm::mHomepageClick()
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral("http://www.zentra-software.com/")));
+}
+
+void TMainFm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainFm::FormClose()
+{
+    // Each value is tried on its own: one that cannot be saved is reported
+    // and does not keep the other from being saved, nor the window open.
+    RunCommand([] { Settings->WriteOptions(); });
+    RunCommand([] { Settings->WriteDefaultDb(CurrentDb); });
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "DAOQuery.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QTabWidget;
+class QToolButton;
+class TSizingSplitter;
+
+// The main window's shell: menus, control bar, the three panes, the window's
+// life cycle, opening catalogs and skins. The panes' own logic lives in
+// their own units; the window only wires them.
+class TMainFm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // FormCreate: sets AppFolder, configures the quick code box, registers
+    // the detail page and applies the saved skin. Opens no catalog.
+    explicit TMainFm(QWidget *parent = nullptr);
+    // FormDestroy.
+    ~TMainFm() override;
+
+    static QString GetAppFolder();
+    // Tests run the window in a program folder of their own.
+    static void SetAppFolderForTests(const QString &folder);
+
+    void SetCaption(const QString &text);
+    void LoadSkin(const QString &path);
+    void ClearSkins();
+    QString SkinFolder() const { return m_skinFolder; }
+
+    // The first showing: opens the remembered catalog, or asks for one.
+    void FormShow();
+
+    // Menu and tool-bar commands.
+    void mOpenClick();
+    void mBackupClick() {}
+    void mRestoreClick() {}
+    void mCompressClick() {}
+    void mExitClick();
+    void mOptionClick() {}
+    void mSkinClick();
+    void mClearSkinClick();
+    void mHomepageClick();
+    void mCheckVersionClick() {}
+    void btnAddClick() {}
+    void btnEditClick() {}
+    void btnDelClick() {}
+    void btnFindClick() {}
+
+    // The panes.
+    void LoadCdTree();
+    void ShowCdList(int folderId);
+    void SetupCodeBox() {}
+    void RegisterPageHandler() {}
+    void UnregisterPageHandler() {}
+
+    // Choosing a catalog and a skin file; tests answer them in place of the
+    // dialogs.
+    std::function<bool(QString &path)> ChooseCatalogHook;
+    std::function<QString(const QString &startFolder)> ChooseSkinFileHook;
+
+    TDAOQuery QCd;
+    TDAOQuery QCdTree;
+
+    QAction *mOpen, *mBackup, *mRestore, *mCompress, *mExit;
+    QAction *mOption, *mSkin, *mClearSkin;
+    QAction *N9, *mHomepage, *mCheckVersion;
+    QWidget *ControlBar, *pnToolBar, *pnTop;
+    QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind;
+    QWidget *cbCodeHolder;
+    QLabel *Label2;
+    QWidget *pnLeft, *pnBase, *pnGrid, *pnDetail;
+    QTabWidget *pcTree;
+    QWidget *tlCdTreeHolder;
+    TSizingSplitter *LeftSplitter, *DetailSplitter;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void BuildMenus();
+    void BuildControlBar();
+    void BuildPanes();
+    void FormCreate();
+    void FormClose();
+
+    QString m_skinFolder;
+    bool m_firstShowingDone = false;
+};
+
+// The main window, created at start-up.
+extern TMainFm *MainFm;
