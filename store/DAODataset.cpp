@@ -279,8 +279,20 @@ QVariant TDAODataset::ValueAt(int row, int field) const
 
 QString TDAODataset::TextAt(int row, int field) const
 {
+    // Views ask for the text of every cell they paint: the common cases go
+    // straight from the cell.
     const TDAOField &f = *m_fields[size_t(field)];
-    return f.TextOf(CellValue(m_order[size_t(row)], m_fieldColumn[size_t(field)]));
+    const quint32 physical = m_order[size_t(row)];
+    const int column = m_fieldColumn[size_t(field)];
+    const Cell &cell = m_cells[size_t(physical) * size_t(m_columnCount) + size_t(column)];
+    const TFieldType type = f.DataType();
+    if (cell.kind == Cell::Null)
+        return {};
+    if (cell.kind == Cell::Text && (type == TFieldType::Text || type == TFieldType::Memo))
+        return QString::fromUtf8(m_text.data() + cell.value, qsizetype(cell.length));
+    if (cell.kind == Cell::Int && (type == TFieldType::Integer || type == TFieldType::SmallInt))
+        return QString::number(int(cell.value));
+    return f.TextOf(CellValue(physical, column));
 }
 
 QVariant TDAODataset::StoredValue(int field) const
@@ -427,13 +439,13 @@ void TDAODataset::Cancel()
     m_state = TDataSetState::Browse;
 }
 
-sqlite3_stmt *TDAODataset::CachedStatement(const QString &sql)
+sqlite3_stmt *TDAODataset::CachedStatement(const QByteArray &key, const std::function<QString()> &sql)
 {
-    auto it = m_statements.constFind(sql);
+    auto it = m_statements.constFind(key);
     if (it != m_statements.constEnd())
         return it.value();
-    sqlite3_stmt *stmt = m_database->Prepare(sql);
-    m_statements.insert(sql, stmt);
+    sqlite3_stmt *stmt = m_database->Prepare(sql());
+    m_statements.insert(key, stmt);
     return stmt;
 }
 
@@ -449,19 +461,19 @@ quint32 TDAODataset::NewPhysicalRow()
 // is what the file holds: defaults, the new key, text as stored.
 void TDAODataset::ReadBack(qint64 rowid, quint32 physical)
 {
-    QStringList names;
     std::vector<int> columns;
-    for (int c = 0; c < m_columnCount; ++c) {
-        const QString &origin = m_target.originColumns[size_t(c)];
-        if (origin.isEmpty())
-            continue;
-        names << QuotedName(origin);
-        columns.push_back(c);
-    }
+    for (int c = 0; c < m_columnCount; ++c)
+        if (!m_target.originColumns[size_t(c)].isEmpty())
+            columns.push_back(c);
     if (columns.empty())
         return;
-    sqlite3_stmt *stmt = CachedStatement(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
-                                             .arg(names.join(QLatin1Char(',')), QuotedName(m_target.table)));
+    sqlite3_stmt *stmt = CachedStatement(QByteArrayLiteral("R"), [&] {
+        QStringList names;
+        for (int c : columns)
+            names << QuotedName(m_target.originColumns[size_t(c)]);
+        return QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
+            .arg(names.join(QLatin1Char(',')), QuotedName(m_target.table));
+    });
     sqlite3_bind_int64(stmt, 1, rowid);
     const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW) {
@@ -508,9 +520,16 @@ void TDAODataset::Post()
         if (m_changed[size_t(c)] && !m_target.originColumns[size_t(c)].isEmpty())
             changed.push_back(c);
 
-    QStringList names;
+    // Statements are prepared once for each set of changed columns.
+    QByteArray key(1, m_state == TDataSetState::Insert ? 'I' : 'U');
     for (int c : changed)
-        names << QuotedName(m_target.originColumns[size_t(c)]);
+        key.append(reinterpret_cast<const char *>(&c), sizeof c);
+    auto names = [&] {
+        QStringList list;
+        for (int c : changed)
+            list << QuotedName(m_target.originColumns[size_t(c)]);
+        return list;
+    };
     const QString table = QuotedName(m_target.table);
 
     auto run = [this](sqlite3_stmt *stmt) {
@@ -522,17 +541,15 @@ void TDAODataset::Post()
     };
 
     if (m_state == TDataSetState::Insert) {
-        QString sql;
-        if (changed.empty()) {
-            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
-        } else {
+        sqlite3_stmt *stmt = CachedStatement(key, [&] {
+            if (changed.empty())
+                return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
             QStringList marks;
             for (size_t i = 0; i < changed.size(); ++i)
                 marks << QStringLiteral("?");
-            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-        }
-        sqlite3_stmt *stmt = CachedStatement(sql);
+            return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(table, names().join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        });
         for (size_t i = 0; i < changed.size(); ++i)
             Bind(stmt, int(i) + 1, m_buffer[size_t(changed[i])]);
         run(stmt);
@@ -551,11 +568,12 @@ void TDAODataset::Post()
         const quint32 physical = m_order[size_t(m_current)];
         const qint64 rowid = m_rowids[physical];
         if (!changed.empty()) {
-            QStringList sets;
-            for (const QString &name : std::as_const(names))
-                sets << name + QStringLiteral("=?");
-            sqlite3_stmt *stmt = CachedStatement(
-                QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(QLatin1Char(','))));
+            sqlite3_stmt *stmt = CachedStatement(key, [&] {
+                QStringList sets;
+                for (const QString &name : names())
+                    sets << name + QStringLiteral("=?");
+                return QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(QLatin1Char(',')));
+            });
             for (size_t i = 0; i < changed.size(); ++i)
                 Bind(stmt, int(i) + 1, m_buffer[size_t(changed[i])]);
             sqlite3_bind_int64(stmt, int(changed.size()) + 1, rowid);
@@ -587,8 +605,9 @@ void TDAODataset::Delete()
         throw EDAODatabaseError(QString::fromLatin1(EmptyDatasetError));
     RequireWritable();
     const int row = m_current;
-    sqlite3_stmt *stmt =
-        CachedStatement(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(QuotedName(m_target.table)));
+    sqlite3_stmt *stmt = CachedStatement(QByteArrayLiteral("D"), [this] {
+        return QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(QuotedName(m_target.table));
+    });
     sqlite3_bind_int64(stmt, 1, m_rowids[m_order[size_t(row)]]);
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);

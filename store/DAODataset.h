@@ -140,7 +140,7 @@ private:
     void RequireBrowse() const;
     void RequireWritable() const;
     void StartEditing(TDataSetState state);
-    sqlite3_stmt *CachedStatement(const QString &sql);
+    sqlite3_stmt *CachedStatement(const QByteArray &key, const std::function<QString()> &sql);
     void ReadBack(qint64 rowid, quint32 physical);
     quint32 NewPhysicalRow();
     void MoveCursor(int row, bool raiseScroll);
@@ -166,7 +166,7 @@ private:
     std::vector<QVariant> m_buffer; // pending values while editing, per column
     std::vector<bool> m_changed;
 
-    QHash<QString, sqlite3_stmt *> m_statements;
+    QHash<QByteArray, sqlite3_stmt *> m_statements; // the write statements, prepared once
     int m_suspendCount = 0;
     int m_workSerial = -1; // the connection the suspended work began on
 };

@@ -45,6 +45,8 @@ double NumberOf(const QVariant &stored)
 
 QString DateTimeText(double days)
 {
+    if (days == std::floor(days))
+        return DateUtils::FormatDate(DateUtils::ToDate(days));
     const QDateTime dt = DateUtils::ToDateTime(days);
     if (dt.time() == QTime(0, 0))
         return DateUtils::FormatDate(dt.date());

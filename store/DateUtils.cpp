@@ -28,9 +28,11 @@ QDate ToDate(double days)
 
 QDateTime ToDateTime(double days)
 {
+    // A stored date-time is a wall-clock value with no zone: kept in UTC,
+    // no daylight-saving change can shift it.
     const double whole = std::floor(days);
     const qint64 ms = qint64(std::llround((days - whole) * MsPerDay));
-    return QDateTime(Epoch.addDays(qint64(whole)), QTime(0, 0)).addMSecs(ms);
+    return QDateTime(Epoch.addDays(qint64(whole)), QTime(0, 0), Qt::UTC).addMSecs(ms);
 }
 
 QString FormatDate(double days)
@@ -40,7 +42,19 @@ QString FormatDate(double days)
 
 QString FormatDate(const QDate &date)
 {
-    return date.toString(QLatin1String(DateFormat));
+    if (!date.isValid())
+        return {};
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    if (y < 0 || y > 9999)
+        return date.toString(QLatin1String(DateFormat));
+    // Written by hand: lists format a date for every row they show.
+    const char text[10] = {char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10),
+                           char('0' + y % 10),   '-',
+                           char('0' + m / 10),   char('0' + m % 10),
+                           '-',                  char('0' + d / 10),
+                           char('0' + d % 10)};
+    return QString::fromLatin1(text, 10);
 }
 
 QDate ParseDate(const QString &text)

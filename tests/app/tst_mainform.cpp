@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QFile>
 #include <QPointer>
 #include <QSettings>
@@ -28,7 +29,7 @@ class TestMainForm : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -55,11 +56,20 @@ private:
     QStringList m_asked; // the catalog choices the window asked for
 };
 
+void TestMainForm::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The settings' folder is fixed for the process once settings are used:
+    // one folder for the whole test, the file removed before each test.
+    m_config = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
+    QVERIFY(TSettings::FileName().startsWith(m_config->path()));
+}
+
 void TestMainForm::init()
 {
-    m_config = std::make_unique<QTemporaryDir>();
+    QFile::remove(TSettings::FileName());
     m_program = std::make_unique<QTemporaryDir>();
-    qputenv("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
     QDir(m_program->path()).mkpath(QStringLiteral("Data"));
     QDir(m_program->path()).mkpath(QStringLiteral("Skin"));
     TMainFm::SetAppFolderForTests(m_program->path());
@@ -79,7 +89,6 @@ void TestMainForm::cleanup()
     Skins::Dialog().Clear();
     Skins::Tool().Clear();
     m_program.reset();
-    m_config.reset();
 }
 
 void TestMainForm::Start()
@@ -105,8 +114,12 @@ QString TestMainForm::MakeCatalog(const QString &name, Schema::Layout layout, in
 
 QString TestMainForm::CopySkin(const QString &name, bool withTool)
 {
+    // The first shipped skin, copied into the program folder.
     const QDir source(QStringLiteral(VORLIX_SKIN_DIR));
-    const QStringList skins = source.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QStringList skins;
+    for (const QString &dir : source.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (!QDir(source.filePath(dir)).entryList({QStringLiteral("*.ini")}, QDir::Files).isEmpty())
+            skins << dir;
     if (skins.isEmpty())
         return {};
     const QDir from(source.filePath(skins.first()));
