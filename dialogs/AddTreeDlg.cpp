@@ -1,0 +1,78 @@
+#include "AddTreeDlg.h"
+
+#include "CommandGuard.h"
+#include "MessageBoxes.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Blanks as the name check sees them: the space and the control characters.
+bool IsBlankText(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= u' '; });
+}
+
+} // namespace
+
+TAddTreeDlg::TAddTreeDlg(QWidget *parent)
+    : TEnterFm(parent)
+{
+    setWindowTitle(QStringLiteral("添加光盘夹目录"));
+
+    Label1 = new QLabel(QStringLiteral("目录名称："), this);
+    edName = new QLineEdit(this);
+    edName->setObjectName(QStringLiteral("edName"));
+    Label1->setBuddy(edName);
+    btnOk = new QPushButton(QStringLiteral("确定"), this);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnCancle = new QPushButton(QStringLiteral("取消"), this);
+    btnCancle->setObjectName(QStringLiteral("btnCancle"));
+
+    auto *nameRow = new QHBoxLayout;
+    nameRow->addWidget(Label1);
+    nameRow->addWidget(edName, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancle);
+    auto *layout = new QVBoxLayout(this);
+    layout->addStretch();
+    layout->addLayout(nameRow);
+    layout->addStretch();
+    layout->addLayout(buttons);
+
+    setTabOrder(edName, btnOk);
+    setTabOrder(btnOk, btnCancle);
+    resize(242, 105);
+
+    connect(btnOk, &QPushButton::clicked, this, Guarded([this] { btnOkClick(); }));
+    connect(btnCancle, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TAddTreeDlg::btnOkClick()
+{
+    if (IsBlankText(edName->text())) {
+        Msg::Error(QStringLiteral("“目录名称”为空，请输入"));
+        edName->setFocus();
+        return;
+    }
+    m_name = edName->text();
+    accept();
+}
+
+bool EditFolderName(QString &name, QWidget *parent)
+{
+    TAddTreeDlg dlg(parent);
+    dlg.edName->setText(name);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    name = dlg.Name();
+    return true;
+}
