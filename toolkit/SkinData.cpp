@@ -138,8 +138,8 @@ QString ResolvePictures(const QString &sheet, const QString &sheetPath, const QD
             i = j;
             continue;
         }
-        const bool urlStarts = (c == u'u' || c == u'U') && (i == 0 || !IsNameChar(sheet[i - 1]))
-            && QStringView(sheet).mid(i, 4).compare(u"url(", Qt::CaseInsensitive) == 0;
+        const bool urlStarts = (c == u'u' || c == u'U') && (i == 0 || !IsNameChar(sheet[i - 1])) &&
+                               QStringView(sheet).mid(i, 4).compare(u"url(", Qt::CaseInsensitive) == 0;
         if (!urlStarts) {
             out += c;
             ++i;

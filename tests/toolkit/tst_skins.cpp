@@ -259,22 +259,23 @@ void TestSkins::loadFailures_data()
     const QByteArray sheet = "QFrame { background-image: url(pic.png); }";
     QTest::newRow("missing description") << "gone.ini" << QByteArray() << sheet << "gone.ini”不存在";
     QTest::newRow("a folder") << "folder" << QByteArray() << sheet << "不是文件";
-    QTest::newRow("binary garbage") << "bad.ini" << QByteArray("MZ\x90\0\x03\0\0\0\x04\0", 10) << sheet << "bad.ini”不是文本文件";
+    QTest::newRow("binary garbage") << "bad.ini" << QByteArray("MZ\x90\0\x03\0\0\0\x04\0", 10) << sheet
+                                    << "bad.ini”不是文本文件";
     QTest::newRow("not UTF-8") << "bad.ini" << QByteArray("[Skin]\nName=\xc6\xa4\xb7\xf4\nStyleSheet=bad.qss\n")
                                << sheet << "bad.ini”不是 UTF-8";
     QTest::newRow("no [Skin] section") << "bad.ini" << QByteArray("[Look]\nStyleSheet=bad.qss\n") << sheet << "[Skin]";
-    QTest::newRow("line that is no key") << "bad.ini" << QByteArray("[Skin]\nStyleSheet=bad.qss\njust words\n")
-                                         << sheet << "第 3 行";
+    QTest::newRow("line that is no key") << "bad.ini" << QByteArray("[Skin]\nStyleSheet=bad.qss\njust words\n") << sheet
+                                         << "第 3 行";
     QTest::newRow("no StyleSheet key") << "bad.ini" << QByteArray("[Skin]\nName=坏\n") << sheet << "StyleSheet";
     QTest::newRow("missing style sheet") << "bad.ini" << QByteArray("[Skin]\nStyleSheet=gone.qss\n") << sheet
                                          << "gone.qss”不存在";
     QTest::newRow("missing picture") << "bad.ini" << good << QByteArray("QFrame { image: url(lost.png); }")
                                      << "lost.png”不存在";
-    QTest::newRow("picture that is no picture") << "bad.ini" << good << QByteArray("QFrame { image: url(fake.png); }")
-                                                << "fake.png”无法读取";
+    QTest::newRow("picture that is no picture")
+        << "bad.ini" << good << QByteArray("QFrame { image: url(fake.png); }") << "fake.png”无法读取";
     QTest::newRow("unclosed url") << "bad.ini" << good << QByteArray("QFrame { image: url(pic.png; }") << "url()";
-    QTest::newRow("sheet that does not parse") << "bad.ini" << good << QByteArray("QFrame { color: red; }}")
-                                               << "bad.qss”有语法错误";
+    QTest::newRow("sheet that does not parse")
+        << "bad.ini" << good << QByteArray("QFrame { color: red; }}") << "bad.qss”有语法错误";
 }
 
 void TestSkins::loadFailures()
@@ -316,7 +317,8 @@ void TestSkins::picturesResolveAgainstTheSheetsFolder()
 {
     SkinFolder folder;
     folder.Picture(QStringLiteral("我的 皮肤/look/sub dir/红.png"), Qt::red);
-    folder.Write(QStringLiteral("我的 皮肤/皮肤.ini"), "\xEF\xBB\xBF; 注释\n[Skin]\nName = 红\nStyleSheet = \"look/main.qss\"\n");
+    folder.Write(QStringLiteral("我的 皮肤/皮肤.ini"),
+                 "\xEF\xBB\xBF; 注释\n[Skin]\nName = 红\nStyleSheet = \"look/main.qss\"\n");
     folder.Write(QStringLiteral("我的 皮肤/look/main.qss"),
                  "/* url(only-a-comment.png) */\n"
                  "QLabel[text=\"url(not-a-picture)\"] { color: blue; }\n"
