@@ -56,7 +56,9 @@ TMainFm::TMainFm(QWidget *parent)
 {
     setObjectName(QStringLiteral("MainFm"));
     setWindowTitle(QStringLiteral("MainFm"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vorlix.png")));
+    QIcon icon(QStringLiteral(":/icons/vorlix.png"));
+    icon.addFile(QStringLiteral(":/icons/vorlix@2x.png"));
+    setWindowIcon(icon);
     resize(794, 589 + 22);
     QCd.setObjectName(QStringLiteral("QCd"));
     QCdTree.setObjectName(QStringLiteral("QCdTree"));
@@ -308,10 +310,20 @@ void TMainFm::ShowCdList(int folderId)
 
 void TMainFm::LoadSkin(const QString &path)
 {
-    Skins::Main().LoadFromFile(path);
     const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
     const QString dialog = folder + QStringLiteral("dialog.in1");
     const QString tool = folder + QStringLiteral("tool.in1");
+    // All three files are read before any set changes: a skin with one bad
+    // file changes nothing.
+    {
+        TSkinData check;
+        check.LoadFromFile(path);
+        if (QFileInfo::exists(dialog))
+            check.LoadFromFile(dialog);
+        if (QFileInfo::exists(tool))
+            check.LoadFromFile(tool);
+    }
+    Skins::Main().LoadFromFile(path);
     if (QFileInfo::exists(dialog))
         Skins::Dialog().LoadFromFile(dialog);
     else

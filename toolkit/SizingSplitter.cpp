@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOption>
 
 namespace {
 constexpr int BarWidth = 7;
@@ -61,11 +63,14 @@ QRect TSizingBar::HotSpot() const
 
 void TSizingBar::paintEvent(QPaintEvent *)
 {
+    // The bar's background comes from the style sheet of the skin, if any.
     QPainter p(this);
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &p, this);
     const QRect spot = HotSpot();
-    const QColor dark = palette().color(QPalette::Mid);
-    p.fillRect(spot, palette().color(QPalette::Midlight));
-    p.setPen(dark);
+    p.fillRect(spot, palette().color(QPalette::Button));
+    p.setPen(palette().color(QPalette::Mid));
     p.drawRect(spot.adjusted(0, 0, -1, -1));
 
     // An arrow that points where a click sends the pane.
@@ -87,7 +92,7 @@ void TSizingBar::paintEvent(QPaintEvent *)
         arrow.lineTo(c.x() + 4, c.y() - d);
     }
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(palette().color(QPalette::Dark), 1.5));
+    p.setPen(QPen(palette().color(QPalette::WindowText), 1.5));
     p.drawPath(arrow);
 }
 

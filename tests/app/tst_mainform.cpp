@@ -304,6 +304,18 @@ void TestMainForm::skinsLoadFailAndClear()
     QCOMPARE(m_messages->shown.size(), 1);
     QCOMPARE(Settings->ReadSkin(), noTool);
 
+    // One bad file of three: no set changes.
+    const QString badTool = CopySkin(QStringLiteral("BadTool"));
+    QFile tool(QFileInfo(badTool).absolutePath() + QStringLiteral("/tool.in1"));
+    QVERIFY(tool.open(QIODevice::WriteOnly));
+    tool.write("this is no skin\n");
+    tool.close();
+    answer = badTool;
+    QVERIFY(!RunCommand([] { MainFm->mSkinClick(); }));
+    QCOMPARE(m_messages->shown.size(), 2);
+    QCOMPARE(Skins::Main().FileName(), noTool);
+    QCOMPARE(Settings->ReadSkin(), noTool);
+
     // Cancelled: nothing changes.
     answer.clear();
     MainFm->mSkinClick();
