@@ -1,0 +1,24 @@
+#pragma once
+
+#include "DAOTypes.h"
+
+#include <QString>
+
+// One disc as the disc editor fills it and the disc list writes it.
+struct TCdRec
+{
+    int Id = 0; // 0 for a new disc
+    double Day = 0; // days since 1899-12-30
+    QString Serial;
+    QString Code;
+    QString Name;
+    QString Spell;
+    int CId = 0;
+    int TId = 0;
+    int QId = 0;
+    int DId = 0;
+    TCurrency Price = 0;
+    QString Location;
+    QString Picture; // file name in the Picture folder, no folder part
+    QString Memo;
+};
