@@ -39,6 +39,21 @@ public:
     static void OpenQuery(TDAOQuery &query, const QString &sql);
     void ExecuteSQL(const QString &sql);
     bool HasRecords(const QString &sql);
+
+    // Configures a quick-pick lookup edit over the open catalog. A template,
+    // so that the store needs no widget.
+    template<typename PickEdit>
+    void SetupPickEdit(const QString &sql, PickEdit &edit, bool useCode, bool useStatus)
+    {
+        edit.Database = &DbBase;
+        edit.SQL = sql;
+        edit.SetDropDownRows(8);
+        edit.FieldKey = QStringLiteral("Id");
+        edit.FieldList = QStringLiteral("Name");
+        edit.FieldCode = useCode ? QStringLiteral("Code") : QString();
+        edit.FieldSpell = QStringLiteral("Spell");
+        edit.FieldStatus = useStatus ? QStringLiteral("Status") : QString();
+    }
 };
 
 // The data module, created at start-up.

@@ -1,0 +1,228 @@
+// The quick-pick lookup edit: its filter, its list rows, and choosing a row
+// by Enter or from the list, on a real catalog.
+#include "DataModule.h"
+#include "ExPickEdit.h"
+#include "Schema.h"
+
+#include <QAbstractItemView>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+class TestExPickEdit : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void filter_data();
+    void filter();
+    void rowFormat_data();
+    void rowFormat();
+    void pickByCodeColumn();
+    void enterChoosesOneMatch();
+    void severalMatchesOpenTheList();
+    void enterAgainMovesOnAndTypingStartsAgain();
+    void keyZeroIsNeverSignalled();
+
+private:
+    void Type(const QString &text);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<QWidget> m_window;
+    TExPickEdit *m_edit = nullptr;
+    QLineEdit *m_next = nullptr;
+    QList<int> m_changes;
+    QList<int> m_keys;
+};
+
+void TestExPickEdit::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
+    Schema::CreateCatalog(path, Schema::Layout::Build101, false);
+    m_dm = std::make_unique<TDM>();
+    m_dm->NameCatalog(path);
+    for (const char *sql : {
+             R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("A0001", "藏金阁", "CJG", 1))",
+             R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("A0002", "藏金阁续集", "CJGXJ", 1))",
+             R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("12", "英雄", "YX", 1))",
+             R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("345", "大话西游", "DHXY", 1))",
+         })
+        m_dm->ExecuteSQL(QString::fromUtf8(sql));
+
+    m_window = std::make_unique<QWidget>();
+    auto *layout = new QVBoxLayout(m_window.get());
+    m_edit = new TExPickEdit(m_window.get());
+    m_next = new QLineEdit(m_window.get());
+    layout->addWidget(m_edit);
+    layout->addWidget(m_next);
+    m_dm->SetupPickEdit(QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd"), *m_edit, true, false);
+    m_changes.clear();
+    m_keys.clear();
+    m_edit->OnSelectionChange = [this](TExPickEdit &edit) { m_changes << edit.SelectedKey(); };
+    m_edit->OnKeyPress = [this](TExPickEdit &, int key) { m_keys << key; };
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_edit->setFocus();
+}
+
+void TestExPickEdit::cleanup()
+{
+    m_window.reset();
+    m_dm.reset();
+    m_dir.reset();
+}
+
+void TestExPickEdit::Type(const QString &text)
+{
+    QTest::keyClicks(m_edit, text);
+}
+
+void TestExPickEdit::filter_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("rows");
+    const QString base = QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd");
+    QTest::newRow("initials") << base << "cjg" << R"( WHERE SPELL LIKE "CJG*")" << 2;
+    QTest::newRow("upper-case initials") << base << "CJG" << R"( WHERE SPELL LIKE "CJG*")" << 2;
+    QTest::newRow("code") << base << "12" << R"( WHERE CODE LIKE "12*")" << 1;
+    QTest::newRow("name") << base << "藏金" << R"( WHERE NAME LIKE "藏金*")" << 2;
+    QTest::newRow("blanks dropped") << base << "c j g" << R"( WHERE SPELL LIKE "CJG*")" << 2;
+    QTest::newRow("full-width") << base << "ＣＪＧ" << R"( WHERE SPELL LIKE "CJG*")" << 2;
+    QTest::newRow("empty: every row") << base << "" << "" << 4;
+    QTest::newRow("double quote: nothing") << base << "a\"b" << R"( WHERE CODE LIKE "A""B*")" << 0;
+    QTest::newRow("statement with WHERE") << base + " WHERE TId=1" << "yx" << R"( AND SPELL LIKE "YX*")" << 1;
+}
+
+void TestExPickEdit::filter()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, typed);
+    QFETCH(QString, filter);
+    QFETCH(int, rows);
+    m_edit->SQL = sql;
+    m_edit->setEditText(typed);
+    m_edit->RefreshList();
+    QCOMPARE(m_edit->Filter(), filter);
+    QCOMPARE(m_edit->RowCount(), rows);
+}
+
+void TestExPickEdit::rowFormat_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("row");
+    QTest::newRow("padded") << "藏金阁" << "a01" << "藏金阁              A01       CJG       ";
+    QTest::newRow("long code pushes on") << "英雄" << "12345678901" << "英雄                1234567890" "1CJG       ";
+    QTest::newRow("name cut at its width") << "一二三四五六七八九十一二" << "1"
+                                           << "一二三四五六七八九十1         CJG       ";
+    QTest::newRow("cut never splits") << "a一二三四五六七八九十" << "1"
+                                      << "a一二三四五六七八九 1         CJG       ";
+}
+
+void TestExPickEdit::rowFormat()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, code);
+    QFETCH(QString, row);
+    QCOMPARE(TExPickEdit::FormatRow(name, code, QStringLiteral(" CJG "), QString(), 20, 10, 10, 0), row);
+}
+
+void TestExPickEdit::pickByCodeColumn()
+{
+    // Two codes that differ only in their last byte are told apart when a
+    // row's text is compared.
+    m_edit->setEditText(QStringLiteral("cjg"));
+    m_edit->RefreshList();
+    QCOMPARE(m_edit->RowCount(), 2);
+    QCOMPARE(m_edit->NameWidth(), 20);
+    QCOMPARE(m_edit->CodeWidth(), 10);
+    QCOMPARE(m_edit->SpellWidth(), 10);
+    for (int row = 0; row < 2; ++row) {
+        m_edit->setEditText(m_edit->RowText(row));
+        QCOMPARE(m_edit->FindRow(), row);
+    }
+    m_edit->setEditText(QStringLiteral("藏金阁")); // shorter than the name column: no code
+    QCOMPARE(m_edit->FindRow(), -1);
+}
+
+void TestExPickEdit::enterChoosesOneMatch()
+{
+    Type(QStringLiteral("dhxy"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->SelectedKey(), 4);
+    QCOMPARE(m_edit->currentText(), QStringLiteral("大话西游"));
+    QCOMPARE(m_changes, QList<int>{4});
+    QCOMPARE(m_keys.last(), int(Qt::Key_Return));
+    QCOMPARE(m_edit->Confirmed(), 1);
+    QVERIFY(!m_edit->view()->isVisible());
+
+    // Nothing matches: nothing chosen, the key kept.
+    QTest::keyClick(m_edit, Qt::Key_Backspace);
+    m_edit->clearEditText();
+    Type(QStringLiteral("zzz"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->RowCount(), 0);
+    QCOMPARE(m_edit->SelectedKey(), 4);
+    QCOMPARE(m_changes, QList<int>{4});
+}
+
+void TestExPickEdit::severalMatchesOpenTheList()
+{
+    Type(QStringLiteral("cjg"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QTRY_VERIFY(m_edit->view()->isVisible());
+    QCOMPARE(m_edit->SelectedKey(), 0);
+    QVERIFY(m_changes.isEmpty());
+    QCOMPARE(m_edit->currentText(), QStringLiteral("cjg"));
+
+    // The arrow keys do not step through the list.
+    QTest::keyClick(m_edit, Qt::Key_Down);
+    QCOMPARE(m_edit->SelectedKey(), 0);
+
+    QAbstractItemView *view = m_edit->view();
+    const QRect second = view->visualRect(view->model()->index(1, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second.center());
+    QTRY_COMPARE(m_edit->SelectedKey(), 2);
+    QCOMPARE(m_edit->currentText(), QStringLiteral("藏金阁续集"));
+    QCOMPARE(m_changes, QList<int>{2});
+}
+
+void TestExPickEdit::enterAgainMovesOnAndTypingStartsAgain()
+{
+    Type(QStringLiteral("yx"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->SelectedKey(), 3);
+    QVERIFY(m_edit->hasFocus());
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QVERIFY(m_next->hasFocus());
+    QCOMPARE(m_edit->Confirmed(), 1);
+
+    m_edit->setFocus();
+    QTest::keyClick(m_edit, Qt::Key_D);
+    QCOMPARE(m_edit->currentText(), QStringLiteral("d"));
+    QCOMPARE(m_edit->Confirmed(), 0);
+    Type(QStringLiteral("hxy"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->SelectedKey(), 4);
+    QCOMPARE(m_changes, (QList<int>{3, 3, 4})); // the second Enter chose the same disc again
+}
+
+void TestExPickEdit::keyZeroIsNeverSignalled()
+{
+    m_edit->SQL = QStringLiteral("SELECT 0 AS Id,Code,Name,Spell FROM TbCd");
+    Type(QStringLiteral("yx"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->currentText(), QStringLiteral("英雄"));
+    QCOMPARE(m_edit->SelectedKey(), 0);
+    QVERIFY(m_changes.isEmpty());
+}
+
+QTEST_MAIN(TestExPickEdit)
+#include "tst_expickedit.moc"

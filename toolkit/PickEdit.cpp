@@ -1,0 +1,83 @@
+#include "PickEdit.h"
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTimer>
+
+TPickEdit::TPickEdit(QWidget *parent)
+    : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setCompleter(nullptr);
+    setDuplicatesEnabled(true);
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { TextOrSelectionChanged(); });
+    connect(lineEdit(), &QLineEdit::selectionChanged, this, [this] { TextOrSelectionChanged(); });
+    // A click on a row: the list has closed already (hidePopup came first).
+    connect(this, qOverload<int>(&QComboBox::activated), this, [this](int row) { m_accepted = row; });
+}
+
+void TPickEdit::SetRows(const QStringList &texts, const QList<int> &values)
+{
+    const QString text = currentText();
+    const QSignalBlocker blocker(lineEdit());
+    const QSignalBlocker comboBlocker(this);
+    clear();
+    // The combo box's own model, filled in one go.
+    auto *rows = qobject_cast<QStandardItemModel *>(model());
+    QList<QStandardItem *> items;
+    items.reserve(texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        auto *item = new QStandardItem(texts[i]);
+        item->setData(values.value(i), Qt::UserRole);
+        items << item;
+    }
+    rows->invisibleRootItem()->appendRows(items);
+    setCurrentIndex(-1);
+    setEditText(text);
+}
+
+void TPickEdit::ClearRows()
+{
+    SetRows({}, {});
+}
+
+void TPickEdit::showPopup()
+{
+    DropDown();
+    QComboBox::showPopup();
+}
+
+void TPickEdit::hidePopup()
+{
+    const bool open = view()->isVisible();
+    QComboBox::hidePopup();
+    if (!open || m_closing)
+        return;
+    m_closing = true;
+    m_accepted = -1;
+    // Whether a row was clicked is known once the combo box has reported
+    // it, right after this returns.
+    QTimer::singleShot(0, this, [this] {
+        m_closing = false;
+        CloseUp(m_accepted);
+        m_accepted = -1;
+    });
+}
+
+void TPickEdit::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_F4:
+        event->accept();
+        return;
+    default:
+        QComboBox::keyPressEvent(event);
+    }
+}
