@@ -1,0 +1,182 @@
+#include "CatalogBackup.h"
+
+#include "DAODatabase.h"
+#include "Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <sqlcipher/sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace CatalogBackup {
+
+namespace {
+
+using Handle = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
+
+const QString BackupFailed = QStringLiteral("备份光盘夹失败：");
+const QString RestoreFailed = QStringLiteral("恢复光盘夹失败：");
+
+[[noreturn]] void CannotWrite(const QString &prefix, const QString &path, const QString &reason)
+{
+    throw EFileError(prefix + QStringLiteral("无法写入“%1”（%2）。").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// Engine errors and refused files carry their own message naming the file.
+Handle OpenOrThrow(const QString &prefix, const QString &path, const QString &password, bool readOnly,
+                   bool create = false)
+{
+    try {
+        return Handle(OpenCatalogHandle(path, password, readOnly, create), sqlite3_close);
+    } catch (const EAppError &e) {
+        throw EFileError(prefix + e.Message());
+    }
+}
+
+// A journal left beside the destination by an interrupted change to the
+// file being replaced would be played back into the new file.
+void RemoveStaleJournal(const QString &path)
+{
+    QFile::remove(path + QStringLiteral("-journal"));
+}
+
+void RequireNotFolder(const QString &prefix, const QString &destination)
+{
+    if (QFileInfo(destination).isDir())
+        CannotWrite(prefix, destination, QStringLiteral("这是一个文件夹"));
+}
+
+} // namespace
+
+bool SameFile(const QString &a, const QString &b)
+{
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
+}
+
+void CheckCatalogFile(const QString &path, const QString &password)
+{
+    Handle db = OpenOrThrow(QString(), path, password, true);
+    // An empty file opens with any key: the catalog's tables tell.
+    sqlite3_stmt *stmt = nullptr;
+    int tables = 0;
+    if (sqlite3_prepare_v2(db.get(),
+                           "SELECT count(*) FROM sqlite_master WHERE type='table' "
+                           "AND lower(name) IN ('tbcd','tbtree','tbsetings')",
+                           -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        tables = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    if (tables != 3)
+        throw EFileError(QStringLiteral("无法打开光盘夹文件“%1”：不是光盘夹文件，其中没有光盘夹的数据。")
+                             .arg(QDir::toNativeSeparators(path)));
+}
+
+void BackupCatalog(const QString &source, const QString &password, const QString &destination)
+{
+    if (SameFile(source, destination))
+        throw EFileError(BackupFailed + QStringLiteral("“%1”就是当前光盘夹文件本身，请选择另一个文件。")
+                                            .arg(QDir::toNativeSeparators(destination)));
+    RequireNotFolder(BackupFailed, destination);
+    Handle from = OpenOrThrow(BackupFailed, source, password, true);
+
+    const QFileInfo target(destination);
+    QTemporaryFile temp(target.absolutePath() + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temp.open())
+        CannotWrite(BackupFailed, destination, temp.errorString());
+    const QString tempPath = temp.fileName();
+    // The engine writes the file; no second descriptor of ours stays open.
+    temp.close();
+    auto cleanUp = [&] { QFile::remove(tempPath + QStringLiteral("-journal")); };
+
+    {
+        Handle to = OpenOrThrow(BackupFailed, tempPath, password, false, true);
+        sqlite3_backup *backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
+        if (!backup) {
+            const QString reason = QString::fromUtf8(sqlite3_errmsg(to.get()));
+            cleanUp();
+            CannotWrite(BackupFailed, destination, reason);
+        }
+        // All pages in one step, under one read lock of the source: the copy
+        // shows the catalog as of one moment. A writer holding the file
+        // briefly is waited for.
+        int rc = SQLITE_OK;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            rc = sqlite3_backup_step(backup, -1);
+            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+                break;
+            sqlite3_sleep(100);
+        }
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE) {
+            const QString reason = QString::fromUtf8(sqlite3_errstr(rc));
+            to.reset();
+            cleanUp();
+            CannotWrite(BackupFailed, destination, reason);
+        }
+        const int closed = sqlite3_close(to.release());
+        if (closed != SQLITE_OK) {
+            cleanUp();
+            CannotWrite(BackupFailed, destination, QString::fromUtf8(sqlite3_errstr(closed)));
+        }
+    }
+
+    // A replaced file keeps its permissions; a new one is readable by all.
+    const QFile::Permissions permissions = target.exists() ? QFile::permissions(destination)
+                                                           : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                                                 QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
+    QFile::setPermissions(tempPath, permissions);
+    RemoveStaleJournal(destination);
+    // rename() replaces the destination in one step.
+    if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(destination).constData()) != 0) {
+        const QString reason = qt_error_string(errno);
+        CannotWrite(BackupFailed, destination, reason);
+    }
+    temp.setAutoRemove(false);
+}
+
+void RestoreCatalog(const QString &source, const QString &destination, const QString &password)
+{
+    try {
+        CheckCatalogFile(source, password);
+    } catch (const EAppError &e) {
+        throw EFileError(RestoreFailed + e.Message());
+    }
+    if (SameFile(source, destination))
+        return;
+    RequireNotFolder(RestoreFailed, destination);
+
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw EFileError(
+            RestoreFailed +
+            QStringLiteral("无法读取“%1”（%2）。").arg(QDir::toNativeSeparators(source), in.errorString()));
+    // QSaveFile writes beside the destination and renames on commit; a
+    // failure leaves the destination as it was.
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly))
+        CannotWrite(RestoreFailed, destination, out.errorString());
+    QByteArray chunk;
+    while (!(chunk = in.read(1 << 20)).isEmpty()) {
+        if (out.write(chunk) != chunk.size())
+            CannotWrite(RestoreFailed, destination, out.errorString());
+    }
+    if (in.error() != QFileDevice::NoError)
+        throw EFileError(
+            RestoreFailed +
+            QStringLiteral("无法读取“%1”（%2）。").arg(QDir::toNativeSeparators(source), in.errorString()));
+    RemoveStaleJournal(destination);
+    if (!out.commit())
+        CannotWrite(RestoreFailed, destination, out.errorString());
+}
+
+} // namespace CatalogBackup
