@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+class TDM;
+
+// The maker's web server: the newest version's text and the home page.
+namespace VersionCheck {
+
+inline constexpr const char *Host = "www.zentra-software.com";
+inline constexpr const char *VersionPath = "/chs/data/vorlix.txt";
+inline constexpr int DefaultTimeoutMs = 10000;
+
+QUrl HomepageUrl();
+
+} // namespace VersionCheck
+
+// The HTTP client of the version check: one GET, followed through
+// redirections, given up after the time-out. It waits in a local event
+// loop, so windows keep painting; user input waits until it is done.
+class TVersionClient
+{
+public:
+    enum class Outcome {
+        Success,     // the server answered with a success status: Body holds its text
+        ErrorStatus, // the server answered with a status of 400 or above
+        Failure,     // no answer: no connection, a name not found, refused, timed out
+    };
+    struct Reply
+    {
+        Outcome outcome = Outcome::Failure;
+        int status = 0;
+        QByteArray body;
+        QString error;
+    };
+
+    TVersionClient();
+
+    // "http://" and the maker's host, unless set otherwise.
+    QUrl BaseUrl() const { return m_baseUrl; }
+    void SetBaseUrl(const QUrl &url) { m_baseUrl = url; }
+    int Timeout() const { return m_timeoutMs; }
+    void SetTimeout(int ms) { m_timeoutMs = ms; }
+
+    // The version file's address on the base.
+    QUrl VersionUrl() const;
+
+    Reply Get(const QUrl &url) const;
+
+private:
+    QUrl m_baseUrl;
+    int m_timeoutMs = VersionCheck::DefaultTimeoutMs;
+};
+
+// The server's version text has arrived: compares it byte for byte with the
+// open catalog's version (its UTF-8 bytes) and tells the user which is the
+// newest version.
+void NMHTTP1Success(TDM &dm, const QByteArray &body);
+
+// Fetches the newest version's text and reports it. An error status ends the
+// check silently; a failed fetch, or an error while comparing, asks the user
+// to check the connection.
+void CheckVersion(TDM &dm, const TVersionClient &client = TVersionClient());
+
+// Opens the maker's home page in the desktop's browser.
+void OpenHomepage();

@@ -1,0 +1,229 @@
+// The new-version check against an HTTP server of the test's own on
+// 127.0.0.1, and the maker's addresses.
+#include "DataModule.h"
+#include "MessageBoxes.h"
+#include "Schema.h"
+#include "VersionCheck.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString Latest = QStringLiteral("您已经使用的是最新版软件。");
+const QString Offline = QStringLiteral("请检查您的电脑是否已经上网，然后再使用此功能。");
+
+QByteArray HttpResponse(int status, const QByteArray &body, const QByteArray &headers = {})
+{
+    return "HTTP/1.1 " + QByteArray::number(status) +
+           " Status\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\nConnection: close\r\n" + headers + "\r\n" + body;
+}
+
+// Answers each request for a known path with its canned response and closes
+// the connection; a request for any other path gets no answer at all, or
+// only a closed connection when hangUp is set.
+class HttpServer : public QObject
+{
+public:
+    HttpServer()
+    {
+        QVERIFY(m_server.listen(QHostAddress::LocalHost, 0));
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
+        });
+    }
+
+    QUrl BaseUrl() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())); }
+
+    QMap<QByteArray, QByteArray> responses; // path -> raw response
+    bool hangUp = false;
+    QList<QByteArray> requests; // each request's head
+
+private:
+    void Read(QTcpSocket *socket)
+    {
+        QByteArray &buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        const qsizetype end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QByteArray head = buffer.left(end);
+        buffer.clear();
+        requests << head;
+        const QByteArray path = head.split(' ').value(1);
+        if (responses.contains(path)) {
+            socket->write(responses.value(path));
+            socket->disconnectFromHost();
+        } else if (hangUp) {
+            socket->abort();
+        }
+    }
+
+    QTcpServer m_server;
+    QMap<QTcpSocket *, QByteArray> m_buffers;
+};
+
+} // namespace
+
+class TestVersionCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void defaultsPointAtTheMaker();
+    void comparesTheFetchedText_data();
+    void comparesTheFetchedText();
+    void errorStatusIsSilent_data();
+    void errorStatusIsSilent();
+    void failuresAskToCheckTheConnection_data();
+    void failuresAskToCheckTheConnection();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TDM> m_dm; // a catalog of version Build1.01
+    std::unique_ptr<Msg::Recorder> m_messages;
+};
+
+void TestVersionCheck::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
+    Schema::CreateCatalog(path, Schema::Layout::Build101, false);
+    m_dm = std::make_unique<TDM>();
+    m_dm->NameCatalog(path);
+    m_messages = std::make_unique<Msg::Recorder>();
+}
+
+void TestVersionCheck::cleanup()
+{
+    m_messages.reset();
+    m_dm.reset();
+    m_dir.reset();
+}
+
+void TestVersionCheck::defaultsPointAtTheMaker()
+{
+    const TVersionClient client;
+    QCOMPARE(client.VersionUrl(), QUrl(QStringLiteral("http://www.zentra-software.com/chs/data/vorlix.txt")));
+    QCOMPARE(client.Timeout(), 10000);
+    QCOMPARE(VersionCheck::HomepageUrl(), QUrl(QStringLiteral("http://www.zentra-software.com/")));
+}
+
+void TestVersionCheck::comparesTheFetchedText_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("redirect");
+    QTest::addColumn<QString>("message");
+    const QString newest = QStringLiteral("目前软件的最新版为%1。");
+    QTest::newRow("equal") << QByteArray("Build1.01") << false << Latest;
+    QTest::newRow("trailing line break") << QByteArray("Build1.01\r\n") << false << newest.arg("1.01\r\n");
+    QTest::newRow("newer") << QByteArray("Build1.02") << false << newest.arg("1.02");
+    QTest::newRow("older counts as newest") << QByteArray("Build1.00") << false << newest.arg("1.00");
+    QTest::newRow("letter case differs") << QByteArray("build1.01") << false << newest.arg("1.01");
+    QTest::newRow("empty body") << QByteArray() << false << newest.arg(QString());
+    QTest::newRow("redirected, equal") << QByteArray("Build1.01") << true << Latest;
+}
+
+void TestVersionCheck::comparesTheFetchedText()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, redirect);
+    QFETCH(QString, message);
+    HttpServer server;
+    if (redirect) {
+        server.responses["/chs/data/vorlix.txt"] = HttpResponse(302, {}, "Location: /moved/vorlix.txt\r\n");
+        server.responses["/moved/vorlix.txt"] = HttpResponse(200, body);
+    } else {
+        server.responses["/chs/data/vorlix.txt"] = HttpResponse(200, body);
+    }
+    TVersionClient client;
+    client.SetBaseUrl(server.BaseUrl());
+
+    CheckVersion(*m_dm, client);
+    QCOMPARE(m_messages->Texts(), QStringList{message});
+    QCOMPARE(m_messages->shown[0].kind, Msg::Kind::Information);
+    QCOMPARE(server.requests.size(), redirect ? 2 : 1);
+    QVERIFY(server.requests[0].startsWith("GET /chs/data/vorlix.txt HTTP/1.1\r\n"));
+    QVERIFY(server.requests[0].contains("\r\nHost: 127.0.0.1:"));
+}
+
+void TestVersionCheck::errorStatusIsSilent_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("404") << 404;
+    QTest::newRow("500") << 500;
+}
+
+void TestVersionCheck::errorStatusIsSilent()
+{
+    QFETCH(int, status);
+    HttpServer server;
+    server.responses["/chs/data/vorlix.txt"] = HttpResponse(status, "Build1.02");
+    TVersionClient client;
+    client.SetBaseUrl(server.BaseUrl());
+
+    CheckVersion(*m_dm, client);
+    QCOMPARE(server.requests.size(), 1);
+    QVERIFY(m_messages->shown.isEmpty());
+}
+
+void TestVersionCheck::failuresAskToCheckTheConnection_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("connection refused") << "refused";
+    QTest::newRow("server never answers") << "silent";
+    QTest::newRow("connection closed without an answer") << "hang up";
+    QTest::newRow("no catalog open") << "no catalog";
+}
+
+void TestVersionCheck::failuresAskToCheckTheConnection()
+{
+    QFETCH(QString, kind);
+    HttpServer server;
+    TVersionClient client;
+    client.SetBaseUrl(server.BaseUrl());
+    client.SetTimeout(400);
+    if (kind == QLatin1String("refused")) {
+        // A port that was free a moment ago, with nobody listening now.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        client.SetBaseUrl(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)));
+    } else if (kind == QLatin1String("hang up")) {
+        server.hangUp = true;
+    } else if (kind == QLatin1String("no catalog")) {
+        server.responses["/chs/data/vorlix.txt"] = HttpResponse(200, "Build1.01");
+        m_dm = std::make_unique<TDM>();
+    }
+
+    // The program keeps running its events while it waits.
+    bool ticked = false;
+    QTimer::singleShot(100, [&ticked] { ticked = true; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    CheckVersion(*m_dm, client);
+    QCOMPARE(m_messages->Texts(), QStringList{Offline});
+    QCOMPARE(m_messages->shown[0].kind, Msg::Kind::Information);
+    if (kind == QLatin1String("silent")) {
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY(elapsed.elapsed() >= 400);
+        QVERIFY(ticked);
+    }
+    QVERIFY(elapsed.elapsed() < 5000);
+}
+
+QTEST_MAIN(TestVersionCheck)
+#include "tst_versioncheck.moc"
