@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "CatalogCommands.h"
 #include "CommandGuard.h"
 #include "DataModule.h"
 #include "Globalvar.h"
@@ -8,10 +9,10 @@
 #include "SizingSplitter.h"
 #include "SkinData.h"
 #include "UpgradeUnit.h"
+#include "VersionCheck.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -22,7 +23,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 TMainFm *MainFm = nullptr;
@@ -362,9 +362,35 @@ void TMainFm::mExitClick()
     close();
 }
 
+void TMainFm::mBackupClick()
+{
+    CatalogCommands::RunBackup(this, *DM, CurrentDb);
+}
+
+void TMainFm::mRestoreClick()
+{
+    CatalogCommands::RunRestore(this, *DM, CurrentDb, [this] {
+        LoadCdTree();
+        ShowCdList(1);
+    });
+}
+
+void TMainFm::mCompressClick()
+{
+    CatalogCommands::RunCompact(this, *DM, CurrentDb, [this] {
+        LoadCdTree();
+        ShowCdList(1);
+    });
+}
+
+void TMainFm::mCheckVersionClick()
+{
+    CheckVersion(*DM);
+}
+
 void TMainFm::mHomepageClick()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("http://www.zentra-software.com/")));
+    OpenHomepage();
 }
 
 void TMainFm::closeEvent(QCloseEvent *event)

@@ -40,15 +40,15 @@ public:
 
     // Menu and tool-bar commands.
     void mOpenClick();
-    void mBackupClick() {}
-    void mRestoreClick() {}
-    void mCompressClick() {}
+    void mBackupClick();
+    void mRestoreClick();
+    void mCompressClick();
     void mExitClick();
     void mOptionClick() {}
     void mSkinClick();
     void mClearSkinClick();
     void mHomepageClick();
-    void mCheckVersionClick() {}
+    void mCheckVersionClick();
     void btnAddClick() {}
     void btnEditClick() {}
     void btnDelClick() {}
