@@ -1,0 +1,127 @@
+// The detail page of one disc on a 100,000-disc catalog: the disc's row read
+// alone, the page built, the page as the service hands it out (GBK bytes),
+// and the detail view showing it.
+#include "CatalogGenerator.h"
+#include "DataModule.h"
+#include "DetailView.h"
+#include "PageService.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int Discs = 100000;
+
+// One catalog per run, connected once as the main window keeps it.
+class Fixture
+{
+public:
+    static Fixture &Instance()
+    {
+        static Fixture fixture;
+        return fixture;
+    }
+
+    TOurNSHandler &Service() { return *m_service; }
+
+    // Discs spread over the whole file, a different one each time.
+    int NextId()
+    {
+        m_next = (m_next + 1) % int(m_ids.size());
+        return m_ids[size_t(m_next)];
+    }
+
+private:
+    Fixture()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("100000.db"));
+        CatalogGenerator::GenerateCatalog(path, Discs, Schema::Layout::Build101);
+        QDir(m_dir.path()).mkdir(QStringLiteral("Picture"));
+        m_service = std::make_unique<TOurNSHandler>(m_dir.filePath(QStringLiteral("Picture")));
+        m_dm.NameCatalog(path);
+        DM = &m_dm;
+        quint32 x = 12345;
+        for (int i = 0; i < 1000; ++i) {
+            x = x * 1103515245u + 12345u;
+            m_ids.push_back(1 + int((x >> 8) % Discs));
+        }
+        m_service->BuildCdPage(1); // connects
+    }
+
+    QTemporaryDir m_dir;
+    TDM m_dm;
+    std::unique_ptr<TOurNSHandler> m_service;
+    std::vector<int> m_ids;
+    int m_next = 0;
+};
+
+const QString OneDisc =
+    QStringLiteral("SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
+                   "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id WHERE A.Id=%1");
+
+// Baseline: the store's part alone, the disc's row read and its page values
+// taken as text.
+void BM_DetailPageQuery(benchmark::State &state)
+{
+    Fixture &f = Fixture::Instance();
+    for (auto _ : state) {
+        TDM::OpenQuery(DM->Q2, OneDisc.arg(f.NextId()));
+        for (const char *name :
+             {"Serial", "Day", "Code", "Name", "Category", "Quality", "Price", "Location", "Memo", "Picture"})
+            benchmark::DoNotOptimize(DM->Q2.Field(QLatin1String(name)).AsString());
+        DM->Q2.Close();
+    }
+}
+BENCHMARK(BM_DetailPageQuery)->Unit(benchmark::kMicrosecond);
+
+void BM_DetailPageBuild(benchmark::State &state)
+{
+    Fixture &f = Fixture::Instance();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(f.Service().BuildCdPage(f.NextId()));
+}
+BENCHMARK(BM_DetailPageBuild)->Unit(benchmark::kMicrosecond);
+
+// What the view gets for "http://vorlix/cd.htm?<id>": routing, page, GBK.
+void BM_DetailPageRespond(benchmark::State &state)
+{
+    Fixture &f = Fixture::Instance();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(f.Service().Respond(TOurNSHandler::PageUrl(f.NextId())));
+}
+BENCHMARK(BM_DetailPageRespond)->Unit(benchmark::kMicrosecond);
+
+// ShowCdPage on a 700 x 300 view: the page served, parsed and laid out, the
+// cover served and decoded. Painting not included.
+void BM_DetailPageShow(benchmark::State &state)
+{
+    Fixture &f = Fixture::Instance();
+    TDetailView view;
+    view.resize(700, 300);
+    view.RegisterPageHandler(f.Service().PictureFolder());
+    for (auto _ : state) {
+        view.ShowCdPage(f.NextId());
+        benchmark::DoNotOptimize(view.document()->size());
+    }
+}
+BENCHMARK(BM_DetailPageShow)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchmark::Initialize(&argc, argv);
+    QApplication app(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,82 @@
+#include "DetailView.h"
+
+#include "GbkText.h"
+
+#include <QDesktopServices>
+
+TDetailView::TDetailView(QWidget *parent)
+    : QTextBrowser(parent)
+{
+    setObjectName(QStringLiteral("WebBrowser"));
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    OpenUrlHook = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    connect(this, &QTextBrowser::anchorClicked, this, &TDetailView::WebBrowserAnchorClicked);
+}
+
+TDetailView::~TDetailView() = default;
+
+void TDetailView::RegisterPageHandler(const QString &pictureFolder)
+{
+    m_handler = std::make_unique<TOurNSHandler>(pictureFolder);
+}
+
+void TDetailView::UnregisterPageHandler()
+{
+    m_handler.reset();
+}
+
+void TDetailView::ShowCdPage(int id)
+{
+    const QUrl url = TOurNSHandler::PageUrl(id);
+    m_pageError = nullptr;
+    // The browser skips a source it already shows; reloading also drops the
+    // pictures it keeps, so the cover is read again.
+    if (source() == url)
+        reload();
+    else
+        setSource(url, QTextDocument::HtmlResource);
+    // There is no going back and forth between pages.
+    clearHistory();
+    if (m_pageError)
+        std::rethrow_exception(std::exchange(m_pageError, nullptr));
+}
+
+QVariant TDetailView::loadResource(int type, const QUrl &name)
+{
+    Q_UNUSED(type);
+    if (!m_handler)
+        return {};
+    // Errors must not unwind through the text browser; ShowCdPage passes
+    // them on once the browser is done.
+    try {
+        const std::optional<TPageResponse> response = m_handler->Respond(name);
+        if (!response)
+            return {};
+        if (response->MimeType.startsWith(QLatin1String("text/html")))
+            return GbkText::Decode(response->Body);
+        return response->Body;
+    } catch (...) {
+        m_pageError = std::current_exception();
+        return {};
+    }
+}
+
+void TDetailView::WebBrowserAnchorClicked(const QUrl &url)
+{
+    if (url.isLocalFile()) {
+        // Only the cover link of the page, or the picture folder itself.
+        if (m_handler) {
+            const QString path = m_handler->PictureLinkTarget(url);
+            if (!path.isEmpty())
+                OpenUrlHook(QUrl::fromLocalFile(path));
+        }
+        return;
+    }
+    if (TOurNSHandler::IsOurs(url))
+        return;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp") ||
+        scheme == QLatin1String("mailto"))
+        OpenUrlHook(url);
+}

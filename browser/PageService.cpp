@@ -1,0 +1,338 @@
+#include "PageService.h"
+
+#include "DataModule.h"
+#include "DateUtils.h"
+#include "GbkText.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QRegularExpression>
+
+namespace {
+
+const QString PageName = QStringLiteral("cd.htm");
+const QString PageMimeType = QStringLiteral("text/html; charset=GBK");
+
+// The disc with its category's and quality grade's names.
+const QString OneDiscSql =
+    QStringLiteral("SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
+                   "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id WHERE A.Id=");
+
+QString PictureUrlText(const QString &name)
+{
+    // Encoded, so that a name with '#', '?', '%' or a blank comes back as
+    // the same name.
+    return QStringLiteral("http://vorlix/") + QString::fromLatin1(QUrl::toPercentEncoding(name));
+}
+
+// A decimal integer: an optional minus and digits, nothing else.
+std::optional<int> ParseId(const QString &query)
+{
+    const qsizetype start = query.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (query.size() <= start)
+        return std::nullopt;
+    for (qsizetype i = start; i < query.size(); ++i) {
+        if (query.at(i) < QLatin1Char('0') || query.at(i) > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    bool ok = false;
+    const int id = query.toInt(&ok, 10);
+    return ok ? std::optional<int>(id) : std::nullopt;
+}
+
+QString ReadResourceText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing built-in resource %s", qPrintable(path));
+    return QString::fromUtf8(file.readAll());
+}
+
+// Q2 is closed whatever happens while the page is built.
+struct QueryCloser
+{
+    TDAOQuery &query;
+    ~QueryCloser() { query.Close(); }
+};
+
+} // namespace
+
+TOurNSHandler::TOurNSHandler(const QString &pictureFolder)
+    : m_pictureFolder(QDir::cleanPath(QFileInfo(pictureFolder).absoluteFilePath()))
+{
+}
+
+bool TOurNSHandler::IsOurs(const QUrl &url)
+{
+    return url.isValid() && url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 &&
+           url.host().compare(QLatin1String(Host), Qt::CaseInsensitive) == 0 && url.path().startsWith(QLatin1Char('/'));
+}
+
+QUrl TOurNSHandler::PageUrl(int id)
+{
+    return QUrl(QStringLiteral("http://vorlix/cd.htm?%1").arg(id));
+}
+
+std::optional<TPageResponse> TOurNSHandler::Respond(const QUrl &url) const
+{
+    if (!IsOurs(url))
+        return std::nullopt;
+    const QString path = url.path(QUrl::FullyDecoded).mid(1);
+    if (path == PageName) {
+        const std::optional<int> id = ParseId(url.query(QUrl::FullyDecoded));
+        return TPageResponse{EncodePage(id ? BuildCdPage(*id) : BuildEmptyPage()), PageMimeType};
+    }
+    TPageResponse response{PictureBytes(path), QString()};
+    static const QMimeDatabase mimeTypes;
+    response.MimeType = mimeTypes.mimeTypeForData(response.Body).name();
+    return response;
+}
+
+QString TOurNSHandler::BuildCdPage(int id) const
+{
+    if (!DM)
+        return BuildEmptyPage();
+    TDAOQuery &q = DM->Q2;
+    TDM::OpenQuery(q, OneDiscSql + QString::number(id));
+    QueryCloser closer{q};
+    if (q.RowCount() == 0)
+        return BuildEmptyPage();
+
+    auto text = [&q](const char *name) { return q.Field(QLatin1String(name)).AsString().toHtmlEscaped(); };
+    PageValues values;
+    values.Serial = text("Serial");
+    const TDAOField &day = q.Field(QStringLiteral("Day"));
+    values.Day = day.IsNull() ? QString() : DayText(day.AsDateTime());
+    values.Code = text("Code");
+    values.Name = text("Name");
+    values.Category = text("Category");
+    values.Quality = text("Quality");
+    values.Price = PriceText(q.Field(QStringLiteral("Price")).AsCurrency());
+    values.Location = text("Location");
+    values.Memo = MemoHtml(q.Field(QStringLiteral("Memo")).AsString());
+
+    const QString picture = q.Field(QStringLiteral("Picture")).AsString();
+    values.Picture = PictureUrlText(picture).toHtmlEscaped();
+    // The link opens the picture file, or the folder when the name is none
+    // or could point elsewhere.
+    const QString linked = IsPlainFileName(picture) ? m_pictureFolder + QLatin1Char('/') + picture : m_pictureFolder;
+    values.Link = QUrl::fromLocalFile(linked).toString(QUrl::FullyEncoded).toHtmlEscaped();
+    return Fill(values);
+}
+
+QString TOurNSHandler::BuildEmptyPage() const
+{
+    return Fill(EmptyValues());
+}
+
+TOurNSHandler::PageValues TOurNSHandler::EmptyValues() const
+{
+    PageValues values;
+    values.Picture = PictureUrlText(QString());
+    values.Link = QUrl::fromLocalFile(m_pictureFolder).toString(QUrl::FullyEncoded).toHtmlEscaped();
+    return values;
+}
+
+QString TOurNSHandler::Fill(const PageValues &values) const
+{
+    const QString &page = TemplateHtml();
+    auto valueOf = [&values](QStringView key) -> const QString * {
+        static const std::pair<const char *, QString PageValues::*> fields[] = {
+            {"Serial", &PageValues::Serial},   {"Day", &PageValues::Day},           {"Code", &PageValues::Code},
+            {"Name", &PageValues::Name},       {"Category", &PageValues::Category}, {"Quality", &PageValues::Quality},
+            {"Price", &PageValues::Price},     {"Location", &PageValues::Location}, {"Memo", &PageValues::Memo},
+            {"Picture", &PageValues::Picture}, {"Link", &PageValues::Link},
+        };
+        for (const auto &[name, member] : fields) {
+            if (key == QLatin1String(name))
+                return &(values.*member);
+        }
+        return nullptr;
+    };
+
+    // One pass over the template: a value is never searched for placeholders.
+    QString result;
+    result.reserve(page.size() + values.Memo.size() + 512);
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype open = page.indexOf(QLatin1String("<%"), pos);
+        const qsizetype close = open < 0 ? -1 : page.indexOf(QLatin1String("%>"), open + 2);
+        if (close < 0)
+            break;
+        const QString *value = valueOf(QStringView(page).mid(open + 2, close - open - 2));
+        if (!value) {
+            result += QStringView(page).mid(pos, open + 2 - pos);
+            pos = open + 2;
+            continue;
+        }
+        result += QStringView(page).mid(pos, open - pos);
+        result += *value;
+        pos = close + 2;
+    }
+    result += QStringView(page).mid(pos);
+    return result;
+}
+
+QByteArray TOurNSHandler::EncodePage(const QString &page)
+{
+    const QByteArray bytes = GbkText::Encode(page);
+    if (GbkText::Decode(bytes) == page)
+        return bytes;
+
+    // Rare: an emoji or a character of a script GBK lacks.
+    QString escaped;
+    escaped.reserve(page.size() + 64);
+    for (qsizetype i = 0; i < page.size();) {
+        const qsizetype len = (page.at(i).isHighSurrogate() && i + 1 < page.size()) ? 2 : 1;
+        const QString one = page.mid(i, len);
+        if (one.at(0).unicode() < 0x80 || GbkText::Decode(GbkText::Encode(one)) == one)
+            escaped += one;
+        else
+            escaped += QStringLiteral("&#%1;").arg(one.toUcs4().value(0));
+        i += len;
+    }
+    return GbkText::Encode(escaped);
+}
+
+const QString &TOurNSHandler::TemplateHtml()
+{
+    static const QString text = ReadResourceText(QStringLiteral(":/cd.htm"));
+    return text;
+}
+
+const QByteArray &TOurNSHandler::DefaultCover()
+{
+    static const QByteArray bytes = [] {
+        QFile file(QStringLiteral(":/nopicture.jpg"));
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("missing built-in resource :/nopicture.jpg");
+        return file.readAll();
+    }();
+    return bytes;
+}
+
+bool TOurNSHandler::IsPlainFileName(const QString &name)
+{
+    if (name.isEmpty())
+        return false;
+    bool onlyDots = true;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20)
+            return false;
+        if (c != QLatin1Char('.'))
+            onlyDots = false;
+    }
+    // ".", ".." and, where trailing dots are dropped, "..." as well.
+    return !onlyDots;
+}
+
+QString TOurNSHandler::PictureFile(const QString &name) const
+{
+    if (!IsPlainFileName(name))
+        return {};
+    const QFileInfo file(m_pictureFolder + QLatin1Char('/') + name);
+    if (!file.isFile() || !file.isReadable())
+        return {};
+    // A link inside the folder may lead anywhere: the real file must lie
+    // directly in the real folder.
+    const QString real = file.canonicalFilePath();
+    const QString folder = QFileInfo(m_pictureFolder).canonicalFilePath();
+    if (real.isEmpty() || folder.isEmpty() || QFileInfo(real).path() != folder)
+        return {};
+    return file.filePath();
+}
+
+QString TOurNSHandler::PictureLinkTarget(const QUrl &url) const
+{
+    if (!url.isLocalFile())
+        return {};
+    const QString path = QDir::cleanPath(url.toLocalFile());
+    if (path == m_pictureFolder)
+        return path;
+    const QFileInfo file(path);
+    return file.path() == m_pictureFolder && IsPlainFileName(file.fileName()) ? path : QString();
+}
+
+QByteArray TOurNSHandler::PictureBytes(const QString &name) const
+{
+    const QString path = PictureFile(name);
+    if (!path.isEmpty()) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            return file.readAll();
+    }
+    return DefaultCover();
+}
+
+QString TOurNSHandler::PriceText(qint64 tenThousandths)
+{
+    const bool negative = tenThousandths < 0;
+    quint64 amount = negative ? quint64(0) - quint64(tenThousandths) : quint64(tenThousandths);
+    // At most 15 significant digits, rounded half away from zero.
+    int digits = 0;
+    for (quint64 rest = amount; rest; rest /= 10)
+        ++digits;
+    if (digits > 15) {
+        quint64 unit = 1;
+        for (int i = 15; i < digits; ++i)
+            unit *= 10;
+        amount = (amount / unit + (amount % unit >= unit / 2 ? 1 : 0)) * unit;
+    }
+    QString text = negative && amount ? QStringLiteral("-") : QString();
+    text += QString::number(amount / 10000);
+    if (const quint64 fraction = amount % 10000) {
+        QString decimals = QStringLiteral("%1").arg(fraction, 4, 10, QLatin1Char('0'));
+        while (decimals.endsWith(QLatin1Char('0')))
+            decimals.chop(1);
+        text += QLatin1Char('.') + decimals;
+    }
+    return text;
+}
+
+QString TOurNSHandler::DayText(double days)
+{
+    QString text = DateUtils::FormatDate(days);
+    const QTime time = DateUtils::ToDateTime(days).time();
+    if (time != QTime(0, 0))
+        text += time.toString(QStringLiteral(" HH:mm:ss"));
+    return text;
+}
+
+QString TOurNSHandler::MemoHtml(const QString &memo)
+{
+    static const QRegularExpression webAddress(
+        QStringLiteral(R"((?:\b(?:https?|ftp)://|\bwww\.)[A-Za-z0-9\-._~:/?#\[\]@!$&'()*+,;=%]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+
+    auto plain = [](QStringView text) {
+        QString html = text.toString().toHtmlEscaped();
+        html.replace(QLatin1String("\r\n"), QLatin1String("<br>"));
+        // Lines typed in this program's editors end in a bare line feed.
+        html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+        html.replace(QLatin1Char('\r'), QLatin1String("<br>"));
+        return html;
+    };
+
+    QString html;
+    qsizetype pos = 0;
+    for (auto it = webAddress.globalMatch(memo); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        QString address = match.captured();
+        // Punctuation that ends a sentence is not part of the address.
+        while (!address.isEmpty() && QStringLiteral(".,;:!?'\")]").contains(address.back()))
+            address.chop(1);
+        if (!address.contains(QLatin1Char('.')) && !address.contains(QLatin1String("//")))
+            continue;
+        html += plain(QStringView(memo).mid(pos, match.capturedStart() - pos));
+        const QString target = address.startsWith(QLatin1String("www."), Qt::CaseInsensitive)
+                                   ? QStringLiteral("http://") + address
+                                   : address;
+        html += QStringLiteral("<a href=\"%1\">%2</a>").arg(target.toHtmlEscaped(), address.toHtmlEscaped());
+        pos = match.capturedStart() + address.size();
+    }
+    html += plain(QStringView(memo).mid(pos));
+    return html;
+}
