@@ -1,0 +1,345 @@
+#include "AddCdDlg.h"
+
+#include "AddCdLookups.h"
+#include "AddCdPicture.h"
+#include "CommandGuard.h"
+#include "DataModule.h"
+#include "DateUtils.h"
+#include "GbkText.h"
+#include "MessageBoxes.h"
+#include "Spell.h"
+
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QValidator>
+
+namespace {
+
+// Column widths of the catalog, in GBK bytes.
+constexpr int CodeWidth = 20;
+constexpr int SerialWidth = 10;
+constexpr int NameWidth = 20;
+constexpr int LocationWidth = 50;
+constexpr int ListNameWidth = 20; // categories, qualities and folders
+
+// Accepts no more than fits into the catalog column, so that nothing typed
+// is cut when it is stored. A paste that does not fit is refused whole.
+class TGbkWidthValidator : public QValidator
+{
+public:
+    TGbkWidthValidator(int maxBytes, QObject *parent)
+        : QValidator(parent)
+        , m_maxBytes(maxBytes)
+    {
+    }
+
+    State validate(QString &input, int &) const override
+    {
+        return GbkText::ByteWidth(input) <= m_maxBytes ? Acceptable : Invalid;
+    }
+
+private:
+    int m_maxBytes;
+};
+
+QLineEdit *NewEdit(const char *name, int maxBytes, QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    if (maxBytes > 0)
+        edit->setValidator(new TGbkWidthValidator(maxBytes, edit));
+    return edit;
+}
+
+// Free text or an entry of the list; what counts is the text. No completion,
+// so the text is always what the user typed or picked.
+QComboBox *NewCombo(const char *name, QWidget *parent)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(QLatin1String(name));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setMaxVisibleItems(8);
+    combo->setCompleter(nullptr);
+    combo->setValidator(new TGbkWidthValidator(ListNameWidth, combo));
+    combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return combo;
+}
+
+bool IsBlank(const QString &text)
+{
+    return text.trimmed().isEmpty();
+}
+
+QString FormatPrice(TCurrency price)
+{
+    return QString::asprintf("%0.2f", Currency::ToDouble(price));
+}
+
+// The price as typed: the point the editor shows, or the system's decimal
+// separator; 0 when the text is no number.
+TCurrency ParsePrice(const QString &text)
+{
+    bool ok = false;
+    double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = QLocale().toDouble(text.trimmed(), &ok);
+    return ok ? Currency::FromDouble(value) : 0;
+}
+
+QString RunPictureDialog(QWidget *parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("选择光盘图片文件..."), QString(),
+                       QStringLiteral("JPG (*.jpg *.JPG);;BMP(*.bmp *.BMP)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
+} // namespace
+
+TAddCdDlg::TAddCdDlg(TCdRec &disc, const TEditDiscContext &context, QWidget *parent)
+    : TEnterFm(parent)
+    , PictureDlg(RunPictureDialog)
+    , m_disc(disc)
+    , m_context(context)
+{
+    BuildControls();
+    FillFromDisc();
+    FillCombo(cbCategory, QStringLiteral("SELECT Id,Name FROM TbCategory"), m_disc.CId);
+    FillCombo(cbCdTree, QStringLiteral("SELECT Id,Name FROM TbTree WHERE Id<>1"), m_disc.TId);
+    FillCombo(cbQuality, QStringLiteral("SELECT Id,Name FROM TbQuality"), m_disc.QId);
+
+    connect(btnOk, &QPushButton::clicked, this, Guarded([this] { btnOkClick(); }));
+    connect(btnCancle, &QPushButton::clicked, this, &QDialog::reject);
+    connect(imgPicture, &TPictureBox::doubleClicked, this, Guarded([this] { imgPictureDblClick(); }));
+}
+
+void TAddCdDlg::BuildControls()
+{
+    // The focus follows the order the controls are made in: the buttons
+    // first, then the pages, each page's controls in their own order.
+    btnOk = new QPushButton(QStringLiteral("确定"), this);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnCancle = new QPushButton(QStringLiteral("取消"), this);
+    btnCancle->setObjectName(QStringLiteral("btnCancle"));
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+
+    // The details.
+    tsDetail = new QWidget;
+    tsDetail->setObjectName(QStringLiteral("tsDetail"));
+    PageControl->addTab(tsDetail, QStringLiteral("光盘详细信息"));
+    edDay = new QDateEdit(tsDetail);
+    edDay->setObjectName(QStringLiteral("edDay"));
+    edDay->setDisplayFormat(QLatin1String(DateUtils::DateFormat));
+    edDay->setCalendarPopup(true);
+    auto *calendar = new QCalendarWidget(edDay);
+    calendar->setFirstDayOfWeek(Qt::Sunday);
+    calendar->setGridVisible(true);
+    edDay->setCalendarWidget(calendar);
+    cbCategory = NewCombo("cbCategory", tsDetail);
+    cbCdTree = NewCombo("cbCdTree", tsDetail);
+    cbQuality = NewCombo("cbQuality", tsDetail);
+    edSerial = NewEdit("edSerial", SerialWidth, tsDetail);
+    edCode = NewEdit("edCode", CodeWidth, tsDetail);
+    edName = NewEdit("edName", NameWidth, tsDetail);
+    edPrice = NewEdit("edPrice", 0, tsDetail);
+    edLocation = NewEdit("edLocation", LocationWidth, tsDetail);
+    lbNote = new QLabel(QStringLiteral("代“*”的为必填内容"), tsDetail);
+    lbNote->setObjectName(QStringLiteral("lbNote"));
+
+    auto *grid = new QGridLayout(tsDetail);
+    grid->setHorizontalSpacing(8);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    auto addRow = [&](int row, int column, const QString &caption, QWidget *control) {
+        auto *label = new QLabel(caption, tsDetail);
+        label->setBuddy(control);
+        grid->addWidget(label, row, column, Qt::AlignRight);
+        grid->addWidget(control, row, column + 1);
+    };
+    addRow(0, 0, QStringLiteral("日期："), edDay);
+    addRow(1, 0, QStringLiteral("序列号："), edSerial);
+    addRow(2, 0, QStringLiteral("编号*："), edCode);
+    addRow(3, 0, QStringLiteral("名称*："), edName);
+    addRow(0, 2, QStringLiteral("价格："), edPrice);
+    addRow(1, 2, QStringLiteral("分类*："), cbCategory);
+    addRow(2, 2, QStringLiteral("光盘夹目录*："), cbCdTree);
+    addRow(3, 2, QStringLiteral("质量*："), cbQuality);
+    auto *locationLabel = new QLabel(QStringLiteral("位置："), tsDetail);
+    locationLabel->setBuddy(edLocation);
+    grid->addWidget(locationLabel, 4, 0, Qt::AlignRight);
+    grid->addWidget(edLocation, 4, 1, 1, 3);
+    grid->setRowStretch(5, 1);
+    grid->addWidget(lbNote, 6, 0, 1, 4);
+
+    // The description.
+    tsMemo = new QWidget;
+    tsMemo->setObjectName(QStringLiteral("tsMemo"));
+    PageControl->addTab(tsMemo, QStringLiteral("光盘说明"));
+    edMemo = new QPlainTextEdit(tsMemo);
+    edMemo->setObjectName(QStringLiteral("edMemo"));
+    edMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edMemo->setTabChangesFocus(true);
+    auto *memoLayout = new QVBoxLayout(tsMemo);
+    memoLayout->setContentsMargins(0, 0, 0, 0);
+    memoLayout->addWidget(edMemo);
+
+    // The cover picture.
+    tsPicture = new QWidget;
+    tsPicture->setObjectName(QStringLiteral("tsPicture"));
+    PageControl->addTab(tsPicture, QStringLiteral("光盘图片"));
+    imgPicture = new TPictureBox(tsPicture);
+    imgPicture->setObjectName(QStringLiteral("imgPicture"));
+    auto *pictureLayout = new QVBoxLayout(tsPicture);
+    pictureLayout->setContentsMargins(0, 0, 0, 0);
+    pictureLayout->addWidget(imgPicture);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancle);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl, 1);
+    layout->addLayout(buttons);
+
+    resize(428, 309);
+    // The first field of the details has the focus at the start.
+    edDay->setFocus();
+}
+
+void TAddCdDlg::FillFromDisc()
+{
+    if (m_disc.Id == 0) {
+        setWindowTitle(QStringLiteral("添加光盘"));
+        if (m_context.AutoCode)
+            edCode->setText(NextDiscCode());
+    } else {
+        setWindowTitle(QStringLiteral("修改光盘"));
+        edCode->setText(m_disc.Code);
+    }
+    edDay->setDate(DateUtils::ToDate(m_disc.Day));
+    edSerial->setText(m_disc.Serial);
+    edName->setText(m_disc.Name);
+    m_shownPrice = FormatPrice(m_disc.Price);
+    edPrice->setText(m_shownPrice);
+    edLocation->setText(m_disc.Location);
+    edMemo->setPlainText(m_disc.Memo);
+
+    if (!m_disc.Picture.isEmpty()) {
+        // A stored picture that is missing or unreadable leaves the box empty.
+        imgPicture->SetPicture(ReadCoverPicture(QDir(m_context.PictureFolder).filePath(m_disc.Picture), nullptr));
+        imgPicture->setToolTip(QStringLiteral("当前图片：%1，双击此处，可以改变图片。").arg(m_disc.Picture));
+    } else {
+        imgPicture->SetPicture(QImage(QStringLiteral(":/nopicture.jpg")));
+        imgPicture->setToolTip(QStringLiteral("当前无图片，双击此处，可以选择图片。"));
+    }
+}
+
+void TAddCdDlg::FillCombo(QComboBox *combo, const QString &sql, int selectedId)
+{
+    combo->clear();
+    DM->OpenSQL(sql);
+    for (; !DM->Q1.AtEnd(); DM->Q1.Next())
+        combo->addItem(DM->Q1.Field(QStringLiteral("Name")).AsString(), DM->Q1.Field(QStringLiteral("Id")).AsInteger());
+    combo->setCurrentIndex(combo->findData(selectedId));
+}
+
+void TAddCdDlg::Refuse(const QString &message, QWidget *control)
+{
+    PageControl->setCurrentWidget(tsDetail);
+    Msg::Error(message);
+    control->setFocus();
+}
+
+void TAddCdDlg::btnOkClick()
+{
+    // Every check comes before anything is written, so that a refused OK
+    // leaves no new category, folder or quality behind.
+    const QString code = edCode->text();
+    if (!IsBlank(code) && DiscCodeExists(code, m_disc.Id))
+        return Refuse(QStringLiteral("此编号已经存在，请重新输入"), edCode);
+    if (IsBlank(edName->text()))
+        return Refuse(QStringLiteral("“名称”为空，请输入"), edName);
+    if (IsBlank(cbCategory->currentText()))
+        return Refuse(QStringLiteral("“分类”为空，请输入"), cbCategory);
+    if (IsBlank(cbCdTree->currentText()))
+        return Refuse(QStringLiteral("“文件夹目录”为空，请输入"), cbCdTree);
+    if (IsBlank(cbQuality->currentText()))
+        return Refuse(QStringLiteral("“质量”为空，请输入"), cbQuality);
+
+    // The picture before the look-ups: a copy that fails leaves the catalog
+    // untouched and the dialog open. A stored name stays as it is.
+    QString picture = m_disc.Picture;
+    if (!m_chosenPicture.isEmpty()) {
+        const TStoredPicture stored = StorePicture(m_chosenPicture, m_context.PictureFolder);
+        if (!stored.ok) {
+            PageControl->setCurrentWidget(tsPicture);
+            Msg::Error(QStringLiteral("光盘图片没有保存：%1").arg(stored.error));
+            return;
+        }
+        picture = stored.name;
+    }
+
+    TDAOTransaction work(DM->DbBase);
+    const int categoryId = LookupOrAddName(TNameTable::Category, cbCategory->currentText());
+    const int folderId = LookupOrAddFolder(cbCdTree->currentText(), m_disc.TId);
+    const int qualityId = LookupOrAddName(TNameTable::Quality, cbQuality->currentText());
+    work.Commit();
+
+    m_disc.Day = DateUtils::ToDays(edDay->date());
+    m_disc.Serial = edSerial->text();
+    m_disc.Code = code;
+    m_disc.Name = edName->text();
+    m_disc.Spell = GetSpell(m_disc.Name);
+    // A price left as shown keeps its hidden decimals.
+    if (edPrice->text() != m_shownPrice)
+        m_disc.Price = ParsePrice(edPrice->text());
+    m_disc.CId = categoryId;
+    m_disc.TId = folderId;
+    m_disc.QId = qualityId;
+    m_disc.DId = 0;
+    m_disc.Location = edLocation->text();
+    m_disc.Picture = picture;
+    m_disc.Memo = edMemo->toPlainText();
+    accept();
+}
+
+void TAddCdDlg::imgPictureDblClick()
+{
+    const QString path = PictureDlg ? PictureDlg(this) : QString();
+    if (path.isEmpty())
+        return;
+    QString error;
+    const QImage picture = ReadCoverPicture(path, &error);
+    if (picture.isNull()) {
+        Msg::Error(QStringLiteral("无法读取图片文件“%1”：%2").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    m_chosenPicture = path;
+    imgPicture->SetPicture(picture);
+}
+
+bool EditDisc(TCdRec &disc, const TEditDiscContext &context, QWidget *parent)
+{
+    TAddCdDlg dlg(disc, context, parent);
+    return dlg.exec() == QDialog::Accepted;
+}

@@ -1,0 +1,142 @@
+#include "AddCdPicture.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+// A picture whose content is known: the digest of its bytes, or a null
+// array when the file cannot be read.
+QByteArray ContentDigest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return {};
+    return hash.result();
+}
+
+bool SameContent(const QString &a, const QString &b)
+{
+    if (QFileInfo(a).size() != QFileInfo(b).size())
+        return false;
+    const QByteArray digest = ContentDigest(a);
+    return !digest.isNull() && digest == ContentDigest(b);
+}
+
+} // namespace
+
+QImage ReadCoverPicture(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return {};
+    }
+    QImageReader reader(&file);
+    const QByteArray format = reader.format();
+    if (format != "jpeg" && format != "bmp") {
+        if (error)
+            *error = QStringLiteral("不是JPG或BMP图片");
+        return {};
+    }
+    QImage picture;
+    if (!reader.read(&picture)) {
+        if (error)
+            *error = reader.errorString();
+        return {};
+    }
+    return picture;
+}
+
+QString StoredPictureName(const QString &path)
+{
+    QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    name.remove(QLatin1Char(' '));
+    return name;
+}
+
+TStoredPicture StorePicture(const QString &source, const QString &pictureFolder)
+{
+    TStoredPicture result;
+    QString name = StoredPictureName(source);
+    if (name.isEmpty())
+        name = QStringLiteral("picture");
+    QDir folder(pictureFolder);
+    if (!folder.exists() && !QDir().mkpath(pictureFolder)) {
+        result.error = QStringLiteral("无法建立图片文件夹“%1”").arg(QDir::toNativeSeparators(pictureFolder));
+        return result;
+    }
+    if (!QFileInfo(source).isFile() || !QFileInfo(source).isReadable()) {
+        result.error = QStringLiteral("无法读取图片文件“%1”").arg(QDir::toNativeSeparators(source));
+        return result;
+    }
+
+    const QFileInfo info(name);
+    const QString base = info.completeBaseName();
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int number = 0;; ++number) {
+        const QString candidate =
+            number == 0 ? name : QStringLiteral("%1_%2%3").arg(base, QString::number(number), suffix);
+        const QString target = folder.filePath(candidate);
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+            if (QFileInfo(target).isFile() && SameContent(source, target)) {
+                result.ok = true;
+                result.name = candidate;
+                return result;
+            }
+            continue;
+        }
+        QFile file(source);
+        if (!file.copy(target)) {
+            result.error =
+                QStringLiteral("无法把图片文件“%1”复制到“%2”：%3")
+                    .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(target), file.errorString());
+            return result;
+        }
+        result.ok = true;
+        result.name = candidate;
+        return result;
+    }
+}
+
+TPictureBox::TPictureBox(QWidget *parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void TPictureBox::SetPicture(const QImage &picture)
+{
+    m_picture = picture;
+    update();
+}
+
+void TPictureBox::paintEvent(QPaintEvent *)
+{
+    if (m_picture.isNull())
+        return;
+    QSize size = m_picture.size();
+    if (size.width() > width() || size.height() > height())
+        size.scale(this->size(), Qt::KeepAspectRatio);
+    QRect target(QPoint(0, 0), size);
+    target.moveCenter(rect().center());
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, m_picture);
+}
+
+void TPictureBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+    QWidget::mouseDoubleClickEvent(event);
+}
