@@ -134,7 +134,7 @@ QStringList CreateStatements(Layout layout)
         statements << IndexStatements();
         // A code, when given, names one disc. Only new catalogs get the
         // constraint: an older file may already hold a repeated code.
-        statements << QStringLiteral("CREATE UNIQUE INDEX TbCdCodeUnique ON TbCd(Code) WHERE Code<>''");
+        statements << QStringLiteral("CREATE UNIQUE INDEX TbCdCodeUnique ON TbCd(Code) WHERE trim(Code)<>''");
     }
     else
         statements << QStringLiteral("CREATE INDEX TbCdCode ON TbCd(Code)")
