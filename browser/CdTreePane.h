@@ -1,0 +1,91 @@
+#pragma once
+
+#include "DAOTypes.h"
+#include "TreeList.h"
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QMimeData;
+class TDAOQuery;
+
+// The folder tree: the tree list over the window's folder query, its context
+// menu (add, delete, rename) and the dropping of discs and folders on it.
+// The current folder is the folder query's cursor row.
+class TCdTreePane : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using DropZone = TTreeList::DropZone;
+
+    // The folder query stays the window's; the pane installs its after-scroll
+    // handler. The column layout is read here and stored when the pane goes.
+    explicit TCdTreePane(TDAOQuery &folders, QWidget *parent = nullptr);
+    ~TCdTreePane() override;
+
+    TTreeList *tlCdTree;
+    QMenu *pmCdTree;
+    QAction *pmCdTreeAdd, *pmCdTreeDel, *pmCdTreeRen;
+
+    // What the tree needs from the rest of the window.
+    std::function<void(int folderId)> ShowCdList;    // lists a folder's discs (1: all)
+    std::function<bool(QObject *source)> IsDiscList; // whether a drag comes from the disc list
+    std::function<QList<TBookmark>()> SelectedDiscs; // the disc list's selection, as bookmarks of QCd
+    std::function<void()> ClearDiscSelection;
+    TDAOQuery *QCd = nullptr; // the disc list's query
+    // The folder-name dialog; true with the name when confirmed.
+    std::function<bool(QString &name)> AskFolderName;
+
+    // The ID of the current folder, 0 when there is none.
+    int CurrentFolderId() const;
+    // Makes a folder the current one (the focus follows); false when there
+    // is no such folder, and the tree stays as it was.
+    bool LocateFolder(int folderId);
+
+    // Reads the folders again and opens the root folder all the way down.
+    // The disc list is left alone.
+    void LoadCdTree();
+    // A click on a folder lists its discs.
+    void tlCdTreeClick();
+    void pmCdTreeAddClick();
+    void pmCdTreeDelClick();
+    void pmCdTreeRenClick();
+    void QCdTreeAfterScroll();
+    void UpdateCdTreeMenu();
+    // 1 for a folder with child folders, 0 otherwise.
+    int tlCdTreeGetStateIndex(const QModelIndex &node) const;
+
+    // The tree's drop hooks: discs from the disc list, folders from the tree
+    // itself. The target is the node under the pointer.
+    bool tlCdTreeDragOver(QObject *source, const QMimeData *mime, const QModelIndex &target, DropZone zone,
+                          bool ctrl) const;
+    void tlCdTreeDragDrop(QObject *source, const QMimeData *mime, const QModelIndex &target, DropZone zone, bool ctrl);
+
+    // The same by folder IDs. Discs go only to a folder that has a parent.
+    bool CanDropDiscs(int targetId) const;
+    void DropDiscs(int targetId);
+    // Folders: none of them at the top level; a move never into one of the
+    // dragged folders or below; OnRow makes them children of the target,
+    // Indent siblings of it (not beside a top-level folder). With ctrl the
+    // folders are copied with everything below them, else moved.
+    bool CanDropFolders(int targetId, DropZone zone, bool ctrl, const QList<int> &folderIds) const;
+    void DropFolders(int targetId, DropZone zone, bool ctrl, const QList<int> &folderIds);
+
+private:
+    struct FolderCopy
+    {
+        QString name;
+        QList<FolderCopy> children;
+    };
+    FolderCopy Snapshot(const QModelIndex &node) const;
+    void WriteCopy(const FolderCopy &folder, int parentId);
+    bool HasFolders() const;
+
+    QPointer<TDAOQuery> m_folders;
+};
