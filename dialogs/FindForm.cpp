@@ -1,0 +1,454 @@
+#include "FindForm.h"
+
+#include "CommandGuard.h"
+#include "DAODataSource.h"
+#include "DataGrid.h"
+#include "DataModule.h"
+#include "DateUtils.h"
+#include "Errors.h"
+#include "Schema.h"
+#include "SelDirForm.h"
+#include "SqlDialect.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSet>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+const QString DiscList =
+    QStringLiteral("SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
+                   "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id");
+
+constexpr int GridHeight = 175;
+
+QList<TFieldDef> FindFields()
+{
+    return {
+        {QStringLiteral("ID"), TFieldType::Integer, 0},     {QStringLiteral("Day"), TFieldType::DateTime, 0},
+        {QStringLiteral("Code"), TFieldType::Text, 20},     {QStringLiteral("Serial"), TFieldType::Text, 10},
+        {QStringLiteral("Name"), TFieldType::Text, 20},     {QStringLiteral("CId"), TFieldType::Integer, 0},
+        {QStringLiteral("Category"), TFieldType::Text, 20}, {QStringLiteral("TId"), TFieldType::Integer, 0},
+        {QStringLiteral("QId"), TFieldType::Integer, 0},    {QStringLiteral("Quality"), TFieldType::Text, 20},
+        {QStringLiteral("DId"), TFieldType::Integer, 0},    {QStringLiteral("Price"), TFieldType::Currency, 0},
+        {QStringLiteral("Location"), TFieldType::Text, 50}, {QStringLiteral("Memo"), TFieldType::Memo, 0},
+    };
+}
+
+QList<TGridColumn> FindColumns()
+{
+    auto column = [](const char *field, const QString &caption, bool visible, int width = 60) {
+        TGridColumn c;
+        c.FieldName = QLatin1String(field);
+        c.Caption = caption;
+        c.Visible = visible;
+        c.Width = width;
+        return c;
+    };
+    TGridColumn serial = column("Serial", QStringLiteral("序列号"), true, 60);
+    serial.Footer = TGridColumn::Summary::Count;
+    serial.FooterFormat = QStringLiteral("数目：%1");
+    TGridColumn day = column("Day", QStringLiteral("日期"), true, 85);
+    day.DisplayFormat = QString::fromLatin1(DateUtils::DateFormat);
+    TGridColumn price = column("Price", QStringLiteral("价格"), true, 75);
+    price.Alignment = Qt::AlignRight | Qt::AlignVCenter;
+    price.DisplayFormat = QStringLiteral("#0.00;-#,0.00");
+    return {
+        column("ID", QString(), false),
+        serial,
+        column("Code", QStringLiteral("编号"), true, 50),
+        day,
+        column("Name", QStringLiteral("名称"), true, 100),
+        column("CId", QString(), false),
+        column("Category", QStringLiteral("分类"), true, 50),
+        column("TId", QString(), false),
+        column("QId", QString(), false),
+        column("Quality", QStringLiteral("质量"), true, 45),
+        column("DId", QString(), false),
+        price,
+        column("Location", QStringLiteral("位置"), true, 75),
+        column("Memo", QString(), false),
+    };
+}
+
+// A price as typed, with a point or the system's decimal separator; nothing
+// when the text is no finite number.
+std::optional<double> ParsePrice(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    double value = c.toDouble(trimmed, &ok);
+    if (!ok) {
+        QLocale system;
+        system.setNumberOptions(QLocale::RejectGroupSeparator);
+        value = system.toDouble(trimmed, &ok);
+    }
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+void CollectInto(TDAODatabase &db, qint32 folderId, bool withSubFolders, QList<qint32> &folders, QSet<qint32> &seen)
+{
+    folders.append(folderId);
+    seen.insert(folderId);
+    if (!withSubFolders)
+        return;
+    TDAOQuery children;
+    children.SetDatabase(&db);
+    TDM::OpenQuery(children, QStringLiteral("SELECT Id FROM TbTree WHERE Id1=%1 AND Id<>1").arg(folderId));
+    for (children.First(); !children.AtEnd(); children.Next()) {
+        const qint32 child = children.Field(QStringLiteral("Id")).AsInteger();
+        if (!seen.contains(child))
+            CollectInto(db, child, true, folders, seen);
+    }
+}
+
+} // namespace
+
+QString BuildFindStatement(const TFindCriteria &criteria)
+{
+    QString condition;
+    int count = 0;
+    auto join = [&](const QString &fragment) {
+        if (count > 0)
+            condition += QLatin1String(" AND ");
+        condition += fragment;
+        ++count;
+    };
+
+    if (!criteria.ScopeFolders.isEmpty()) {
+        QStringList folders;
+        for (qint32 id : criteria.ScopeFolders)
+            folders << QStringLiteral(" A.TId=%1 ").arg(id);
+        condition = QLatin1Char('(') + folders.join(QLatin1String(" OR ")) + QLatin1Char(')');
+        count = 1;
+    }
+    // The typed text goes into the pattern as it is, blanks and wildcards
+    // included; only a text of blanks alone asks for nothing.
+    auto like = [&](const char *column, const QString &typed) {
+        if (!typed.trimmed().isEmpty())
+            join(QLatin1String(" A.") + QLatin1String(column) + QLatin1String(" LIKE ") +
+                 SqlDialect::Quote(QLatin1Char('*') + typed + QLatin1Char('*')) + QLatin1Char(' '));
+    };
+    like("Name", criteria.Name);
+    like("Location", criteria.Location);
+    like("Memo", criteria.Memo);
+    if (criteria.CategoryId != 0)
+        join(QStringLiteral(" A.CId=%1 ").arg(criteria.CategoryId));
+    if (criteria.QualityId != 0)
+        join(QStringLiteral(" A.QId=%1 ").arg(criteria.QualityId));
+    if (const std::optional<double> price = ParsePrice(criteria.Price))
+        join(QString::asprintf(" A.Price=%0.2f ", *price));
+    if (criteria.Latest)
+        join(QLatin1String(" A.Day<=#") + DateUtils::FormatDate(*criteria.Latest) + QLatin1String("# "));
+    if (criteria.Earliest)
+        join(QLatin1String(" A.Day>=#") + DateUtils::FormatDate(*criteria.Earliest) + QLatin1String("# "));
+
+    // No criterion: every disc, rather than a WHERE with nothing after it.
+    if (condition.isEmpty())
+        return DiscList;
+    return DiscList + QLatin1String(" WHERE ") + condition;
+}
+
+void CollectFolders(TDAODatabase &db, qint32 folderId, bool withSubFolders, QList<qint32> &folders)
+{
+    QSet<qint32> seen(folders.cbegin(), folders.cend());
+    if (seen.contains(folderId))
+        return;
+    CollectInto(db, folderId, withSubFolders, folders, seen);
+}
+
+// -- TCheckDateEdit ------------------------------------------------------
+
+TCheckDateEdit::TCheckDateEdit(QWidget *parent)
+    : QWidget(parent)
+{
+    Check = new QCheckBox(this);
+    Edit = new QDateEdit(this);
+    Edit->setDisplayFormat(QLatin1String(DateUtils::DateFormat));
+    Edit->setCalendarPopup(true);
+    auto *calendar = new QCalendarWidget(Edit);
+    calendar->setFirstDayOfWeek(Qt::Sunday);
+    calendar->setGridVisible(true);
+    Edit->setCalendarWidget(calendar);
+    Edit->setEnabled(false);
+    Edit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(Check);
+    layout->addWidget(Edit, 1);
+    setFocusProxy(Check);
+
+    connect(Check, &QCheckBox::toggled, Edit, &QWidget::setEnabled);
+}
+
+bool TCheckDateEdit::Checked() const
+{
+    return Check->isChecked();
+}
+
+void TCheckDateEdit::SetChecked(bool checked)
+{
+    Check->setChecked(checked);
+}
+
+QDate TCheckDateEdit::Date() const
+{
+    return Edit->date();
+}
+
+void TCheckDateEdit::SetDate(const QDate &date)
+{
+    Edit->setDate(date);
+}
+
+std::optional<QDate> TCheckDateEdit::CheckedDate() const
+{
+    if (!Checked())
+        return std::nullopt;
+    return Date();
+}
+
+// -- TFindFm -------------------------------------------------------------
+
+TFindFm::TFindFm(TDM &dm, QWidget *parent)
+    : TEnterFm(parent)
+    , ChooseFolder(ChooseScopeFolder)
+    , m_dm(dm)
+{
+    setWindowTitle(QStringLiteral("手动查找"));
+    QFind.SetDatabase(&m_dm.DbBase);
+    QFind.FieldDefs = FindFields();
+    BuildControls();
+
+    connect(btnFind, &QPushButton::clicked, this, Guarded([this] { btnFindClick(); }));
+    connect(btnNewFind, &QPushButton::clicked, this, Guarded([this] { btnNewFindClick(); }));
+    connect(btnBrowse, &QPushButton::clicked, this, Guarded([this] { btnBrowseClick(); }));
+}
+
+TFindFm::~TFindFm()
+{
+    // The grid lets go of the rows before the query goes.
+    QFind.Close();
+}
+
+void TFindFm::BuildControls()
+{
+    auto newEdit = [this](const char *name) {
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(name));
+        return edit;
+    };
+    auto newList = [this](const char *name) {
+        auto *combo = new QComboBox(this);
+        combo->setObjectName(QLatin1String(name));
+        combo->setEditable(false);
+        combo->setMaxVisibleItems(8);
+        combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        return combo;
+    };
+    auto newButton = [this](const char *name, const QString &caption) {
+        auto *button = new QPushButton(caption, this);
+        button->setObjectName(QLatin1String(name));
+        return button;
+    };
+    auto newDate = [this](const char *name) {
+        auto *date = new TCheckDateEdit(this);
+        date->setObjectName(QLatin1String(name));
+        return date;
+    };
+
+    edScope = newEdit("edScope");
+    edScope->setReadOnly(true);
+    cbSub = new QCheckBox(QStringLiteral("包含子光盘目录"), this);
+    cbSub->setObjectName(QStringLiteral("cbSub"));
+    cbSub->setChecked(true);
+    btnBrowse = newButton("btnBrowse", QStringLiteral("浏览..."));
+    edName = newEdit("edName");
+    edLocation = newEdit("edLocation");
+    edMemo = newEdit("edMemo");
+    cbCategory = newList("cbCategory");
+    cbQuality = newList("cbQuality");
+    edPrice = newEdit("edPrice");
+    edDay1 = newDate("edDay1");
+    edDay2 = newDate("edDay2");
+    btnFind = newButton("btnFind", QStringLiteral("开始查找"));
+    btnNewFind = newButton("btnNewFind", QStringLiteral("新查找"));
+
+    dsFind = new TDAODataSource(this);
+    dsFind->setObjectName(QStringLiteral("dsFind"));
+    dsFind->SetDataSet(&QFind);
+    dgFind = new TDataGrid(this);
+    dgFind->setObjectName(QStringLiteral("dgFind"));
+    dgFind->SetColumns(FindColumns());
+    dgFind->SetDataSource(dsFind);
+    dgFind->View()->header()->setDefaultAlignment(Qt::AlignCenter);
+    dgFind->setFixedHeight(GridHeight);
+
+    // The criteria in two columns, the commands at the right.
+    auto *criteria = new QGridLayout;
+    criteria->setHorizontalSpacing(6);
+    criteria->setColumnStretch(1, 1);
+    criteria->setColumnStretch(3, 1);
+    criteria->setColumnMinimumWidth(4, 12);
+    auto label = [&](const QString &caption, QWidget *control, int row, int column) {
+        auto *text = new QLabel(caption, this);
+        text->setBuddy(control);
+        criteria->addWidget(text, row, column, Qt::AlignRight | Qt::AlignVCenter);
+    };
+    label(QStringLiteral("查找范围："), edScope, 0, 0);
+    criteria->addWidget(edScope, 0, 1, 1, 3);
+    criteria->addWidget(cbSub, 1, 1, 1, 3);
+    label(QStringLiteral("名称："), edName, 2, 0);
+    criteria->addWidget(edName, 2, 1);
+    label(QStringLiteral("位置："), edLocation, 2, 2);
+    criteria->addWidget(edLocation, 2, 3);
+    label(QStringLiteral("说明："), edMemo, 3, 0);
+    criteria->addWidget(edMemo, 3, 1, 1, 3);
+    label(QStringLiteral("分类："), cbCategory, 4, 0);
+    criteria->addWidget(cbCategory, 4, 1);
+    label(QStringLiteral("质量："), cbQuality, 4, 2);
+    criteria->addWidget(cbQuality, 4, 3);
+    label(QStringLiteral("价格："), edPrice, 5, 0);
+    criteria->addWidget(edPrice, 5, 1);
+    label(QStringLiteral("日期早于："), edDay1, 6, 0);
+    criteria->addWidget(edDay1, 6, 1);
+    label(QStringLiteral("日期晚于："), edDay2, 6, 2);
+    criteria->addWidget(edDay2, 6, 3);
+    criteria->addWidget(btnBrowse, 0, 5);
+    criteria->addWidget(btnFind, 4, 5);
+    criteria->addWidget(btnNewFind, 5, 5);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(criteria);
+    layout->addStretch();
+    layout->addWidget(dgFind);
+
+    const QList<QWidget *> order = {edName,        edLocation,   edMemo,        cbCategory,   cbQuality,      edPrice,
+                                    edDay1->Check, edDay1->Edit, edDay2->Check, edDay2->Edit, dgFind->View(), edScope,
+                                    cbSub,         btnBrowse,    btnFind,       btnNewFind};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    resize(552, 423);
+    edName->setFocus();
+}
+
+void TFindFm::FormShow()
+{
+    LoadCategoryChoices();
+    LoadQualityChoices();
+    ResetCriteria();
+}
+
+void TFindFm::LoadChoices(QComboBox *combo, const QString &table)
+{
+    combo->clear();
+    // The union returns its rows by Id, so "none chosen" with its 0 comes
+    // first.
+    m_dm.OpenSQL(QStringLiteral("SELECT Id,Name FROM %1 UNION SELECT 0,\"-不选-\" FROM TbSetings").arg(table));
+    for (; !m_dm.Q1.AtEnd(); m_dm.Q1.Next())
+        combo->addItem(m_dm.Q1.Field(QStringLiteral("Name")).AsString(),
+                       m_dm.Q1.Field(QStringLiteral("Id")).AsInteger());
+    combo->setCurrentIndex(0);
+}
+
+void TFindFm::LoadCategoryChoices()
+{
+    LoadChoices(cbCategory, QStringLiteral("TbCategory"));
+}
+
+void TFindFm::LoadQualityChoices()
+{
+    LoadChoices(cbQuality, QStringLiteral("TbQuality"));
+}
+
+void TFindFm::ResetCriteria()
+{
+    ShowScope(Schema::RootFolderId);
+    edName->clear();
+    edLocation->clear();
+    edMemo->clear();
+    edPrice->clear();
+    cbCategory->setCurrentIndex(0);
+    cbQuality->setCurrentIndex(0);
+    const QDate today = DateUtils::ToDate(DateUtils::Today());
+    for (TCheckDateEdit *day : {edDay1, edDay2}) {
+        day->SetDate(today);
+        day->SetChecked(false);
+    }
+}
+
+void TFindFm::ShowScope(qint32 folderId)
+{
+    edScope->setText(m_dm.GetFieldValue(QStringLiteral("SELECT Name FROM TbTree WHERE Id=%1").arg(folderId),
+                                        QStringLiteral("Name")));
+    m_scopeId = folderId;
+}
+
+TFindCriteria TFindFm::Criteria()
+{
+    TFindCriteria criteria;
+    // The root folder holds the whole catalog, with or without sub-folders.
+    if (m_scopeId != Schema::RootFolderId)
+        CollectFolders(m_dm.DbBase, m_scopeId, cbSub->isChecked(), criteria.ScopeFolders);
+    criteria.Name = edName->text();
+    criteria.Location = edLocation->text();
+    criteria.Memo = edMemo->text();
+    criteria.CategoryId = cbCategory->currentData().toInt();
+    criteria.QualityId = cbQuality->currentData().toInt();
+    criteria.Price = edPrice->text();
+    criteria.Latest = edDay1->CheckedDate();
+    criteria.Earliest = edDay2->CheckedDate();
+    return criteria;
+}
+
+void TFindFm::RunFind()
+{
+    const QString statement = BuildFindStatement(Criteria());
+    try {
+        TDM::OpenQuery(QFind, statement);
+    } catch (...) {
+        // The list shows nothing rather than an earlier result; the error is
+        // reported, so that a failure never looks like "no disc found".
+        try {
+            QFind.Close();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void TFindFm::btnBrowseClick()
+{
+    const qint32 folderId = ChooseFolder ? ChooseFolder(this) : 0;
+    if (folderId != 0)
+        ShowScope(folderId);
+}
+
+void ShowFind(QWidget *parent)
+{
+    if (!DM)
+        throw EAppError(QStringLiteral("没有打开的光盘夹。"));
+    TFindFm dlg(*DM, parent);
+    dlg.FormShow();
+    dlg.exec();
+}

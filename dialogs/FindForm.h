@@ -1,0 +1,128 @@
+#pragma once
+
+#include "DAOQuery.h"
+#include "EnterForm.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TDAODataSource;
+class TDataGrid;
+class TDM;
+
+// What the user asks the find for, as the dialog's controls hold it.
+struct TFindCriteria
+{
+    QList<qint32> ScopeFolders; // the folders a disc must be in; empty for the whole catalog
+    QString Name;               // parts of the texts, as typed; * and ? are wildcards
+    QString Location;
+    QString Memo;
+    qint32 CategoryId = 0;         // 0: any
+    qint32 QualityId = 0;          // 0: any
+    QString Price;                 // as typed; ignored when it is no number
+    std::optional<QDate> Latest;   // dated on or before
+    std::optional<QDate> Earliest; // dated on or after
+};
+
+// The statement that finds the discs matching every criterion given, with
+// their category and quality names. With no criterion at all it lists every
+// disc.
+QString BuildFindStatement(const TFindCriteria &criteria);
+
+// Appends the folder and, when withSubFolders is set, every folder below it,
+// each folder followed by its own sub-folders before the next one. The root
+// folder is never taken as anyone's sub-folder, and a folder already in the
+// list is not visited again, so a damaged tree cannot make it run forever.
+// Engine errors reach the caller.
+void CollectFolders(TDAODatabase &db, qint32 folderId, bool withSubFolders, QList<qint32> &folders);
+
+// A date picker with its own check box: the date counts only while the box
+// is checked, and can be changed only then.
+class TCheckDateEdit : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TCheckDateEdit(QWidget *parent = nullptr);
+
+    QCheckBox *Check;
+    QDateEdit *Edit;
+
+    bool Checked() const;
+    void SetChecked(bool checked);
+    QDate Date() const;
+    void SetDate(const QDate &date);
+    // The date when checked, nothing otherwise.
+    std::optional<QDate> CheckedDate() const;
+};
+
+// Finds discs anywhere in the catalog by combining criteria, and lists them.
+class TFindFm : public TEnterFm
+{
+    Q_OBJECT
+
+public:
+    explicit TFindFm(TDM &dm, QWidget *parent = nullptr);
+    ~TFindFm() override;
+
+    QLineEdit *edScope;
+    QCheckBox *cbSub;
+    QPushButton *btnBrowse;
+    QLineEdit *edName, *edLocation, *edMemo;
+    QComboBox *cbCategory, *cbQuality;
+    QLineEdit *edPrice;
+    TCheckDateEdit *edDay1; // latest date, inclusive
+    TCheckDateEdit *edDay2; // earliest date, inclusive
+    QPushButton *btnFind, *btnNewFind;
+    TDataGrid *dgFind;
+    TDAODataSource *dsFind;
+    TDAOQuery QFind;
+
+    // Picks another scope folder: its ID, or 0 when the user changes
+    // nothing. Replaceable for tests.
+    std::function<qint32(QWidget *parent)> ChooseFolder;
+
+    // Fills the lists and clears the criteria; done before each showing.
+    // Engine errors reach the caller.
+    void FormShow();
+    void LoadCategoryChoices();
+    void LoadQualityChoices();
+    // The whole catalog as scope, every other criterion empty; cbSub and the
+    // rows found stay as they are.
+    void ResetCriteria();
+    // Shows the folder's name as the scope and remembers its ID.
+    void ShowScope(qint32 folderId);
+    qint32 ScopeId() const { return m_scopeId; }
+
+    // The criteria as the controls hold them, the scope's folders collected
+    // from the catalog.
+    TFindCriteria Criteria();
+    // Lists the discs that match. A statement the engine cannot run leaves
+    // the list empty and the error reaches the caller.
+    void RunFind();
+
+    void btnFindClick() { RunFind(); }
+    void btnNewFindClick() { ResetCriteria(); }
+    void btnBrowseClick();
+
+private:
+    void BuildControls();
+    void LoadChoices(QComboBox *combo, const QString &table);
+
+    TDM &m_dm;
+    qint32 m_scopeId = 0;
+};
+
+// Shows the find dialog over the data module's catalog until the user closes
+// it. An engine error while the dialog is prepared reaches the caller.
+void ShowFind(QWidget *parent = nullptr);
