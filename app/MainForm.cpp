@@ -1,10 +1,18 @@
 #include "MainForm.h"
 
+#include "AddCdDlg.h"
 #include "CatalogCommands.h"
+#include "CdListPane.h"
+#include "CdTreePane.h"
 #include "CommandGuard.h"
+#include "DataGrid.h"
 #include "DataModule.h"
+#include "DetailView.h"
+#include "ExPickEdit.h"
+#include "FindForm.h"
 #include "Globalvar.h"
 #include "OpenDbForm.h"
+#include "OptionForm.h"
 #include "SettingObjects.h"
 #include "SizingSplitter.h"
 #include "SkinData.h"
@@ -23,6 +31,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 TMainFm *MainFm = nullptr;
@@ -32,9 +41,6 @@ namespace {
 QString appFolderOverride;
 
 const QString CaptionPrefix = QStringLiteral("Zentra-Vorlix1.01 ");
-const QString AllDiscs = QStringLiteral(
-    "SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
-    "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id");
 
 QToolButton *ToolButton(const QString &name, const QString &caption, const QString &icon, QWidget *parent)
 {
@@ -83,6 +89,10 @@ TMainFm::~TMainFm()
 {
     // FormDestroy
     UnregisterPageHandler();
+    // The panes work on the window's queries: they go first, saving their
+    // layouts while the queries still exist.
+    delete CdTree;
+    delete CdList;
     if (MainFm == this)
         MainFm = nullptr;
 }
@@ -196,6 +206,8 @@ void TMainFm::BuildPanes()
     treeLayout->setContentsMargins(0, 0, 0, 0);
     pcTree->addTab(tlCdTreeHolder, QStringLiteral("我的光盘夹"));
     left->addWidget(pcTree);
+    CdTree = new TCdTreePane(QCdTree, tlCdTreeHolder);
+    treeLayout->addWidget(CdTree);
 
     pnBase = new QWidget(LeftSplitter);
     pnBase->setObjectName(QStringLiteral("pnBase"));
@@ -211,6 +223,10 @@ void TMainFm::BuildPanes()
     pnDetail->setObjectName(QStringLiteral("pnDetail"));
     new QVBoxLayout(pnDetail);
     pnDetail->layout()->setContentsMargins(0, 0, 0, 0);
+    CdList = new TCdListPane(QCd, pnGrid);
+    pnGrid->layout()->addWidget(CdList);
+    WebBrowser = new TDetailView(pnDetail);
+    pnDetail->layout()->addWidget(WebBrowser);
     DetailSplitter->addWidget(pnGrid);
     DetailSplitter->addWidget(pnDetail);
     DetailSplitter->setStretchFactor(0, 1);
@@ -225,6 +241,22 @@ void TMainFm::BuildPanes()
     LeftSplitter->setSizes({166, 794 - 166 - 7});
     layout->addWidget(LeftSplitter, 1);
     setCentralWidget(central);
+
+    // How the panes reach each other.
+    CdTree->QCd = &QCd;
+    CdTree->ShowCdList = [this](int folderId) { ShowCdList(folderId); };
+    CdTree->IsDiscList = [this](QObject *source) { return source == static_cast<QObject *>(CdList->dgCd->View()); };
+    CdTree->SelectedDiscs = [this] { return CdList->dgCd->SelectedBookmarks(); };
+    CdTree->ClearDiscSelection = [this] { CdList->dgCd->ClearSelection(); };
+    CdList->CurrentFolderId = [this] { return CdTree->CurrentFolderId(); };
+    CdList->LocateFolder = [this](int folderId) { return CdTree->LocateFolder(folderId); };
+    CdList->tlCdTreeClick = [this] { CdTree->tlCdTreeClick(); };
+    CdList->ShowCdPage = [this](int discId) { ShowCdPage(discId); };
+    CdList->EnableDiscCommands = [this](bool discs) { UpdateCdButtons(discs); };
+    CdList->EditDisc = [this](TCdRec &disc) {
+        return EditDisc(disc, {AppFolder + QStringLiteral("/Picture"), TOptions::IsOn(Options.AutoCode)}, this);
+    };
+    UpdateCdButtons(false);
 }
 
 QString TMainFm::GetAppFolder()
@@ -247,6 +279,7 @@ void TMainFm::SetCaption(const QString &text)
 void TMainFm::FormCreate()
 {
     AppFolder = GetAppFolder();
+    CdList->PictureFolder = AppFolder + QStringLiteral("/Picture");
     SetupCodeBox();
     RegisterPageHandler();
     const QString skin = Settings->ReadSkin();
@@ -300,12 +333,82 @@ void TMainFm::mOpenClick()
 
 void TMainFm::LoadCdTree()
 {
-    TDM::OpenQuery(QCdTree, QStringLiteral("SELECT * FROM TbTree"));
+    CdTree->LoadCdTree();
 }
 
 void TMainFm::ShowCdList(int folderId)
 {
-    TDM::OpenQuery(QCd, folderId == 1 ? AllDiscs : AllDiscs + QStringLiteral(" WHERE TId=%1").arg(folderId));
+    CdList->ShowCdList(folderId);
+}
+
+void TMainFm::LocateCd(int discId)
+{
+    CdList->LocateCd(discId);
+}
+
+void TMainFm::ShowCdPage(int discId)
+{
+    WebBrowser->ShowCdPage(discId);
+}
+
+void TMainFm::UpdateCdButtons(bool discs)
+{
+    btnEdit->setEnabled(discs);
+    btnDel->setEnabled(discs);
+}
+
+void TMainFm::btnAddClick()
+{
+    CdList->btnAddClick();
+}
+
+void TMainFm::btnEditClick()
+{
+    CdList->btnEditClick();
+}
+
+void TMainFm::btnDelClick()
+{
+    CdList->btnDelClick();
+}
+
+void TMainFm::btnFindClick()
+{
+    ShowFind(this);
+}
+
+void TMainFm::mOptionClick()
+{
+    ShowOptions(0, Options.AutoCode, Options.AutoNew, this);
+}
+
+void TMainFm::SetupCodeBox()
+{
+    cbCode = new TExPickEdit(cbCodeHolder);
+    cbCode->setObjectName(QStringLiteral("cbCode"));
+    cbCode->setFixedWidth(145);
+    cbCode->setFrame(false);
+    cbCode->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    cbCode->setToolTip(QStringLiteral("请输入光盘编号或者名称拼音首字母（如：藏金阁  cjg）"));
+    cbCodeHolder->layout()->addWidget(cbCode);
+    DM->SetupPickEdit(QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd"), *cbCode, true, false);
+    cbCode->OnKeyPress = [this](TExPickEdit &box, int key) {
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            RunCommand([this, &box] { LocateCd(box.SelectedKey()); });
+    };
+    cbCode->OnSelectionChange = [this](TExPickEdit &box) {
+        RunCommand([this, &box] { LocateCd(box.SelectedKey()); });
+    };
+}
+
+void TMainFm::RegisterPageHandler()
+{
+    WebBrowser->RegisterPageHandler(AppFolder + QStringLiteral("/Picture"));
+}
+
+void TMainFm::UnregisterPageHandler()
+{
+    WebBrowser->UnregisterPageHandler();
 }
 
 void TMainFm::LoadSkin(const QString &path)

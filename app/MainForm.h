@@ -10,6 +10,10 @@ class QAction;
 class QLabel;
 class QTabWidget;
 class QToolButton;
+class TCdListPane;
+class TCdTreePane;
+class TDetailView;
+class TExPickEdit;
 class TSizingSplitter;
 
 // The main window's shell: menus, control bar, the three panes, the window's
@@ -44,22 +48,25 @@ public:
     void mRestoreClick();
     void mCompressClick();
     void mExitClick();
-    void mOptionClick() {}
+    void mOptionClick();
     void mSkinClick();
     void mClearSkinClick();
     void mHomepageClick();
     void mCheckVersionClick();
-    void btnAddClick() {}
-    void btnEditClick() {}
-    void btnDelClick() {}
-    void btnFindClick() {}
+    void btnAddClick();
+    void btnEditClick();
+    void btnDelClick();
+    void btnFindClick();
 
     // The panes.
     void LoadCdTree();
     void ShowCdList(int folderId);
-    void SetupCodeBox() {}
-    void RegisterPageHandler() {}
-    void UnregisterPageHandler() {}
+    void LocateCd(int discId);
+    void ShowCdPage(int discId);
+    void SetupCodeBox();
+    void RegisterPageHandler();
+    void UnregisterPageHandler();
+    void UpdateCdButtons(bool discs);
 
     // Choosing a catalog and a skin file; tests answer them in place of the
     // dialogs.
@@ -75,11 +82,15 @@ public:
     QWidget *ControlBar, *pnToolBar, *pnTop;
     QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind;
     QWidget *cbCodeHolder;
+    TExPickEdit *cbCode = nullptr;
     QLabel *Label2;
     QWidget *pnLeft, *pnBase, *pnGrid, *pnDetail;
     QTabWidget *pcTree;
     QWidget *tlCdTreeHolder;
     TSizingSplitter *LeftSplitter, *DetailSplitter;
+    TCdTreePane *CdTree;   // the folder tree tlCdTree with its menu
+    TCdListPane *CdList;   // the disc list dgCd with its menu
+    TDetailView *WebBrowser; // the detail page
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -1,0 +1,298 @@
+#include "CdListPane.h"
+
+#include "CommandGuard.h"
+#include "DAODataSource.h"
+#include "DAOQuery.h"
+#include "DataGrid.h"
+#include "DataModule.h"
+#include "DateUtils.h"
+#include "MessageBoxes.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPainter>
+#include <QStyleOptionViewItem>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString DiscList = QStringLiteral(
+    "SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
+    "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id");
+
+QList<TFieldDef> DiscFields()
+{
+    return {
+        {QStringLiteral("ID"), TFieldType::Integer, 0},     {QStringLiteral("Day"), TFieldType::DateTime, 0},
+        {QStringLiteral("Code"), TFieldType::Text, 20},     {QStringLiteral("Serial"), TFieldType::Text, 10},
+        {QStringLiteral("Name"), TFieldType::Text, 20},     {QStringLiteral("Spell"), TFieldType::Text, 20},
+        {QStringLiteral("CId"), TFieldType::Integer, 0},    {QStringLiteral("Category"), TFieldType::Text, 20},
+        {QStringLiteral("TId"), TFieldType::Integer, 0},    {QStringLiteral("QId"), TFieldType::Integer, 0},
+        {QStringLiteral("Quality"), TFieldType::Text, 20},  {QStringLiteral("DId"), TFieldType::Integer, 0},
+        {QStringLiteral("Price"), TFieldType::Currency, 0}, {QStringLiteral("Location"), TFieldType::Text, 50},
+        {QStringLiteral("Picture"), TFieldType::Text, 255}, {QStringLiteral("Memo"), TFieldType::Memo, 0},
+    };
+}
+
+QList<TGridColumn> DiscColumns()
+{
+    const Qt::Alignment center = Qt::AlignCenter;
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    auto column = [](const char *field, const QString &caption, bool visible, int width = 80) {
+        TGridColumn c;
+        c.FieldName = QLatin1String(field);
+        c.Caption = caption;
+        c.Visible = visible;
+        c.Width = width;
+        return c;
+    };
+    TGridColumn picture = column("Picture", QString(), true, 25);
+    picture.Alignment = center;
+    TGridColumn serial = column("Serial", QStringLiteral("序列号"), true, 80);
+    serial.Footer = TGridColumn::Summary::Count;
+    serial.FooterFormat = QStringLiteral("总数：%1");
+    TGridColumn day = column("Day", QStringLiteral("日期"), true, 80);
+    day.DisplayFormat = QString::fromLatin1(DateUtils::DateFormat);
+    TGridColumn price = column("Price", QStringLiteral("价格"), true, 70);
+    price.Alignment = right;
+    price.DisplayFormat = QStringLiteral("0.00;-0.00");
+    price.Footer = TGridColumn::Summary::Sum;
+    price.FooterFormat = QStringLiteral("合计：%1");
+    price.FooterDecimals = 2;
+    return {
+        picture,
+        column("ID", QString(), false),
+        serial,
+        day,
+        column("Code", QStringLiteral("编号"), true, 80),
+        column("Name", QStringLiteral("名称"), true, 160),
+        column("Category", QStringLiteral("分类"), true, 80),
+        column("Quality", QStringLiteral("质量"), true, 70),
+        column("CId", QString(), false),
+        column("TId", QString(), false),
+        column("QId", QString(), false),
+        price,
+        column("Location", QString(), false),
+        column("Memo", QString(), false),
+    };
+}
+
+// A small yellow folder, the mark of a disc whose cover picture exists.
+const QPixmap &PictureMark()
+{
+    static const QPixmap mark = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QColor(0xB0, 0x80, 0x10));
+        p.setBrush(QColor(0xF6, 0xC8, 0x45));
+        p.drawRoundedRect(QRectF(1.5, 2.5, 6, 3), 1, 1);
+        p.setBrush(QColor(0xFB, 0xD8, 0x5E));
+        p.drawRoundedRect(QRectF(1.5, 4.5, 13, 9), 1.2, 1.2);
+        return pixmap;
+    }();
+    return mark;
+}
+
+} // namespace
+
+TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
+    : QWidget(parent), QCd(discs)
+{
+    setObjectName(QStringLiteral("CdListPane"));
+    QCd.FieldDefs = DiscFields();
+    QCd.AfterScroll = [this](TDAODataset &) { QCdAfterScroll(); };
+
+    dsCd = new TDAODataSource(this);
+    dsCd->setObjectName(QStringLiteral("dsCd"));
+    dsCd->SetDataSet(&QCd);
+
+    dgCd = new TDataGrid(this);
+    dgCd->setObjectName(QStringLiteral("dgCd"));
+    dgCd->SetColumns(DiscColumns());
+    dgCd->SetGroupSummary(QStringLiteral("小计：%1"), QStringLiteral("Price"), QStringLiteral("小计：%1"), 0);
+    dgCd->SetDataSource(dsCd);
+    dgCd->OnCustomDrawCell = [this](QPainter *painter, const QStyleOptionViewItem &option,
+                                    const QString &fieldName, const QString &text) {
+        return dgCdCustomDrawCell(painter, option, fieldName, text);
+    };
+    dgCd->RestoreLayout(QStringLiteral("dgCd"));
+
+    pmCd = new QMenu(this);
+    pmCd->setObjectName(QStringLiteral("pmCd"));
+    pmCdAdd = pmCd->addAction(QStringLiteral("添加光盘"));
+    pmCdAdd->setObjectName(QStringLiteral("pmCdAdd"));
+    pmCdDel = pmCd->addAction(QStringLiteral("删除"));
+    pmCdDel->setObjectName(QStringLiteral("pmCdDel"));
+    pmCdEdit = pmCd->addAction(QStringLiteral("修改"));
+    pmCdEdit->setObjectName(QStringLiteral("pmCdEdit"));
+    connect(pmCdAdd, &QAction::triggered, this, Guarded([this] { btnAddClick(); }));
+    connect(pmCdDel, &QAction::triggered, this, Guarded([this] { btnDelClick(); }));
+    connect(pmCdEdit, &QAction::triggered, this, Guarded([this] { btnEditClick(); }));
+    connect(dgCd, &TDataGrid::ContextMenuRequested, this, [this](const QPoint &pos) { pmCd->popup(pos); });
+    connect(dgCd, &TDataGrid::DoubleClicked, this, Guarded([this] { btnEditClick(); }));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(dgCd);
+    UpdateCdButtons();
+}
+
+TCdListPane::~TCdListPane()
+{
+    dgCd->SaveLayout(QStringLiteral("dgCd"));
+    QCd.AfterScroll = nullptr;
+}
+
+void TCdListPane::ShowCdList(int folderId)
+{
+    TDM::OpenQuery(QCd, folderId == 1 ? DiscList : DiscList + QStringLiteral(" WHERE TId=%1").arg(folderId));
+    if (QCd.RowCount() == 0)
+        QCdAfterScroll(); // the store raises it only for a result with rows
+}
+
+void TCdListPane::LocateCd(int discId)
+{
+    TDM::OpenQuery(QCd, DiscList + QStringLiteral(" WHERE A.Id=%1").arg(discId));
+    if (QCd.RowCount() == 0)
+        QCdAfterScroll();
+    const int folder = QCd.RowCount() > 0 ? QCd.Field(QStringLiteral("TId")).AsInteger() : 0;
+    if (LocateFolder)
+        LocateFolder(folder);
+}
+
+void TCdListPane::UpdateCdButtons()
+{
+    const bool any = QCd.Active() && QCd.RowCount() > 0;
+    pmCdEdit->setEnabled(any);
+    pmCdDel->setEnabled(any);
+    if (EnableDiscCommands)
+        EnableDiscCommands(any);
+}
+
+void TCdListPane::QCdAfterScroll()
+{
+    UpdateCdButtons();
+    const int id = (QCd.Active() && QCd.RowCount() > 0) ? QCd.Field(QStringLiteral("ID")).AsInteger() : 0;
+    if (ShowCdPage)
+        ShowCdPage(id);
+}
+
+TCdRec TCdListPane::ReadDisc() const
+{
+    TCdRec disc;
+    disc.Id = QCd.Field(QStringLiteral("ID")).AsInteger();
+    disc.Day = QCd.Field(QStringLiteral("Day")).AsDateTime();
+    disc.Serial = QCd.Field(QStringLiteral("Serial")).AsString();
+    disc.Code = QCd.Field(QStringLiteral("Code")).AsString();
+    disc.Name = QCd.Field(QStringLiteral("Name")).AsString();
+    disc.Spell = QCd.Field(QStringLiteral("Spell")).AsString();
+    disc.CId = QCd.Field(QStringLiteral("CId")).AsInteger();
+    disc.TId = QCd.Field(QStringLiteral("TId")).AsInteger();
+    disc.QId = QCd.Field(QStringLiteral("QId")).AsInteger();
+    disc.DId = QCd.Field(QStringLiteral("DId")).AsInteger();
+    disc.Price = QCd.Field(QStringLiteral("Price")).AsCurrency();
+    disc.Location = QCd.Field(QStringLiteral("Location")).AsString();
+    disc.Picture = QCd.Field(QStringLiteral("Picture")).AsString();
+    disc.Memo = QCd.Field(QStringLiteral("Memo")).AsString();
+    return disc;
+}
+
+void TCdListPane::WriteDisc(const TCdRec &disc)
+{
+    QCd.Field(QStringLiteral("Day")).SetAsDateTime(disc.Day);
+    QCd.Field(QStringLiteral("Serial")).SetAsString(disc.Serial);
+    QCd.Field(QStringLiteral("Code")).SetAsString(disc.Code);
+    QCd.Field(QStringLiteral("Name")).SetAsString(disc.Name);
+    QCd.Field(QStringLiteral("Spell")).SetAsString(disc.Spell);
+    QCd.Field(QStringLiteral("CId")).SetAsInteger(disc.CId);
+    QCd.Field(QStringLiteral("TId")).SetAsInteger(disc.TId);
+    QCd.Field(QStringLiteral("QId")).SetAsInteger(disc.QId);
+    QCd.Field(QStringLiteral("DId")).SetAsInteger(disc.DId);
+    QCd.Field(QStringLiteral("Price")).SetAsCurrency(disc.Price);
+    QCd.Field(QStringLiteral("Location")).SetAsString(disc.Location);
+    QCd.Field(QStringLiteral("Picture")).SetAsString(disc.Picture);
+    QCd.Field(QStringLiteral("Memo")).SetAsString(disc.Memo);
+}
+
+void TCdListPane::btnAddClick()
+{
+    const int folder = CurrentFolderId ? CurrentFolderId() : 0;
+    TCdRec disc;
+    disc.Day = DateUtils::Today();
+    disc.TId = folder;
+    if (!EditDisc || !EditDisc(disc))
+        return;
+    QCd.Append();
+    try {
+        WriteDisc(disc);
+        QCd.Post();
+    } catch (...) {
+        QCd.Cancel(); // nothing half-written stays pending
+        throw;
+    }
+    ShowCdList(folder);
+}
+
+void TCdListPane::btnEditClick()
+{
+    const int folder = CurrentFolderId ? CurrentFolderId() : 0;
+    if (!QCd.Active() || QCd.RowCount() == 0)
+        return;
+    TCdRec disc = ReadDisc();
+    if (!EditDisc || !EditDisc(disc))
+        return;
+    QCd.Edit();
+    try {
+        WriteDisc(disc);
+        QCd.Post();
+    } catch (...) {
+        QCd.Cancel();
+        throw;
+    }
+    ShowCdList(folder);
+}
+
+void TCdListPane::btnDelClick()
+{
+    if (!QCd.Active())
+        return;
+    if (dgCd->SelectedCount() == 1) {
+        if (QCd.RowCount() == 0)
+            return;
+        const QString name = QCd.Field(QStringLiteral("Name")).AsString();
+        if (!Msg::Confirm(QStringLiteral("真的要删除[%1]光盘吗？").arg(name)))
+            return;
+        QCd.Delete();
+        QCdAfterScroll();
+        return;
+    }
+    if (!Msg::Confirm(QStringLiteral("真的要删除这些光盘吗？")))
+        return;
+    // The selection is taken before the grid stops following the query.
+    const QList<TBookmark> selected = dgCd->SelectedBookmarks();
+    TDAOSuspendGuard suspended(QCd);
+    for (TBookmark bookmark : selected) {
+        QCd.GotoBookmark(bookmark);
+        QCd.Delete();
+    }
+    dgCd->ClearSelection();
+    if (tlCdTreeClick)
+        tlCdTreeClick();
+}
+
+bool TCdListPane::dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option,
+                                     const QString &fieldName, const QString &text) const
+{
+    if (fieldName.compare(QLatin1String("Picture"), Qt::CaseInsensitive) != 0 || text.isEmpty())
+        return false;
+    // Only a bare file name inside the picture folder counts.
+    if (text.contains(QLatin1Char('/')) || text.contains(QLatin1Char('\\')) || text == QLatin1String("..")
+        || !QFileInfo(PictureFolder + QLatin1Char('/') + text).isFile())
+        return false;
+    painter->fillRect(option.rect, option.palette.color(QPalette::Window));
+    painter->drawPixmap(option.rect.topLeft(), PictureMark());
+    return true;
+}

@@ -1,0 +1,279 @@
+// The disc list: listing, footers, the disc commands and the jump to a disc,
+// on a real catalog.
+#include "CdListPane.h"
+#include "DAODataSource.h"
+#include "DAOQuery.h"
+#include "DataGrid.h"
+#include "DataModule.h"
+#include "DateUtils.h"
+#include "MessageBoxes.h"
+#include "Schema.h"
+
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QStyleOptionViewItem>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+class TestCdList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void listsFoldersWithFooters();
+    void emptyFolder();
+    void addAndEdit();
+    void deleteOne();
+    void deleteSeveralOrNone_data();
+    void deleteSeveralOrNone();
+    void locateCd();
+    void pictureMark();
+
+private:
+    int Count(const QString &where);
+    void SelectRows(const QList<int> &rows);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TDAOQuery> m_qcd;
+    std::unique_ptr<TCdListPane> m_pane;
+    std::unique_ptr<Msg::Recorder> m_messages;
+    int m_folder = 1;
+    QList<int> m_pages, m_located, m_clicks;
+    QList<bool> m_enabled;
+};
+
+// Folders 2 and 3 under the root; discs 1-3 in folder 2 (prices 12.5, -3,
+// 0), disc 4 in folder 3.
+void TestCdList::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
+    Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+    m_dm = std::make_unique<TDM>();
+    DM = m_dm.get();
+    m_dm->NameCatalog(path);
+    for (const char *sql : {
+             R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
+             R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
+             R"(INSERT INTO TbCd (Name, Code, TId, CId, Price, Day, Picture) VALUES ("藏金阁", "1", 2, 2, 12.5, #2004-03-01#, "a.jpg"))",
+             R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("英雄", "2", 2, 1, -3))",
+             R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("大话西游", "3", 2, 1, 0))",
+             R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("Music", "4", 3, 2, 20))",
+         })
+        m_dm->ExecuteSQL(QString::fromUtf8(sql));
+
+    m_messages = std::make_unique<Msg::Recorder>();
+    m_qcd = std::make_unique<TDAOQuery>();
+    m_qcd->SetDatabase(&m_dm->DbBase);
+    m_pane = std::make_unique<TCdListPane>(*m_qcd);
+    m_pane->PictureFolder = m_dir->path();
+    m_pages.clear();
+    m_located.clear();
+    m_clicks.clear();
+    m_enabled.clear();
+    m_folder = 2;
+    m_pane->CurrentFolderId = [this] { return m_folder; };
+    m_pane->LocateFolder = [this](int id) {
+        m_located << id;
+        return true;
+    };
+    m_pane->tlCdTreeClick = [this] {
+        m_clicks << m_folder;
+        m_pane->ShowCdList(m_folder);
+    };
+    m_pane->ShowCdPage = [this](int id) { m_pages << id; };
+    m_pane->EnableDiscCommands = [this](bool on) { m_enabled << on; };
+}
+
+void TestCdList::cleanup()
+{
+    m_pane.reset();
+    m_qcd.reset();
+    m_messages.reset();
+    DM = nullptr;
+    m_dm.reset();
+    m_dir.reset();
+}
+
+int TestCdList::Count(const QString &where)
+{
+    return m_dm->GetFieldValue(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE ") + where, QStringLiteral("N"))
+        .toInt();
+}
+
+void TestCdList::SelectRows(const QList<int> &rows)
+{
+    QTreeView *view = m_pane->dgCd->View();
+    // As clicks do: the first row becomes current, the others are added.
+    view->selectionModel()->clearSelection();
+    for (int row : rows) {
+        const QModelIndex index = view->model()->index(row, 0);
+        if (row == rows.first())
+            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        else
+            view->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+void TestCdList::listsFoldersWithFooters()
+{
+    m_pane->ShowCdList(1);
+    QCOMPARE(m_qcd->RowCount(), 4);
+    QCOMPARE(m_pane->dgCd->FooterText(QStringLiteral("Serial")), QStringLiteral("总数：4"));
+    QCOMPARE(m_pane->dgCd->FooterText(QStringLiteral("Price")), QStringLiteral("合计：29.50"));
+    QCOMPARE(m_pages.last(), 1);
+    QCOMPARE(m_enabled.last(), true);
+
+    m_pane->ShowCdList(2);
+    QCOMPARE(m_qcd->RowCount(), 3);
+    QCOMPARE(m_pane->dgCd->FooterText(QStringLiteral("Price")), QStringLiteral("合计：9.50"));
+    const QAbstractItemModel *model = m_pane->dgCd->View()->model();
+    QStringList prices;
+    for (int row = 0; row < model->rowCount(); ++row)
+        for (int column = 0; column < model->columnCount(); ++column)
+            if (model->headerData(column, Qt::Horizontal).toString() == QStringLiteral("价格"))
+                prices << model->index(row, column).data().toString();
+    QCOMPARE(prices, (QStringList{"12.50", "-3.00", "0.00"}));
+}
+
+void TestCdList::emptyFolder()
+{
+    m_dm->ExecuteSQL(QStringLiteral(R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "空"))"));
+    m_pane->ShowCdList(4);
+    QCOMPARE(m_qcd->RowCount(), 0);
+    QCOMPARE(m_pane->dgCd->FooterText(QStringLiteral("Serial")), QStringLiteral("总数：0"));
+    QCOMPARE(m_pane->dgCd->FooterText(QStringLiteral("Price")), QStringLiteral("合计：0.00"));
+    QCOMPARE(m_pages.last(), 0);
+    QCOMPARE(m_enabled.last(), false);
+    QVERIFY(!m_pane->pmCdEdit->isEnabled());
+    QVERIFY(!m_pane->pmCdDel->isEnabled());
+    QVERIFY(m_pane->pmCdAdd->isEnabled());
+    m_pane->btnEditClick(); // nothing to edit: nothing happens
+    QVERIFY(m_messages->shown.isEmpty());
+}
+
+void TestCdList::addAndEdit()
+{
+    m_folder = 1;
+    m_pane->ShowCdList(1);
+    TCdRec seen;
+    bool confirm = false;
+    m_pane->EditDisc = [&](TCdRec &disc) {
+        seen = disc;
+        disc.Name = QStringLiteral("新光盘");
+        disc.Spell = QStringLiteral("XGP");
+        disc.TId = 3;
+        disc.Price = 125000;
+        return confirm;
+    };
+    m_pane->btnAddClick(); // cancelled
+    QCOMPARE(Count(QStringLiteral("1=1")), 4);
+    QCOMPARE(seen.Id, 0);
+    QCOMPARE(seen.TId, 1);
+    QCOMPARE(seen.Day, DateUtils::Today());
+
+    confirm = true;
+    m_pane->btnAddClick();
+    QCOMPARE(Count(QStringLiteral("Name=\"新光盘\" AND TId=3 AND Spell=\"XGP\" AND Price=12.5 AND DId=0")), 1);
+    QCOMPARE(m_qcd->RowCount(), 5); // the root lists every disc
+
+    // Edit the first row: the record comes from the row, goes back to it.
+    m_folder = 2;
+    m_pane->ShowCdList(2);
+    m_pane->EditDisc = [&](TCdRec &disc) {
+        seen = disc;
+        disc.Name = QStringLiteral("西游");
+        disc.Spell = QStringLiteral("XY");
+        return true;
+    };
+    m_pane->btnEditClick();
+    QCOMPARE(seen.Id, 1);
+    QCOMPARE(seen.Name, QStringLiteral("藏金阁"));
+    QCOMPARE(seen.Price, TCurrency(125000));
+    QCOMPARE(DateUtils::FormatDate(seen.Day), QStringLiteral("2004-03-01"));
+    QCOMPARE(Count(QStringLiteral("ID=1 AND Name=\"西游\" AND Spell=\"XY\" AND Picture=\"a.jpg\"")), 1);
+}
+
+void TestCdList::deleteOne()
+{
+    m_pane->ShowCdList(2);
+    SelectRows({1});
+    QCOMPARE(m_qcd->Field("Name").AsString(), QStringLiteral("英雄"));
+    m_messages->confirmAnswer = false;
+    m_pane->btnDelClick();
+    QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("真的要删除[英雄]光盘吗？")});
+    QCOMPARE(Count(QStringLiteral("1=1")), 4);
+
+    m_messages->confirmAnswer = true;
+    m_pane->btnDelClick();
+    QCOMPARE(Count(QStringLiteral("Name=\"英雄\"")), 0);
+    QCOMPARE(m_qcd->RowCount(), 2);
+    QCOMPARE(m_pages.last(), m_qcd->Field("ID").AsInteger());
+}
+
+void TestCdList::deleteSeveralOrNone_data()
+{
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<int>("left");
+    QTest::newRow("two of three") << QList<int>{0, 2} << 1;
+    QTest::newRow("none selected") << QList<int>{} << 3;
+}
+
+void TestCdList::deleteSeveralOrNone()
+{
+    QFETCH(QList<int>, rows);
+    QFETCH(int, left);
+    m_pane->ShowCdList(2);
+    SelectRows(rows);
+    m_messages->confirmAnswer = false;
+    m_pane->btnDelClick();
+    QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("真的要删除这些光盘吗？")});
+    QCOMPARE(Count(QStringLiteral("TId=2")), 3);
+
+    m_messages->confirmAnswer = true;
+    m_pane->btnDelClick();
+    QCOMPARE(Count(QStringLiteral("TId=2")), left);
+    QCOMPARE(m_clicks, QList<int>{2}); // the folder listed again
+    QCOMPARE(m_qcd->RowCount(), left);
+    QCOMPARE(Count(QStringLiteral("TId=3")), 1);
+}
+
+void TestCdList::locateCd()
+{
+    m_pane->LocateCd(4);
+    QCOMPARE(m_qcd->RowCount(), 1);
+    QCOMPARE(m_qcd->Field("Name").AsString(), QStringLiteral("Music"));
+    QCOMPARE(m_located, QList<int>{3});
+    QCOMPARE(m_pages.last(), 4);
+
+    m_pane->LocateCd(99);
+    QCOMPARE(m_qcd->RowCount(), 0);
+    QCOMPARE(m_located.last(), 0);
+    QCOMPARE(m_pages.last(), 0);
+}
+
+void TestCdList::pictureMark()
+{
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(m_dir->filePath(QStringLiteral("a.jpg"))));
+    QImage canvas(40, 20, QImage::Format_RGB32);
+    QPainter painter(&canvas);
+    QStyleOptionViewItem option;
+    option.rect = QRect(0, 0, 25, 18);
+    QVERIFY(m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Picture"), QStringLiteral("a.jpg")));
+    QVERIFY(!m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Picture"), QStringLiteral("gone.jpg")));
+    QVERIFY(!m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Picture"), QString()));
+    QVERIFY(!m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Picture"),
+                                        QStringLiteral("../") + QFileInfo(m_dir->path()).fileName() + "/a.jpg"));
+    QVERIFY(!m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Name"), QStringLiteral("a.jpg")));
+}
+
+QTEST_MAIN(TestCdList)
+#include "tst_cdlist.moc"
