@@ -1,9 +1,10 @@
 #pragma once
 
+#include "DAODataset.h"
+
 #include <QAbstractTableModel>
 #include <QPointer>
 
-class TDAODataset;
 class QItemSelectionModel;
 
 // Joins a query to Qt views: a table model of the query's rows (one column

@@ -32,6 +32,7 @@ void TPickEdit::SetRows(const QStringList &texts, const QList<int> &values)
     for (qsizetype i = 0; i < texts.size(); ++i) {
         auto *item = new QStandardItem(texts[i]);
         item->setData(values.value(i), Qt::UserRole);
+        item->setFont(view()->font()); // the list's own font, not the box's
         items << item;
     }
     rows->invisibleRootItem()->appendRows(items);
