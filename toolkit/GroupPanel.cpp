@@ -17,12 +17,14 @@ TGroupPanel::TGroupPanel(QWidget *owner, QWidget *parent)
     setObjectName(QStringLiteral("GroupPanel"));
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Dark);
+    setBackgroundRole(QPalette::Mid);
     setAcceptDrops(true);
 
     m_hint = new QLabel(this);
     m_hint->setObjectName(QStringLiteral("GroupPanelText"));
-    m_hint->setForegroundRole(QPalette::Light);
+    // Said outright: left alone, a label over a dark background takes the
+    // light role, which a skin's text colour does not change.
+    m_hint->setForegroundRole(QPalette::WindowText);
 
     m_chip = new QLabel(this);
     m_chip->setObjectName(QStringLiteral("GroupChip"));

@@ -13,6 +13,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 #include <QPersistentModelIndex>
 #include <QScrollBar>
 #include <QSettings>
@@ -228,13 +230,19 @@ public:
         : QWidget(owner)
         , m_owner(owner)
     {
+        setObjectName(QStringLiteral("TreeFooter"));
+        setAttribute(Qt::WA_StyledBackground);
         setFixedHeight(fontMetrics().height() + 6);
     }
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
+        // The background as the skin paints it, if any.
         QPainter painter(this);
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
         painter.setPen(palette().color(QPalette::Mid));
         painter.drawLine(0, 0, width(), 0);
         painter.setPen(palette().color(QPalette::WindowText));
