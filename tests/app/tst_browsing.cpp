@@ -1,0 +1,192 @@
+// The main window with its panes on a real catalog: the quick jump, and
+// adding and editing a disc through the real disc editor.
+#include "AddCdDlg.h"
+#include "CdListPane.h"
+#include "CdTreePane.h"
+#include "DataGrid.h"
+#include "DataModule.h"
+#include "DetailView.h"
+#include "ExPickEdit.h"
+#include "Globalvar.h"
+#include "MainForm.h"
+#include "MessageBoxes.h"
+#include "PageService.h"
+#include "Schema.h"
+#include "SettingObjects.h"
+#include "StartUp.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStyleOptionViewItem>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestBrowsing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void quickJump();
+    void addAndEditThroughTheEditor();
+
+private:
+    void Jump(const QString &typed);
+    QString Value(const QString &sql);
+
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<Msg::Recorder> m_messages;
+};
+
+void TestBrowsing::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_config = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
+}
+
+// Folders 2 电影 and 3 音乐; 英雄 in 电影, 藏金阁 and 藏金阁二 in 音乐.
+void TestBrowsing::init()
+{
+    QFile::remove(TSettings::FileName());
+    m_program = std::make_unique<QTemporaryDir>();
+    QDir(m_program->path()).mkpath(QStringLiteral("Data"));
+    QDir(m_program->path()).mkpath(QStringLiteral("Picture"));
+    TMainFm::SetAppFolderForTests(m_program->path());
+    m_messages = std::make_unique<Msg::Recorder>();
+    Options = TOptions::Defaults();
+    const QString path = m_program->filePath(QStringLiteral("Data/Test.MDB"));
+    Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+    {
+        TDM dm;
+        dm.NameCatalog(path);
+        for (const char *sql : {
+                 R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
+                 R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
+                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("1", "英雄", "YX", 2, 1))",
+                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("2", "藏金阁", "CJG", 3, 2))",
+                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("3", "藏金阁二", "CJGE", 3, 2))",
+             })
+            dm.ExecuteSQL(QString::fromUtf8(sql));
+    }
+    Settings = std::make_unique<TSettings>();
+    Settings->WriteDefaultDb(path);
+    CreateMainObjects();
+    MainFm->FormShow();
+    MainFm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(MainFm));
+    QVERIFY(m_messages->shown.isEmpty());
+}
+
+void TestBrowsing::cleanup()
+{
+    DestroyMainObjects();
+    m_messages.reset();
+    m_program.reset();
+}
+
+void TestBrowsing::Jump(const QString &typed)
+{
+    TExPickEdit *box = MainFm->cbCode;
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Backspace); // a new search starts in an empty box
+    box->clearEditText();
+    QTest::keyClicks(box, typed);
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
+QString TestBrowsing::Value(const QString &sql)
+{
+    return DM->GetFieldValue(sql, QStringLiteral("V"));
+}
+
+void TestBrowsing::quickJump()
+{
+    QCOMPARE(MainFm->QCd.RowCount(), 3);
+
+    // One match: the disc is listed alone and the tree moves to its folder.
+    Jump(QStringLiteral("yx"));
+    QCOMPARE(MainFm->QCd.RowCount(), 1);
+    QCOMPARE(MainFm->QCd.Field("Name").AsString(), QStringLiteral("英雄"));
+    QCOMPARE(MainFm->CdTree->CurrentFolderId(), 2);
+
+    // Several: the list opens, and the disc chosen before stays shown until
+    // one is picked.
+    Jump(QStringLiteral("cjg"));
+    QTRY_VERIFY(MainFm->cbCode->view()->isVisible());
+    QCOMPARE(MainFm->QCd.Field("Name").AsString(), QStringLiteral("英雄"));
+    QAbstractItemView *list = MainFm->cbCode->view();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(1, 0)).center());
+    QTRY_COMPARE(MainFm->QCd.Field("Name").AsString(), QStringLiteral("藏金阁二"));
+    QCOMPARE(MainFm->CdTree->CurrentFolderId(), 3);
+    QVERIFY(m_messages->shown.isEmpty());
+}
+
+void TestBrowsing::addAndEditThroughTheEditor()
+{
+    QImage cover(60, 80, QImage::Format_RGB32);
+    cover.fill(QColor(30, 90, 160));
+    const QString coverFile = m_program->filePath(QStringLiteral("my cover.jpg"));
+    QVERIFY(cover.save(coverFile));
+
+    // The real editor, filled as a user would and confirmed.
+    QString name, category = QStringLiteral("音乐"), folder = QStringLiteral("音乐"), picture;
+    MainFm->CdList->EditDisc = [&](TCdRec &disc) {
+        TAddCdDlg editor(disc, {AppFolder + QStringLiteral("/Picture"), true});
+        editor.edName->setText(name);
+        editor.cbCategory->setEditText(category);
+        editor.cbCdTree->setEditText(folder);
+        editor.cbQuality->setEditText(QStringLiteral("全新"));
+        editor.PictureDlg = [&](QWidget *) { return picture; };
+        if (!picture.isEmpty())
+            editor.imgPictureDblClick();
+        editor.btnOkClick();
+        return editor.result() == QDialog::Accepted;
+    };
+
+    name = QStringLiteral("大话西游");
+    picture = coverFile;
+    MainFm->CdTree->LocateFolder(1);
+    MainFm->btnAddClick();
+    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->Texts().join('\n')));
+    QCOMPARE(MainFm->QCd.RowCount(), 4); // the root lists every disc
+    const QString id = Value(R"(SELECT Id AS V FROM TbCd WHERE Name="大话西游")");
+    QCOMPARE(Value("SELECT Spell AS V FROM TbCd WHERE Id=" + id), QStringLiteral("DHXY"));
+    QCOMPARE(Value("SELECT Code AS V FROM TbCd WHERE Id=" + id), QStringLiteral("4")); // proposed code
+    const QString stored = Value("SELECT Picture AS V FROM TbCd WHERE Id=" + id);
+    QCOMPARE(stored, QStringLiteral("mycover.jpg"));
+    QVERIFY(QFile::exists(AppFolder + QStringLiteral("/Picture/mycover.jpg")));
+    QStyleOptionViewItem option;
+    option.rect = QRect(0, 0, 25, 18);
+    QImage canvas(30, 20, QImage::Format_RGB32);
+    QPainter painter(&canvas);
+    QVERIFY(MainFm->CdList->dgCdCustomDrawCell(&painter, option, QStringLiteral("Picture"), stored));
+    QVERIFY(MainFm->WebBrowser->PageHandler()->BuildCdPage(id.toInt()).contains(stored));
+    Jump(QStringLiteral("dhxy"));
+    QCOMPARE(MainFm->QCd.Field("Name").AsString(), QStringLiteral("大话西游"));
+
+    // Renamed: the new initials find it, the old ones no longer do.
+    name = QStringLiteral("英雄本色");
+    picture.clear();
+    MainFm->btnEditClick();
+    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->Texts().join('\n')));
+    QCOMPARE(Value("SELECT Spell AS V FROM TbCd WHERE Id=" + id), QStringLiteral("YXBS"));
+    QCOMPARE(Value("SELECT Picture AS V FROM TbCd WHERE Id=" + id), stored);
+    Jump(QStringLiteral("yxbs"));
+    QCOMPARE(MainFm->QCd.Field("Name").AsString(), QStringLiteral("英雄本色"));
+    MainFm->cbCode->setEditText(QStringLiteral("dhxy"));
+    MainFm->cbCode->RefreshList();
+    QCOMPARE(MainFm->cbCode->RowCount(), 0);
+}
+
+QTEST_MAIN(TestBrowsing)
+#include "tst_browsing.moc"
