@@ -1,4 +1,5 @@
 #include "CdListPane.h"
+#include "DiscList.h"
 
 #include "CommandGuard.h"
 #include "DAODataSource.h"
@@ -17,9 +18,7 @@
 
 namespace {
 
-const QString DiscList = QStringLiteral(
-    "SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
-    "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id");
+const QString DiscList = DiscListStatement();
 
 QList<TFieldDef> DiscFields()
 {

@@ -1,4 +1,5 @@
 #include "PageService.h"
+#include "DiscList.h"
 
 #include "DataModule.h"
 #include "DateUtils.h"
@@ -17,9 +18,7 @@ const QString PageName = QStringLiteral("cd.htm");
 const QString PageMimeType = QStringLiteral("text/html; charset=GBK");
 
 // The disc with its category's and quality grade's names.
-const QString OneDiscSql =
-    QStringLiteral("SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
-                   "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id WHERE A.Id=");
+const QString OneDiscSql = DiscListStatement() + QStringLiteral(" WHERE A.Id=");
 
 QString PictureUrlText(const QString &name)
 {
