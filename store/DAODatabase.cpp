@@ -29,6 +29,8 @@ QString EngineMessage(sqlite3 *db, int code)
 
 sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create)
 {
+    if (path.isEmpty())
+        throw EDAOError(QStringLiteral("还没有打开光盘夹：请通过“新建/打开光盘夹..”选择一个光盘夹。"), SQLITE_CANTOPEN);
     const QFileInfo info(path);
     if (!create && !info.exists())
         RaiseOpenError(path, QStringLiteral("文件不存在。"), SQLITE_CANTOPEN);
