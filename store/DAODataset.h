@@ -135,6 +135,7 @@ private:
         Kind kind = Null;
     };
 
+    Cell ReadCell(sqlite3_stmt *stmt, int column); // text goes into the arena
     QVariant CellValue(quint32 physical, int column) const;
     void SetCell(Cell &cell, const QVariant &value);
     void RequireBrowse() const;
