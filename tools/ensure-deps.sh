@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libsqlcipher-dev sqlcipher
   libbenchmark-dev
-  xvfb xauth xdotool x11-apps
+  xvfb xauth xdotool x11-apps libxcb1-dev
   fonts-wqy-microhei
 )
 
