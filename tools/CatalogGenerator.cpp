@@ -175,38 +175,58 @@ void InsertNames(Db &db, const char *table, const char *const *names, int count)
     }
 }
 
-void InsertFolders(Db &db)
+// The shape of the folder tree for a number of folders.
+struct FolderTree
 {
-    Statement stmt(db.prepare(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (?, ?, ?)")),
-                   sqlite3_finalize);
-    constexpr int childrenEach = (FolderCount - TopFolderCount) / TopFolderCount;
-    static_assert(TopFolderCount * (childrenEach + 1) == FolderCount);
+    explicit FolderTree(int folders)
+        : top(qMin(TopFolderCount, folders))
+        , years(qMin(folders - top, top * YearsPerTopFolder))
+        , boxes(folders - top - years)
+    {
+    }
+    // Of count folders spread evenly over parents, how many go under the
+    // parent-th one.
+    static int Share(int count, int parents, int parent)
+    {
+        return count / parents + (parent < count % parents ? 1 : 0);
+    }
+    int top;   // directly below the root
+    int years; // below the top folders, named by year
+    int boxes; // below the year folders
+};
+
+void InsertFolders(Db &db, const FolderTree &tree)
+{
+    Statement stmt(db.prepare(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (?, ?, ?)")), sqlite3_finalize);
     int id = Schema::RootFolderId + 1;
-    for (int top = 0; top < TopFolderCount; ++top) {
+    auto insert = [&](int parentId, const QString &name) {
         sqlite3_bind_int(stmt.get(), 1, id);
-        sqlite3_bind_int(stmt.get(), 2, Schema::RootFolderId);
-        BindText(stmt.get(), 3, U(TopFolders[top]));
+        sqlite3_bind_int(stmt.get(), 2, parentId);
+        BindText(stmt.get(), 3, name);
         db.step(stmt.get());
-        ++id;
-    }
+        return id++;
+    };
+    for (int top = 0; top < tree.top; ++top)
+        insert(Schema::RootFolderId, U(TopFolders[top]));
     // The subfolders of each top folder, one per year.
-    for (int top = 0; top < TopFolderCount; ++top) {
-        for (int child = 0; child < childrenEach; ++child) {
-            sqlite3_bind_int(stmt.get(), 1, id);
-            sqlite3_bind_int(stmt.get(), 2, Schema::RootFolderId + 1 + top);
-            BindText(stmt.get(), 3, QStringLiteral("%1年").arg(2016 + child));
-            db.step(stmt.get());
-            ++id;
-        }
-    }
+    QList<int> yearIds;
+    for (int top = 0; top < tree.top; ++top)
+        for (int child = 0; child < FolderTree::Share(tree.years, tree.top, top); ++child)
+            yearIds << insert(Schema::RootFolderId + 1 + top, QStringLiteral("%1年").arg(2016 + child));
+    // The boxes of each year.
+    for (int year = 0; year < yearIds.size(); ++year)
+        for (int child = 0; child < FolderTree::Share(tree.boxes, int(yearIds.size()), year); ++child)
+            insert(yearIds[year], QStringLiteral("光盘盒%1").arg(child + 1));
 }
 
 } // namespace
 
 namespace {
 
-void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 seed)
+void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 seed, int folders)
 {
+    const FolderTree tree(folders);
+    const int lowerFolders = folders - tree.top;
     const QString password = QString::fromLatin1(Schema::CatalogPassword);
     Db db;
     db.handle = OpenCatalogHandle(path, password, false);
@@ -218,7 +238,7 @@ void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 
 
     InsertNames(db, "TbCategory", Categories, CategoryCount);
     InsertNames(db, "TbQuality", Qualities, QualityCount);
-    InsertFolders(db);
+    InsertFolders(db, tree);
 
     const bool current = layout == Schema::Layout::Build101;
     const QString columns = QStringLiteral("ID, Day, Code, Serial, Name, CId, TId, QId, DId, Price, Location, Memo")
@@ -243,10 +263,13 @@ void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 
         BindText(stmt, 4, MakeSerial(random));
         BindText(stmt, 5, name);
         sqlite3_bind_int(stmt, 6, random.Between(1, CategoryCount));
-        // Most discs sit in a year folder, some in a top folder.
-        const int folder = random.Chance(15) ? Schema::RootFolderId + 1 + random.Below(TopFolderCount)
-                                             : Schema::RootFolderId + 1 + TopFolderCount
-                                                   + random.Below(FolderCount - TopFolderCount);
+        // Most discs sit below a top folder, some in a top folder.
+        int folder = Schema::RootFolderId;
+        if (folders > 0) {
+            const bool inTop = random.Chance(15);
+            folder = inTop || lowerFolders == 0 ? Schema::RootFolderId + 1 + random.Below(tree.top)
+                                                : Schema::RootFolderId + 1 + tree.top + random.Below(lowerFolders);
+        }
         sqlite3_bind_int(stmt, 7, folder);
         sqlite3_bind_int(stmt, 8, random.Between(1, QualityCount));
         sqlite3_bind_int(stmt, 9, 0);
@@ -266,11 +289,13 @@ void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 
 
 } // namespace
 
-void GenerateCatalog(const QString &path, int discs, Schema::Layout layout, quint32 seed)
+void GenerateCatalog(const QString &path, int discs, Schema::Layout layout, quint32 seed, int folders)
 {
+    if (folders < 0)
+        throw EAppError(QStringLiteral("a negative number of folders: %1").arg(folders));
     Schema::CreateCatalog(path, layout, false, QString::fromLatin1(Schema::CatalogPassword));
     try {
-        FillCatalog(path, discs, layout, seed);
+        FillCatalog(path, discs, layout, seed, folders);
     } catch (...) {
         // A half-written catalog would pass for a generated one.
         QFile::remove(path);

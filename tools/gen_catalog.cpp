@@ -1,4 +1,5 @@
-// Writes a catalog of made-up discs: gen_catalog <output file> <disc count> [--old]
+// Writes a catalog of made-up discs:
+// gen_catalog <output file> <disc count> [--old] [--folders N]
 #include "CatalogGenerator.h"
 #include "Errors.h"
 
@@ -13,22 +14,33 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool old = args.removeAll(QStringLiteral("--old")) > 0;
-    bool ok = false;
-    const int discs = args.size() == 2 ? args.at(1).toInt(&ok) : 0;
-    if (!ok || discs < 0) {
-        std::fprintf(stderr, "usage: gen_catalog <output file> <disc count> [--old]\n"
-                             "  --old  write the older Build1.00 layout\n");
+    bool ok = true;
+    int folders = CatalogGenerator::FolderCount;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--folders")); at >= 0) {
+        folders = args.value(at + 1).toInt(&ok);
+        args.remove(at, qMin<qsizetype>(2, args.size() - at));
+    }
+    bool discsOk = false;
+    const int discs = args.size() == 2 ? args.at(1).toInt(&discsOk) : 0;
+    if (!ok || !discsOk || discs < 0 || folders < 0) {
+        std::fprintf(stderr,
+                     "usage: gen_catalog <output file> <disc count> [--old] [--folders N]\n"
+                     "  --old        write the older Build1.00 layout\n"
+                     "  --folders N  N folders below the root (default %d): 20 at the top, 9 years\n"
+                     "               under each, any more spread under the years\n",
+                     CatalogGenerator::FolderCount);
         return 2;
     }
     QElapsedTimer timer;
     timer.start();
     try {
-        CatalogGenerator::GenerateCatalog(args.at(0), discs,
-                                          old ? Schema::Layout::Build100 : Schema::Layout::Build101);
+        CatalogGenerator::GenerateCatalog(args.at(0), discs, old ? Schema::Layout::Build100 : Schema::Layout::Build101,
+                                          1, folders);
     } catch (const EAppError &error) {
         std::fprintf(stderr, "gen_catalog: %s\n", error.what());
         return 1;
     }
-    std::printf("%d discs written to %s in %lld ms\n", discs, qPrintable(args.at(0)), timer.elapsed());
+    std::printf("%d discs in %d folders written to %s in %lld ms\n", discs, folders, qPrintable(args.at(0)),
+                timer.elapsed());
     return 0;
 }
