@@ -3,6 +3,7 @@
 #include "DAODataset.h"
 #include "Errors.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <sqlcipher/sqlite3.h>
@@ -20,12 +21,52 @@ QString EngineMessage(sqlite3 *db, int code)
     return QString::fromUtf8(sqlite3_errstr(code));
 }
 
+// How long a connection waits for another one that holds the file.
+constexpr int BusyTimeoutMs = 3000;
+
+QString FileNameOf(sqlite3 *db)
+{
+    const char *name = db ? sqlite3_db_filename(db, "main") : nullptr;
+    return name && *name ? QDir::toNativeSeparators(QString::fromUtf8(name)) : QString();
+}
+
 [[noreturn]] void RaiseOpenError(const QString &path, const QString &reason, int code)
 {
     throw EDAOError(QStringLiteral("无法打开光盘夹文件“%1”：%2").arg(path, reason), code);
 }
 
 } // namespace
+
+QString ExplainEngineError(sqlite3 *db, int code)
+{
+    const QString engine = EngineMessage(db, code);
+    const int extended = db ? sqlite3_extended_errcode(db) : code;
+    const QString file = FileNameOf(db);
+    const QString catalog = file.isEmpty() ? QStringLiteral("光盘夹文件") : QStringLiteral("光盘夹文件“%1”").arg(file);
+    switch (extended & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("%1已经损坏，无法读取（%2）。请用备份恢复它。").arg(catalog, engine);
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘空间不足，无法写入%1，这次修改没有保存（%2）。").arg(catalog, engine);
+    case SQLITE_IOERR:
+        switch (extended) {
+        case SQLITE_IOERR_READ:
+        case SQLITE_IOERR_SHORT_READ:
+            return QStringLiteral("读取%1时出错，文件可能已经损坏（%2）。").arg(catalog, engine);
+        default:
+            return QStringLiteral("写入%1时出错：磁盘可能已满或文件过大，这次修改没有保存（%2）。")
+                .arg(catalog, engine);
+        }
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("%1正被另一个程序使用，请稍后再试（%2）。").arg(catalog, engine);
+    case SQLITE_READONLY:
+        return QStringLiteral("%1是只读的，不能修改（%2）。").arg(catalog, engine);
+    default:
+        return engine;
+    }
+}
 
 sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create)
 {
@@ -47,6 +88,10 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
     if (rc != SQLITE_OK)
         RaiseOpenError(path, EngineMessage(raw, rc), rc);
 
+    // Another program (or another of our own connections) may hold the file
+    // for a moment; wait for it from the very first read on.
+    sqlite3_busy_timeout(raw, BusyTimeoutMs);
+
     if (!password.isEmpty()) {
         const QByteArray key = password.toUtf8();
         rc = sqlite3_key(raw, key.constData(), int(key.size()));
@@ -54,33 +99,48 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
             RaiseOpenError(path, EngineMessage(raw, rc), rc);
     }
     // A wrong key or a file that is no catalog fails on the first read.
-    rc = sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    sqlite3_stmt *stmt = nullptr;
+    rc = sqlite3_prepare_v2(raw, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='TbCd'", -1, &stmt,
+                            nullptr);
+    bool hasDiscs = false;
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            hasDiscs = sqlite3_column_int(stmt, 0) > 0;
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(stmt);
     if (rc == SQLITE_NOTADB)
         RaiseOpenError(path, QStringLiteral("不是光盘夹文件，或者密码不对（%1）。").arg(EngineMessage(raw, rc)), rc);
     if (rc == SQLITE_CORRUPT)
         RaiseOpenError(path, QStringLiteral("文件已经损坏（%1）。").arg(EngineMessage(raw, rc)), rc);
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+        RaiseOpenError(path, QStringLiteral("文件正被另一个程序使用，请稍后再试（%1）。").arg(EngineMessage(raw, rc)),
+                       rc);
     if (rc != SQLITE_OK)
         RaiseOpenError(path, EngineMessage(raw, rc), rc);
+    // An empty file opens as an empty database: it holds no catalog.
+    if (!create && !hasDiscs)
+        RaiseOpenError(path, QStringLiteral("不是光盘夹文件（文件里没有光盘表）。"), SQLITE_NOTADB);
 
     if (!create) {
         if (!readOnly && sqlite3_db_readonly(raw, "main") == 1)
             RaiseOpenError(path, QStringLiteral("文件是只读的，不能修改。"), SQLITE_READONLY);
         // A file cut short still opens; its missing pages would only show
         // later, as a damaged list. Refuse it now.
-        sqlite3_stmt *stmt = nullptr;
         qint64 pages = 0, pageSize = 0;
-        if (sqlite3_prepare_v2(raw, "PRAGMA page_count", -1, &stmt, nullptr) == SQLITE_OK
-            && sqlite3_step(stmt) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(raw, "PRAGMA page_count", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
             pages = sqlite3_column_int64(stmt, 0);
         sqlite3_finalize(stmt);
-        if (sqlite3_prepare_v2(raw, "PRAGMA page_size", -1, &stmt, nullptr) == SQLITE_OK
-            && sqlite3_step(stmt) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(raw, "PRAGMA page_size", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
             pageSize = sqlite3_column_int64(stmt, 0);
         sqlite3_finalize(stmt);
         if (QFileInfo(path).size() < pages * pageSize)
             RaiseOpenError(path, QStringLiteral("文件不完整，已经损坏。"), SQLITE_CORRUPT);
     }
-    sqlite3_busy_timeout(raw, 3000);
     return db.release();
 }
 
@@ -197,7 +257,7 @@ void TDAODatabase::RaiseEngineError(int code) const
 
 void TDAODatabase::RaiseEngineError(sqlite3 *db, int code, const QString &context)
 {
-    QString message = EngineMessage(db, code);
+    QString message = ExplainEngineError(db, code);
     if (!context.isEmpty())
         message += QStringLiteral("\n") + context;
     throw EDAOError(message, db ? sqlite3_extended_errcode(db) : code);
@@ -276,8 +336,7 @@ void TDAODatabase::RegisterDataset(TDAODataset *dataset)
 
 void TDAODatabase::UnregisterDataset(TDAODataset *dataset)
 {
-    m_openDatasets.erase(std::remove(m_openDatasets.begin(), m_openDatasets.end(), dataset),
-                         m_openDatasets.end());
+    m_openDatasets.erase(std::remove(m_openDatasets.begin(), m_openDatasets.end(), dataset), m_openDatasets.end());
 }
 
 TDAOTransaction::TDAOTransaction(TDAODatabase &database)

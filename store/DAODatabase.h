@@ -111,3 +111,8 @@ private:
 // Opens a catalog file as SQLite with its key and proves the key at once.
 // Throws EDAOError with a clear message naming the file.
 sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create = false);
+
+// The engine's error on db as the user should read it: for a damaged file, a
+// full disk, a failed write or a file held by another program, a sentence
+// naming the catalog file; otherwise the engine's own message.
+QString ExplainEngineError(sqlite3 *db, int code);

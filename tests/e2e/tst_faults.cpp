@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -319,7 +320,8 @@ void TestFaults::fullDiskWhileSaving()
     QVERIFY2(worker.Finish(), qPrintable(worker.Output()));
     // The user is told, in a message box.
     QVERIFY2(message && !message->isEmpty(), qPrintable(worker.Output()));
-    qInfo("the message: %s", qPrintable(*message));
+    QVERIFY2(message->contains(QDir::toNativeSeparators(catalog)) && message->contains(QStringLiteral("没有保存")),
+             qPrintable(*message));
     QVERIFY2(!worker.WaitForLine(QStringLiteral("message")), "the second disc was refused too");
 
     // Nothing of the long disc is in the file; the short one, saved after it
@@ -392,7 +394,10 @@ void TestFaults::unreadableCatalogsStayAsTheyAre()
     }
     dm.DbBase.SetConnected(false);
     QVERIFY2(!message.isEmpty(), "the catalog was taken as sound");
-    qInfo("%s", qPrintable(message));
+    // The user learns which file it is and what is wrong with it.
+    QVERIFY2(message.contains(QDir::toNativeSeparators(path)) &&
+                 (message.contains(QStringLiteral("损坏")) || message.contains(QStringLiteral("不是光盘夹文件"))),
+             qPrintable(message));
     QCOMPARE(CatalogState::FileDigest(path), digest);
 }
 

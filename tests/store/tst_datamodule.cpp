@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
+
 #include <sqlcipher/sqlite3.h>
 #include <unistd.h>
 
@@ -25,6 +28,7 @@ private slots:
     void badCatalogsAreRefusedUntouched_data();
     void badCatalogsAreRefusedUntouched();
     void readOnlyCatalogRefusesWrites();
+    void catalogHeldForAMomentOpensAfterTheWait();
     void switchCatalogClosesQueries();
 
 private:
@@ -133,6 +137,7 @@ void TestDataModule::badCatalogsAreRefusedUntouched_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("missing") << "missing" << "文件不存在";
     QTest::newRow("not a catalog") << "text" << "不是光盘夹文件";
+    QTest::newRow("empty file") << "empty" << "不是光盘夹文件";
     QTest::newRow("wrong password") << "password" << "密码不对";
     QTest::newRow("truncated") << "truncated" << "损坏";
     QTest::newRow("folder") << "folder" << "文件夹";
@@ -148,6 +153,9 @@ void TestDataModule::badCatalogsAreRefusedUntouched()
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray("这不是光盘夹\n").repeated(500));
+    } else if (kind == "empty") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
     } else if (kind == "password") {
         path = m_catalog->Path();
         password = QStringLiteral("123456");
@@ -216,6 +224,27 @@ void TestDataModule::readOnlyCatalogRefusesWrites()
         QFile::setPermissions(m_catalog->Path(), QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), digest);
     }
+}
+
+void TestDataModule::catalogHeldForAMomentOpensAfterTheWait()
+{
+    // Another connection writes to the file and holds it for a moment, as
+    // during its commit; opening the catalog waits for it instead of failing.
+    sqlite3 *other = OpenCatalogHandle(m_catalog->Path(), QString::fromLatin1(Schema::CatalogPassword), false);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread release([other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    QString version;
+    try {
+        version = m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version");
+    } catch (const EAppError &e) {
+        version = e.Message();
+    }
+    release.join();
+    sqlite3_close(other);
+    QCOMPARE(version, QStringLiteral("Build1.01"));
 }
 
 void TestDataModule::switchCatalogClosesQueries()
