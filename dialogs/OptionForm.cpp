@@ -5,7 +5,6 @@
 #include "DataModule.h"
 #include "Errors.h"
 #include "GbkText.h"
-#include "GroupPanel.h"
 #include "MessageBoxes.h"
 #include "SqlDialect.h"
 
@@ -85,8 +84,7 @@ ListPage BuildListPage(const QString &prefix, const QString &listName, const QSt
     name.Caption = nameCaption;
     p.grid->SetColumns({id, name});
     // A list of names has nothing to group by.
-    if (auto *panel = p.grid->findChild<TGroupPanel *>())
-        panel->hide();
+    p.grid->SetGroupPanelVisible(false);
     return p;
 }
 

@@ -347,6 +347,11 @@ QString TDataGrid::GroupedBy() const
     return column >= 0 ? d->model->Columns().at(column).FieldName : QString();
 }
 
+void TDataGrid::SetGroupPanelVisible(bool visible)
+{
+    d->panel->setVisible(visible);
+}
+
 void TDataGrid::SortBy(const QString &fieldName, Qt::SortOrder order)
 {
     d->header->setSortIndicator(d->model->ColumnOfField(fieldName), order);

@@ -67,6 +67,9 @@ public:
     // for none.
     void GroupBy(const QString &fieldName);
     QString GroupedBy() const;
+    // Hides the panel a header is dragged into, for lists with nothing to
+    // group by.
+    void SetGroupPanelVisible(bool visible);
     void SortBy(const QString &fieldName, Qt::SortOrder order);
 
     // The selected rows as bookmarks of the query, in the order shown.
