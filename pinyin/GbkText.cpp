@@ -7,6 +7,13 @@ namespace GbkText {
 
 namespace {
 
+// A high surrogate with a low one after it is one character; any other
+// surrogate stands alone, and GBK writes it as '?'.
+qsizetype CharLength(const QString &text, qsizetype i)
+{
+    return (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
+}
+
 // GBK takes one byte for ASCII, two for every character it knows, and we
 // count a character it cannot express as the '?' it is written as.
 int CharWidth(const QString &text, qsizetype &i)
@@ -20,8 +27,10 @@ int CharWidth(const QString &text, qsizetype &i)
         ++i; // the unified ideographs, all of them in GBK
         return 2;
     }
-    const qsizetype len = (c.isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-    static thread_local QStringEncoder encoder("GBK");
+    const qsizetype len = CharLength(text, i);
+    // Stateless: an encoder that kept a lone high surrogate back for its pair
+    // would add it to the next character measured, in this text or another.
+    static thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
     const QByteArray bytes = encoder(QStringView(text).mid(i, len));
     i += len;
     return bytes.isEmpty() ? 1 : int(bytes.size());
@@ -32,7 +41,12 @@ int CharWidth(const QString &text, qsizetype &i)
 QByteArray Encode(const QString &text)
 {
     QStringEncoder encoder("GBK");
-    return encoder(text);
+    QByteArray bytes = encoder(text);
+    // The encoder keeps a high surrogate at the very end back for a low one
+    // that never comes: it is a character GBK cannot express.
+    if (!text.isEmpty() && text.back().isHighSurrogate())
+        bytes += '?';
+    return bytes;
 }
 
 QString Decode(const QByteArray &gbk)

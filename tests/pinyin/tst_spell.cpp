@@ -15,6 +15,10 @@ private slots:
     void normalizeSpellText_data();
     void normalizeSpellText();
     void firstLevelSweep();
+    void gbkWidth_data();
+    void gbkWidth();
+    void gbkTruncate_data();
+    void gbkTruncate();
 };
 
 namespace {
@@ -44,8 +48,7 @@ void TestSpell::getSpell_data()
     QTest::newRow("punctuation row falls to Z") << Gbk(u"《英雄》"_s) << u"ZYXZ"_s;
     QTest::newRow("last X character") << Gbk(u"迅雷"_s) << u"XL"_s;
     QTest::newRow("second-level character") << Gbk(u"鑫"_s) << u"Z"_s;
-    QTest::newRow("ASCII upper-cased")
-        << Gbk(u"Windows 98 安装盘"_s) << u"WINDOWS98AZP"_s;
+    QTest::newRow("ASCII upper-cased") << Gbk(u"Windows 98 安装盘"_s) << u"WINDOWS98AZP"_s;
     QTest::newRow("range edges 啊澳芭学压座") << Gbk(u"啊澳芭学压座"_s) << u"AABXYZ"_s;
     QTest::newRow("full-width digits") << Gbk(u"ＣＤ１２"_s) << u"CD12"_s;
     QTest::newRow("punctuation kept") << Gbk(u"Ａ-1"_s) << u"A-1"_s;
@@ -71,8 +74,7 @@ void TestSpell::normalizeSpellText_data()
     QTest::addColumn<QByteArray>("gbk");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("folded, lowered, blanks dropped")
-        << Gbk(u"ＶＣＤ　Vcd -1 光盘"_s) << Gbk(u"vcdvcd-1光盘"_s);
+    QTest::newRow("folded, lowered, blanks dropped") << Gbk(u"ＶＣＤ　Vcd -1 光盘"_s) << Gbk(u"vcdvcd-1光盘"_s);
     QTest::newRow("full-width macron not folded") << Gbk(u"￣"_s) << QByteArray("\xA3\xFE");
     // 丄 is 81 41: its second byte looks like 'A' but must not be lowered.
     QTest::newRow("character with a letter as second byte") << Gbk(u"丄A"_s) << Gbk(u"丄a"_s);
@@ -121,16 +123,62 @@ void TestSpell::firstLevelSweep()
         const QByteArray bytes(pair, 2);
         const QString text = GbkText::Decode(bytes);
         const QByteArray spell = GetSpell(bytes);
-        const bool ok = TableInitial(lead, trail) == expected
-                        && spell == QByteArray(1, expected)
-                        && GetSpell(text) == QString(QChar::fromLatin1(expected));
+        const bool ok = TableInitial(lead, trail) == expected && spell == QByteArray(1, expected) &&
+                        GetSpell(text) == QString(QChar::fromLatin1(expected));
         if (!ok) {
             QFAIL(qPrintable(u"%1 (%2) gave %3, expected %4"_s.arg(
-                text, QString::number(code, 16).toUpper(), QString::fromLatin1(spell),
-                QChar::fromLatin1(expected))));
+                text, QString::number(code, 16).toUpper(), QString::fromLatin1(spell), QChar::fromLatin1(expected))));
         }
     }
     QCOMPARE(count, 3755);
+}
+
+// The width of a text is the length of the GBK bytes it is written as, with
+// '?' for what GBK cannot express, however the measurements before it ended.
+void TestSpell::gbkWidth_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("gbk");
+
+    QTest::newRow("characters and ASCII") << u"藏金阁 A《"_s << QByteArray("\xB2\xD8\xBD\xF0\xB8\xF3 A\xA1\xB6");
+    QTest::newRow("emoji") << u"a😀"_s << QByteArray("a?");
+    QTest::newRow("lone high surrogate at the end") << u"名"_s + QChar(0xD800) << QByteArray("\xC3\xFB?");
+    QTest::newRow("high surrogate before a character") << QChar(0xD800) + u"名"_s << QByteArray("?\xC3\xFB");
+    QTest::newRow("lone low surrogate") << QString(QChar(0xDC00)) << QByteArray("?");
+}
+
+void TestSpell::gbkWidth()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, gbk);
+
+    QCOMPARE(GbkText::ByteWidth(text), gbk.size());
+    QCOMPARE(GbkText::ByteWidth(u"《"_s), 2); // nothing of the text carries over
+    QCOMPARE(GbkText::Encode(text), gbk);
+}
+
+void TestSpell::gbkTruncate_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("maxBytes");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("between characters") << u"藏金阁"_s << 4 << u"藏金"_s;
+    QTest::newRow("never half a character") << u"藏金阁"_s << 5 << u"藏金"_s;
+    QTest::newRow("fits") << u"藏金阁"_s << 6 << u"藏金阁"_s;
+    QTest::newRow("surrogate pair kept whole") << u"a😀b"_s << 2 << u"a😀"_s;
+    QTest::newRow("surrogate pair left out whole") << u"a😀b"_s << 1 << u"a"_s;
+    const QString lone = QChar(0xD800) + u"名"_s;
+    QTest::newRow("lone surrogate is a character of its own") << lone << 1 << lone.left(1);
+    QTest::newRow("lone surrogate, then the character") << lone << 3 << lone;
+}
+
+void TestSpell::gbkTruncate()
+{
+    QFETCH(QString, text);
+    QFETCH(int, maxBytes);
+    QFETCH(QString, expected);
+    QCOMPARE(GbkText::Truncate(text, maxBytes), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSpell)
