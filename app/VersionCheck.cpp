@@ -20,6 +20,22 @@ QUrl HomepageUrl()
     return QUrl(QStringLiteral("http://") + QLatin1String(Host) + QLatin1Char('/'));
 }
 
+QString ResultMessage(const QByteArray &body, const QString &localVersion)
+{
+    if (body == localVersion.toUtf8())
+        return QStringLiteral("您已经使用的是最新版软件。");
+    // Five characters dropped: a character beyond the 16-bit range is one,
+    // not two, and is never cut in half.
+    const QString text = QString::fromUtf8(body);
+    qsizetype from = 0;
+    for (int dropped = 0; dropped < 5 && from < text.size(); ++dropped) {
+        const bool pair =
+            text.at(from).isHighSurrogate() && from + 1 < text.size() && text.at(from + 1).isLowSurrogate();
+        from += pair ? 2 : 1;
+    }
+    return QStringLiteral("目前软件的最新版为%1。").arg(text.mid(from));
+}
+
 } // namespace VersionCheck
 
 TVersionClient::TVersionClient()
@@ -77,10 +93,7 @@ TVersionClient::Reply TVersionClient::Get(const QUrl &url) const
 void NMHTTP1Success(TDM &dm, const QByteArray &body)
 {
     const QString local = dm.GetFieldValue(QStringLiteral("SELECT Version FROM TbSetings"), QStringLiteral("Version"));
-    if (body == local.toUtf8())
-        Msg::Information(QStringLiteral("您已经使用的是最新版软件。"));
-    else
-        Msg::Information(QStringLiteral("目前软件的最新版为%1。").arg(QString::fromUtf8(body).mid(5)));
+    Msg::Information(VersionCheck::ResultMessage(body, local));
 }
 
 void CheckVersion(TDM &dm, const TVersionClient &client)

@@ -15,6 +15,12 @@ inline constexpr int DefaultTimeoutMs = 10000;
 
 QUrl HomepageUrl();
 
+// What the user is told once the server's version text has arrived: that
+// this is the newest version when the text is the open catalog's version
+// (its UTF-8 bytes, byte for byte), otherwise the newest version's text from
+// its sixth character on ("Build1.02" gives 1.02).
+QString ResultMessage(const QByteArray &body, const QString &localVersion);
+
 } // namespace VersionCheck
 
 // The HTTP client of the version check: one GET, followed through
@@ -54,9 +60,8 @@ private:
     int m_timeoutMs = VersionCheck::DefaultTimeoutMs;
 };
 
-// The server's version text has arrived: compares it byte for byte with the
-// open catalog's version (its UTF-8 bytes) and tells the user which is the
-// newest version.
+// The server's version text has arrived: reads the open catalog's version and
+// shows VersionCheck::ResultMessage.
 void NMHTTP1Success(TDM &dm, const QByteArray &body);
 
 // Fetches the newest version's text and reports it. An error status ends the

@@ -83,6 +83,8 @@ private slots:
     void cleanup();
 
     void defaultsPointAtTheMaker();
+    void resultMessage_data();
+    void resultMessage();
     void comparesTheFetchedText_data();
     void comparesTheFetchedText();
     void errorStatusIsSilent_data();
@@ -119,6 +121,27 @@ void TestVersionCheck::defaultsPointAtTheMaker()
     QCOMPARE(client.VersionUrl(), QUrl(QStringLiteral("http://www.zentra-software.com/chs/data/vorlix.txt")));
     QCOMPARE(client.Timeout(), 10000);
     QCOMPARE(VersionCheck::HomepageUrl(), QUrl(QStringLiteral("http://www.zentra-software.com/")));
+}
+
+void TestVersionCheck::resultMessage_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("message");
+    const QString newest = QStringLiteral("目前软件的最新版为%1。");
+    QTest::newRow("equal") << QByteArray("Build1.01") << Latest;
+    QTest::newRow("newer") << QByteArray("Build1.02") << newest.arg("1.02");
+    QTest::newRow("shorter than five characters") << QByteArray("Bui") << newest.arg(QString());
+    QTest::newRow("character beyond 16 bits counts once") << QStringLiteral("😀uild1.02").toUtf8() << newest.arg("1.02");
+    QTest::newRow("character beyond 16 bits is not cut")
+        << QStringLiteral("Buil😀😀").toUtf8() << newest.arg(QStringLiteral("😀"));
+    QTest::newRow("not UTF-8") << QByteArray("Build\xFF" "1") << newest.arg(QStringLiteral("\uFFFD1"));
+}
+
+void TestVersionCheck::resultMessage()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, message);
+    QCOMPARE(VersionCheck::ResultMessage(body, QStringLiteral("Build1.01")), message);
 }
 
 void TestVersionCheck::comparesTheFetchedText_data()
