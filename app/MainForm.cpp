@@ -55,6 +55,17 @@ QToolButton *ToolButton(const QString &name, const QString &caption, const QStri
     return button;
 }
 
+// The wait cursor while a catalog is read into the panes: 100,000 discs
+// take a good part of a second.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
 } // namespace
 
 TMainFm::TMainFm(QWidget *parent)
@@ -306,11 +317,11 @@ void TMainFm::FormShow()
 {
     CurrentDb = Settings->ReadDefaultDb();
     if (!CurrentDb.isEmpty() && QFileInfo(CurrentDb).isFile()) {
+        const WaitCursor busy;
         DM->DbBase.SetDatabaseName(CurrentDb);
         UpgradeDb(*DM);
         SetCaption(CaptionPrefix + CurrentDb);
-        LoadCdTree();
-        ShowCdList(1);
+        LoadPanes();
     } else {
         mOpenClick();
     }
@@ -319,7 +330,9 @@ void TMainFm::FormShow()
 void TMainFm::mOpenClick()
 {
     QString path;
-    if (ChooseCatalogHook(path)) {
+    const bool chosen = ChooseCatalogHook(path);
+    const WaitCursor busy;
+    if (chosen) {
         DM->DbBase.SetConnected(false);
         DM->DbBase.SetDatabaseName(path);
         DM->DbBase.SetConnected(true);
@@ -327,6 +340,12 @@ void TMainFm::mOpenClick()
         SetCaption(CaptionPrefix + path);
         CurrentDb = path;
     }
+    LoadPanes();
+}
+
+void TMainFm::LoadPanes()
+{
+    const WaitCursor busy;
     LoadCdTree();
     ShowCdList(1);
 }
@@ -472,18 +491,12 @@ void TMainFm::mBackupClick()
 
 void TMainFm::mRestoreClick()
 {
-    CatalogCommands::RunRestore(this, *DM, CurrentDb, [this] {
-        LoadCdTree();
-        ShowCdList(1);
-    });
+    CatalogCommands::RunRestore(this, *DM, CurrentDb, [this] { LoadPanes(); });
 }
 
 void TMainFm::mCompressClick()
 {
-    CatalogCommands::RunCompact(this, *DM, CurrentDb, [this] {
-        LoadCdTree();
-        ShowCdList(1);
-    });
+    CatalogCommands::RunCompact(this, *DM, CurrentDb, [this] { LoadPanes(); });
 }
 
 void TMainFm::mCheckVersionClick()

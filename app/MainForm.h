@@ -58,7 +58,9 @@ public:
     void btnDelClick();
     void btnFindClick();
 
-    // The panes.
+    // The panes. LoadPanes reads the folders and the root folder's discs
+    // again, with the wait cursor.
+    void LoadPanes();
     void LoadCdTree();
     void ShowCdList(int folderId);
     void LocateCd(int discId);

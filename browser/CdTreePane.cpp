@@ -7,6 +7,7 @@
 #include "MessageBoxes.h"
 #include "Schema.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QSet>
@@ -16,6 +17,17 @@
 namespace {
 
 const QString LayoutKey = QStringLiteral("tlCdTree");
+
+// The wait cursor while many discs are written: moving 10,000 of 100,000
+// takes more than half a second.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
 
 } // namespace
 
@@ -242,6 +254,7 @@ void TCdTreePane::DropDiscs(int targetId)
     if (CurrentFolderId() != targetId)
         tlCdTree->GotoKey(targetId);
     const QList<TBookmark> discs = SelectedDiscs ? SelectedDiscs() : QList<TBookmark>();
+    const WaitCursor busy;
     TDAOSuspendGuard discGuard(*QCd);
     TDAOSuspendGuard folderGuard(*m_folders);
     const int folderId = CurrentFolderId();

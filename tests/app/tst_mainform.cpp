@@ -1,5 +1,6 @@
 // The start-up, the main window's first showing, opening catalogs, closing,
 // skins and the splash.
+#include "CdListPane.h"
 #include "CommandGuard.h"
 #include "DataModule.h"
 #include "FlashForm.h"
@@ -167,7 +168,16 @@ void TestMainForm::firstShowingOpensRememberedCatalog()
     const QString path = MakeCatalog(QStringLiteral("光盘"), Schema::Layout::Build100, 3);
     Settings->WriteDefaultDb(path);
     Start();
+    // Reading the catalog into the panes shows the wait cursor, which goes
+    // afterwards.
+    QList<bool> busy;
+    MainFm->CdList->EnableDiscCommands = [&busy](bool on) {
+        busy << (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        MainFm->UpdateCdButtons(on);
+    };
     MainFm->FormShow();
+    QVERIFY(!busy.isEmpty() && !busy.contains(false));
+    QVERIFY(!QApplication::overrideCursor());
     QVERIFY(m_asked.isEmpty());
     QVERIFY(m_messages->shown.isEmpty());
     QCOMPARE(MainFm->windowTitle(), QStringLiteral("Zentra-Vorlix1.01 ") + path);

@@ -9,6 +9,7 @@
 #include "MessageBoxes.h"
 #include "Schema.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QPainter>
@@ -45,6 +46,7 @@ private:
     std::unique_ptr<Msg::Recorder> m_messages;
     int m_folder = 1;
     QList<int> m_pages, m_located, m_clicks;
+    QList<bool> m_busyAtClick; // the wait cursor on when the folder was listed again
     QList<bool> m_enabled;
 };
 
@@ -83,8 +85,10 @@ void TestCdList::init()
         m_located << id;
         return true;
     };
+    m_busyAtClick.clear();
     m_pane->tlCdTreeClick = [this] {
         m_clicks << m_folder;
+        m_busyAtClick << (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         m_pane->ShowCdList(m_folder);
     };
     m_pane->ShowCdPage = [this](int id) { m_pages << id; };
@@ -240,6 +244,10 @@ void TestCdList::deleteSeveralOrNone()
     m_pane->btnDelClick();
     QCOMPARE(Count(QStringLiteral("TId=2")), left);
     QCOMPARE(m_clicks, QList<int>{2}); // the folder listed again
+    // Many discs take a while: the work shows the wait cursor, and it goes
+    // afterwards.
+    QCOMPARE(m_busyAtClick, QList<bool>{true});
+    QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(m_qcd->RowCount(), left);
     QCOMPARE(Count(QStringLiteral("TId=3")), 1);
 }

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QTreeView>
@@ -396,9 +397,18 @@ void TestCdTree::dropDiscs()
     QVERIFY(m_listed.isEmpty());
     QCOMPARE(m_selectionCleared, 0);
 
-    // Onto a leaf: the discs move, the list shows the leaf, the selection goes.
+    // Onto a leaf: the discs move, the list shows the leaf, the selection
+    // goes; under the wait cursor, which goes afterwards.
     SetCurrent(2);
+    bool busy = false;
+    const auto list = m_pane->ShowCdList;
+    m_pane->ShowCdList = [&](int id) {
+        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        list(id);
+    };
     m_pane->tlCdTreeDragDrop(&m_discList, &rows, tree->NodeOfKey(6), Zone::OnRow, false);
+    QVERIFY(busy);
+    QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=6")), 3);
     QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=3")), 0);
     QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=5")), 1);
