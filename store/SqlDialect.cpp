@@ -63,8 +63,9 @@ QString DateLiteral(const QString &inner)
 {
     const QString text = inner.trimmed();
     static const char *const formats[] = {
-        "yyyy-MM-dd", "yyyy-M-d", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd H:mm:ss", "yyyy-MM-dd HH:mm",
-        "M/d/yyyy",   "M/d/yyyy h:mm:ss AP", "M/d/yyyy H:mm:ss", "M/d/yyyy h:mm AP",
+        "yyyy-MM-dd",          "yyyy-M-d",         "yyyy-MM-dd HH:mm:ss",
+        "yyyy-MM-dd H:mm:ss",  "yyyy-MM-dd HH:mm", "M/d/yyyy",
+        "M/d/yyyy h:mm:ss AP", "M/d/yyyy H:mm:ss", "M/d/yyyy h:mm AP",
     };
     const QLocale c = QLocale::c();
     for (const char *format : formats) {
@@ -114,8 +115,7 @@ std::vector<Token> Tokenize(const QString &sql)
                 value += sql.at(j++);
             }
             if (!closed)
-                throw EDAOError(QStringLiteral("Syntax error in string in query expression '%1'.")
-                                    .arg(sql.mid(i)),
+                throw EDAOError(QStringLiteral("Syntax error in string in query expression '%1'.").arg(sql.mid(i)),
                                 3075);
             t.kind = Token::String;
             t.text = value; // the bare value for now; quoted when emitted
@@ -123,9 +123,7 @@ std::vector<Token> Tokenize(const QString &sql)
         } else if (c == QLatin1Char('#')) {
             const qsizetype end = sql.indexOf(QLatin1Char('#'), i + 1);
             if (end < 0)
-                throw EDAOError(QStringLiteral("Syntax error in date in query expression '%1'.")
-                                    .arg(sql.mid(i)),
-                                3075);
+                throw EDAOError(QStringLiteral("Syntax error in date in query expression '%1'.").arg(sql.mid(i)), 3075);
             t.kind = Token::Number;
             t.text = DateLiteral(sql.mid(i + 1, end - i - 1));
             i = end + 1;
@@ -162,8 +160,8 @@ std::vector<Token> Tokenize(const QString &sql)
         } else {
             t.kind = Token::Symbol;
             const QString two = sql.mid(i, 2);
-            if (two == QLatin1String("<>") || two == QLatin1String("<=") || two == QLatin1String(">=")
-                || two == QLatin1String("!=") || two == QLatin1String("||")) {
+            if (two == QLatin1String("<>") || two == QLatin1String("<=") || two == QLatin1String(">=") ||
+                two == QLatin1String("!=") || two == QLatin1String("||")) {
                 t.text = two;
                 i += 2;
             } else {
@@ -212,8 +210,8 @@ void TranslateAddColumn(std::vector<Token> &tokens)
     for (size_t i = 0; i < tokens.size(); ++i)
         if (tokens[i].kind != Token::Space)
             words.push_back(i);
-    if (words.size() < 5 || !tokens[words[0]].isKeyword("ALTER") || !tokens[words[1]].isKeyword("TABLE")
-        || !tokens[words[3]].isKeyword("ADD"))
+    if (words.size() < 5 || !tokens[words[0]].isKeyword("ALTER") || !tokens[words[1]].isKeyword("TABLE") ||
+        !tokens[words[3]].isKeyword("ADD"))
         return;
     size_t k = 4;
     if (tokens[words[k]].isKeyword("COLUMN"))
@@ -222,8 +220,8 @@ void TranslateAddColumn(std::vector<Token> &tokens)
         return;
     const size_t typeIndex = words[k + 1];
     Token &type = tokens[typeIndex];
-    const bool isText = type.isKeyword("TEXT") || type.isKeyword("CHAR") || type.isKeyword("VARCHAR")
-                        || type.isKeyword("MEMO") || type.isKeyword("LONGTEXT");
+    const bool isText = type.isKeyword("TEXT") || type.isKeyword("CHAR") || type.isKeyword("VARCHAR") ||
+                        type.isKeyword("MEMO") || type.isKeyword("LONGTEXT");
     if (type.isKeyword("MEMO"))
         type.text = QStringLiteral("LONGTEXT");
 
@@ -313,9 +311,11 @@ Translation Translate(const QString &statement)
     QString sql;
     for (const Token &t : tokens)
         sql += t.text;
+    // Ends of statement, and blanks between them, are no part of it: a clause
+    // may be added after the statement.
     result.sql = sql.trimmed();
     while (result.sql.endsWith(QLatin1Char(';')))
-        result.sql.chop(1);
+        result.sql = result.sql.chopped(1).trimmed();
     return result;
 }
 
@@ -342,8 +342,8 @@ QString TableQualifier(const Translation &translation, const QString &table)
         return name;
     };
     auto isClauseWord = [](const Token &t) {
-        for (const char *word : {"LEFT", "RIGHT", "INNER", "OUTER", "JOIN", "ON", "WHERE", "ORDER", "GROUP",
-                                 "HAVING", "UNION", "CROSS", "NATURAL", "USING", "LIMIT"})
+        for (const char *word : {"LEFT", "RIGHT", "INNER", "OUTER", "JOIN", "ON", "WHERE", "ORDER", "GROUP", "HAVING",
+                                 "UNION", "CROSS", "NATURAL", "USING", "LIMIT"})
             if (t.isKeyword(word))
                 return true;
         return false;

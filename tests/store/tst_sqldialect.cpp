@@ -54,10 +54,12 @@ void TestSqlDialect::translate_data()
                                      << "alter table TbCd add column Note LONGTEXT COLLATE NOCASE";
     QTest::newRow("update") << R"(UPDATE TbSetings SET Version="Build1.01")"
                             << "UPDATE TbSetings SET Version='Build1.01'";
-    QTest::newRow("union constant row")
-        << R"(SELECT Id,Name FROM TbCategory UNION SELECT 0,"-不选-" FROM TbSetings)"
-        << "SELECT Id,Name FROM TbCategory UNION SELECT 0,'-不选-' FROM TbSetings";
-    QTest::newRow("concatenation") << R"(SELECT Name & "x" FROM TbCd)" << "SELECT Name || 'x' FROM TbCd";
+    QTest::newRow("union constant row") << R"(SELECT Id,Name FROM TbCategory UNION SELECT 0,"-不选-" FROM TbSetings)"
+                                        << "SELECT Id,Name FROM TbCategory UNION SELECT 0,'-不选-' FROM TbSetings";
+    QTest::newRow("ends of statement") << "SELECT Id FROM TbCd ; ;\t"
+                                       << "SELECT Id FROM TbCd";
+    QTest::newRow("concatenation") << R"(SELECT Name & "x" FROM TbCd)"
+                                   << "SELECT Name || 'x' FROM TbCd";
 }
 
 void TestSqlDialect::translate()
@@ -109,15 +111,25 @@ void TestSqlDialect::tableQualifier_data()
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("qualifier");
-    const QString join = QStringLiteral(
-        "SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
-        "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id WHERE A.Id=1");
-    QTest::newRow("join, disc table") << join << "TbCd" << "A";
-    QTest::newRow("join, other table") << join << "tbcategory" << "B";
-    QTest::newRow("no alias") << "SELECT Name,Spell FROM TbCd" << "TbCd" << "TbCd";
-    QTest::newRow("alias without AS") << "SELECT x.Name FROM TbCd x WHERE x.Id=1" << "TbCd" << "x";
-    QTest::newRow("absent") << "SELECT Name FROM TbTree" << "TbCd" << "";
-    QTest::newRow("twice") << "SELECT a.Id FROM TbTree a, TbTree b" << "TbTree" << "";
+    const QString join =
+        QStringLiteral("SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
+                       "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id WHERE A.Id=1");
+    QTest::newRow("join, disc table") << join << "TbCd"
+                                      << "A";
+    QTest::newRow("join, other table") << join << "tbcategory"
+                                       << "B";
+    QTest::newRow("no alias") << "SELECT Name,Spell FROM TbCd"
+                              << "TbCd"
+                              << "TbCd";
+    QTest::newRow("alias without AS") << "SELECT x.Name FROM TbCd x WHERE x.Id=1"
+                                      << "TbCd"
+                                      << "x";
+    QTest::newRow("absent") << "SELECT Name FROM TbTree"
+                            << "TbCd"
+                            << "";
+    QTest::newRow("twice") << "SELECT a.Id FROM TbTree a, TbTree b"
+                           << "TbTree"
+                           << "";
 }
 
 void TestSqlDialect::tableQualifier()
