@@ -18,6 +18,7 @@
 #include "SkinData.h"
 #include "UpgradeUnit.h"
 #include "VersionCheck.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -54,17 +55,6 @@ QToolButton *ToolButton(const QString &name, const QString &caption, const QStri
     button->setFixedSize(60, 50);
     return button;
 }
-
-// The wait cursor while a catalog is read into the panes: 100,000 discs
-// take a good part of a second.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 } // namespace
 
@@ -317,7 +307,7 @@ void TMainFm::FormShow()
 {
     CurrentDb = Settings->ReadDefaultDb();
     if (!CurrentDb.isEmpty() && QFileInfo(CurrentDb).isFile()) {
-        const WaitCursor busy;
+        const TWaitCursor busy;
         DM->DbBase.SetDatabaseName(CurrentDb);
         UpgradeDb(*DM);
         SetCaption(CaptionPrefix + CurrentDb);
@@ -331,7 +321,7 @@ void TMainFm::mOpenClick()
 {
     QString path;
     const bool chosen = ChooseCatalogHook(path);
-    const WaitCursor busy;
+    const TWaitCursor busy;
     if (chosen) {
         DM->DbBase.SetConnected(false);
         DM->DbBase.SetDatabaseName(path);
@@ -345,7 +335,7 @@ void TMainFm::mOpenClick()
 
 void TMainFm::LoadPanes()
 {
-    const WaitCursor busy;
+    const TWaitCursor busy;
     LoadCdTree();
     ShowCdList(1);
 }

@@ -1,6 +1,7 @@
 #include "CdListPane.h"
 #include "DiscList.h"
 
+#include "BulkProgress.h"
 #include "CommandGuard.h"
 #include "DAODataSource.h"
 #include "DAOQuery.h"
@@ -8,6 +9,7 @@
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "MessageBoxes.h"
+#include "WaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -95,17 +97,6 @@ const QPixmap &PictureMark()
     }();
     return mark;
 }
-
-// The wait cursor for work on many discs at once: deleting 10,000 of
-// 100,000 takes about a second.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 } // namespace
 
@@ -282,13 +273,15 @@ void TCdListPane::btnDelClick()
     }
     if (!Msg::Confirm(QStringLiteral("真的要删除这些光盘吗？")))
         return;
-    const WaitCursor busy;
+    const TWaitCursor busy;
     // The selection is taken before the grid stops following the query.
     const QList<TBookmark> selected = dgCd->SelectedBookmarks();
+    TBulkProgress progress(QStringLiteral("正在删除光盘..."), int(selected.size()), this);
     TDAOSuspendGuard suspended(QCd);
     for (TBookmark bookmark : selected) {
         QCd.GotoBookmark(bookmark);
         QCd.Delete();
+        progress.Step();
     }
     dgCd->ClearSelection();
     if (tlCdTreeClick)

@@ -1,11 +1,13 @@
 #include "CdTreePane.h"
 
 #include "AddTreeDlg.h"
+#include "BulkProgress.h"
 #include "CommandGuard.h"
 #include "DAOQuery.h"
 #include "DataModule.h"
 #include "MessageBoxes.h"
 #include "Schema.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -17,17 +19,6 @@
 namespace {
 
 const QString LayoutKey = QStringLiteral("tlCdTree");
-
-// The wait cursor while many discs are written: moving 10,000 of 100,000
-// takes more than half a second.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 } // namespace
 
@@ -254,11 +245,13 @@ void TCdTreePane::DropDiscs(int targetId)
     if (CurrentFolderId() != targetId)
         tlCdTree->GotoKey(targetId);
     const QList<TBookmark> discs = SelectedDiscs ? SelectedDiscs() : QList<TBookmark>();
-    const WaitCursor busy;
+    const TWaitCursor busy;
+    TBulkProgress progress(QStringLiteral("正在移动光盘..."), int(discs.size()), this);
     TDAOSuspendGuard discGuard(*QCd);
     TDAOSuspendGuard folderGuard(*m_folders);
     const int folderId = CurrentFolderId();
     for (TBookmark disc : discs) {
+        progress.Step();
         if (!QCd->BookmarkValid(disc))
             continue;
         QCd->GotoBookmark(disc);

@@ -2,6 +2,7 @@
 
 #include "CommandGuard.h"
 #include "MessageBoxes.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -21,18 +22,14 @@ public:
         : m_button(button)
     {
         m_button->setEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
     }
-    ~BusyScope()
-    {
-        QApplication::restoreOverrideCursor();
-        m_button->setEnabled(true);
-    }
+    ~BusyScope() { m_button->setEnabled(true); }
     BusyScope(const BusyScope &) = delete;
     BusyScope &operator=(const BusyScope &) = delete;
 
 private:
     QWidget *m_button;
+    TWaitCursor m_cursor;
 };
 
 } // namespace

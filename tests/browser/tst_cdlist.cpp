@@ -1,5 +1,6 @@
 // The disc list: listing, footers, the disc commands and the jump to a disc,
 // on a real catalog.
+#include "BulkProgress.h"
 #include "CdListPane.h"
 #include "DAODataSource.h"
 #include "DAOQuery.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QProgressDialog>
+#include <QScopeGuard>
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +50,7 @@ private:
     int m_folder = 1;
     QList<int> m_pages, m_located, m_clicks;
     QList<bool> m_busyAtClick; // the wait cursor on when the folder was listed again
+    QStringList m_progressAtClick; // the progress bar then, as "value/maximum"
     QList<bool> m_enabled;
 };
 
@@ -86,9 +90,13 @@ void TestCdList::init()
         return true;
     };
     m_busyAtClick.clear();
+    m_progressAtClick.clear();
     m_pane->tlCdTreeClick = [this] {
         m_clicks << m_folder;
         m_busyAtClick << (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        const auto *bar = m_pane->findChild<QProgressDialog *>();
+        m_progressAtClick << (bar && bar->isVisible() ? QStringLiteral("%1/%2").arg(bar->value()).arg(bar->maximum())
+                                                      : QString());
         m_pane->ShowCdList(m_folder);
     };
     m_pane->ShowCdPage = [this](int id) { m_pages << id; };
@@ -225,14 +233,22 @@ void TestCdList::deleteSeveralOrNone_data()
 {
     QTest::addColumn<QList<int>>("rows");
     QTest::addColumn<int>("left");
-    QTest::newRow("two of three") << QList<int>{0, 2} << 1;
-    QTest::newRow("none selected") << QList<int>{} << 3;
+    QTest::addColumn<QString>("progress");
+    QTest::newRow("two of three") << QList<int>{0, 2} << 1 << QString();
+    QTest::newRow("none selected") << QList<int>{} << 3 << QString();
+    // Here two discs count as many: a progress bar follows the deletion.
+    QTest::newRow("two of three, with progress") << QList<int>{0, 2} << 1 << QStringLiteral("2/2");
 }
 
 void TestCdList::deleteSeveralOrNone()
 {
     QFETCH(QList<int>, rows);
     QFETCH(int, left);
+    QFETCH(QString, progress);
+    const int showFrom = TBulkProgress::ShowFrom;
+    const auto restore = qScopeGuard([showFrom] { TBulkProgress::ShowFrom = showFrom; });
+    if (!progress.isEmpty())
+        TBulkProgress::ShowFrom = 2;
     m_pane->ShowCdList(2);
     SelectRows(rows);
     m_messages->confirmAnswer = false;
@@ -248,6 +264,8 @@ void TestCdList::deleteSeveralOrNone()
     // afterwards.
     QCOMPARE(m_busyAtClick, QList<bool>{true});
     QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(m_progressAtClick, QStringList{progress});
+    QVERIFY(!m_pane->findChild<QProgressDialog *>());
     QCOMPARE(m_qcd->RowCount(), left);
     QCOMPARE(Count(QStringLiteral("TId=3")), 1);
 }
