@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -102,21 +103,22 @@ std::optional<double> ParsePrice(const QString &text)
     return value;
 }
 
-void CollectInto(TDAODatabase &db, qint32 folderId, bool withSubFolders, QList<qint32> &folders, QSet<qint32> &seen)
+// Each folder's sub-folders, in the order the file holds them, read with
+// one statement: a large tree would otherwise cost one query per folder.
+QHash<qint32, QList<qint32>> SubFolders(TDAODatabase &db)
 {
-    folders.append(folderId);
-    seen.insert(folderId);
-    if (!withSubFolders)
-        return;
-    TDAOQuery children;
-    children.SetDatabase(&db);
-    TDM::OpenQuery(children, QStringLiteral("SELECT Id FROM TbTree WHERE Id1=%1 AND Id<>1").arg(folderId));
-    for (children.First(); !children.AtEnd(); children.Next()) {
-        const qint32 child = children.Field(QStringLiteral("Id")).AsInteger();
-        if (!seen.contains(child))
-            CollectInto(db, child, true, folders, seen);
-    }
+    QHash<qint32, QList<qint32>> children;
+    TDAOQuery tree;
+    tree.SetDatabase(&db);
+    TDM::OpenQuery(tree, QStringLiteral("SELECT Id,Id1 FROM TbTree WHERE Id<>1"));
+    for (tree.First(); !tree.AtEnd(); tree.Next())
+        children[tree.Field(QStringLiteral("Id1")).AsInteger()].append(tree.Field(QStringLiteral("Id")).AsInteger());
+    return children;
 }
+
+// Folders joined by OR nest one level deeper each in the engine's parse
+// tree, which allows a depth of 1,000: a longer list is asked for with IN.
+constexpr int MaxFoldersJoinedByOr = 500;
 
 } // namespace
 
@@ -131,7 +133,13 @@ QString BuildFindStatement(const TFindCriteria &criteria)
         ++count;
     };
 
-    if (!criteria.ScopeFolders.isEmpty()) {
+    if (criteria.ScopeFolders.size() > MaxFoldersJoinedByOr) {
+        QStringList folders;
+        for (qint32 id : criteria.ScopeFolders)
+            folders << QString::number(id);
+        condition = QLatin1String("( A.TId IN (") + folders.join(QLatin1Char(',')) + QLatin1String(") )");
+        count = 1;
+    } else if (!criteria.ScopeFolders.isEmpty()) {
         QStringList folders;
         for (qint32 id : criteria.ScopeFolders)
             folders << QStringLiteral(" A.TId=%1 ").arg(id);
@@ -170,7 +178,24 @@ void CollectFolders(TDAODatabase &db, qint32 folderId, bool withSubFolders, QLis
     QSet<qint32> seen(folders.cbegin(), folders.cend());
     if (seen.contains(folderId))
         return;
-    CollectInto(db, folderId, withSubFolders, folders, seen);
+    if (!withSubFolders) {
+        folders.append(folderId);
+        return;
+    }
+    const QHash<qint32, QList<qint32>> children = SubFolders(db);
+    // Depth first, without recursion: a deep tree cannot exhaust the stack.
+    QList<qint32> pending{folderId};
+    while (!pending.isEmpty()) {
+        const qint32 folder = pending.takeLast();
+        if (seen.contains(folder))
+            continue;
+        seen.insert(folder);
+        folders.append(folder);
+        const QList<qint32> below = children.value(folder);
+        for (auto it = below.crbegin(); it != below.crend(); ++it)
+            if (!seen.contains(*it))
+                pending.append(*it);
+    }
 }
 
 // -- TCheckDateEdit ------------------------------------------------------

@@ -231,6 +231,14 @@ void TestFindDialog::discsFound_data()
         << Input{.browse = {5}, .setup = {"UPDATE TbTree SET Id1=5 WHERE Id=1"}} << "A06 A07 A08";
     QTest::newRow("folders in a loop") << Input{.browse = {4}, .setup = {"UPDATE TbTree SET Id1=8 WHERE Id=4"}}
                                        << "A03 A04";
+    // 1,200 folders, each below the one before, under 甲, with 乙盘 in the
+    // deepest: more folders than an OR of them can hold.
+    QTest::newRow("a deep tree of 1,200 folders")
+        << Input{.browse = {5},
+                 .setup = {"INSERT INTO TbTree (ID, Id1, Name) WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL "
+                           "SELECT i+1 FROM n WHERE i<1299) SELECT i, CASE WHEN i=100 THEN 7 ELSE i-1 END, \"x\" FROM n",
+                           "UPDATE TbCd SET TId=1299 WHERE Code=\"A08\""}}
+        << "A06 A07 A08";
     QTest::newRow("typed *") << Input{.name = "英*c"} << "A03";
     QTest::newRow("typed ?") << Input{.name = "a?b"} << "A06";
     QTest::newRow("letter case ignored") << Input{.name = "abc"} << "A03 A05";
