@@ -124,7 +124,7 @@ void RunCompact(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
 {
     if (!HasCatalog(currentDb))
         return;
-    ShowCompactDialog([&dm] { return dm.CompactDb(); }, parent);
+    ShowCompactDialog([&dm] { return dm.CompactDb(); }, parent, [&dm] { return dm.CompactFailure(); });
     // The compaction closed the catalog and the panes' queries with it.
     reloadPanes();
 }

@@ -34,9 +34,11 @@ private:
 
 } // namespace
 
-TCompactDbFm::TCompactDbFm(std::function<TCurrency()> compact, QWidget *parent)
+TCompactDbFm::TCompactDbFm(std::function<TCurrency()> compact, QWidget *parent,
+                           std::function<QString()> failureReason)
     : TEnterFm(parent)
     , m_compact(std::move(compact))
+    , m_failureReason(std::move(failureReason))
 {
     setWindowTitle(QStringLiteral("整理光盘夹"));
 
@@ -89,11 +91,15 @@ void TCompactDbFm::btnOkClick()
         BusyScope busy(btnOk);
         ratio = m_compact();
     }
-    Msg::Information(ResultText(ratio));
+    QString text = ResultText(ratio);
+    const QString reason = ratio == 0 && m_failureReason ? m_failureReason() : QString();
+    if (!reason.isEmpty())
+        text += QLatin1Char('\n') + reason;
+    Msg::Information(text);
 }
 
-void ShowCompactDialog(std::function<TCurrency()> compact, QWidget *parent)
+void ShowCompactDialog(std::function<TCurrency()> compact, QWidget *parent, std::function<QString()> failureReason)
 {
-    TCompactDbFm dlg(std::move(compact), parent);
+    TCompactDbFm dlg(std::move(compact), parent, std::move(failureReason));
     dlg.exec();
 }

@@ -16,8 +16,10 @@ class TCompactDbFm : public TEnterFm
 
 public:
     // compact does the work and returns new size / old size in
-    // ten-thousandths, 0 when it failed.
-    explicit TCompactDbFm(std::function<TCurrency()> compact, QWidget *parent = nullptr);
+    // ten-thousandths, 0 when it failed; failureReason, when given, tells
+    // why, and the report adds it below the failure.
+    explicit TCompactDbFm(std::function<TCurrency()> compact, QWidget *parent = nullptr,
+                          std::function<QString()> failureReason = {});
 
     QLabel *Image1;
     QLabel *Label1;
@@ -34,7 +36,9 @@ public:
 
 private:
     std::function<TCurrency()> m_compact;
+    std::function<QString()> m_failureReason;
 };
 
 // Shows the compact dialog modally until the user closes it.
-void ShowCompactDialog(std::function<TCurrency()> compact, QWidget *parent = nullptr);
+void ShowCompactDialog(std::function<TCurrency()> compact, QWidget *parent = nullptr,
+                       std::function<QString()> failureReason = {});

@@ -45,6 +45,7 @@ qint64 TDM::FileSizeOf(const QString &fileName)
 
 TCurrency TDM::CompactDb()
 {
+    m_compactFailure.clear();
     const QString fileName = DbBase.DatabaseName();
     DbBase.SetConnected(false);
     const QString password = DbBase.Password();
@@ -56,9 +57,13 @@ TCurrency TDM::CompactDb()
     try {
         sqlite3 *raw = OpenCatalogHandle(fileName, password, false);
         std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
-        if (sqlite3_exec(raw, "VACUUM", nullptr, nullptr, nullptr) != SQLITE_OK)
+        const int rc = sqlite3_exec(raw, "VACUUM", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            m_compactFailure = ExplainEngineError(raw, rc);
             return 0;
-    } catch (const EAppError &) {
+        }
+    } catch (const EAppError &e) {
+        m_compactFailure = e.Message();
         return 0;
     }
     const qint64 newSize = FileSizeOf(fileName);

@@ -33,6 +33,9 @@ public:
     // ten-thousandths (ties to even); 0 when the compaction failed, the
     // file then as it was. The database is left disconnected.
     TCurrency CompactDb();
+    // Why the last compaction failed, in words for the user; empty after one
+    // that succeeded.
+    const QString &CompactFailure() const { return m_compactFailure; }
 
     QString GetFieldValue(const QString &sql, const QString &fieldName);
     void OpenSQL(const QString &sql);
@@ -54,6 +57,9 @@ public:
         edit.FieldSpell = QStringLiteral("Spell");
         edit.FieldStatus = useStatus ? QStringLiteral("Status") : QString();
     }
+
+private:
+    QString m_compactFailure;
 };
 
 // The data module, created at start-up.

@@ -404,26 +404,33 @@ void TestCatalogCommands::commandsWithoutCatalogExplain()
 void TestCatalogCommands::compactDialogReports_data()
 {
     QTest::addColumn<TCurrency>("ratio");
+    QTest::addColumn<QString>("reason"); // what the failure reason says, if asked
     QTest::addColumn<QString>("message");
-    QTest::newRow("failed") << TCurrency(0) << QStringLiteral("光盘夹整理失败！");
-    QTest::newRow("smaller") << TCurrency(4567) << QStringLiteral("光盘夹整理完成！目前光盘夹大小为整理前的 45.67％");
-    QTest::newRow("unchanged") << TCurrency(10000)
+    QTest::newRow("failed") << TCurrency(0) << QString() << QStringLiteral("光盘夹整理失败！");
+    QTest::newRow("failed, with its reason")
+        << TCurrency(0) << QStringLiteral("磁盘空间不足") << QStringLiteral("光盘夹整理失败！\n磁盘空间不足");
+    QTest::newRow("smaller") << TCurrency(4567) << QStringLiteral("不该出现")
+                             << QStringLiteral("光盘夹整理完成！目前光盘夹大小为整理前的 45.67％");
+    QTest::newRow("unchanged") << TCurrency(10000) << QString()
                                << QStringLiteral("光盘夹整理完成！目前光盘夹大小为整理前的 100.00％");
-    QTest::newRow("one ten-thousandth") << TCurrency(1)
+    QTest::newRow("one ten-thousandth") << TCurrency(1) << QString()
                                         << QStringLiteral("光盘夹整理完成！目前光盘夹大小为整理前的 0.01％");
 }
 
 void TestCatalogCommands::compactDialogReports()
 {
     QFETCH(TCurrency, ratio);
+    QFETCH(QString, reason);
     QFETCH(QString, message);
     bool busy = false;
     TCompactDbFm *dialog = nullptr;
-    TCompactDbFm dlg([&] {
-        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor &&
-               !dialog->btnOk->isEnabled();
-        return ratio;
-    });
+    TCompactDbFm dlg(
+        [&] {
+            busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor &&
+                   !dialog->btnOk->isEnabled();
+            return ratio;
+        },
+        nullptr, [&] { return reason; });
     dialog = &dlg;
     QCOMPARE(dlg.windowTitle(), QStringLiteral("整理光盘夹"));
     QCOMPARE(dlg.Label1->text(),

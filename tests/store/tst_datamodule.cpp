@@ -112,6 +112,7 @@ void TestDataModule::compactThatFailsLeavesFileAlone()
     const QByteArray digest = CatalogFixture::Digest(m_catalog->Path());
 
     QCOMPARE(m_dm->CompactDb(), TCurrency(0));
+    QVERIFY2(m_dm->CompactFailure().contains(QStringLiteral("正被另一个程序使用")), qPrintable(m_dm->CompactFailure()));
     QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), digest);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
