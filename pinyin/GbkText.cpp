@@ -15,7 +15,8 @@ qsizetype CharLength(const QString &text, qsizetype i)
 }
 
 // GBK takes one byte for ASCII, two for every character it knows, and we
-// count a character it cannot express as the '?' it is written as.
+// count a character it cannot express as the '?' it is written as, an
+// invisible one that is left out as nothing.
 int CharWidth(const QString &text, qsizetype &i)
 {
     const QChar c = text.at(i);
@@ -33,7 +34,10 @@ int CharWidth(const QString &text, qsizetype &i)
     static thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
     const QByteArray bytes = encoder(QStringView(text).mid(i, len));
     i += len;
-    return bytes.isEmpty() ? 1 : int(bytes.size());
+    // Alone, a high surrogate gives nothing here; Encode writes it as '?'.
+    if (len == 1 && c.isHighSurrogate())
+        return 1;
+    return int(bytes.size()); // nothing at all for an invisible character
 }
 
 } // namespace

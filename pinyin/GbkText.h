@@ -8,7 +8,9 @@
 // character two.
 namespace GbkText {
 
-// The GBK bytes of a text. Characters GBK cannot express become '?'.
+// The GBK bytes of a text. Characters GBK cannot express become '?', except
+// invisible ones (a zero-width space, a soft hyphen, a variation selector),
+// which are left out.
 QByteArray Encode(const QString &text);
 QString Decode(const QByteArray &gbk);
 

@@ -134,7 +134,8 @@ void TestSpell::firstLevelSweep()
 }
 
 // The width of a text is the length of the GBK bytes it is written as, with
-// '?' for what GBK cannot express, however the measurements before it ended.
+// '?' for what GBK cannot express and nothing for an invisible character,
+// however the measurements before it ended.
 void TestSpell::gbkWidth_data()
 {
     QTest::addColumn<QString>("text");
@@ -145,6 +146,7 @@ void TestSpell::gbkWidth_data()
     QTest::newRow("lone high surrogate at the end") << u"名"_s + QChar(0xD800) << QByteArray("\xC3\xFB?");
     QTest::newRow("high surrogate before a character") << QChar(0xD800) + u"名"_s << QByteArray("?\xC3\xFB");
     QTest::newRow("lone low surrogate") << QString(QChar(0xDC00)) << QByteArray("?");
+    QTest::newRow("invisible characters left out") << u"A\u200B\u00ADB\uFFF3"_s << QByteArray("AB");
 }
 
 void TestSpell::gbkWidth()
