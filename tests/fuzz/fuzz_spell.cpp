@@ -1,0 +1,85 @@
+// Text through the pinyin initials and the GBK helpers: the input's bytes as
+// GBK, and the text they make read as UTF-8, as GBK and as raw UTF-16 (the
+// last with unpaired surrogates).
+#include "FuzzTargets.h"
+
+#include "GbkText.h"
+#include "Spell.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+void CheckSpellBytes(const QByteArray &gbk)
+{
+    const QByteArray normal = NormalizeSpellText(gbk);
+    FUZZ_CHECK(NormalizeSpellText(normal) == normal, QStringLiteral("normalizing twice changes the text"));
+    FUZZ_CHECK(normal.size() <= gbk.size(), QStringLiteral("normalizing made the text longer"));
+
+    const QByteArray spell = GetSpell(gbk);
+    FUZZ_CHECK(spell.size() <= normal.size(), QStringLiteral("more initials than characters"));
+    for (const char c : spell)
+        FUZZ_CHECK(uchar(c) < 0x80 && c != ' ' && !(c >= 'a' && c <= 'z'),
+                   QStringLiteral("initials hold %1").arg(int(uchar(c))));
+}
+
+// The longest leading part that fits, never half a surrogate pair.
+void CheckTruncate(const QString &text, int maxBytes)
+{
+    const QString cut = GbkText::Truncate(text, maxBytes);
+    FUZZ_CHECK(text.startsWith(cut), QStringLiteral("the cut is no leading part"));
+    if (cut.size() == text.size()) {
+        FUZZ_CHECK(GbkText::ByteWidth(text) <= maxBytes,
+                   QStringLiteral("the whole text is %1 bytes, over %2").arg(GbkText::ByteWidth(text)).arg(maxBytes));
+        return;
+    }
+    FUZZ_CHECK(GbkText::ByteWidth(cut) <= maxBytes,
+               QStringLiteral("cut to %1 bytes, over %2").arg(GbkText::ByteWidth(cut)).arg(maxBytes));
+    FUZZ_CHECK(!(cut.size() > 0 && cut.back().isHighSurrogate() && text.at(cut.size()).isLowSurrogate()),
+               QStringLiteral("the cut splits a surrogate pair"));
+    // One character more would not fit.
+    const qsizetype next = cut.size() + ((text.at(cut.size()).isHighSurrogate() && cut.size() + 1 < text.size() &&
+                                          text.at(cut.size() + 1).isLowSurrogate())
+                                             ? 2
+                                             : 1);
+    FUZZ_CHECK(GbkText::ByteWidth(text.left(next)) > maxBytes,
+               QStringLiteral("cut to %1 bytes of %2, though the next character fits")
+                   .arg(GbkText::ByteWidth(cut))
+                   .arg(maxBytes));
+}
+
+void CheckText(const QString &text, int extraWidth)
+{
+    const QByteArray gbk = GbkText::Encode(text);
+    const int width = GbkText::ByteWidth(text);
+    // The width is that of the bytes the text is written as, whatever was
+    // measured before.
+    FUZZ_CHECK(width == gbk.size(), QStringLiteral("width %1 of a text of %2 bytes").arg(width).arg(gbk.size()));
+    FUZZ_CHECK(GbkText::ByteWidth(text) == width, QStringLiteral("the width changes when measured again"));
+
+    for (const int maxBytes : {0, 1, 2, 3, width / 2, width - 1, width, extraWidth}) {
+        if (maxBytes >= 0)
+            CheckTruncate(text, maxBytes);
+    }
+
+    CheckSpellBytes(gbk);
+    FUZZ_CHECK(GetSpell(text) == QString::fromLatin1(GetSpell(gbk)),
+               QStringLiteral("text and its bytes give different initials"));
+    const QString normal = NormalizeSpellText(text);
+    FUZZ_CHECK(NormalizeSpellText(normal) == normal, QStringLiteral("normalizing twice changes the text"));
+}
+
+} // namespace
+
+void FuzzSpell(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const int extraWidth = size ? data[0] : 0;
+    CheckSpellBytes(bytes);
+    CheckText(QString::fromUtf8(bytes), extraWidth);
+    QStringDecoder gbk("GBK");
+    CheckText(gbk(bytes), extraWidth);
+    CheckText(FuzzText::Utf16(data, size), extraWidth);
+}

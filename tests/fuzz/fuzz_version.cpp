@@ -1,0 +1,38 @@
+// A downloaded version text through the version check's message. The input
+// is the server's text; when it holds a zero byte, what comes before it is
+// the catalog's version and what follows the server's text.
+#include "FuzzTargets.h"
+
+#include "VersionCheck.h"
+
+namespace {
+
+const QString Latest = QStringLiteral("您已经使用的是最新版软件。");
+const QString NewestBefore = QStringLiteral("目前软件的最新版为");
+const QString NewestAfter = QStringLiteral("。");
+
+} // namespace
+
+void FuzzVersion(const uint8_t *data, size_t size)
+{
+    const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    const qsizetype zero = input.indexOf('\0');
+    const QString local = zero < 0 ? QStringLiteral("Build1.01") : QString::fromUtf8(input.left(zero));
+    const QByteArray body = zero < 0 ? input : input.mid(zero + 1);
+
+    const QString message = VersionCheck::ResultMessage(body, local);
+    FUZZ_CHECK(FuzzText::IsWellFormed(message), QStringLiteral("the message holds half a character"));
+    if (body == local.toUtf8()) {
+        FUZZ_CHECK(message == Latest, message);
+        return;
+    }
+    FUZZ_CHECK(message.startsWith(NewestBefore) && message.endsWith(NewestAfter), message);
+    // The text shown is the server's text without its first five characters.
+    const QString shown = message.mid(NewestBefore.size(), message.size() - NewestBefore.size() - NewestAfter.size());
+    const QString text = QString::fromUtf8(body);
+    FUZZ_CHECK(text.endsWith(shown), message);
+    const QString dropped = text.left(text.size() - shown.size());
+    const qsizetype characters = dropped.toUcs4().size();
+    FUZZ_CHECK(characters == 5 || (characters < 5 && shown.isEmpty()),
+               QStringLiteral("%1 characters dropped").arg(characters));
+}
