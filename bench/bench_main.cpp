@@ -8,6 +8,7 @@
 //
 // bench_main --memory-child <mode> ... is the child process that the memory
 // cases start; it is not meant to be run by hand.
+#include "BenchSupport.h"
 #include "CatalogGenerator.h"
 #include "CdListPane.h"
 #include "CdTreePane.h"
@@ -57,8 +58,7 @@
 #include <map>
 #include <memory>
 #include <string>
-
-#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -75,121 +75,29 @@ constexpr int BoxFolderB = 5001;
 
 const QString DiscList = DiscListStatement();
 
-// -- The catalogs ----------------------------------------------------------
+using Bench::RawDb;
+using Bench::RawStatement;
+using Bench::WorkDir;
 
-QTemporaryDir &WorkDir()
-{
-    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/vorlix-bench-XXXXXX"));
-    if (!dir.isValid())
-        throw EFileError(QStringLiteral("no temporary folder"));
-    return dir;
-}
+// -- The catalogs ----------------------------------------------------------
 
 // The generated catalog, written once per run; the cases that change it
 // work on copies.
 QString CatalogPath()
 {
-    static const QString path = [] {
-        const QString file = WorkDir().filePath(QStringLiteral("Catalog.MDB"));
-        CatalogGenerator::GenerateCatalog(file, Discs, Schema::Layout::Build101, 1, Folders);
-        return file;
-    }();
-    return path;
+    return Bench::GeneratedCatalog(QStringLiteral("Catalog.MDB"), Discs, Schema::Layout::Build101, Folders);
 }
 
 // A catalog without discs or folders, for the memory baseline.
 QString EmptyCatalogPath()
 {
-    static const QString path = [] {
-        const QString file = WorkDir().filePath(QStringLiteral("Empty.MDB"));
-        CatalogGenerator::GenerateCatalog(file, 0, Schema::Layout::Build101, 1, 0);
-        return file;
-    }();
-    return path;
+    return Bench::GeneratedCatalog(QStringLiteral("Empty.MDB"), 0, Schema::Layout::Build101, 0);
 }
 
 QString FreshCopy(const QString &name)
 {
-    const QString file = WorkDir().filePath(name);
-    QFile::remove(file);
-    if (!QFile::copy(CatalogPath(), file))
-        throw EFileError(QStringLiteral("cannot copy the catalog to ") + file);
-    return file;
+    return Bench::FreshCopy(CatalogPath(), name);
 }
-
-// -- The bare engine ---------------------------------------------------------
-
-// An open, keyed handle on a catalog.
-class RawDb
-{
-public:
-    explicit RawDb(const QString &path)
-    {
-        const QByteArray file = path.toUtf8();
-        if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-            sqlite3_close(m_db);
-            throw EDAOError(QStringLiteral("cannot open the catalog"), 0);
-        }
-        sqlite3_key(m_db, Schema::CatalogPassword, int(qstrlen(Schema::CatalogPassword)));
-    }
-    ~RawDb() { sqlite3_close(m_db); }
-    RawDb(const RawDb &) = delete;
-    RawDb &operator=(const RawDb &) = delete;
-
-    sqlite3 *Handle() const { return m_db; }
-
-    // Prepare, step every row and read every column with the accessor of
-    // its type; the number of rows.
-    qint64 StepAll(const QString &sql)
-    {
-        const QByteArray text = sql.toUtf8();
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK)
-            TDAODatabase::RaiseEngineError(m_db, sqlite3_errcode(m_db), sql);
-        qint64 rows = 0;
-        const int columns = sqlite3_column_count(stmt);
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            ++rows;
-            for (int c = 0; c < columns; ++c) {
-                switch (sqlite3_column_type(stmt, c)) {
-                case SQLITE_INTEGER:
-                    benchmark::DoNotOptimize(sqlite3_column_int64(stmt, c));
-                    break;
-                case SQLITE_FLOAT:
-                    benchmark::DoNotOptimize(sqlite3_column_double(stmt, c));
-                    break;
-                case SQLITE_NULL:
-                    break;
-                default:
-                    benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
-                    benchmark::DoNotOptimize(sqlite3_column_bytes(stmt, c));
-                }
-            }
-        }
-        sqlite3_finalize(stmt);
-        return rows;
-    }
-
-    void Exec(const char *sql)
-    {
-        if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            TDAODatabase::RaiseEngineError(m_db, sqlite3_errcode(m_db), QString::fromUtf8(sql));
-    }
-
-    qint64 Count(const QString &sql)
-    {
-        const QByteArray text = sql.toUtf8();
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK)
-            TDAODatabase::RaiseEngineError(m_db, sqlite3_errcode(m_db), sql);
-        const qint64 count = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
-        sqlite3_finalize(stmt);
-        return count;
-    }
-
-private:
-    sqlite3 *m_db = nullptr;
-};
 
 QString FolderStatement(int folderId)
 {
@@ -229,6 +137,12 @@ public:
         Settings->WriteDefaultDb(catalog);
         CreateMainObjects();
         MainFm->ChooseCatalogHook = [](QString &) { return false; };
+    }
+    // The program started and shown, with that many discs listed.
+    Program(const QString &catalog, int discs)
+        : Program(catalog)
+    {
+        Show(discs);
     }
     ~Program()
     {
@@ -287,35 +201,51 @@ void CheckNoErrors(Program &program)
         throw EAppError(QStringLiteral("the program reported: ") + errors);
 }
 
-double Seconds(const QElapsedTimer &timer)
+// The clock of one iteration, as the cases time by hand: running from when
+// it is made until Stop().
+class IterationClock
 {
-    return double(timer.nsecsElapsed()) / 1e9;
-}
+public:
+    explicit IterationClock(benchmark::State &state)
+        : m_state(state)
+    {
+        m_timer.start();
+    }
+    void Stop() { m_state.SetIterationTime(double(m_timer.nsecsElapsed()) / 1e9); }
 
-void Fail(benchmark::State &state, const std::exception &error)
+private:
+    benchmark::State &m_state;
+    QElapsedTimer m_timer;
+};
+
+// A baseline on the catalog opened and keyed once: each iteration times
+// statements(db), whose last count the counter shows.
+template <typename Statements> void TimeOnCatalog(benchmark::State &state, const char *counter, Statements statements)
 {
-    state.SkipWithError(error.what());
+    const RawDb db(CatalogPath());
+    qint64 count = 0;
+    for (auto _ : state) {
+        IterationClock clock(state);
+        count = statements(db);
+        clock.Stop();
+    }
+    state.counters[counter] = double(count);
 }
 
 // -- 1. Start-up: the first showing until the whole list is painted ------------
 
 void StartProgram(benchmark::State &state)
 {
-    try {
-        const QString catalog = CatalogPath();
-        for (auto _ : state) {
-            Program program(catalog);
-            QElapsedTimer timer;
-            timer.start();
-            program.Show(Discs);
-            state.SetIterationTime(Seconds(timer));
-            Check(MainFm->CdTree->tlCdTree->Model()->rowCount() > 0, "the folder tree is loaded");
-            Check(MainFm->CdList->dgCd->FooterText(QStringLiteral("Serial")) == QStringLiteral("总数：%1").arg(Discs),
-                  "the footer counts every disc");
-            CheckNoErrors(program);
-        }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    const QString catalog = CatalogPath();
+    for (auto _ : state) {
+        Program program(catalog);
+        IterationClock clock(state);
+        program.Show(Discs);
+        clock.Stop();
+        Check(MainFm->CdTree->tlCdTree->Model()->rowCount() > 0, "the folder tree is loaded");
+        Check(MainFm->CdList->dgCd->FooterText(QStringLiteral("Serial")) == QStringLiteral("总数：%1").arg(Discs),
+              "the footer counts every disc");
+        CheckNoErrors(program);
     }
 }
 
@@ -323,21 +253,16 @@ void StartProgram(benchmark::State &state)
 // folders and the root folder's discs read.
 void StartRaw(benchmark::State &state)
 {
-    try {
-        const QString catalog = CatalogPath();
-        qint64 rows = 0;
-        for (auto _ : state) {
-            QElapsedTimer timer;
-            timer.start();
-            RawDb db(catalog);
-            db.StepAll(QStringLiteral("SELECT * FROM TbTree"));
-            rows = db.StepAll(DiscList);
-            state.SetIterationTime(Seconds(timer));
-        }
-        state.counters["rows"] = double(rows);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    const QString catalog = CatalogPath();
+    qint64 rows = 0;
+    for (auto _ : state) {
+        IterationClock clock(state);
+        RawDb db(catalog);
+        db.StepAll(QStringLiteral("SELECT * FROM TbTree"));
+        rows = db.StepAll(DiscList);
+        clock.Stop();
     }
+    state.counters["rows"] = double(rows);
 }
 
 // -- 2. A folder click in the tree -----------------------------------------------
@@ -365,54 +290,43 @@ void ClickFolder(int folderId)
 
 void FolderClickProgram(benchmark::State &state)
 {
-    try {
-        Program program(CatalogPath());
-        program.Show(Discs);
-        std::map<int, int> expected;
-        {
-            RawDb db(CatalogPath());
-            for (int id : ClickedFolders[state.range(0)])
-                expected[id] = int(db.Count(id == Schema::RootFolderId
-                                                ? QStringLiteral("SELECT COUNT(*) FROM TbCd")
-                                                : QStringLiteral("SELECT COUNT(*) FROM TbCd WHERE TId=%1").arg(id)));
-        }
-        int turn = 0;
-        for (auto _ : state) {
-            const int folderId = ClickedFolders[state.range(0)][turn];
-            turn = 1 - turn;
-            QElapsedTimer timer;
-            timer.start();
-            ClickFolder(folderId);
-            Program::Settle();
-            state.SetIterationTime(Seconds(timer));
-            Check(MainFm->CdTree->CurrentFolderId() == folderId, "the clicked folder is the current one");
-            Check(MainFm->QCd.RowCount() == expected[folderId], "the list shows the folder's discs");
-        }
-        state.counters["rows"] = double(expected[ClickedFolders[state.range(0)][0]]);
-        CheckNoErrors(program);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    Program program(CatalogPath(), Discs);
+    std::map<int, int> expected;
+    {
+        RawDb db(CatalogPath());
+        for (int id : ClickedFolders[state.range(0)])
+            expected[id] = int(db.Count(id == Schema::RootFolderId
+                                            ? QStringLiteral("SELECT COUNT(*) FROM TbCd")
+                                            : QStringLiteral("SELECT COUNT(*) FROM TbCd WHERE TId=%1").arg(id)));
     }
+    int turn = 0;
+    for (auto _ : state) {
+        const int folderId = ClickedFolders[state.range(0)][turn];
+        turn = 1 - turn;
+        IterationClock clock(state);
+        ClickFolder(folderId);
+        Program::Settle();
+        clock.Stop();
+        Check(MainFm->CdTree->CurrentFolderId() == folderId, "the clicked folder is the current one");
+        Check(MainFm->QCd.RowCount() == expected[folderId], "the list shows the folder's discs");
+    }
+    state.counters["rows"] = double(expected[ClickedFolders[state.range(0)][0]]);
+    CheckNoErrors(program);
 }
 
 void FolderClickRaw(benchmark::State &state)
 {
-    try {
-        RawDb db(CatalogPath());
-        int turn = 0;
-        qint64 rows = 0;
-        for (auto _ : state) {
-            const int folderId = ClickedFolders[state.range(0)][turn];
-            turn = 1 - turn;
-            QElapsedTimer timer;
-            timer.start();
-            rows = db.StepAll(FolderStatement(folderId));
-            state.SetIterationTime(Seconds(timer));
-        }
-        state.counters["rows"] = double(rows);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    RawDb db(CatalogPath());
+    int turn = 0;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        const int folderId = ClickedFolders[state.range(0)][turn];
+        turn = 1 - turn;
+        IterationClock clock(state);
+        rows = db.StepAll(FolderStatement(folderId));
+        clock.Stop();
     }
+    state.counters["rows"] = double(rows);
 }
 
 // -- 3. The quick jump -------------------------------------------------------
@@ -426,74 +340,61 @@ const char *const JumpFilters[2] = {"Code LIKE '12%'", "Spell LIKE 'XL%'"};
 // tree its folder, the detail view its page.
 void JumpProgram(benchmark::State &state)
 {
-    try {
-        Program program(CatalogPath());
-        program.Show(Discs);
-        TExPickEdit *box = MainFm->cbCode;
-        QAbstractItemView *list = box->view();
-        int row = 0;
-        int matches = 0;
-        for (auto _ : state) {
-            QElapsedTimer timer;
-            timer.start();
-            box->setFocus();
-            QTest::keyClick(box, Qt::Key_Backspace); // a new search starts in an empty box
-            box->clearEditText();
-            QTest::keyClicks(box, QLatin1String(JumpTexts[state.range(0)]));
-            QTest::keyClick(box, Qt::Key_Return);
-            WaitFor([list] { return list->isVisible(); }, "the list of matches");
-            matches = box->RowCount();
-            const int key = box->RowValue(row);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualRect(list->model()->index(row, 0)).center());
-            WaitFor([key] { return MainFm->QCd.RowCount() == 1 && MainFm->QCd.Field("ID").AsInteger() == key; },
-                    "the disc chosen");
-            Program::Settle();
-            state.SetIterationTime(Seconds(timer));
-            Check(MainFm->CdTree->CurrentFolderId() == MainFm->QCd.Field("TId").AsInteger(),
-                  "the tree shows the disc's folder");
-            row = 1 - row; // another disc each time
-        }
-        state.counters["matches"] = matches;
-        CheckNoErrors(program);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    Program program(CatalogPath(), Discs);
+    TExPickEdit *box = MainFm->cbCode;
+    QAbstractItemView *list = box->view();
+    int row = 0;
+    int matches = 0;
+    for (auto _ : state) {
+        IterationClock clock(state);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Backspace); // a new search starts in an empty box
+        box->clearEditText();
+        QTest::keyClicks(box, QLatin1String(JumpTexts[state.range(0)]));
+        QTest::keyClick(box, Qt::Key_Return);
+        WaitFor([list] { return list->isVisible(); }, "the list of matches");
+        matches = box->RowCount();
+        const int key = box->RowValue(row);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(row, 0)).center());
+        WaitFor([key] { return MainFm->QCd.RowCount() == 1 && MainFm->QCd.Field("ID").AsInteger() == key; },
+                "the disc chosen");
+        Program::Settle();
+        clock.Stop();
+        Check(MainFm->CdTree->CurrentFolderId() == MainFm->QCd.Field("TId").AsInteger(),
+              "the tree shows the disc's folder");
+        row = 1 - row; // another disc each time
     }
+    state.counters["matches"] = matches;
+    CheckNoErrors(program);
 }
 
 // The same data work: the matches read for the list, the chosen disc read
 // for the list and again for its page.
 void JumpRaw(benchmark::State &state)
 {
-    try {
-        RawDb db(CatalogPath());
-        const QString matches =
-            QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd WHERE ") + QLatin1String(JumpFilters[state.range(0)]);
-        std::vector<int> keys;
-        {
-            sqlite3_stmt *stmt = nullptr;
-            sqlite3_prepare_v2(db.Handle(), matches.toUtf8().constData(), -1, &stmt, nullptr);
-            while (keys.size() < 2 && sqlite3_step(stmt) == SQLITE_ROW)
-                keys.push_back(sqlite3_column_int(stmt, 0));
-            sqlite3_finalize(stmt);
-        }
-        Check(keys.size() == 2, "two matches");
-        int row = 0;
-        qint64 rows = 0;
-        for (auto _ : state) {
-            QElapsedTimer timer;
-            timer.start();
-            rows = db.StepAll(matches);
-            const QString one = DiscList + QStringLiteral(" WHERE A.Id=%1").arg(keys[size_t(row)]);
-            db.StepAll(one);
-            db.StepAll(one);
-            state.SetIterationTime(Seconds(timer));
-            row = 1 - row;
-        }
-        state.counters["matches"] = double(rows);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    RawDb db(CatalogPath());
+    const QString matches =
+        QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd WHERE ") + QLatin1String(JumpFilters[state.range(0)]);
+    std::vector<int> keys;
+    {
+        const RawStatement stmt = db.Prepare(matches.toUtf8().constData());
+        while (keys.size() < 2 && sqlite3_step(stmt.get()) == SQLITE_ROW)
+            keys.push_back(sqlite3_column_int(stmt.get(), 0));
     }
+    Check(keys.size() == 2, "two matches");
+    int row = 0;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        IterationClock clock(state);
+        rows = db.StepAll(matches);
+        const QString one = DiscList + QStringLiteral(" WHERE A.Id=%1").arg(keys[size_t(row)]);
+        db.StepAll(one);
+        db.StepAll(one);
+        clock.Stop();
+        row = 1 - row;
+    }
+    state.counters["matches"] = double(rows);
 }
 
 // -- 4. A find through the main window --------------------------------------------
@@ -505,100 +406,68 @@ const QString FindFragment = QStringLiteral("英");
 // dialog closed again.
 void FindProgram(benchmark::State &state)
 {
-    try {
-        Program program(CatalogPath());
-        program.Show(Discs);
-        int found = -1;
-        for (auto _ : state) {
-            found = -1;
-            QTimer::singleShot(0, MainFm, [&found] {
-                auto *dlg = qobject_cast<TFindFm *>(QApplication::activeModalWidget());
-                if (!dlg)
-                    return;
-                dlg->edName->setText(FindFragment);
-                dlg->btnFind->click();
-                QCoreApplication::processEvents();
-                dlg->dgFind->View()->viewport()->repaint();
-                found = dlg->dsFind ? dlg->QFind.RowCount() : -1;
-                dlg->reject();
-            });
-            QElapsedTimer timer;
-            timer.start();
-            MainFm->btnFind->click();
-            state.SetIterationTime(Seconds(timer));
-            Check(found > 0, "the dialog found discs");
-        }
-        state.counters["rows"] = found;
-        CheckNoErrors(program);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    Program program(CatalogPath(), Discs);
+    int found = -1;
+    for (auto _ : state) {
+        found = -1;
+        QTimer::singleShot(0, MainFm, [&found] {
+            auto *dlg = qobject_cast<TFindFm *>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            dlg->edName->setText(FindFragment);
+            dlg->btnFind->click();
+            QCoreApplication::processEvents();
+            dlg->dgFind->View()->viewport()->repaint();
+            found = dlg->dsFind ? dlg->QFind.RowCount() : -1;
+            dlg->reject();
+        });
+        IterationClock clock(state);
+        MainFm->btnFind->click();
+        clock.Stop();
+        Check(found > 0, "the dialog found discs");
     }
+    state.counters["rows"] = found;
+    CheckNoErrors(program);
 }
 
 void FindRaw(benchmark::State &state)
 {
-    try {
-        RawDb db(CatalogPath());
-        qint64 rows = 0;
-        for (auto _ : state) {
-            QElapsedTimer timer;
-            timer.start();
-            db.StepAll(QStringLiteral("SELECT Id,Name FROM TbCategory"));
-            db.StepAll(QStringLiteral("SELECT Id,Name FROM TbQuality"));
-            rows = db.StepAll(DiscList + QStringLiteral(" WHERE A.Name LIKE '%") + FindFragment + QStringLiteral("%'"));
-            state.SetIterationTime(Seconds(timer));
-        }
-        state.counters["rows"] = double(rows);
-    } catch (const std::exception &error) {
-        Fail(state, error);
-    }
+    TimeOnCatalog(state, "rows", [](const RawDb &db) {
+        db.StepAll(QStringLiteral("SELECT Id,Name FROM TbCategory"));
+        db.StepAll(QStringLiteral("SELECT Id,Name FROM TbQuality"));
+        return db.StepAll(DiscList + QStringLiteral(" WHERE A.Name LIKE '%") + FindFragment + QStringLiteral("%'"));
+    });
 }
 
 // -- 5. Grouping the disc list by category --------------------------------------
 
 void GroupProgram(benchmark::State &state)
 {
-    try {
-        Program program(CatalogPath());
-        program.Show(Discs);
-        TDataGrid *grid = MainFm->CdList->dgCd;
-        for (auto _ : state) {
-            // A freshly listed catalog: the category names are read for
-            // the grouping.
-            grid->GroupBy({});
-            MainFm->ShowCdList(Schema::RootFolderId);
-            Program::Settle();
-            QElapsedTimer timer;
-            timer.start();
-            grid->GroupBy(QStringLiteral("Category"));
-            Program::Settle();
-            state.SetIterationTime(Seconds(timer));
-            Check(grid->View()->model()->rowCount() == CatalogGenerator::CategoryCount, "one group per category");
-        }
-        grid->GroupBy({}); // not stored as the layout of the next cases
-        CheckNoErrors(program);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    Program program(CatalogPath(), Discs);
+    TDataGrid *grid = MainFm->CdList->dgCd;
+    for (auto _ : state) {
+        // A freshly listed catalog: the category names are read for
+        // the grouping.
+        grid->GroupBy({});
+        MainFm->ShowCdList(Schema::RootFolderId);
+        Program::Settle();
+        IterationClock clock(state);
+        grid->GroupBy(QStringLiteral("Category"));
+        Program::Settle();
+        clock.Stop();
+        Check(grid->View()->model()->rowCount() == CatalogGenerator::CategoryCount, "one group per category");
     }
+    grid->GroupBy({}); // not stored as the layout of the next cases
+    CheckNoErrors(program);
 }
 
 // The engine groups the same rows with the same counts and sums.
 void GroupRaw(benchmark::State &state)
 {
-    try {
-        RawDb db(CatalogPath());
-        qint64 groups = 0;
-        for (auto _ : state) {
-            QElapsedTimer timer;
-            timer.start();
-            groups = db.StepAll(QStringLiteral("SELECT B.Name,COUNT(*),SUM(A.Price) FROM TbCd AS A LEFT JOIN "
-                                               "TbCategory AS B ON A.CId=B.Id GROUP BY B.Name"));
-            state.SetIterationTime(Seconds(timer));
-        }
-        state.counters["groups"] = double(groups);
-    } catch (const std::exception &error) {
-        Fail(state, error);
-    }
+    TimeOnCatalog(state, "groups", [](const RawDb &db) {
+        return db.StepAll(QStringLiteral("SELECT B.Name,COUNT(*),SUM(A.Price) FROM TbCd AS A LEFT JOIN "
+                                         "TbCategory AS B ON A.CId=B.Id GROUP BY B.Name"));
+    });
 }
 
 // -- 6. The detail page on a cursor move ------------------------------------------
@@ -607,43 +476,32 @@ void GroupRaw(benchmark::State &state)
 // detail view shows its page, painted.
 void CursorProgram(benchmark::State &state)
 {
-    try {
-        Program program(CatalogPath());
-        program.Show(Discs);
-        QTreeView *view = MainFm->CdList->dgCd->View();
-        view->setFocus();
-        for (auto _ : state) {
-            const int before = MainFm->QCd.CurrentRow();
-            QElapsedTimer timer;
-            timer.start();
-            QTest::keyClick(view, Qt::Key_Down);
-            Program::Settle();
-            state.SetIterationTime(Seconds(timer));
-            Check(MainFm->QCd.CurrentRow() == before + 1, "the cursor moved to the next disc");
-            Check(MainFm->WebBrowser->source() == TOurNSHandler::PageUrl(MainFm->QCd.Field("ID").AsInteger()),
-                  "the detail view shows the disc's page");
-        }
-        CheckNoErrors(program);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    Program program(CatalogPath(), Discs);
+    QTreeView *view = MainFm->CdList->dgCd->View();
+    view->setFocus();
+    for (auto _ : state) {
+        const int before = MainFm->QCd.CurrentRow();
+        IterationClock clock(state);
+        QTest::keyClick(view, Qt::Key_Down);
+        Program::Settle();
+        clock.Stop();
+        Check(MainFm->QCd.CurrentRow() == before + 1, "the cursor moved to the next disc");
+        Check(MainFm->WebBrowser->source() == TOurNSHandler::PageUrl(MainFm->QCd.Field("ID").AsInteger()),
+              "the detail view shows the disc's page");
     }
+    CheckNoErrors(program);
 }
 
 // The page reads the disc's row through the one-disc statement.
 void CursorRaw(benchmark::State &state)
 {
-    try {
-        RawDb db(CatalogPath());
-        int id = 1;
-        for (auto _ : state) {
-            ++id;
-            QElapsedTimer timer;
-            timer.start();
-            db.StepAll(DiscList + QStringLiteral(" WHERE A.Id=%1").arg(id));
-            state.SetIterationTime(Seconds(timer));
-        }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    RawDb db(CatalogPath());
+    int id = 1;
+    for (auto _ : state) {
+        ++id;
+        IterationClock clock(state);
+        db.StepAll(DiscList + QStringLiteral(" WHERE A.Id=%1").arg(id));
+        clock.Stop();
     }
 }
 
@@ -665,70 +523,62 @@ void SelectEveryTenthRow()
 // confirmation answered, until the list of the 90,000 discs left is painted.
 void DeleteProgram(benchmark::State &state)
 {
-    try {
-        for (auto _ : state) {
-            Program program(FreshCopy(QStringLiteral("Delete.MDB")));
-            program.Show(Discs);
-            SelectEveryTenthRow();
-            Program::Settle();
-            Check(MainFm->CdList->dgCd->SelectedCount() == DeletedDiscs, "10,000 rows selected");
-            program.messages.Clear();
-            QElapsedTimer timer;
-            timer.start();
-            MainFm->btnDel->click();
-            Program::Settle();
-            state.SetIterationTime(Seconds(timer));
-            Check(program.messages.Texts() == QStringList{QStringLiteral("真的要删除这些光盘吗？")},
-                  "one confirmation asked");
-            program.messages.Clear();
-            Check(MainFm->QCd.RowCount() == Discs - DeletedDiscs, "the list shows the discs left");
-            Check(DM->GetFieldValue(QStringLiteral("SELECT COUNT(*) AS N FROM TbCd"), QStringLiteral("N")).toInt() ==
-                      Discs - DeletedDiscs,
-                  "the catalog holds the discs left");
-        }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    for (auto _ : state) {
+        Program program(FreshCopy(QStringLiteral("Delete.MDB")), Discs);
+        SelectEveryTenthRow();
+        Program::Settle();
+        Check(MainFm->CdList->dgCd->SelectedCount() == DeletedDiscs, "10,000 rows selected");
+        program.messages.Clear();
+        IterationClock clock(state);
+        MainFm->btnDel->click();
+        Program::Settle();
+        clock.Stop();
+        Check(program.messages.Texts() == QStringList{QStringLiteral("真的要删除这些光盘吗？")},
+              "one confirmation asked");
+        program.messages.Clear();
+        Check(MainFm->QCd.RowCount() == Discs - DeletedDiscs, "the list shows the discs left");
+        Check(DM->GetFieldValue(QStringLiteral("SELECT COUNT(*) AS N FROM TbCd"), QStringLiteral("N")).toInt() ==
+                  Discs - DeletedDiscs,
+              "the catalog holds the discs left");
     }
+}
+
+// In one transaction: the statement run once for each disc, its values
+// bound by bind(statement, id).
+template <typename Bind> void RunForEach(const RawDb &db, const char *sql, const std::vector<int> &ids, Bind bind)
+{
+    db.Exec("BEGIN");
+    RawStatement stmt = db.Prepare(sql);
+    for (int id : ids) {
+        bind(stmt.get(), id);
+        db.Run(stmt.get());
+    }
+    stmt.reset();
+    db.Exec("COMMIT");
 }
 
 // On a fresh copy (not timed): the same 10,000 discs deleted by ID in one
 // transaction, then the discs left read for the list.
 void DeleteRaw(benchmark::State &state)
 {
-    try {
-        for (auto _ : state) {
-            const QString file = FreshCopy(QStringLiteral("DeleteRaw.MDB"));
-            std::vector<int> ids;
-            {
-                RawDb db(file);
-                sqlite3_stmt *stmt = nullptr;
-                sqlite3_prepare_v2(db.Handle(), DiscList.toUtf8().constData(), -1, &stmt, nullptr);
-                for (int row = 0; sqlite3_step(stmt) == SQLITE_ROW; ++row)
-                    if (row % (Discs / DeletedDiscs) == 0)
-                        ids.push_back(sqlite3_column_int(stmt, 0));
-                sqlite3_finalize(stmt);
-            }
+    for (auto _ : state) {
+        const QString file = FreshCopy(QStringLiteral("DeleteRaw.MDB"));
+        std::vector<int> ids;
+        {
             RawDb db(file);
-            db.Count(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")); // the key derived, not timed
-            QElapsedTimer timer;
-            timer.start();
-            db.Exec("BEGIN");
-            sqlite3_stmt *del = nullptr;
-            sqlite3_prepare_v2(db.Handle(), "DELETE FROM TbCd WHERE ID=?", -1, &del, nullptr);
-            for (int id : ids) {
-                sqlite3_bind_int(del, 1, id);
-                if (sqlite3_step(del) != SQLITE_DONE)
-                    TDAODatabase::RaiseEngineError(db.Handle(), sqlite3_errcode(db.Handle()));
-                sqlite3_reset(del);
-            }
-            sqlite3_finalize(del);
-            db.Exec("COMMIT");
-            const qint64 rows = db.StepAll(DiscList);
-            state.SetIterationTime(Seconds(timer));
-            Check(rows == Discs - DeletedDiscs, "the discs left");
+            const RawStatement stmt = db.Prepare(DiscList.toUtf8().constData());
+            for (int row = 0; sqlite3_step(stmt.get()) == SQLITE_ROW; ++row)
+                if (row % (Discs / DeletedDiscs) == 0)
+                    ids.push_back(sqlite3_column_int(stmt.get(), 0));
         }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+        RawDb db(file);
+        db.Count(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")); // the key derived, not timed
+        IterationClock clock(state);
+        RunForEach(db, "DELETE FROM TbCd WHERE ID=?", ids,
+                   [](sqlite3_stmt *del, int id) { sqlite3_bind_int(del, 1, id); });
+        const qint64 rows = db.StepAll(DiscList);
+        clock.Stop();
+        Check(rows == Discs - DeletedDiscs, "the discs left");
     }
 }
 
@@ -738,31 +588,25 @@ void DeleteRaw(benchmark::State &state)
 // selected and dropped on a box, until the box's list is painted.
 void MoveProgram(benchmark::State &state)
 {
-    try {
-        for (auto _ : state) {
-            Program program(FreshCopy(QStringLiteral("Move.MDB")));
-            program.Show(Discs);
-            const int before =
-                int(DM->GetFieldValue(QStringLiteral("SELECT COUNT(*) AS N FROM TbCd WHERE TId=%1").arg(BoxFolderA),
-                                      QStringLiteral("N"))
-                        .toInt());
-            SelectEveryTenthRow();
-            Program::Settle();
-            TTreeList *tree = MainFm->CdTree->tlCdTree;
-            QMimeData rows;
-            rows.setData(QString::fromLatin1(TDataGrid::RowsMimeType), QByteArray());
-            QElapsedTimer timer;
-            timer.start();
-            MainFm->CdTree->tlCdTreeDragDrop(MainFm->CdList->dgCd->View(), &rows, tree->NodeOfKey(BoxFolderA),
-                                             TTreeList::DropZone::OnRow, false);
-            Program::Settle();
-            state.SetIterationTime(Seconds(timer));
-            const int moved = MainFm->QCd.RowCount() - before;
-            Check(moved > DeletedDiscs - 100 && moved <= DeletedDiscs, "the box lists the discs moved");
-            CheckNoErrors(program);
-        }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    for (auto _ : state) {
+        Program program(FreshCopy(QStringLiteral("Move.MDB")), Discs);
+        const int before =
+            int(DM->GetFieldValue(QStringLiteral("SELECT COUNT(*) AS N FROM TbCd WHERE TId=%1").arg(BoxFolderA),
+                                  QStringLiteral("N"))
+                    .toInt());
+        SelectEveryTenthRow();
+        Program::Settle();
+        TTreeList *tree = MainFm->CdTree->tlCdTree;
+        QMimeData rows;
+        rows.setData(QString::fromLatin1(TDataGrid::RowsMimeType), QByteArray());
+        IterationClock clock(state);
+        MainFm->CdTree->tlCdTreeDragDrop(MainFm->CdList->dgCd->View(), &rows, tree->NodeOfKey(BoxFolderA),
+                                         TTreeList::DropZone::OnRow, false);
+        Program::Settle();
+        clock.Stop();
+        const int moved = MainFm->QCd.RowCount() - before;
+        Check(moved > DeletedDiscs - 100 && moved <= DeletedDiscs, "the box lists the discs moved");
+        CheckNoErrors(program);
     }
 }
 
@@ -770,33 +614,20 @@ void MoveProgram(benchmark::State &state)
 // transaction, then the box's list read.
 void MoveRaw(benchmark::State &state)
 {
-    try {
-        for (auto _ : state) {
-            const QString file = FreshCopy(QStringLiteral("MoveRaw.MDB"));
-            RawDb db(file);
-            std::vector<int> ids;
-            for (int id = 1; id <= Discs; id += Discs / DeletedDiscs)
-                ids.push_back(id);
-            db.Count(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")); // the key derived, not timed
-            QElapsedTimer timer;
-            timer.start();
-            db.Exec("BEGIN");
-            sqlite3_stmt *update = nullptr;
-            sqlite3_prepare_v2(db.Handle(), "UPDATE TbCd SET TId=? WHERE ID=?", -1, &update, nullptr);
-            for (int id : ids) {
-                sqlite3_bind_int(update, 1, BoxFolderA);
-                sqlite3_bind_int(update, 2, id);
-                if (sqlite3_step(update) != SQLITE_DONE)
-                    TDAODatabase::RaiseEngineError(db.Handle(), sqlite3_errcode(db.Handle()));
-                sqlite3_reset(update);
-            }
-            sqlite3_finalize(update);
-            db.Exec("COMMIT");
-            db.StepAll(FolderStatement(BoxFolderA));
-            state.SetIterationTime(Seconds(timer));
-        }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    for (auto _ : state) {
+        const QString file = FreshCopy(QStringLiteral("MoveRaw.MDB"));
+        RawDb db(file);
+        std::vector<int> ids;
+        for (int id = 1; id <= Discs; id += Discs / DeletedDiscs)
+            ids.push_back(id);
+        db.Count(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")); // the key derived, not timed
+        IterationClock clock(state);
+        RunForEach(db, "UPDATE TbCd SET TId=? WHERE ID=?", ids, [](sqlite3_stmt *update, int id) {
+            sqlite3_bind_int(update, 1, BoxFolderA);
+            sqlite3_bind_int(update, 2, id);
+        });
+        db.StepAll(FolderStatement(BoxFolderA));
+        clock.Stop();
     }
 }
 
@@ -805,115 +636,92 @@ void MoveRaw(benchmark::State &state)
 // iteration on a fresh copy (not timed).
 void FolderCopyProgram(benchmark::State &state)
 {
-    try {
-        int copied = 0;
-        for (auto _ : state) {
-            Program program(FreshCopy(QStringLiteral("FolderCopy.MDB")));
-            program.Show(Discs);
-            TTreeList *tree = MainFm->CdTree->tlCdTree;
-            const int before = tree->Model()->NodeCount();
-            const std::unique_ptr<QMimeData> mime(TTreeList::NodesMimeData({TopFolderA}, TopFolderA));
-            QElapsedTimer timer;
-            timer.start();
-            MainFm->CdTree->tlCdTreeDragDrop(tree->View(), mime.get(), tree->NodeOfKey(TopFolderB),
-                                             TTreeList::DropZone::OnRow, true);
-            QCoreApplication::processEvents();
-            tree->View()->viewport()->repaint();
-            state.SetIterationTime(Seconds(timer));
-            copied = tree->Model()->NodeCount() - before;
-            Check(copied > 400, "the folders copied");
-            CheckNoErrors(program);
-        }
-        state.counters["folders"] = copied;
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    int copied = 0;
+    for (auto _ : state) {
+        Program program(FreshCopy(QStringLiteral("FolderCopy.MDB")), Discs);
+        TTreeList *tree = MainFm->CdTree->tlCdTree;
+        const int before = tree->Model()->NodeCount();
+        const std::unique_ptr<QMimeData> mime(TTreeList::NodesMimeData({TopFolderA}, TopFolderA));
+        IterationClock clock(state);
+        MainFm->CdTree->tlCdTreeDragDrop(tree->View(), mime.get(), tree->NodeOfKey(TopFolderB),
+                                         TTreeList::DropZone::OnRow, true);
+        QCoreApplication::processEvents();
+        tree->View()->viewport()->repaint();
+        clock.Stop();
+        copied = tree->Model()->NodeCount() - before;
+        Check(copied > 400, "the folders copied");
+        CheckNoErrors(program);
     }
+    state.counters["folders"] = copied;
 }
 
 // The same folders written on a fresh copy in one transaction, each
 // child naming its parent's new ID.
 void FolderCopyRaw(benchmark::State &state)
 {
-    try {
-        int copied = 0;
-        for (auto _ : state) {
-            const QString file = FreshCopy(QStringLiteral("FolderCopyRaw.MDB"));
-            RawDb db(file);
-            // The subtree, read beforehand as the program takes it from its tree.
-            std::map<int, std::vector<std::pair<int, QByteArray>>> children;
-            {
-                sqlite3_stmt *stmt = nullptr;
-                sqlite3_prepare_v2(db.Handle(), "SELECT ID,Id1,Name FROM TbTree", -1, &stmt, nullptr);
-                while (sqlite3_step(stmt) == SQLITE_ROW)
-                    children[sqlite3_column_int(stmt, 1)].push_back(
-                        {sqlite3_column_int(stmt, 0),
-                         QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 2)))});
-                sqlite3_finalize(stmt);
-            }
-            QElapsedTimer timer;
-            timer.start();
-            db.Exec("BEGIN");
-            sqlite3_stmt *insert = nullptr;
-            sqlite3_prepare_v2(db.Handle(), "INSERT INTO TbTree (Id1, Name) VALUES (?, ?)", -1, &insert, nullptr);
-            copied = 0;
-            std::function<void(int, const QByteArray &, int)> write = [&](int id, const QByteArray &name,
-                                                                          int parentId) {
-                sqlite3_bind_int(insert, 1, parentId);
-                sqlite3_bind_text(insert, 2, name.constData(), int(name.size()), SQLITE_STATIC);
-                if (sqlite3_step(insert) != SQLITE_DONE)
-                    TDAODatabase::RaiseEngineError(db.Handle(), sqlite3_errcode(db.Handle()));
-                sqlite3_reset(insert);
-                ++copied;
-                const int newId = int(sqlite3_last_insert_rowid(db.Handle()));
-                for (const auto &child : children[id])
-                    write(child.first, child.second, newId);
-            };
-            QByteArray topName;
-            for (const auto &top : children[Schema::RootFolderId])
-                if (top.first == TopFolderA)
-                    topName = top.second;
-            write(TopFolderA, topName, TopFolderB);
-            sqlite3_finalize(insert);
-            db.Exec("COMMIT");
-            state.SetIterationTime(Seconds(timer));
+    int copied = 0;
+    for (auto _ : state) {
+        const QString file = FreshCopy(QStringLiteral("FolderCopyRaw.MDB"));
+        RawDb db(file);
+        // The subtree, read beforehand as the program takes it from its tree.
+        std::map<int, std::vector<std::pair<int, QByteArray>>> children;
+        {
+            const RawStatement stmt = db.Prepare("SELECT ID,Id1,Name FROM TbTree");
+            while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+                children[sqlite3_column_int(stmt.get(), 1)].push_back(
+                    {sqlite3_column_int(stmt.get(), 0),
+                     QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt.get(), 2)))});
         }
-        state.counters["folders"] = copied;
-    } catch (const std::exception &error) {
-        Fail(state, error);
+        IterationClock clock(state);
+        db.Exec("BEGIN");
+        RawStatement insert = db.Prepare("INSERT INTO TbTree (Id1, Name) VALUES (?, ?)");
+        copied = 0;
+        std::function<void(int, const QByteArray &, int)> write = [&](int id, const QByteArray &name, int parentId) {
+            sqlite3_bind_int(insert.get(), 1, parentId);
+            sqlite3_bind_text(insert.get(), 2, name.constData(), int(name.size()), SQLITE_STATIC);
+            db.Run(insert.get());
+            ++copied;
+            const int newId = int(sqlite3_last_insert_rowid(db.Handle()));
+            for (const auto &child : children[id])
+                write(child.first, child.second, newId);
+        };
+        QByteArray topName;
+        for (const auto &top : children[Schema::RootFolderId])
+            if (top.first == TopFolderA)
+                topName = top.second;
+        write(TopFolderA, topName, TopFolderB);
+        insert.reset();
+        db.Exec("COMMIT");
+        clock.Stop();
     }
+    state.counters["folders"] = copied;
 }
 
 // An empty folder added (not timed), then deleted through the tree's menu,
 // the confirmation answered, until the tree is painted again.
 void FolderDeleteProgram(benchmark::State &state)
 {
-    try {
-        Program program(FreshCopy(QStringLiteral("FolderDelete.MDB")));
-        program.Show(Discs);
-        TTreeList *tree = MainFm->CdTree->tlCdTree;
-        MainFm->CdTree->AskFolderName = [](QString &name) {
-            name = QStringLiteral("新目录");
-            return true;
-        };
-        for (auto _ : state) {
-            MainFm->CdTree->LocateFolder(BoxFolderA);
-            MainFm->CdTree->pmCdTreeAdd->trigger();
-            const int added = MainFm->CdTree->CurrentFolderId();
-            Check(added > Folders + 1, "a folder added");
-            QCoreApplication::processEvents();
-            program.messages.Clear();
-            QElapsedTimer timer;
-            timer.start();
-            MainFm->CdTree->pmCdTreeDel->trigger();
-            QCoreApplication::processEvents();
-            tree->View()->viewport()->repaint();
-            state.SetIterationTime(Seconds(timer));
-            Check(!tree->NodeOfKey(added).isValid(), "the folder deleted");
-            Check(program.messages.shown.size() == 1, "one confirmation asked");
-            program.messages.Clear();
-        }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    Program program(FreshCopy(QStringLiteral("FolderDelete.MDB")), Discs);
+    TTreeList *tree = MainFm->CdTree->tlCdTree;
+    MainFm->CdTree->AskFolderName = [](QString &name) {
+        name = QStringLiteral("新目录");
+        return true;
+    };
+    for (auto _ : state) {
+        MainFm->CdTree->LocateFolder(BoxFolderA);
+        MainFm->CdTree->pmCdTreeAdd->trigger();
+        const int added = MainFm->CdTree->CurrentFolderId();
+        Check(added > Folders + 1, "a folder added");
+        QCoreApplication::processEvents();
+        program.messages.Clear();
+        IterationClock clock(state);
+        MainFm->CdTree->pmCdTreeDel->trigger();
+        QCoreApplication::processEvents();
+        tree->View()->viewport()->repaint();
+        clock.Stop();
+        Check(!tree->NodeOfKey(added).isValid(), "the folder deleted");
+        Check(program.messages.shown.size() == 1, "one confirmation asked");
+        program.messages.Clear();
     }
 }
 
@@ -921,21 +729,16 @@ void FolderDeleteProgram(benchmark::State &state)
 // beforehand (not timed).
 void FolderDeleteRaw(benchmark::State &state)
 {
-    try {
-        const QString file = FreshCopy(QStringLiteral("FolderDeleteRaw.MDB"));
-        RawDb db(file);
-        for (auto _ : state) {
-            db.Exec("INSERT INTO TbTree (Id1, Name) VALUES (5000, 'x')");
-            const qint64 id = sqlite3_last_insert_rowid(db.Handle());
-            QElapsedTimer timer;
-            timer.start();
-            db.StepAll(QStringLiteral("SELECT Id FROM TbCd WHERE TId=%1").arg(id));
-            db.StepAll(QStringLiteral("SELECT ID FROM TbTree WHERE Id1=%1 AND ID<>%1").arg(id));
-            db.Exec(QStringLiteral("DELETE FROM TbTree WHERE ID=%1").arg(id).toUtf8().constData());
-            state.SetIterationTime(Seconds(timer));
-        }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    const QString file = FreshCopy(QStringLiteral("FolderDeleteRaw.MDB"));
+    RawDb db(file);
+    for (auto _ : state) {
+        db.Exec("INSERT INTO TbTree (Id1, Name) VALUES (5000, 'x')");
+        const qint64 id = sqlite3_last_insert_rowid(db.Handle());
+        IterationClock clock(state);
+        db.StepAll(QStringLiteral("SELECT Id FROM TbCd WHERE TId=%1").arg(id));
+        db.StepAll(QStringLiteral("SELECT ID FROM TbTree WHERE Id1=%1 AND ID<>%1").arg(id));
+        db.Exec(QStringLiteral("DELETE FROM TbTree WHERE ID=%1").arg(id).toUtf8().constData());
+        clock.Stop();
     }
 }
 
@@ -946,34 +749,28 @@ void FolderDeleteRaw(benchmark::State &state)
 // again until the whole list is painted.
 void CompactProgram(benchmark::State &state)
 {
-    try {
-        Program program(FreshCopy(QStringLiteral("Compact.MDB")));
-        program.Show(Discs);
-        QString reported;
-        for (auto _ : state) {
-            program.messages.Clear();
-            QTimer::singleShot(0, MainFm, [] {
-                auto *dlg = qobject_cast<TCompactDbFm *>(QApplication::activeModalWidget());
-                if (!dlg)
-                    return;
-                dlg->btnOk->click();
-                dlg->reject();
-            });
-            QElapsedTimer timer;
-            timer.start();
-            MainFm->mCompress->trigger();
-            QCoreApplication::processEvents();
-            MainFm->repaint();
-            state.SetIterationTime(Seconds(timer));
-            const QStringList texts = program.messages.Texts();
-            Check(texts.size() == 1 && texts.first().startsWith(QStringLiteral("光盘夹整理完成")),
-                  "the compaction reported done");
-            reported = texts.first();
-            program.messages.Clear();
-            Check(MainFm->QCd.RowCount() == Discs, "the list shows every disc again");
-        }
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    Program program(FreshCopy(QStringLiteral("Compact.MDB")), Discs);
+    QString reported;
+    for (auto _ : state) {
+        program.messages.Clear();
+        QTimer::singleShot(0, MainFm, [] {
+            auto *dlg = qobject_cast<TCompactDbFm *>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            dlg->btnOk->click();
+            dlg->reject();
+        });
+        IterationClock clock(state);
+        MainFm->mCompress->trigger();
+        QCoreApplication::processEvents();
+        MainFm->repaint();
+        clock.Stop();
+        const QStringList texts = program.messages.Texts();
+        Check(texts.size() == 1 && texts.first().startsWith(QStringLiteral("光盘夹整理完成")),
+              "the compaction reported done");
+        reported = texts.first();
+        program.messages.Clear();
+        Check(MainFm->QCd.RowCount() == Discs, "the list shows every disc again");
     }
 }
 
@@ -981,25 +778,20 @@ void CompactProgram(benchmark::State &state)
 // again, and the folders and the root folder's discs read.
 void CompactRaw(benchmark::State &state)
 {
-    try {
-        const QString file = FreshCopy(QStringLiteral("CompactRaw.MDB"));
-        qint64 rows = 0;
-        for (auto _ : state) {
-            QElapsedTimer timer;
-            timer.start();
-            {
-                RawDb db(file);
-                db.Exec("VACUUM");
-            }
+    const QString file = FreshCopy(QStringLiteral("CompactRaw.MDB"));
+    qint64 rows = 0;
+    for (auto _ : state) {
+        IterationClock clock(state);
+        {
             RawDb db(file);
-            db.StepAll(QStringLiteral("SELECT * FROM TbTree"));
-            rows = db.StepAll(DiscList);
-            state.SetIterationTime(Seconds(timer));
+            db.Exec("VACUUM");
         }
-        state.counters["rows"] = double(rows);
-    } catch (const std::exception &error) {
-        Fail(state, error);
+        RawDb db(file);
+        db.StepAll(QStringLiteral("SELECT * FROM TbTree"));
+        rows = db.StepAll(DiscList);
+        clock.Stop();
     }
+    state.counters["rows"] = double(rows);
 }
 
 // -- 9. Peak memory -------------------------------------------------------------------
@@ -1038,8 +830,7 @@ int MemoryChild(int argc, char **argv)
             InitApplication();
             const int discs = args.value(4).toInt();
             {
-                Program program(args.value(3));
-                program.Show(discs);
+                Program program(args.value(3), discs);
                 CheckNoErrors(program);
                 std::printf("VmHWM %lld\n", PeakKiB());
             }
@@ -1057,178 +848,161 @@ int MemoryChild(int argc, char **argv)
 // catalog; 2: a bare Qt main window.
 void Memory(benchmark::State &state)
 {
-    try {
-        QStringList args{QStringLiteral("--memory-child")};
-        switch (state.range(0)) {
-        case 0:
-            args << QStringLiteral("program") << CatalogPath() << QString::number(Discs);
-            break;
-        case 1:
-            args << QStringLiteral("program") << EmptyCatalogPath() << QStringLiteral("0");
-            break;
-        default:
-            args << QStringLiteral("window");
-        }
-        qint64 peak = -1;
-        for (auto _ : state) {
-            QProcess child;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-            env.insert(QStringLiteral("XDG_CONFIG_HOME"), WorkDir().filePath(QStringLiteral("memory-config")));
-            child.setProcessEnvironment(env);
-            QElapsedTimer timer;
-            timer.start();
-            child.start(QCoreApplication::applicationFilePath(), args);
-            if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-                throw EAppError(QStringLiteral("the memory child failed: ") +
-                                QString::fromLocal8Bit(child.readAllStandardError()));
-            state.SetIterationTime(Seconds(timer));
-            for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
-                if (line.startsWith("VmHWM "))
-                    peak = line.mid(6).toLongLong();
-            Check(peak > 0, "the child reported its peak");
-        }
-        state.counters["VmHWM_MiB"] = double(peak) / 1024.0;
-    } catch (const std::exception &error) {
-        Fail(state, error);
+    QStringList args{QStringLiteral("--memory-child")};
+    switch (state.range(0)) {
+    case 0:
+        args << QStringLiteral("program") << CatalogPath() << QString::number(Discs);
+        break;
+    case 1:
+        args << QStringLiteral("program") << EmptyCatalogPath() << QStringLiteral("0");
+        break;
+    default:
+        args << QStringLiteral("window");
     }
+    qint64 peak = -1;
+    for (auto _ : state) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), WorkDir().filePath(QStringLiteral("memory-config")));
+        child.setProcessEnvironment(env);
+        IterationClock clock(state);
+        child.start(QCoreApplication::applicationFilePath(), args);
+        if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+            throw EAppError(QStringLiteral("the memory child failed: ") +
+                            QString::fromLocal8Bit(child.readAllStandardError()));
+        clock.Stop();
+        for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
+            if (line.startsWith("VmHWM "))
+                peak = line.mid(6).toLongLong();
+        Check(peak > 0, "the child reported its peak");
+    }
+    state.counters["VmHWM_MiB"] = double(peak) / 1024.0;
 }
 
 // -- Registration and the closing table --------------------------------------------------
 
-struct Pair
+using Body = void (*)(benchmark::State &);
+
+// How often a case runs: a number of iterations, or for at least a time.
+struct Runs
 {
-    const char *label;
-    const char *program;
-    const char *raw;
+    int iterations;
+    double minTime;
 };
 
-const Pair Pairs[] = {
-    {"start-up: first showing to the list of 100,000 painted", "Start/Program", "Start/Raw"},
-    {"folder click: the root folder (100,000 discs)", "FolderClick/Program/Root", "FolderClick/Raw/Root"},
-    {"folder click: a top folder (~750 discs)", "FolderClick/Program/Top", "FolderClick/Raw/Top"},
-    {"folder click: a box of the third level (~9 discs)", "FolderClick/Program/Box", "FolderClick/Raw/Box"},
-    {"quick jump by code \"12\" (1,111 matches), one picked", "QuickJump/Program/Code", "QuickJump/Raw/Code"},
-    {"quick jump by initials \"xl\", one picked", "QuickJump/Program/Spell", "QuickJump/Raw/Spell"},
-    {"find \"英\" through the tool bar's find button", "Find/Program", "Find/Raw"},
-    {"group the disc list by category", "Group/Program", "Group/Raw"},
-    {"cursor down: the next disc's detail page", "Cursor/Program", "Cursor/Raw"},
-    {"delete 10,000 selected discs, list of 90,000 again", "Delete10000/Program", "Delete10000/Raw"},
-    {"move 10,000 selected discs onto a folder", "Move10000/Program", "Move10000/Raw"},
-    {"copy a top folder (~500 folders), Ctrl-drop", "FolderCopy/Program", "FolderCopy/Raw"},
-    {"delete an empty folder through the tree's menu", "FolderDelete/Program", "FolderDelete/Raw"},
-    {"compact 100,000 discs, panes loaded again", "Compact/Program", "Compact/Raw"},
+constexpr Runs Iterations(int n)
+{
+    return {n, 0};
+}
+
+constexpr Runs MinTime(double seconds)
+{
+    return {0, seconds};
+}
+
+// What a user does, as the program does it and as the bare engine does the
+// same data work: registered as <family>/Raw[/<variant>] and
+// <family>/Program[/<variant>], in this order, and shown side by side in the
+// closing table.
+struct Case
+{
+    const char *label;
+    const char *family;
+    const char *variant; // nullptr: none
+    int arg;             // the cases' argument; -1: none
+    Body program;
+    Runs programRuns;
+    Body raw;
+    Runs rawRuns;
+
+    std::string Name(const char *side) const
+    {
+        std::string name = std::string(family) + "/" + side;
+        if (variant)
+            name.append("/").append(variant);
+        return name;
+    }
+    // As the closing table finds the case: its name and argument.
+    std::string Key(const char *side) const
+    {
+        std::string key = Name(side);
+        if (arg >= 0)
+            key.append("/").append(std::to_string(arg));
+        return key;
+    }
 };
+
+const Case Cases[] = {
+    {"start-up: first showing to the list of 100,000 painted", "Start", nullptr, -1, StartProgram, Iterations(5),
+     StartRaw, Iterations(10)},
+    {"folder click: the root folder (100,000 discs)", "FolderClick", "Root", 0, FolderClickProgram, MinTime(1.0),
+     FolderClickRaw, MinTime(1.0)},
+    {"folder click: a top folder (~750 discs)", "FolderClick", "Top", 1, FolderClickProgram, MinTime(1.0),
+     FolderClickRaw, MinTime(1.0)},
+    {"folder click: a box of the third level (~9 discs)", "FolderClick", "Box", 2, FolderClickProgram, MinTime(1.0),
+     FolderClickRaw, MinTime(1.0)},
+    {"quick jump by code \"12\" (1,111 matches), one picked", "QuickJump", "Code", 0, JumpProgram, MinTime(1.0),
+     JumpRaw, MinTime(1.0)},
+    {"quick jump by initials \"xl\", one picked", "QuickJump", "Spell", 1, JumpProgram, MinTime(1.0), JumpRaw,
+     MinTime(1.0)},
+    {"find \"英\" through the tool bar's find button", "Find", nullptr, -1, FindProgram, MinTime(1.0), FindRaw,
+     MinTime(1.0)},
+    {"group the disc list by category", "Group", nullptr, -1, GroupProgram, Iterations(8), GroupRaw, MinTime(1.0)},
+    {"cursor down: the next disc's detail page", "Cursor", nullptr, -1, CursorProgram, MinTime(1.0), CursorRaw,
+     MinTime(1.0)},
+    {"delete 10,000 selected discs, list of 90,000 again", "Delete10000", nullptr, -1, DeleteProgram, Iterations(3),
+     DeleteRaw, Iterations(3)},
+    {"move 10,000 selected discs onto a folder", "Move10000", nullptr, -1, MoveProgram, Iterations(3), MoveRaw,
+     Iterations(3)},
+    {"copy a top folder (~500 folders), Ctrl-drop", "FolderCopy", nullptr, -1, FolderCopyProgram, Iterations(3),
+     FolderCopyRaw, Iterations(3)},
+    {"delete an empty folder through the tree's menu", "FolderDelete", nullptr, -1, FolderDeleteProgram, MinTime(0.5),
+     FolderDeleteRaw, MinTime(0.5)},
+    {"compact 100,000 discs, panes loaded again", "Compact", nullptr, -1, CompactProgram, Iterations(3), CompactRaw,
+     Iterations(3)},
+};
+
+// Every case on its own clock (manual time), in milliseconds.
+benchmark::internal::Benchmark *Add(const std::string &name, Body body, int arg, Runs runs)
+{
+    benchmark::internal::Benchmark *b = Bench::Register(name, body)->UseManualTime()->Unit(benchmark::kMillisecond);
+    if (arg >= 0)
+        b->Arg(arg);
+    if (runs.iterations > 0)
+        b->Iterations(runs.iterations);
+    else
+        b->MinTime(runs.minTime);
+    return b;
+}
 
 void Register()
 {
-    auto add = [](const char *name, void (*fn)(benchmark::State &)) {
-        return benchmark::RegisterBenchmark(name, fn)->UseManualTime()->Unit(benchmark::kMillisecond);
-    };
-    add("Start/Raw", StartRaw)->Iterations(10);
-    add("Start/Program", StartProgram)->Iterations(5);
-    const char *const folderCases[] = {"Root", "Top", "Box"};
-    for (int i = 0; i < 3; ++i) {
-        add(("FolderClick/Raw/" + std::string(folderCases[i])).c_str(), FolderClickRaw)->Arg(i)->MinTime(1.0);
-        add(("FolderClick/Program/" + std::string(folderCases[i])).c_str(), FolderClickProgram)->Arg(i)->MinTime(1.0);
+    for (const Case &c : Cases) {
+        Add(c.Name("Raw"), c.raw, c.arg, c.rawRuns);
+        Add(c.Name("Program"), c.program, c.arg, c.programRuns);
     }
-    const char *const jumpCases[] = {"Code", "Spell"};
-    for (int i = 0; i < 2; ++i) {
-        add(("QuickJump/Raw/" + std::string(jumpCases[i])).c_str(), JumpRaw)->Arg(i)->MinTime(1.0);
-        add(("QuickJump/Program/" + std::string(jumpCases[i])).c_str(), JumpProgram)->Arg(i)->MinTime(1.0);
-    }
-    add("Find/Raw", FindRaw)->MinTime(1.0);
-    add("Find/Program", FindProgram)->MinTime(1.0);
-    add("Group/Raw", GroupRaw)->MinTime(1.0);
-    add("Group/Program", GroupProgram)->Iterations(8);
-    add("Cursor/Raw", CursorRaw)->MinTime(1.0);
-    add("Cursor/Program", CursorProgram)->MinTime(1.0);
-    add("Delete10000/Raw", DeleteRaw)->Iterations(3);
-    add("Delete10000/Program", DeleteProgram)->Iterations(3);
-    add("Move10000/Raw", MoveRaw)->Iterations(3);
-    add("Move10000/Program", MoveProgram)->Iterations(3);
-    add("FolderCopy/Raw", FolderCopyRaw)->Iterations(3);
-    add("FolderCopy/Program", FolderCopyProgram)->Iterations(3);
-    add("FolderDelete/Raw", FolderDeleteRaw)->MinTime(0.5);
-    add("FolderDelete/Program", FolderDeleteProgram)->MinTime(0.5);
-    add("Compact/Raw", CompactRaw)->Iterations(3);
-    add("Compact/Program", CompactProgram)->Iterations(3);
-    add("Memory/Program", Memory)->Arg(0)->Iterations(1);
-    add("Memory/EmptyCatalog", Memory)->Arg(1)->Iterations(1);
-    add("Memory/BareWindow", Memory)->Arg(2)->Iterations(1);
+    Add("Memory/Program", Memory, 0, Iterations(1));
+    Add("Memory/EmptyCatalog", Memory, 1, Iterations(1));
+    Add("Memory/BareWindow", Memory, 2, Iterations(1));
 }
 
-// Shows the runs as usual and keeps each case's time (the median when the
-// runs are repeated) and peak memory for the closing table.
-class RatioReporter : public benchmark::ConsoleReporter
+// The program's time against the bare engine's for every case, then the
+// peak memory.
+void PrintTable(const Bench::RatioReporter &reporter)
 {
-public:
-    RatioReporter()
-        : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular)
-    {
-    }
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.error_occurred)
-                continue;
-            const std::string name = run.run_name.function_name;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type == Run::RT_Iteration || median) {
-                if (median || !m_fromMedian[name]) {
-                    m_ms[name] = run.GetAdjustedRealTime() / Multiplier(run.time_unit) * 1000.0;
-                    const auto peak = run.counters.find("VmHWM_MiB");
-                    if (peak != run.counters.end())
-                        m_mib[name] = peak->second.value;
-                }
-                m_fromMedian[name] = m_fromMedian[name] || median;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintTable() const
-    {
-        std::printf("\n%-58s %11s %11s %7s\n", "case", "program ms", "bare ms", "ratio");
-        for (const Pair &pair : Pairs) {
-            const auto program = m_ms.find(pair.program);
-            const auto raw = m_ms.find(pair.raw);
-            if (program == m_ms.end() || raw == m_ms.end())
-                continue;
-            std::printf("%-58s %11.2f %11.2f %7.2f\n", pair.label, program->second, raw->second,
-                        program->second / raw->second);
-        }
-        const auto full = m_mib.find("Memory/Program");
-        const auto empty = m_mib.find("Memory/EmptyCatalog");
-        const auto bare = m_mib.find("Memory/BareWindow");
-        if (full != m_mib.end() && empty != m_mib.end() && bare != m_mib.end())
-            std::printf("\npeak memory (VmHWM): program with 100,000 discs listed %.1f MiB, on an empty catalog "
-                        "%.1f MiB (ratio %.2f, %.0f bytes a disc), bare Qt window %.1f MiB\n",
-                        full->second, empty->second, full->second / empty->second,
-                        (full->second - empty->second) * 1048576.0 / Discs, bare->second);
-    }
-
-private:
-    static double Multiplier(benchmark::TimeUnit unit)
-    {
-        switch (unit) {
-        case benchmark::kSecond:
-            return 1.0;
-        case benchmark::kMillisecond:
-            return 1e3;
-        case benchmark::kMicrosecond:
-            return 1e6;
-        case benchmark::kNanosecond:
-            return 1e9;
-        }
-        return 1e9;
-    }
-
-    std::map<std::string, double> m_ms;
-    std::map<std::string, double> m_mib;
-    std::map<std::string, bool> m_fromMedian;
-};
+    std::vector<Bench::TableRow> rows;
+    for (const Case &c : Cases)
+        rows.push_back({c.Key("Program"), c.Key("Raw"), 0, 0, c.label});
+    reporter.PrintTable({58, "program ms", 11, "bare ms", 11, 7, 2, false, false}, rows);
+    const auto full = reporter.Counter("Memory/Program/0", "VmHWM_MiB");
+    const auto empty = reporter.Counter("Memory/EmptyCatalog/1", "VmHWM_MiB");
+    const auto bare = reporter.Counter("Memory/BareWindow/2", "VmHWM_MiB");
+    if (full && empty && bare)
+        std::printf("\npeak memory (VmHWM): program with 100,000 discs listed %.1f MiB, on an empty catalog "
+                    "%.1f MiB (ratio %.2f, %.0f bytes a disc), bare Qt window %.1f MiB\n",
+                    *full, *empty, *full / *empty, (*full - *empty) * 1048576.0 / Discs, *bare);
+}
 
 } // namespace
 
@@ -1245,9 +1019,5 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     InitApplication();
     Register();
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintTable();
-    benchmark::Shutdown();
-    return 0;
+    return Bench::RunAndReport(PrintTable);
 }

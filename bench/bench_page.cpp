@@ -1,14 +1,14 @@
 // The detail page of one disc on a 100,000-disc catalog: the disc's row read
 // alone, the page built, the page as the service hands it out (GBK bytes),
 // and the detail view showing it.
-#include "CatalogGenerator.h"
+#include "BenchSupport.h"
 #include "DataModule.h"
 #include "DetailView.h"
+#include "DiscList.h"
 #include "PageService.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -41,10 +41,9 @@ public:
 private:
     Fixture()
     {
-        const QString path = m_dir.filePath(QStringLiteral("100000.db"));
-        CatalogGenerator::GenerateCatalog(path, Discs, Schema::Layout::Build101);
-        QDir(m_dir.path()).mkdir(QStringLiteral("Picture"));
-        m_service = std::make_unique<TOurNSHandler>(m_dir.filePath(QStringLiteral("Picture")));
+        const QString path = Bench::GeneratedCatalog(QStringLiteral("100000.db"), Discs);
+        QDir(Bench::WorkDir().path()).mkdir(QStringLiteral("Picture"));
+        m_service = std::make_unique<TOurNSHandler>(Bench::WorkDir().filePath(QStringLiteral("Picture")));
         m_dm.NameCatalog(path);
         DM = &m_dm;
         quint32 x = 12345;
@@ -55,16 +54,13 @@ private:
         m_service->BuildCdPage(1); // connects
     }
 
-    QTemporaryDir m_dir;
     TDM m_dm;
     std::unique_ptr<TOurNSHandler> m_service;
     std::vector<int> m_ids;
     int m_next = 0;
 };
 
-const QString OneDisc =
-    QStringLiteral("SELECT A.*,B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B ON "
-                   "A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id WHERE A.Id=%1");
+const QString OneDisc = DiscListStatement() + QStringLiteral(" WHERE A.Id=%1");
 
 // Baseline: the store's part alone, the disc's row read and its page values
 // taken as text.

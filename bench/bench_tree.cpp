@@ -1,12 +1,12 @@
 // The folder tree with 10,000 folders: reading them into the tree list, the
 // rebuild after a suspended change, and one folder moved in place.
+#include "BenchSupport.h"
 #include "DAOQuery.h"
 #include "DataModule.h"
 #include "Schema.h"
 #include "TreeList.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QTreeView>
 
 #include <benchmark/benchmark.h>
@@ -33,7 +33,7 @@ public:
 private:
     TreeCatalog()
     {
-        const QString path = m_dir.filePath(QStringLiteral("Tree.MDB"));
+        const QString path = Bench::WorkDir().filePath(QStringLiteral("Tree.MDB"));
         Schema::CreateCatalog(path, Schema::Layout::Build101, false);
         m_dm = std::make_unique<TDM>();
         DM = m_dm.get();
@@ -59,7 +59,6 @@ private:
             parentId = add(parentId, QStringLiteral("深%1").arg(depth));
     }
 
-    QTemporaryDir m_dir;
     std::unique_ptr<TDM> m_dm;
 };
 
