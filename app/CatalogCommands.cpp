@@ -7,6 +7,7 @@
 #include "Errors.h"
 #include "MessageBoxes.h"
 #include "UpgradeUnit.h"
+#include "WaitCursor.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -64,7 +65,10 @@ void RunBackup(QWidget *parent, TDM &dm, const QString &currentDb)
     const QString path = ChooseBackupFileHook(parent, QFileInfo(currentDb).fileName());
     if (path.isEmpty())
         return;
-    CatalogBackup::BackupCatalog(currentDb, dm.DbBase.Password(), path);
+    {
+        const TWaitCursor busy; // a large catalog takes a moment to copy
+        CatalogBackup::BackupCatalog(currentDb, dm.DbBase.Password(), path);
+    }
     Msg::Information(QStringLiteral("光盘夹已备份到“%1”。").arg(QDir::toNativeSeparators(path)));
 }
 
@@ -86,13 +90,17 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
     const QString password = dm.DbBase.Password();
 
     if (!CatalogBackup::SameFile(destination, currentDb) || CatalogBackup::SameFile(source, destination)) {
-        CatalogBackup::RestoreCatalog(source, destination, password);
+        {
+            const TWaitCursor busy;
+            CatalogBackup::RestoreCatalog(source, destination, password);
+        }
         Msg::Information(QStringLiteral("账本恢复成功！请选择打开账本开始使用。"));
         return;
     }
 
     // The open catalog's own file: never replaced under the open connection.
     try {
+        const TWaitCursor busy;
         CatalogBackup::CheckCatalogFile(source, password);
     } catch (const EAppError &e) {
         throw EFileError(QStringLiteral("恢复光盘夹失败：") + e.Message());
@@ -111,6 +119,7 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
         reloadPanes();
     };
     try {
+        const TWaitCursor busy;
         CatalogBackup::RestoreCatalog(source, destination, password);
     } catch (...) {
         reopen();
