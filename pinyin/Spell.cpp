@@ -2,6 +2,9 @@
 
 #include "GbkText.h"
 
+#include <QStringEncoder>
+#include <QStringList>
+
 #include <algorithm>
 #include <array>
 
@@ -16,6 +19,7 @@ struct InitialRange
     quint16 last;
 };
 
+// clang-format off
 constexpr std::array<InitialRange, 23> InitialRanges{{
     {'A', 0xB0A1, 0xB0C4}, {'B', 0xB0C5, 0xB2C0}, {'C', 0xB2C1, 0xB4ED},
     {'D', 0xB4EE, 0xB6E9}, {'E', 0xB6EA, 0xB7A1}, {'F', 0xB7A2, 0xB8C0},
@@ -26,6 +30,7 @@ constexpr std::array<InitialRange, 23> InitialRanges{{
     {'T', 0xCBFA, 0xCDD9}, {'W', 0xCDDA, 0xCEF3}, {'X', 0xCEF4, 0xD1B8},
     {'Y', 0xD1B9, 0xD4D0}, {'Z', 0xD4D1, 0xD7F9},
 }};
+// clang-format on
 
 // The lookup below relies on the runs following each other without a gap.
 constexpr bool RangesAreContiguous()
@@ -38,8 +43,8 @@ constexpr bool RangesAreContiguous()
 }
 static_assert(RangesAreContiguous());
 
-constexpr uchar FullWidthLead = 0xA3;  // full-width forms of ASCII 0x21..0x7D
-constexpr uchar SymbolLead = 0xA1;     // GB2312 punctuation row
+constexpr uchar FullWidthLead = 0xA3; // full-width forms of ASCII 0x21..0x7D
+constexpr uchar SymbolLead = 0xA1;    // GB2312 punctuation row
 constexpr uchar IdeographicSpaceTrail = 0xA1;
 
 bool IsLeadByte(uchar b)
@@ -90,9 +95,50 @@ QByteArray NormalizeSpellText(const QByteArray &gbk)
     return result;
 }
 
+namespace {
+
+// Whether GBK writes the character as one byte of 0x80 or above (the euro
+// sign, at 0x80).
+bool IsSingleHighByte(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80 || (u >= 0x4E00 && u <= 0x9FA5) || c.isSurrogate())
+        return false;
+    static thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    const QByteArray bytes = encoder(QStringView(&c, 1));
+    return bytes.size() == 1 && IsLeadByte(uchar(bytes.at(0)));
+}
+
+// The byte rules take every byte of 0x80 or above as the first of two. A
+// character that GBK writes as one such byte would take the first byte of
+// the character after it and throw the rest of the text out of step, so the
+// QString overloads read it alone: the text as runs, each such character a
+// run of its own.
+QStringList SpellRuns(const QString &text)
+{
+    QStringList runs;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!IsSingleHighByte(text.at(i)))
+            continue;
+        if (i > start)
+            runs << text.mid(start, i - start);
+        runs << text.mid(i, 1);
+        start = i + 1;
+    }
+    if (start < text.size() || runs.isEmpty())
+        runs << text.mid(start);
+    return runs;
+}
+
+} // namespace
+
 QString NormalizeSpellText(const QString &text)
 {
-    return GbkText::Decode(NormalizeSpellText(GbkText::Encode(text)));
+    QString result;
+    for (const QString &run : SpellRuns(text))
+        result += GbkText::Decode(NormalizeSpellText(GbkText::Encode(run)));
+    return result;
 }
 
 QByteArray GetSpell(const QByteArray &gbk)
@@ -127,7 +173,10 @@ QByteArray GetSpell(const QByteArray &gbk)
 
 QString GetSpell(const QString &text)
 {
-    return QString::fromLatin1(GetSpell(GbkText::Encode(text)));
+    QByteArray result;
+    for (const QString &run : SpellRuns(text))
+        result += GetSpell(GbkText::Encode(run));
+    return QString::fromLatin1(result);
 }
 
 bool FindPinyinIme()
@@ -147,8 +196,7 @@ char TableInitial(uchar lead, uchar trail)
     const quint16 code = quint16(lead << 8 | trail);
     if (code < InitialRanges.front().first || code > InitialRanges.back().last)
         return 'Z';
-    const auto range = std::lower_bound(
-        InitialRanges.begin(), InitialRanges.end(), code,
-        [](const InitialRange &r, quint16 c) { return r.last < c; });
+    const auto range = std::lower_bound(InitialRanges.begin(), InitialRanges.end(), code,
+                                        [](const InitialRange &r, quint16 c) { return r.last < c; });
     return range->letter;
 }

@@ -7,9 +7,12 @@
 // first letter of its reading, ASCII characters other than the space are kept
 // (letters upper-cased). 藏金阁 gives CJG, so the user finds it by typing cjg.
 //
-// The rules work on GBK bytes. The QString overloads encode to GBK first;
-// the byte overloads are for callers that already hold GBK text, including
-// text that ends in a lone lead byte (it is paired with a zero byte).
+// The rules work on GBK bytes, where a byte of 0x80 or above always starts a
+// pair. The QString overloads encode to GBK first, and read a character that
+// GBK writes as one such byte (the euro sign) alone, as a lone lead byte,
+// so that it never takes a byte of the character after it. The byte
+// overloads are for callers that already hold GBK text, including text that
+// ends in a lone lead byte (it is paired with a zero byte).
 
 // Drops spaces and ideographic spaces, folds full-width ASCII to ASCII and
 // lower-cases ASCII letters. The quick-pick box applies the same rule to what

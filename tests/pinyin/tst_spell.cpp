@@ -15,6 +15,8 @@ private slots:
     void normalizeSpellText_data();
     void normalizeSpellText();
     void firstLevelSweep();
+    void textReadsOneByteCharactersAlone_data();
+    void textReadsOneByteCharactersAlone();
     void gbkWidth_data();
     void gbkWidth();
     void gbkTruncate_data();
@@ -131,6 +133,29 @@ void TestSpell::firstLevelSweep()
         }
     }
     QCOMPARE(count, 3755);
+}
+
+// GBK writes the euro sign (and U+F8F5) as one byte of 0x80 or above, which
+// the byte rules pair with the next byte: a text read as QString must not
+// lose the characters after it.
+void TestSpell::textReadsOneByteCharactersAlone_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("spell");
+    QTest::addColumn<QString>("normal");
+
+    QTest::newRow("before characters") << u"€藏金阁"_s << u"ZCJG"_s << u"€藏金阁"_s;
+    QTest::newRow("before full-width letters") << u"€ＡＢ 1"_s << u"ZAB1"_s << u"€ab1"_s;
+    QTest::newRow("between characters") << u"藏\uF8F5金€阁€"_s << u"CZJZGZ"_s << u"藏\uF8F5金€阁€"_s;
+}
+
+void TestSpell::textReadsOneByteCharactersAlone()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, spell);
+    QFETCH(QString, normal);
+    QCOMPARE(GetSpell(text), spell);
+    QCOMPARE(NormalizeSpellText(text), normal);
 }
 
 // The width of a text is the length of the GBK bytes it is written as, with
