@@ -26,10 +26,11 @@ QString Pad(const QString &text, int width)
     return bytes >= width ? text : text + QString(width - bytes, QLatin1Char(' '));
 }
 
-// Bytes [from, from + length) of a text's GBK encoding.
+// Bytes [from, from + length) of a text's GBK encoding, of whole characters
+// only.
 QByteArray Window(const QString &text, int from, int length)
 {
-    return GbkText::Encode(text).mid(from, length);
+    return GbkText::Encode(GbkText::Mid(text, from, length));
 }
 
 int ColumnWidth(const TDAOField *field, int limit, int fallback)
@@ -153,7 +154,7 @@ int TExPickEdit::FindRow() const
         from = m_nameWidth;
         length = m_codeWidth;
         // Several rows: compared by the code column of the text itself.
-        s = GbkText::Decode(Window(s, m_nameWidth, m_codeWidth));
+        s = GbkText::Mid(s, m_nameWidth, m_codeWidth);
     } else {
         switch (TextKind(s)) {
         case TTextKind::Initials:
@@ -190,7 +191,7 @@ void TExPickEdit::SelectRow(int row)
 
 QString TExPickEdit::NameColumn(const QString &text) const
 {
-    return GbkText::Decode(GbkText::Encode(text).left(m_nameWidth)).trimmed();
+    return GbkText::Truncate(text, m_nameWidth).trimmed();
 }
 
 void TExPickEdit::keyPressEvent(QKeyEvent *event)

@@ -85,4 +85,23 @@ QString Truncate(const QString &text, int maxBytes)
     return text;
 }
 
+QString Mid(const QString &text, int fromByte, int lengthBytes)
+{
+    const qint64 end = qint64(fromByte) + qMax(lengthBytes, 0);
+    qint64 width = 0;
+    qsizetype i = 0, first = -1, last = 0;
+    while (i < text.size() && width < end) {
+        qsizetype next = i;
+        const int w = CharWidth(text, next);
+        if (width >= fromByte && width + w <= end) {
+            if (first < 0)
+                first = i;
+            last = next;
+        }
+        width += w;
+        i = next;
+    }
+    return first < 0 ? QString() : text.mid(first, last - first);
+}
+
 } // namespace GbkText

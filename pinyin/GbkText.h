@@ -21,4 +21,9 @@ int ByteWidth(const QString &text);
 // never splitting a character.
 QString Truncate(const QString &text, int maxBytes);
 
+// The characters whose bytes lie wholly within bytes [fromByte, fromByte +
+// lengthBytes) of the text's GBK encoding: a character cut by either edge of
+// the window is left out, never split.
+QString Mid(const QString &text, int fromByte, int lengthBytes);
+
 } // namespace GbkText

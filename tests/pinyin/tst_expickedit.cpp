@@ -150,6 +150,10 @@ void TestExPickEdit::pickByCodeColumn()
     }
     m_edit->setEditText(QStringLiteral("藏金阁")); // shorter than the name column: no code
     QCOMPARE(m_edit->FindRow(), -1);
+    // A character across the code column's edge is left out, not cut: its
+    // second byte would pair with the "A" after it.
+    m_edit->setEditText(QStringLiteral("a藏金阁续集藏金阁续集A0002"));
+    QCOMPARE(m_edit->FindRow(), 1);
 }
 
 void TestExPickEdit::enterChoosesOneMatch()

@@ -21,6 +21,8 @@ private slots:
     void gbkWidth();
     void gbkTruncate_data();
     void gbkTruncate();
+    void gbkMid_data();
+    void gbkMid();
 };
 
 namespace {
@@ -206,6 +208,30 @@ void TestSpell::gbkTruncate()
     QFETCH(int, maxBytes);
     QFETCH(QString, expected);
     QCOMPARE(GbkText::Truncate(text, maxBytes), expected);
+}
+
+void TestSpell::gbkMid_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("on character edges") << u"藏金阁"_s << 2 << 2 << u"金"_s;
+    QTest::newRow("a character cut at the start is left out") << u"a藏金阁"_s << 2 << 4 << u"金"_s;
+    QTest::newRow("a character cut at the end is left out") << u"藏金阁"_s << 0 << 5 << u"藏金"_s;
+    QTest::newRow("ASCII after a cut character") << u"a藏A1"_s << 2 << 10 << u"A1"_s;
+    QTest::newRow("past the end") << u"藏"_s << 4 << 2 << QString();
+    QTest::newRow("nothing wanted") << u"藏金"_s << 0 << 0 << QString();
+}
+
+void TestSpell::gbkMid()
+{
+    QFETCH(QString, text);
+    QFETCH(int, from);
+    QFETCH(int, length);
+    QFETCH(QString, expected);
+    QCOMPARE(GbkText::Mid(text, from, length), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSpell)
