@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDropEvent>
 #include <QMimeData>
 #include <QWidget>
 
@@ -24,6 +25,21 @@ inline QString FieldOf(const QMimeData *mime, const QObject *source, const QWidg
     if (!mime || !widget || !owner || !(widget == owner || owner->isAncestorOf(widget)))
         return {};
     return QString::fromUtf8(mime->data(QString::fromLatin1(MimeType)));
+}
+
+// Accepts a drag or drop event as a move when it carries a column of the
+// grid `owner`, ignores it otherwise. Returns the column's field name, or
+// empty when ignored.
+inline QString AcceptColumn(QDropEvent *event, const QWidget *owner)
+{
+    const QString field = FieldOf(event->mimeData(), event->source(), owner);
+    if (field.isEmpty()) {
+        event->ignore();
+        return {};
+    }
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    return field;
 }
 
 } // namespace GridColumnDrag

@@ -122,22 +122,13 @@ void TGridHeader::StartDrag(int logical)
 
 void TGridHeader::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (GridColumnDrag::FieldOf(event->mimeData(), event->source(), m_owner).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
+    GridColumnDrag::AcceptColumn(event, m_owner);
 }
 
 void TGridHeader::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (GridColumnDrag::FieldOf(event->mimeData(), event->source(), m_owner).isEmpty()) {
-        event->ignore();
+    if (GridColumnDrag::AcceptColumn(event, m_owner).isEmpty())
         return;
-    }
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
     if (event->source() != this)
         return; // a grouped column coming back: no place to show
     const int gap = DropGap(event->position().toPoint().x());
@@ -162,13 +153,9 @@ void TGridHeader::dragLeaveEvent(QDragLeaveEvent *event)
 void TGridHeader::dropEvent(QDropEvent *event)
 {
     m_dropMark->hide();
-    const QString field = GridColumnDrag::FieldOf(event->mimeData(), event->source(), m_owner);
-    if (field.isEmpty()) {
-        event->ignore();
+    const QString field = GridColumnDrag::AcceptColumn(event, m_owner);
+    if (field.isEmpty())
         return;
-    }
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
     if (event->source() != this)
         return; // the group panel's column: the panel ungroups when it sees where it went
     for (int logical = 0; logical < count(); ++logical) {

@@ -115,33 +115,19 @@ void TGroupPanel::DragChip()
 
 void TGroupPanel::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (GridColumnDrag::FieldOf(event->mimeData(), event->source(), m_owner).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
+    GridColumnDrag::AcceptColumn(event, m_owner);
 }
 
 void TGroupPanel::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (GridColumnDrag::FieldOf(event->mimeData(), event->source(), m_owner).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
+    GridColumnDrag::AcceptColumn(event, m_owner);
 }
 
 void TGroupPanel::dropEvent(QDropEvent *event)
 {
-    const QString field = GridColumnDrag::FieldOf(event->mimeData(), event->source(), m_owner);
-    if (field.isEmpty()) {
-        event->ignore();
+    const QString field = GridColumnDrag::AcceptColumn(event, m_owner);
+    if (field.isEmpty())
         return;
-    }
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
     if (event->source() == m_chip)
         m_chipCameBack = true;
     else
