@@ -26,8 +26,7 @@ TBulkProgress::TBulkProgress(const QString &label, int steps, QWidget *parent)
     // Once, before the loop changes anything: the window comes up and is
     // drawn. Input waits until the work is done.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    m_stride = std::max(1, steps / 100);
-    m_nextPaint = m_stride;
+    m_sincePaint.start();
 }
 
 TBulkProgress::~TBulkProgress() = default;
@@ -35,9 +34,9 @@ TBulkProgress::~TBulkProgress() = default;
 void TBulkProgress::Step()
 {
     ++m_done;
-    if (!m_dialog || m_done < m_nextPaint)
+    if (!m_dialog || (m_sincePaint.elapsed() < PaintIntervalMs && m_done < m_dialog->maximum()))
         return;
-    m_nextPaint += m_stride;
+    m_sincePaint.restart();
     m_dialog->setValue(std::min(m_done, m_dialog->maximum()));
     m_dialog->repaint();
 }

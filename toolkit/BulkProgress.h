@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -22,12 +23,14 @@ public:
     TBulkProgress(const TBulkProgress &) = delete;
     TBulkProgress &operator=(const TBulkProgress &) = delete;
 
-    // One step done; the bar moves on every hundredth part.
+    // One step done. The bar is painted again when it is full or 50 ms
+    // after its last painting.
     void Step();
 
 private:
+    static constexpr int PaintIntervalMs = 50;
+
     std::unique_ptr<QProgressDialog> m_dialog;
+    QElapsedTimer m_sincePaint;
     int m_done = 0;
-    int m_nextPaint = 0;
-    int m_stride = 1;
 };
