@@ -50,6 +50,22 @@ void CheckTruncate(const QString &text, int maxBytes)
                    .arg(maxBytes));
 }
 
+// Whole characters from inside the byte window only, as the bytes stand in
+// the text.
+void CheckMid(const QString &text, const QByteArray &gbk, int from, int length)
+{
+    const QString part = GbkText::Mid(text, from, length);
+    const QByteArray bytes = GbkText::Encode(part);
+    FUZZ_CHECK(bytes.size() <= qMax(length, 0),
+               QStringLiteral("a window of %1 bytes gave %2").arg(length).arg(bytes.size()));
+    if (bytes.isEmpty())
+        return;
+    FUZZ_CHECK(text.contains(part), QStringLiteral("the window is no part of the text"));
+    const qsizetype at = gbk.indexOf(bytes, from);
+    FUZZ_CHECK(at >= 0 && at + bytes.size() <= qint64(from) + length,
+               QStringLiteral("the window [%1, +%2) gave bytes from elsewhere").arg(from).arg(length));
+}
+
 void CheckText(const QString &text, int extraWidth, qsizetype cutAt)
 {
     const QByteArray gbk = GbkText::Encode(text);
@@ -63,6 +79,9 @@ void CheckText(const QString &text, int extraWidth, qsizetype cutAt)
         if (maxBytes >= 0)
             CheckTruncate(text, maxBytes);
     }
+    for (const int from : {0, 1, extraWidth % (width + 1)})
+        for (const int length : {1, 2, 3, width - from, extraWidth})
+            CheckMid(text, gbk, from, length);
 
     CheckSpellBytes(gbk);
     const QString normal = NormalizeSpellText(text);
