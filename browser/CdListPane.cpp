@@ -12,7 +12,6 @@
 #include "WaitCursor.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPainter>

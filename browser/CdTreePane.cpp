@@ -9,7 +9,6 @@
 #include "Schema.h"
 #include "WaitCursor.h"
 
-#include <QApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QSet>
