@@ -8,6 +8,8 @@
 #include "GridTexts.h"
 #include "MainForm.h"
 #include "MessageBoxes.h"
+#include "OpenDbForm.h"
+#include "OpenRequests.h"
 #include "Schema.h"
 #include "SettingObjects.h"
 #include "SizingSplitter.h"
@@ -16,6 +18,7 @@
 #include "UpgradeUnit.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QFile>
@@ -40,6 +43,9 @@ private slots:
     void firstShowingWithoutCatalogAsks();
     void openingFromMenu();
     void refusedCatalogKeepsThePreviousOne();
+    void startFileOpensWhereverItIs_data();
+    void startFileOpensWhereverItIs();
+    void handedOverFileWaitsForDialogs();
     void closingStoresSettings();
     void skinsLoadFailAndClear();
     void savedSkinAppliedAtStart();
@@ -265,6 +271,82 @@ void TestMainForm::refusedCatalogKeepsThePreviousOne()
     QVERIFY(!DM->DbBase.Connected());
     QVERIFY(!MainFm->QCd.Active());
     QVERIFY(!MainFm->QCdTree.Active());
+}
+
+void TestMainForm::startFileOpensWhereverItIs_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("outside the catalog folder") << true;
+    QTest::newRow("missing: the remembered one instead") << false;
+}
+
+void TestMainForm::startFileOpensWhereverItIs()
+{
+    QFETCH(bool, exists);
+    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build101, 1);
+    QTemporaryDir elsewhere;
+    const QString other = elsewhere.filePath(QStringLiteral("别处 的/光盘.MDB"));
+    if (exists) {
+        QDir().mkpath(QFileInfo(other).absolutePath());
+        QVERIFY(QFile::copy(MakeCatalog(QStringLiteral("Other"), Schema::Layout::Build100, 2), other));
+    }
+    Settings->WriteDefaultDb(films);
+    Start();
+    MainFm->StartFile = other;
+    MainFm->FormShow();
+    QVERIFY(MainFm->StartFile.isEmpty());
+    QVERIFY(m_asked.isEmpty());
+    const QString opened = exists ? other : films;
+    QCOMPARE(CurrentDb, opened);
+    QCOMPARE(MainFm->windowTitle(), QStringLiteral("Zentra-Vorlix1.01 ") + opened);
+    QCOMPARE(MainFm->QCd.RowCount(), exists ? 2 : 1);
+    if (exists) {
+        QVERIFY(m_messages->shown.isEmpty());
+        QCOMPARE(GetDbVersion(*DM), QStringLiteral("Build1.01"));
+    } else {
+        QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("找不到光盘夹文件“%1”。").arg(other)});
+    }
+    // Remembered by its full path for the next start.
+    MainFm->show();
+    QVERIFY(MainFm->close());
+    QCOMPARE(Settings->ReadDefaultDb(), opened);
+}
+
+void TestMainForm::handedOverFileWaitsForDialogs()
+{
+    const QString films = MakeCatalog(QStringLiteral("Films"));
+    const QString music = MakeCatalog(QStringLiteral("Music"));
+    const QString games = MakeCatalog(QStringLiteral("Games"));
+    Start();
+    // Before the window is on the screen, a request takes the command
+    // line's place.
+    MainFm->StartFile = films;
+    HandleOpenRequest(*MainFm, music);
+    QCOMPARE(MainFm->StartFile, music);
+    MainFm->StartFile.clear();
+    Settings->WriteDefaultDb(films);
+    MainFm->show();
+    QTRY_COMPARE(CurrentDb, films);
+
+    // Another dialog: the file opens once it is closed.
+    QDialog editor(MainFm);
+    editor.setWindowModality(Qt::ApplicationModal);
+    editor.show();
+    HandleOpenRequest(*MainFm, music);
+    QTest::qWait(400);
+    QCOMPARE(CurrentDb, films);
+    editor.hide();
+    QTRY_COMPARE(CurrentDb, music);
+
+    // The open dialog gives way to the request.
+    TOpenDbFm openDialog(AppFolder, MainFm);
+    openDialog.setWindowModality(Qt::ApplicationModal);
+    openDialog.show();
+    HandleOpenRequest(*MainFm, games);
+    QTRY_COMPARE(CurrentDb, games);
+    QVERIFY(!openDialog.isVisible());
+    QCOMPARE(openDialog.result(), int(QDialog::Rejected));
+    QVERIFY(m_messages->shown.isEmpty());
 }
 
 void TestMainForm::closingStoresSettings()
