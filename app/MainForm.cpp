@@ -335,6 +335,9 @@ void TMainFm::mOpenClick()
 {
     QString path;
     const bool chosen = ChooseCatalogHook(path);
+    // A later start handed a file over while the dialog was open.
+    if (!chosen && !StartFile.isEmpty() && OpenCatalogFile(std::exchange(StartFile, QString())))
+        return;
     const TWaitCursor busy;
     if (chosen)
         OpenCatalog(path);

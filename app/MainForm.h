@@ -48,6 +48,8 @@ public:
     // open dialog's catalogs are. False, with a message, when there is no
     // such file; a file that is no catalog raises the store's error.
     bool OpenCatalogFile(const QString &path);
+    // The catalog to open at the first showing, or in place of the open
+    // dialog's answer when a request closed that dialog.
     QString StartFile;
 
     // Menu and tool-bar commands.

@@ -28,8 +28,12 @@ void OpenPending(QPointer<TMainFm> window)
     if (!window || pendingFile.isEmpty())
         return;
     if (QWidget *modal = QApplication::activeModalWidget()) {
-        if (auto *openDialog = qobject_cast<TOpenDbFm *>(modal))
+        // The open dialog was asking for a catalog: the request answers it.
+        if (auto *openDialog = qobject_cast<TOpenDbFm *>(modal)) {
+            window->StartFile = std::exchange(pendingFile, QString());
             openDialog->reject();
+            return;
+        }
         retryScheduled = true;
         QTimer::singleShot(200, window, [window] { OpenPending(window); });
         return;

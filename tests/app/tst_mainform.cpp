@@ -338,14 +338,13 @@ void TestMainForm::handedOverFileWaitsForDialogs()
     editor.hide();
     QTRY_COMPARE(CurrentDb, music);
 
-    // The open dialog gives way to the request.
-    TOpenDbFm openDialog(AppFolder, MainFm);
-    openDialog.setWindowModality(Qt::ApplicationModal);
-    openDialog.show();
-    HandleOpenRequest(*MainFm, games);
-    QTRY_COMPARE(CurrentDb, games);
-    QVERIFY(!openDialog.isVisible());
-    QCOMPARE(openDialog.result(), int(QDialog::Rejected));
+    // The open dialog is answered by the request.
+    MainFm->ChooseCatalogHook = [](QString &path) { return ChooseCatalog(AppFolder, path, MainFm); };
+    QTimer::singleShot(0, MainFm, [games] { HandleOpenRequest(*MainFm, games); });
+    QVERIFY(RunCommand([] { MainFm->mOpenClick(); }));
+    QCOMPARE(CurrentDb, games);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(MainFm->StartFile.isEmpty());
     QVERIFY(m_messages->shown.isEmpty());
 }
 
