@@ -11,8 +11,8 @@
 #include "DetailView.h"
 #include "ExPickEdit.h"
 #include "FindForm.h"
-#include "MessageBoxes.h"
 #include "Globalvar.h"
+#include "MessageBoxes.h"
 #include "OpenDbForm.h"
 #include "OptionForm.h"
 #include "SettingObjects.h"
@@ -317,8 +317,14 @@ void TMainFm::showEvent(QShowEvent *event)
 
 void TMainFm::FormShow()
 {
-    if (!StartFile.isEmpty() && OpenCatalogFile(std::exchange(StartFile, QString())))
-        return;
+    if (!StartFile.isEmpty()) {
+        // A file that cannot be opened is reported, and the remembered
+        // catalog opens as on any other start.
+        bool opened = false;
+        RunCommand([&] { opened = OpenCatalogFile(std::exchange(StartFile, QString())); });
+        if (opened)
+            return;
+    }
     CurrentDb = Settings->ReadDefaultDb();
     if (!CurrentDb.isEmpty() && QFileInfo(CurrentDb).isFile()) {
         const TWaitCursor busy;

@@ -18,6 +18,7 @@
 #include "UpgradeUnit.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
@@ -27,6 +28,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+namespace {
+
+QByteArray CatalogDigest(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                          : QByteArray();
+}
+
+} // namespace
 
 class TestMainForm : public QObject
 {
@@ -275,36 +287,47 @@ void TestMainForm::refusedCatalogKeepsThePreviousOne()
 
 void TestMainForm::startFileOpensWhereverItIs_data()
 {
-    QTest::addColumn<bool>("exists");
-    QTest::newRow("outside the catalog folder") << true;
-    QTest::newRow("missing: the remembered one instead") << false;
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("outside the catalog folder") << "catalog" << QString();
+    QTest::newRow("missing: the remembered one instead") << "missing" << "找不到光盘夹文件“%1”。";
+    QTest::newRow("no catalog: the remembered one instead") << "broken" << "%1";
 }
 
 void TestMainForm::startFileOpensWhereverItIs()
 {
-    QFETCH(bool, exists);
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
     const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build101, 1);
     QTemporaryDir elsewhere;
     const QString other = elsewhere.filePath(QStringLiteral("别处 的/光盘.MDB"));
-    if (exists) {
-        QDir().mkpath(QFileInfo(other).absolutePath());
+    QDir().mkpath(QFileInfo(other).absolutePath());
+    if (kind == QLatin1String("catalog")) {
         QVERIFY(QFile::copy(MakeCatalog(QStringLiteral("Other"), Schema::Layout::Build100, 2), other));
+    } else if (kind == QLatin1String("broken")) {
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
     }
+    const QByteArray before = QFile::exists(other) ? CatalogDigest(other) : QByteArray();
     Settings->WriteDefaultDb(films);
     Start();
     MainFm->StartFile = other;
     MainFm->FormShow();
     QVERIFY(MainFm->StartFile.isEmpty());
     QVERIFY(m_asked.isEmpty());
-    const QString opened = exists ? other : films;
+    const QString opened = message.isEmpty() ? other : films;
     QCOMPARE(CurrentDb, opened);
     QCOMPARE(MainFm->windowTitle(), QStringLiteral("Zentra-Vorlix1.01 ") + opened);
-    QCOMPARE(MainFm->QCd.RowCount(), exists ? 2 : 1);
-    if (exists) {
+    QCOMPARE(MainFm->QCd.RowCount(), message.isEmpty() ? 2 : 1);
+    if (message.isEmpty()) {
         QVERIFY(m_messages->shown.isEmpty());
         QCOMPARE(GetDbVersion(*DM), QStringLiteral("Build1.01"));
     } else {
-        QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("找不到光盘夹文件“%1”。").arg(other)});
+        QCOMPARE(m_messages->shown.size(), 1);
+        QVERIFY2(m_messages->shown.first().text.contains(message.arg(other)), qPrintable(m_messages->shown.first().text));
+        if (kind == QLatin1String("broken"))
+            QCOMPARE(CatalogDigest(other), before); // refused, not changed
     }
     // Remembered by its full path for the next start.
     MainFm->show();
