@@ -7,5 +7,5 @@ cd "$(dirname "$0")"
 tools/ensure-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
-cmake --install build --prefix dist
+cmake --install build --component portable --prefix dist
 exec dist/vorlix "$@"

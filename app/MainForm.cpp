@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "AddCdDlg.h"
+#include "AppPaths.h"
 #include "CatalogCommands.h"
 #include "CdListPane.h"
 #include "CdTreePane.h"
@@ -11,6 +12,7 @@
 #include "ExPickEdit.h"
 #include "FindForm.h"
 #include "Globalvar.h"
+#include "MessageBoxes.h"
 #include "OpenDbForm.h"
 #include "OptionForm.h"
 #include "SettingObjects.h"
@@ -35,6 +37,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <utility>
+
 TMainFm *MainFm = nullptr;
 
 namespace {
@@ -42,6 +46,14 @@ namespace {
 QString appFolderOverride;
 
 const QString CaptionPrefix = QStringLiteral("Zentra-Vorlix1.01 ");
+
+// The folder the skin dialog starts in until a skin is chosen.
+QString DefaultSkinFolder()
+{
+    if (!appFolderOverride.isEmpty())
+        return appFolderOverride + QStringLiteral("/Skin");
+    return AppPaths::Current().skinFolder;
+}
 
 QToolButton *ToolButton(const QString &name, const QString &caption, const QString &icon, QWidget *parent)
 {
@@ -264,7 +276,7 @@ QString TMainFm::GetAppFolder()
 {
     if (!appFolderOverride.isEmpty())
         return appFolderOverride;
-    return QDir::cleanPath(QCoreApplication::applicationDirPath());
+    return AppPaths::Current().dataRoot;
 }
 
 void TMainFm::SetAppFolderForTests(const QString &folder)
@@ -288,7 +300,7 @@ void TMainFm::FormCreate()
         m_skinFolder = QFileInfo(skin).absolutePath();
         LoadSkin(skin);
     } else {
-        m_skinFolder = AppFolder + QStringLiteral("/Skin");
+        m_skinFolder = DefaultSkinFolder();
         ClearSkins();
     }
 }
@@ -305,6 +317,14 @@ void TMainFm::showEvent(QShowEvent *event)
 
 void TMainFm::FormShow()
 {
+    if (!StartFile.isEmpty()) {
+        // A file that cannot be opened is reported, and the remembered
+        // catalog opens as on any other start.
+        bool opened = false;
+        RunCommand([&] { opened = OpenCatalogFile(std::exchange(StartFile, QString())); });
+        if (opened)
+            return;
+    }
     CurrentDb = Settings->ReadDefaultDb();
     if (!CurrentDb.isEmpty() && QFileInfo(CurrentDb).isFile()) {
         const TWaitCursor busy;
@@ -321,16 +341,35 @@ void TMainFm::mOpenClick()
 {
     QString path;
     const bool chosen = ChooseCatalogHook(path);
+    // A later start handed a file over while the dialog was open.
+    if (!chosen && !StartFile.isEmpty() && OpenCatalogFile(std::exchange(StartFile, QString())))
+        return;
     const TWaitCursor busy;
-    if (chosen) {
-        DM->DbBase.SetConnected(false);
-        DM->DbBase.SetDatabaseName(path);
-        DM->DbBase.SetConnected(true);
-        UpgradeDb(*DM);
-        SetCaption(CaptionPrefix + path);
-        CurrentDb = path;
-    }
+    if (chosen)
+        OpenCatalog(path);
     LoadPanes();
+}
+
+void TMainFm::OpenCatalog(const QString &path)
+{
+    DM->DbBase.SetConnected(false);
+    DM->DbBase.SetDatabaseName(path);
+    DM->DbBase.SetConnected(true);
+    UpgradeDb(*DM);
+    SetCaption(CaptionPrefix + path);
+    CurrentDb = path;
+}
+
+bool TMainFm::OpenCatalogFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        Msg::Error(QStringLiteral("找不到光盘夹文件“%1”。").arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    const TWaitCursor busy;
+    OpenCatalog(QFileInfo(path).absoluteFilePath());
+    LoadPanes();
+    return true;
 }
 
 void TMainFm::LoadPanes()

@@ -39,8 +39,18 @@ public:
     void ClearSkins();
     QString SkinFolder() const { return m_skinFolder; }
 
-    // The first showing: opens the remembered catalog, or asks for one.
+    // The first showing: opens StartFile when it is set, else the
+    // remembered catalog, or asks for one.
     void FormShow();
+
+    // A catalog named on the command line or handed over by a later start:
+    // opened by its full path wherever it is, and remembered by it as the
+    // open dialog's catalogs are. False, with a message, when there is no
+    // such file; a file that is no catalog raises the store's error.
+    bool OpenCatalogFile(const QString &path);
+    // The catalog to open at the first showing, or in place of the open
+    // dialog's answer when a request closed that dialog.
+    QString StartFile;
 
     // Menu and tool-bar commands.
     void mOpenClick();
@@ -104,6 +114,7 @@ private:
     void BuildPanes();
     void FormCreate();
     void FormClose();
+    void OpenCatalog(const QString &path);
 
     QString m_skinFolder;
     bool m_firstShowingDone = false;

@@ -14,7 +14,7 @@ void InitApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Vorlix"));
     QCoreApplication::setOrganizationName(QStringLiteral("Zentra-Software"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("vorlix"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.zentra_software.Vorlix"));
     // SimSun where it is installed, else a CJK font that is, at 12 pixels.
     QFont font;
     font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("WenQuanYi Micro Hei"),

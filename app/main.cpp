@@ -1,9 +1,16 @@
+#include "AppPaths.h"
 #include "CommandGuard.h"
+#include "CommandLine.h"
 #include "FlashForm.h"
 #include "MainForm.h"
+#include "OpenRequests.h"
+#include "SingleInstance.h"
 #include "StartUp.h"
 
 #include <QApplication>
+#include <QDir>
+
+#include <cstdio>
 
 namespace {
 
@@ -29,9 +36,34 @@ public:
 
 int main(int argc, char **argv)
 {
+    // Before the application object, which needs a display: --help and
+    // --version print and end without one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine::TRequest request = CommandLine::Parse(arguments, QDir::currentPath());
+    if (request.action != CommandLine::TRequest::Action::Run) {
+        const bool error = request.action == CommandLine::TRequest::Action::Error;
+        std::fputs(request.text.toLocal8Bit().constData(), error ? stderr : stdout);
+        return error ? 2 : 0;
+    }
+
     TVorlixApplication app(argc, argv);
     InitApplication();
+    // A program already running on these catalogs takes the request over.
+    const AppPaths::TLayout layout = AppPaths::Current();
+    const QString serverName = TSingleInstance::ServerName(layout.dataRoot);
+    if (TSingleInstance::HandOver(serverName, request.file))
+        return 0;
+    TSingleInstance instance;
+    instance.Listen(serverName); // when it cannot, this program runs on its own
+    RunCommand([&] { AppPaths::Prepare(layout); });
     CreateMainObjects();
+    MainFm->StartFile = request.file;
+    instance.OnRequest = [](const QString &file) {
+        if (MainFm)
+            HandleOpenRequest(*MainFm, file);
+    };
     ShowFlash();
     MainFm->showMaximized();
     const int result = app.exec();

@@ -11,6 +11,7 @@ packages=(
   libbenchmark-dev
   xvfb xauth xdotool x11-apps libxcb1-dev
   fonts-wqy-microhei
+  librsvg2-bin file desktop-file-utils appstream lintian
 )
 
 missing=()

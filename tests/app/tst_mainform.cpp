@@ -8,6 +8,8 @@
 #include "GridTexts.h"
 #include "MainForm.h"
 #include "MessageBoxes.h"
+#include "OpenDbForm.h"
+#include "OpenRequests.h"
 #include "Schema.h"
 #include "SettingObjects.h"
 #include "SizingSplitter.h"
@@ -16,6 +18,8 @@
 #include "UpgradeUnit.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QFile>
@@ -24,6 +28,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+namespace {
+
+QByteArray CatalogDigest(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                          : QByteArray();
+}
+
+} // namespace
 
 class TestMainForm : public QObject
 {
@@ -40,6 +55,9 @@ private slots:
     void firstShowingWithoutCatalogAsks();
     void openingFromMenu();
     void refusedCatalogKeepsThePreviousOne();
+    void startFileOpensWhereverItIs_data();
+    void startFileOpensWhereverItIs();
+    void handedOverFileWaitsForDialogs();
     void closingStoresSettings();
     void skinsLoadFailAndClear();
     void savedSkinAppliedAtStart();
@@ -265,6 +283,92 @@ void TestMainForm::refusedCatalogKeepsThePreviousOne()
     QVERIFY(!DM->DbBase.Connected());
     QVERIFY(!MainFm->QCd.Active());
     QVERIFY(!MainFm->QCdTree.Active());
+}
+
+void TestMainForm::startFileOpensWhereverItIs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("outside the catalog folder") << "catalog" << QString();
+    QTest::newRow("missing: the remembered one instead") << "missing" << "找不到光盘夹文件“%1”。";
+    QTest::newRow("no catalog: the remembered one instead") << "broken" << "%1";
+}
+
+void TestMainForm::startFileOpensWhereverItIs()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build101, 1);
+    QTemporaryDir elsewhere;
+    const QString other = elsewhere.filePath(QStringLiteral("别处 的/光盘.MDB"));
+    QDir().mkpath(QFileInfo(other).absolutePath());
+    if (kind == QLatin1String("catalog")) {
+        QVERIFY(QFile::copy(MakeCatalog(QStringLiteral("Other"), Schema::Layout::Build100, 2), other));
+    } else if (kind == QLatin1String("broken")) {
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    const QByteArray before = QFile::exists(other) ? CatalogDigest(other) : QByteArray();
+    Settings->WriteDefaultDb(films);
+    Start();
+    MainFm->StartFile = other;
+    MainFm->FormShow();
+    QVERIFY(MainFm->StartFile.isEmpty());
+    QVERIFY(m_asked.isEmpty());
+    const QString opened = message.isEmpty() ? other : films;
+    QCOMPARE(CurrentDb, opened);
+    QCOMPARE(MainFm->windowTitle(), QStringLiteral("Zentra-Vorlix1.01 ") + opened);
+    QCOMPARE(MainFm->QCd.RowCount(), message.isEmpty() ? 2 : 1);
+    if (message.isEmpty()) {
+        QVERIFY(m_messages->shown.isEmpty());
+        QCOMPARE(GetDbVersion(*DM), QStringLiteral("Build1.01"));
+    } else {
+        QCOMPARE(m_messages->shown.size(), 1);
+        QVERIFY2(m_messages->shown.first().text.contains(message.arg(other)), qPrintable(m_messages->shown.first().text));
+        if (kind == QLatin1String("broken"))
+            QCOMPARE(CatalogDigest(other), before); // refused, not changed
+    }
+    // Remembered by its full path for the next start.
+    MainFm->show();
+    QVERIFY(MainFm->close());
+    QCOMPARE(Settings->ReadDefaultDb(), opened);
+}
+
+void TestMainForm::handedOverFileWaitsForDialogs()
+{
+    const QString films = MakeCatalog(QStringLiteral("Films"));
+    const QString music = MakeCatalog(QStringLiteral("Music"));
+    const QString games = MakeCatalog(QStringLiteral("Games"));
+    Start();
+    // Before the window is on the screen, a request takes the command
+    // line's place.
+    MainFm->StartFile = films;
+    HandleOpenRequest(*MainFm, music);
+    QCOMPARE(MainFm->StartFile, music);
+    MainFm->StartFile.clear();
+    Settings->WriteDefaultDb(films);
+    MainFm->show();
+    QTRY_COMPARE(CurrentDb, films);
+
+    // Another dialog: the file opens once it is closed.
+    QDialog editor(MainFm);
+    editor.setWindowModality(Qt::ApplicationModal);
+    editor.show();
+    HandleOpenRequest(*MainFm, music);
+    QTest::qWait(400);
+    QCOMPARE(CurrentDb, films);
+    editor.hide();
+    QTRY_COMPARE(CurrentDb, music);
+
+    // The open dialog is answered by the request.
+    MainFm->ChooseCatalogHook = [](QString &path) { return ChooseCatalog(AppFolder, path, MainFm); };
+    QTimer::singleShot(0, MainFm, [games] { HandleOpenRequest(*MainFm, games); });
+    QVERIFY(RunCommand([] { MainFm->mOpenClick(); }));
+    QCOMPARE(CurrentDb, games);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(MainFm->StartFile.isEmpty());
+    QVERIFY(m_messages->shown.isEmpty());
 }
 
 void TestMainForm::closingStoresSettings()

@@ -202,7 +202,8 @@ QString TestSession::InstallProgram(const QString &name)
     install.setProcessEnvironment(environment);
     install.setProcessChannelMode(QProcess::MergedChannels);
     install.start(QStringLiteral(VORLIX_CMAKE),
-                  {QStringLiteral("--install"), QStringLiteral(VORLIX_BUILD_DIR), QStringLiteral("--prefix"), folder});
+                  {QStringLiteral("--install"), QStringLiteral(VORLIX_BUILD_DIR), QStringLiteral("--component"),
+                   QStringLiteral("portable"), QStringLiteral("--prefix"), folder});
     if (!install.waitForFinished(60000) || install.exitCode() != 0) {
         qWarning("cmake --install failed:\n%s", install.readAll().constData());
         return {};
