@@ -75,8 +75,8 @@ QString SelectorForItself(const QString &selector, const QWidget &widget)
                   : !widget.inherits(name.constData()))
             return {};
     }
-    return match.captured(1) + (type.isEmpty() ? QStringLiteral("*") : type) + QLatin1Char('#')
-           + widget.objectName() + match.captured(4);
+    return match.captured(1) + (type.isEmpty() ? QStringLiteral("*") : type) + QLatin1Char('#') + widget.objectName() +
+           match.captured(4);
 }
 
 // Gives the whole sets to the children of the path's widgets that are

@@ -312,7 +312,8 @@ void Apply(QWidget *widget, const std::vector<QPointer<TSkinData>> &sets)
 
 bool Attached(const QWidget *widget)
 {
-    return widget && !widget->findChildren<QObject *>(QLatin1String(AttachmentName), Qt::FindDirectChildrenOnly).isEmpty();
+    return widget &&
+           !widget->findChildren<QObject *>(QLatin1String(AttachmentName), Qt::FindDirectChildrenOnly).isEmpty();
 }
 
 void Attach(QWidget *widget, const QList<TSkinData *> &sets)

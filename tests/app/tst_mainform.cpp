@@ -413,9 +413,9 @@ void TestMainForm::catalogMenuHasNoSeparator()
     QStringList captions;
     for (const QAction *action : menu->actions())
         captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(captions, (QStringList{QStringLiteral("新建/打开光盘夹.."), QStringLiteral("备份光盘夹"),
-                                    QStringLiteral("恢复光盘夹"), QStringLiteral("整理光盘夹..."),
-                                    QStringLiteral("退出")}));
+    QCOMPARE(captions,
+             (QStringList{QStringLiteral("新建/打开光盘夹.."), QStringLiteral("备份光盘夹"),
+                          QStringLiteral("恢复光盘夹"), QStringLiteral("整理光盘夹..."), QStringLiteral("退出")}));
 }
 
 QTEST_MAIN(TestMainForm)

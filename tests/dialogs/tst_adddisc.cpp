@@ -403,9 +403,9 @@ void TestAddDisc::btnOkClick_data()
         QTest::newRow(qPrintable(QStringLiteral("price %1").arg(QLatin1String(typed))))
             << 0 << QString() << film << music << folder << good << QString::fromLatin1(typed) << none << none << 0LL
             << QStringLiteral("0.00") << 0;
-    QTest::newRow("large price")
-        << 0 << QString() << film << music << folder << good << QStringLiteral("123456789012.5") << none << none
-        << 1234567890125000LL << QStringLiteral("123456789012.50") << 0;
+    QTest::newRow("large price") << 0 << QString() << film << music << folder << good
+                                 << QStringLiteral("123456789012.5") << none << none << 1234567890125000LL
+                                 << QStringLiteral("123456789012.50") << 0;
     const QString fullWidth = QStringLiteral("\u3000\u3000");
     QTest::newRow("name of full-width blanks")
         << 0 << QStringLiteral("N1") << fullWidth << newCategory << newFolder << newQuality << none
@@ -808,7 +808,8 @@ void TestAddDisc::descriptionLinesEndInCrLf_data()
     QTest::addColumn<QString>("typed"); // null: left as shown
     QTest::addColumn<QString>("result");
     QTest::newRow("untouched") << QStringLiteral("一\r\n\r\n二") << QString() << QStringLiteral("一\r\n\r\n二");
-    QTest::newRow("untouched, bare line feeds kept") << QStringLiteral("一\n二") << QString() << QStringLiteral("一\n二");
+    QTest::newRow("untouched, bare line feeds kept")
+        << QStringLiteral("一\n二") << QString() << QStringLiteral("一\n二");
     QTest::newRow("typed") << QString() << QStringLiteral("甲\n乙\n\n丙") << QStringLiteral("甲\r\n乙\r\n\r\n丙");
     QTest::newRow("a line added") << QStringLiteral("一\r\n二") << QStringLiteral("一\n二\n三")
                                   << QStringLiteral("一\r\n二\r\n三");

@@ -424,19 +424,28 @@ void TestSkins::rulesForItself_data()
     QTest::addColumn<QString>("sheet");
     QTest::addColumn<QString>("rules"); // for a main window named MainFm
 
-    QTest::newRow("its type, of a list") << "QMainWindow, QDialog { color: red; }" << "QMainWindow#MainFm { color: red; }";
+    QTest::newRow("its type, of a list") << "QMainWindow, QDialog { color: red; }"
+                                         << "QMainWindow#MainFm { color: red; }";
     QTest::newRow("a sub-control") << "QMainWindow::separator { width: 2px; }"
                                    << "QMainWindow#MainFm::separator { width: 2px; }";
-    QTest::newRow("a base class, a state") << "QWidget:hover { color: red; }" << "QWidget#MainFm:hover { color: red; }";
-    QTest::newRow("its name") << "#MainFm { color: red; }" << "*#MainFm { color: red; }";
-    QTest::newRow("a property with a comma")
-        << R"(QMainWindow[tag="a,b"] { color: red; })" << R"(QMainWindow#MainFm[tag="a,b"] { color: red; })";
-    QTest::newRow("widgets inside it") << "QMainWindow QToolButton { color: red; }" << "";
-    QTest::newRow("children") << "QMainWindow > QLabel { color: red; }" << "";
-    QTest::newRow("another type") << "QToolButton { color: red; }" << "";
-    QTest::newRow("another name") << "#ControlBar { color: red; }" << "";
-    QTest::newRow("exactly another class") << ".QWidget { color: red; }" << "";
-    QTest::newRow("in a comment") << "/* QMainWindow { color: red; } */ QLabel { color: blue; }" << "";
+    QTest::newRow("a base class, a state") << "QWidget:hover { color: red; }"
+                                           << "QWidget#MainFm:hover { color: red; }";
+    QTest::newRow("its name") << "#MainFm { color: red; }"
+                              << "*#MainFm { color: red; }";
+    QTest::newRow("a property with a comma") << R"(QMainWindow[tag="a,b"] { color: red; })"
+                                             << R"(QMainWindow#MainFm[tag="a,b"] { color: red; })";
+    QTest::newRow("widgets inside it") << "QMainWindow QToolButton { color: red; }"
+                                       << "";
+    QTest::newRow("children") << "QMainWindow > QLabel { color: red; }"
+                              << "";
+    QTest::newRow("another type") << "QToolButton { color: red; }"
+                                  << "";
+    QTest::newRow("another name") << "#ControlBar { color: red; }"
+                                  << "";
+    QTest::newRow("exactly another class") << ".QWidget { color: red; }"
+                                           << "";
+    QTest::newRow("in a comment") << "/* QMainWindow { color: red; } */ QLabel { color: blue; }"
+                                  << "";
     QTest::newRow("two rules")
         << "QMainWindow { color: red; }\nQLabel { color: blue; }\nQMainWindow:active { color: green; }"
         << "QMainWindow#MainFm { color: red; }\nQMainWindow#MainFm:active { color: green; }";
