@@ -255,9 +255,17 @@ void TExPickEdit::inputMethodEvent(QInputMethodEvent *event)
 {
     // Only a commit types anything: a composition still under way may yet
     // be cancelled, and leaves the box as it is until then.
-    if (!event->commitString().isEmpty())
-        StartAgainIfConfirmed();
-    TPickEdit::inputMethodEvent(event);
+    if (event->commitString().isEmpty() || m_confirmed != 1) {
+        TPickEdit::inputMethodEvent(event);
+        return;
+    }
+    StartAgainIfConfirmed();
+    // A replacement of text around the caret meant the old text, which is
+    // gone: only the committed text goes into the empty box.
+    QInputMethodEvent typed(event->preeditString(), event->attributes());
+    typed.setCommitString(event->commitString());
+    TPickEdit::inputMethodEvent(&typed);
+    event->accept();
 }
 
 void TExPickEdit::DropDown()

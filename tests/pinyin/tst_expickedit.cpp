@@ -240,13 +240,16 @@ void TestExPickEdit::keyZeroIsNeverSignalled()
 void TestExPickEdit::committedTextStartsAgain_data()
 {
     QTest::addColumn<QString>("preedit");
-    QTest::newRow("commit alone") << QString();
-    QTest::newRow("preedit, then commit") << QStringLiteral("da hua");
+    QTest::addColumn<int>("replaced"); // characters before the caret the commit replaces
+    QTest::newRow("commit alone") << QString() << 0;
+    QTest::newRow("preedit, then commit") << QStringLiteral("da hua") << 0;
+    QTest::newRow("commit replacing text before the caret") << QString() << 2;
 }
 
 void TestExPickEdit::committedTextStartsAgain()
 {
     QFETCH(QString, preedit);
+    QFETCH(int, replaced);
     Type(QStringLiteral("yx"));
     QTest::keyClick(m_edit, Qt::Key_Return);
     QCOMPARE(m_edit->currentText(), QStringLiteral("英雄"));
@@ -261,7 +264,7 @@ void TestExPickEdit::committedTextStartsAgain()
         QCOMPARE(m_edit->Confirmed(), 1); // nothing typed yet
     }
     QInputMethodEvent commit;
-    commit.setCommitString(QStringLiteral("大话"));
+    commit.setCommitString(QStringLiteral("大话"), -replaced, replaced);
     QApplication::sendEvent(target, &commit);
     QCOMPARE(m_edit->currentText(), QStringLiteral("大话"));
     QCOMPARE(m_edit->Confirmed(), 0);
