@@ -136,6 +136,9 @@ void TMainFm::BuildControlBar()
     ControlBar->setObjectName(QStringLiteral("ControlBar"));
     ControlBar->setFixedHeight(58);
     ControlBar->setAttribute(Qt::WA_StyledBackground);
+    // Unskinned, the bar paints the plain background itself rather than
+    // letting the skinned window show through.
+    ControlBar->setAutoFillBackground(true);
     auto *bar = new QHBoxLayout(ControlBar);
     bar->setContentsMargins(4, 4, 4, 4);
     bar->setSpacing(8);
