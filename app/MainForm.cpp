@@ -88,7 +88,9 @@ TMainFm::TMainFm(QWidget *parent)
     BuildMenus();
     BuildControlBar();
     BuildPanes();
-    Skins::Attach(this, {&Skins::Main()});
+    // The control bar has a skin set of its own: without it, the bar keeps
+    // the plain look rather than the main skin's.
+    Skins::AttachApartFrom(this, {&Skins::Main()}, ControlBar);
     Skins::Attach(ControlBar, {&Skins::Tool()});
     ChooseCatalogHook = [this](QString &path) { return ChooseCatalog(AppFolder, path, this); };
     ChooseSkinFileHook = [this](const QString &startFolder) {
@@ -124,7 +126,6 @@ void TMainFm::BuildMenus()
     mBackup = action(mCd, "mBackup", QStringLiteral("备份光盘夹"), &TMainFm::mBackupClick);
     mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
     mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
-    mCd->addSeparator();
     mExit = action(mCd, "mExit", QStringLiteral("退出"), &TMainFm::mExitClick);
 
     QMenu *mSystem = menuBar()->addMenu(QStringLiteral("项目设置"));
@@ -147,6 +148,9 @@ void TMainFm::BuildControlBar()
     ControlBar->setObjectName(QStringLiteral("ControlBar"));
     ControlBar->setFixedHeight(58);
     ControlBar->setAttribute(Qt::WA_StyledBackground);
+    // Unskinned, the bar paints the plain background itself rather than
+    // letting the skinned window show through.
+    ControlBar->setAutoFillBackground(true);
     auto *bar = new QHBoxLayout(ControlBar);
     bar->setContentsMargins(4, 4, 4, 4);
     bar->setSpacing(8);
@@ -199,6 +203,7 @@ void TMainFm::BuildControlBar()
 void TMainFm::BuildPanes()
 {
     auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("pnMain"));
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

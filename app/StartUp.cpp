@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 void InitApplication()
 {
@@ -21,6 +23,27 @@ void InitApplication()
                       QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC")});
     font.setPixelSize(12);
     QApplication::setFont(font);
+    LoadQtTexts();
+}
+
+void LoadQtTexts()
+{
+    // Qt's own dialogs, so that their texts come from the translation
+    // below rather than from the desktop.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    // The program speaks Chinese whatever the system's language, and so do
+    // Qt's buttons, file choosers and edit menus. Without the translation
+    // file they stay in English.
+    static QTranslator *qtTexts = nullptr;
+    if (qtTexts)
+        return;
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(translator)) {
+        qtTexts = translator;
+    } else {
+        delete translator;
+    }
 }
 
 void CreateMainObjects()

@@ -8,6 +8,7 @@
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "DateUtils.h"
+#include "Errors.h"
 #include "MessageBoxes.h"
 #include "WaitCursor.h"
 
@@ -218,23 +219,44 @@ void TCdListPane::WriteDisc(const TCdRec &disc)
     QCd.Field(QStringLiteral("Memo")).SetAsString(disc.Memo);
 }
 
+bool TCdListPane::SaveDisc(const TCdRec &disc, bool adding)
+{
+    if (adding)
+        QCd.Append();
+    else
+        QCd.Edit();
+    try {
+        WriteDisc(disc);
+        QCd.Post();
+        return true;
+    } catch (const EAppError &error) {
+        QCd.Cancel(); // nothing half-written stays pending
+        const auto *engine = dynamic_cast<const EDAOError *>(&error);
+        if (engine && engine->IsUniqueViolation())
+            Msg::Error(QStringLiteral("光盘没有保存：编号“%1”已经被另一张光盘使用，请换一个编号。").arg(disc.Code));
+        else
+            Msg::Error(QStringLiteral("光盘没有保存：%1").arg(error.Message()));
+        return false;
+    } catch (...) {
+        QCd.Cancel();
+        throw;
+    }
+}
+
 void TCdListPane::btnAddClick()
 {
     const int folder = CurrentFolderId ? CurrentFolderId() : 0;
     TCdRec disc;
     disc.Day = DateUtils::Today();
     disc.TId = folder;
-    if (!EditDisc || !EditDisc(disc))
-        return;
-    QCd.Append();
-    try {
-        WriteDisc(disc);
-        QCd.Post();
-    } catch (...) {
-        QCd.Cancel(); // nothing half-written stays pending
-        throw;
+    // A disc the catalog refuses goes back to the editor as it was typed,
+    // until it is saved or the user cancels.
+    while (EditDisc && EditDisc(disc)) {
+        if (SaveDisc(disc, true)) {
+            ShowCdList(folder);
+            return;
+        }
     }
-    ShowCdList(folder);
 }
 
 void TCdListPane::btnEditClick()
@@ -243,17 +265,12 @@ void TCdListPane::btnEditClick()
     if (!QCd.Active() || QCd.RowCount() == 0)
         return;
     TCdRec disc = ReadDisc();
-    if (!EditDisc || !EditDisc(disc))
-        return;
-    QCd.Edit();
-    try {
-        WriteDisc(disc);
-        QCd.Post();
-    } catch (...) {
-        QCd.Cancel();
-        throw;
+    while (EditDisc && EditDisc(disc)) {
+        if (SaveDisc(disc, false)) {
+            ShowCdList(folder);
+            return;
+        }
     }
-    ShowCdList(folder);
 }
 
 void TCdListPane::btnDelClick()

@@ -56,6 +56,9 @@ public:
 
 private:
     void WriteDisc(const TCdRec &disc);
+    // Writes the disc as a new row or into the current one. A write the
+    // catalog refuses is undone and reported; false then.
+    bool SaveDisc(const TCdRec &disc, bool adding);
     TCdRec ReadDisc() const;
 
     TDAOQuery &QCd;

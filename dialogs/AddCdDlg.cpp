@@ -7,7 +7,9 @@
 #include "DateUtils.h"
 #include "GbkText.h"
 #include "MessageBoxes.h"
+#include "PriceText.h"
 #include "Spell.h"
+#include "TextBlank.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -18,7 +20,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -78,25 +79,30 @@ QComboBox *NewCombo(const char *name, QWidget *parent)
     return combo;
 }
 
-bool IsBlank(const QString &text)
-{
-    return text.trimmed().isEmpty();
-}
-
 QString FormatPrice(TCurrency price)
 {
     return QString::asprintf("%0.2f", Currency::ToDouble(price));
 }
 
-// The price as typed: the point the editor shows, or the system's decimal
-// separator; 0 when the text is no number.
+// The price as typed; 0 when the text is no number the catalog can hold.
 TCurrency ParsePrice(const QString &text)
 {
-    bool ok = false;
-    double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        value = QLocale().toDouble(text.trimmed(), &ok);
-    return ok ? Currency::FromDouble(value) : 0;
+    const std::optional<double> value = PriceText::Parse(text);
+    return value ? Currency::FromDouble(*value) : 0;
+}
+
+// The description as the catalog keeps it, its lines ended by CR LF. A
+// description left as it was shown keeps its own line ends.
+QString StoredMemo(const QString &shown, const QString &stored)
+{
+    QString lines = stored;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (shown == lines)
+        return stored;
+    QString memo = shown;
+    memo.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return memo;
 }
 
 QString RunPictureDialog(QWidget *parent)
@@ -230,8 +236,12 @@ void TAddCdDlg::FillFromDisc()
 {
     if (m_disc.Id == 0) {
         setWindowTitle(QStringLiteral("添加光盘"));
-        if (m_context.AutoCode)
+        // A new disc shown again, after the catalog refused it, keeps the
+        // code typed for it.
+        if (m_context.AutoCode && m_disc.Code.isEmpty())
             edCode->setText(NextDiscCode());
+        else
+            edCode->setText(m_disc.Code);
     } else {
         setWindowTitle(QStringLiteral("修改光盘"));
         edCode->setText(m_disc.Code);
@@ -275,15 +285,15 @@ void TAddCdDlg::btnOkClick()
     // Every check comes before anything is written, so that a refused OK
     // leaves no new category, folder or quality behind.
     const QString code = edCode->text();
-    if (!IsBlank(code) && DiscCodeExists(code, m_disc.Id))
+    if (!TextBlank::IsBlank(code) && DiscCodeExists(code, m_disc.Id))
         return Refuse(QStringLiteral("此编号已经存在，请重新输入"), edCode);
-    if (IsBlank(edName->text()))
+    if (TextBlank::IsBlank(edName->text()))
         return Refuse(QStringLiteral("“名称”为空，请输入"), edName);
-    if (IsBlank(cbCategory->currentText()))
+    if (TextBlank::IsBlank(cbCategory->currentText()))
         return Refuse(QStringLiteral("“分类”为空，请输入"), cbCategory);
-    if (IsBlank(cbCdTree->currentText()))
+    if (TextBlank::IsBlank(cbCdTree->currentText()))
         return Refuse(QStringLiteral("“文件夹目录”为空，请输入"), cbCdTree);
-    if (IsBlank(cbQuality->currentText()))
+    if (TextBlank::IsBlank(cbQuality->currentText()))
         return Refuse(QStringLiteral("“质量”为空，请输入"), cbQuality);
 
     // The picture before the look-ups: a copy that fails leaves the catalog
@@ -319,7 +329,7 @@ void TAddCdDlg::btnOkClick()
     m_disc.DId = 0;
     m_disc.Location = edLocation->text();
     m_disc.Picture = picture;
-    m_disc.Memo = edMemo->toPlainText();
+    m_disc.Memo = StoredMemo(edMemo->toPlainText(), m_disc.Memo);
     accept();
 }
 

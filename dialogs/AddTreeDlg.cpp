@@ -2,24 +2,13 @@
 
 #include "CommandGuard.h"
 #include "MessageBoxes.h"
+#include "TextBlank.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <algorithm>
-
-namespace {
-
-// Blanks as the name check sees them: the space and the control characters.
-bool IsBlankText(const QString &text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= u' '; });
-}
-
-} // namespace
 
 TAddTreeDlg::TAddTreeDlg(QWidget *parent)
     : TEnterFm(parent)
@@ -58,7 +47,7 @@ TAddTreeDlg::TAddTreeDlg(QWidget *parent)
 
 void TAddTreeDlg::btnOkClick()
 {
-    if (IsBlankText(edName->text())) {
+    if (TextBlank::IsBlank(edName->text())) {
         Msg::Error(QStringLiteral("“目录名称”为空，请输入"));
         edName->setFocus();
         return;

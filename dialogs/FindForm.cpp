@@ -7,9 +7,11 @@
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "Errors.h"
+#include "PriceText.h"
 #include "Schema.h"
 #include "SelDirForm.h"
 #include "SqlDialect.h"
+#include "TextBlank.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -84,25 +86,6 @@ QList<TGridColumn> FindColumns()
     };
 }
 
-// A price as typed, with a point or the system's decimal separator; nothing
-// when the text is no finite number.
-std::optional<double> ParsePrice(const QString &text)
-{
-    const QString trimmed = text.trimmed();
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    double value = c.toDouble(trimmed, &ok);
-    if (!ok) {
-        QLocale system;
-        system.setNumberOptions(QLocale::RejectGroupSeparator);
-        value = system.toDouble(trimmed, &ok);
-    }
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 // Each folder's sub-folders, in the order the file holds them, read with
 // one statement: a large tree would otherwise cost one query per folder.
 QHash<qint32, QList<qint32>> SubFolders(TDAODatabase &db)
@@ -149,7 +132,7 @@ QString BuildFindStatement(const TFindCriteria &criteria)
     // The typed text goes into the pattern as it is, blanks and wildcards
     // included; only a text of blanks alone asks for nothing.
     auto like = [&](const char *column, const QString &typed) {
-        if (!typed.trimmed().isEmpty())
+        if (!TextBlank::IsBlank(typed))
             join(QLatin1String(" A.") + QLatin1String(column) + QLatin1String(" LIKE ") +
                  SqlDialect::Quote(QLatin1Char('*') + typed + QLatin1Char('*')) + QLatin1Char(' '));
     };
@@ -160,7 +143,7 @@ QString BuildFindStatement(const TFindCriteria &criteria)
         join(QStringLiteral(" A.CId=%1 ").arg(criteria.CategoryId));
     if (criteria.QualityId != 0)
         join(QStringLiteral(" A.QId=%1 ").arg(criteria.QualityId));
-    if (const std::optional<double> price = ParsePrice(criteria.Price))
+    if (const std::optional<double> price = PriceText::Parse(criteria.Price))
         join(QString::asprintf(" A.Price=%0.2f ", *price));
     if (criteria.Latest)
         join(QLatin1String(" A.Day<=#") + DateUtils::FormatDate(*criteria.Latest) + QLatin1String("# "));
@@ -326,6 +309,8 @@ void TFindFm::BuildControls()
     dgFind->SetDataSource(dsFind);
     dgFind->View()->header()->setDefaultAlignment(Qt::AlignCenter);
     dgFind->setFixedHeight(GridHeight);
+    // A list of what was found: nothing to group by.
+    dgFind->SetGroupPanelVisible(false);
 
     // The criteria in two columns, the commands at the right.
     auto *criteria = new QGridLayout;

@@ -7,6 +7,7 @@
 #include "GbkText.h"
 #include "MessageBoxes.h"
 #include "SqlDialect.h"
+#include "TextBlank.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -16,20 +17,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 using SqlDialect::Quote;
 
 namespace {
 
 // The width of the Name column of both lists, in GBK bytes.
 constexpr int NameWidth = 20;
-
-// Blanks as the name check sees them: white space and control characters.
-bool IsBlank(const QString &text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace() || c.unicode() <= u' '; });
-}
 
 struct ListPage
 {
@@ -252,7 +245,7 @@ TOptionDlg::NameList TOptionDlg::Qualities()
 bool TOptionDlg::AcceptName(const NameList &list, const QString &emptyText, QString &name)
 {
     name = GbkText::Truncate(list.edit->text(), NameWidth);
-    if (IsBlank(name)) {
+    if (TextBlank::IsBlank(name)) {
         Msg::Error(emptyText);
         list.edit->setFocus();
         return false;

@@ -6,8 +6,11 @@
 #include "SqlDialect.h"
 
 #include <QAbstractItemView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -39,6 +42,16 @@ int ColumnWidth(const TDAOField *field, int limit, int fallback)
         return 0;
     const int width = field->Size();
     return width > limit ? fallback : width;
+}
+
+// Whether a key types a character into the box: a printable one, or
+// Backspace. Delete, Escape and the like carry control characters and do not.
+bool TypesCharacter(const QKeyEvent &event)
+{
+    if (event.key() == Qt::Key_Backspace)
+        return true;
+    const QString text = event.text();
+    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint(); });
 }
 
 } // namespace
@@ -194,22 +207,24 @@ QString TExPickEdit::NameColumn(const QString &text) const
     return GbkText::Truncate(text, m_nameWidth).trimmed();
 }
 
+void TExPickEdit::StartAgainIfConfirmed()
+{
+    if (m_confirmed != 1)
+        return;
+    clearEditText();
+    m_confirmed = 0;
+}
+
 void TExPickEdit::keyPressEvent(QKeyEvent *event)
 {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    const bool character = enter || !event->text().isEmpty();
     bool moveOn = false;
-    if (character) {
-        if (m_confirmed == 1) {
-            if (enter) {
-                moveOn = true;
-            } else {
-                clearEditText();
-                m_confirmed = 0;
-            }
-        } else if (enter) {
-            m_confirmed = 1;
-        }
+    if (enter) {
+        if (m_confirmed == 1)
+            moveOn = true;
+        m_confirmed = 1;
+    } else if (TypesCharacter(*event)) {
+        StartAgainIfConfirmed();
     }
     if (enter) {
         RefreshList();
@@ -234,6 +249,23 @@ void TExPickEdit::keyPressEvent(QKeyEvent *event)
     // Enter on a box whose choice was confirmed moves on to the next control.
     if (moveOn)
         focusNextChild();
+}
+
+void TExPickEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Only a commit types anything: a composition still under way may yet
+    // be cancelled, and leaves the box as it is until then.
+    if (event->commitString().isEmpty() || m_confirmed != 1) {
+        TPickEdit::inputMethodEvent(event);
+        return;
+    }
+    StartAgainIfConfirmed();
+    // A replacement of text around the caret meant the old text, which is
+    // gone: only the committed text goes into the empty box.
+    QInputMethodEvent typed(event->preeditString(), event->attributes());
+    typed.setCommitString(event->commitString());
+    TPickEdit::inputMethodEvent(&typed);
+    event->accept();
 }
 
 void TExPickEdit::DropDown()

@@ -56,6 +56,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // Text committed by an input method is typed text: after a confirmed
+    // choice it replaces the box's text, as a typed key does.
+    void inputMethodEvent(QInputMethodEvent *event) override;
     void DropDown() override;
     void CloseUp(int accepted) override;
     void TextOrSelectionChanged() override;
@@ -63,6 +66,9 @@ protected:
 private:
     QString NameColumn(const QString &text) const;
     void ChooseFoundRow();
+    // A character other than Enter typed into a confirmed box empties it
+    // and starts a new search.
+    void StartAgainIfConfirmed();
 
     TDAOQuery m_query;
     QString m_filter;

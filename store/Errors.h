@@ -31,6 +31,9 @@ public:
     {
     }
     int ErrorCode() const { return m_errorCode; }
+    // A row refused because a column must be unique and is not (the
+    // engine's extended code for a failed UNIQUE constraint).
+    bool IsUniqueViolation() const { return m_errorCode == 2067; }
 
 private:
     int m_errorCode;

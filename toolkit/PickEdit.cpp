@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QStandardItemModel>
 #include <QTimer>
+#include <QWheelEvent>
 
 TPickEdit::TPickEdit(QWidget *parent)
     : QComboBox(parent)
@@ -81,4 +82,9 @@ void TPickEdit::keyPressEvent(QKeyEvent *event)
     default:
         QComboBox::keyPressEvent(event);
     }
+}
+
+void TPickEdit::wheelEvent(QWheelEvent *event)
+{
+    event->ignore();
 }

@@ -5,8 +5,8 @@
 // An edit box with a drop-down list of text rows, each with an integer
 // attached. Typing does not complete or open the list; the arrow keys,
 // Page Up/Down, F4 and Alt+arrows neither step through the rows nor open
-// the list. The list is opened by code or by the drop-down button, and a
-// row is picked with the mouse.
+// the list, and neither does the mouse wheel. The list is opened by code or
+// by the drop-down button, and a row is picked with the mouse.
 class TPickEdit : public QComboBox
 {
     Q_OBJECT
@@ -29,6 +29,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // The wheel is left to the window around the box.
+    void wheelEvent(QWheelEvent *event) override;
 
     // Called before the list opens, and after it closed: accepted is the
     // row the user clicked, or -1 when the list closed without a pick.

@@ -310,7 +310,13 @@ void Apply(QWidget *widget, const std::vector<QPointer<TSkinData>> &sets)
 
 } // namespace
 
-void Attach(QWidget *widget, std::initializer_list<TSkinData *> sets)
+bool Attached(const QWidget *widget)
+{
+    return widget &&
+           !widget->findChildren<QObject *>(QLatin1String(AttachmentName), Qt::FindDirectChildrenOnly).isEmpty();
+}
+
+void Attach(QWidget *widget, const QList<TSkinData *> &sets)
 {
     Q_ASSERT(widget);
     // The attachment is a child of the widget: it dies with it, and its
@@ -329,6 +335,11 @@ void Attach(QWidget *widget, std::initializer_list<TSkinData *> sets)
     for (const QPointer<TSkinData> &set : *list)
         QObject::connect(set, &TSkinData::changed, attachment, [widget, list] { Apply(widget, *list); });
     Apply(widget, *list);
+}
+
+void Attach(QWidget *widget, std::initializer_list<TSkinData *> sets)
+{
+    Attach(widget, QList<TSkinData *>(sets));
 }
 
 } // namespace Skins

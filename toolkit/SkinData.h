@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -55,5 +56,22 @@ TSkinData &Tool();
 // The widget's style sheet follows the given sets, later ones applied on top
 // of earlier ones, for as long as the widget lives.
 void Attach(QWidget *widget, std::initializer_list<TSkinData *> sets);
+void Attach(QWidget *widget, const QList<TSkinData *> &sets);
+
+// Whether Attach gave the widget sets of its own.
+bool Attached(const QWidget *widget);
+
+// Like Attach, for a window and everything in it but one part, which keeps
+// the plain look unless it gets sets of its own: a style sheet reaches
+// everything inside the widget it is set on, so the window and the widgets
+// around the part get only the rules that name them alone, and every other
+// widget beside them (a pane, the menu bar, a dialog or message box opened
+// later) gets the whole sets.
+void AttachApartFrom(QWidget *window, std::initializer_list<TSkinData *> sets, QWidget *apart);
+
+// The rules of a style sheet that apply to the widget itself, rewritten to
+// name it, so that they reach no widget inside it. Empty when the widget
+// has no object name.
+QString RulesForItself(const QString &sheet, const QWidget &widget);
 
 } // namespace Skins

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev qt6-translations-l10n
   libsqlcipher-dev sqlcipher
   libbenchmark-dev
   xvfb xauth xdotool x11-apps libxcb1-dev

@@ -22,6 +22,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QFile>
 #include <QPointer>
 #include <QSettings>
@@ -63,6 +64,7 @@ private slots:
     void savedSkinAppliedAtStart();
     void sizingBarsCollapseAndRestore();
     void splashClosesByItsTimerOnly();
+    void catalogMenuHasNoSeparator();
 
 private:
     void Start();
@@ -390,6 +392,12 @@ void TestMainForm::skinsLoadFailAndClear()
     const QString full = CopySkin(QStringLiteral("Full"));
     const QString noTool = CopySkin(QStringLiteral("NoTool"), false);
     QVERIFY2(!full.isEmpty(), "no skin shipped");
+    // The buttons and the caption's colour of the control bar, unskinned.
+    auto barLook = [] {
+        return std::pair{MainFm->pnToolBar->grab().toImage(), MainFm->Label2->palette().color(QPalette::WindowText)};
+    };
+    const auto plainBar = barLook();
+    const QImage plainList = MainFm->CdList->grab().toImage();
 
     QString answer = full;
     MainFm->ChooseSkinFileHook = [&](const QString &) { return answer; };
@@ -400,12 +408,17 @@ void TestMainForm::skinsLoadFailAndClear()
     QVERIFY(Skins::Tool().Loaded());
     QVERIFY(!MainFm->styleSheet().isEmpty());
     QVERIFY(!MainFm->ControlBar->styleSheet().isEmpty());
+    QVERIFY(barLook() != plainBar);
 
+    // Without a tool skin the control bar is drawn in the plain look, and
+    // the rest of the window in the main skin.
     answer = noTool;
     MainFm->mSkinClick();
     QCOMPARE(Settings->ReadSkin(), noTool);
     QVERIFY(Skins::Main().Loaded());
-    QVERIFY(!Skins::Tool().Loaded()); // the tool bar in the plain look
+    QVERIFY(!Skins::Tool().Loaded());
+    QVERIFY(barLook() == plainBar);
+    QVERIFY(MainFm->CdList->grab().toImage() != plainList);
 
     // A skin that cannot be read: the error is shown, nothing is stored.
     const QString broken = m_program->filePath(QStringLiteral("Skin/broken.ini"));
@@ -441,6 +454,8 @@ void TestMainForm::skinsLoadFailAndClear()
     QVERIFY(!Skins::Dialog().Loaded());
     QVERIFY(!Skins::Tool().Loaded());
     QVERIFY(MainFm->styleSheet().isEmpty());
+    QVERIFY(barLook() == plainBar);
+    QCOMPARE(MainFm->CdList->grab().toImage(), plainList);
 }
 
 void TestMainForm::savedSkinAppliedAtStart()
@@ -492,6 +507,19 @@ void TestMainForm::splashClosesByItsTimerOnly()
     flash->Timer1->start();
     QTRY_VERIFY(!flash);
     QVERIFY(!FlashFm);
+}
+
+void TestMainForm::catalogMenuHasNoSeparator()
+{
+    Start();
+    const auto *menu = MainFm->findChild<QMenu *>(QStringLiteral("mCd"));
+    QVERIFY(menu);
+    QStringList captions;
+    for (const QAction *action : menu->actions())
+        captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    QCOMPARE(captions,
+             (QStringList{QStringLiteral("新建/打开光盘夹.."), QStringLiteral("备份光盘夹"),
+                          QStringLiteral("恢复光盘夹"), QStringLiteral("整理光盘夹..."), QStringLiteral("退出")}));
 }
 
 QTEST_MAIN(TestMainForm)

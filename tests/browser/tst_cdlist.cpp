@@ -32,6 +32,8 @@ private slots:
     void listsFoldersWithFooters();
     void emptyFolder();
     void addAndEdit();
+    void refusedWriteReopensTheEditor_data();
+    void refusedWriteReopensTheEditor();
     void deleteOne();
     void deleteSeveralOrNone_data();
     void deleteSeveralOrNone();
@@ -210,6 +212,84 @@ void TestCdList::addAndEdit()
     QCOMPARE(seen.Price, TCurrency(125000));
     QCOMPARE(DateUtils::FormatDate(seen.Day), QStringLiteral("2004-03-01"));
     QCOMPARE(Count(QStringLiteral("ID=1 AND Name=\"西游\" AND Spell=\"XY\" AND Picture=\"a.jpg\"")), 1);
+}
+
+void TestCdList::refusedWriteReopensTheEditor_data()
+{
+    QTest::addColumn<bool>("adding");
+    QTest::newRow("add") << true;
+    QTest::newRow("edit") << false;
+}
+
+// The editor's duplicate check passed, then another program added a disc
+// with the same code before the list wrote this one: the catalog refuses
+// it, and what was typed goes back to the editor.
+void TestCdList::refusedWriteReopensTheEditor()
+{
+    QFETCH(bool, adding);
+    m_folder = 2;
+    m_pane->ShowCdList(2);
+    TDM other;
+    other.NameCatalog(m_dir->filePath(QStringLiteral("Test.MDB")));
+
+    QList<TCdRec> shown;
+    m_pane->EditDisc = [&](TCdRec &disc) {
+        shown << disc;
+        switch (shown.size()) {
+        case 1:
+            disc.Code = QStringLiteral("X9");
+            disc.Name = QStringLiteral("新光盘");
+            disc.Memo = QStringLiteral("一\r\n二");
+            disc.Price = 125000;
+            other.ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Name, Code, TId) VALUES ("别人的", "X9", 3))"));
+            return true;
+        case 2:
+            disc.Code = QStringLiteral("X10");
+            return true;
+        default:
+            return false;
+        }
+    };
+    if (adding)
+        m_pane->btnAddClick();
+    else
+        m_pane->btnEditClick();
+
+    QCOMPARE(m_messages->Texts(),
+             QStringList{QStringLiteral("光盘没有保存：编号“X9”已经被另一张光盘使用，请换一个编号。")});
+    QCOMPARE(m_messages->shown.first().kind, Msg::Kind::Error);
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[1].Code, QStringLiteral("X9"));
+    QCOMPARE(shown[1].Name, QStringLiteral("新光盘"));
+    QCOMPARE(shown[1].Memo, QStringLiteral("一\r\n二"));
+    QCOMPARE(shown[1].Price, TCurrency(125000));
+    QCOMPARE(shown[1].Id, adding ? 0 : 1);
+    QCOMPARE(Count(QStringLiteral("Code=\"X10\" AND Name=\"新光盘\" AND Price=12.5")), 1);
+    QCOMPARE(m_dm->GetFieldValue(QStringLiteral("SELECT Memo FROM TbCd WHERE Code=\"X10\""), QStringLiteral("Memo")),
+             QStringLiteral("一\r\n二"));
+    QCOMPARE(Count(QStringLiteral("Code=\"X9\"")), 1);
+    QCOMPARE(Count(QStringLiteral("1=1")), adding ? 6 : 5);
+    if (!adding)
+        QCOMPARE(Count(QStringLiteral("ID=1 AND Code=\"X10\"")), 1);
+
+    // Refused and then cancelled: nothing written, the list usable.
+    m_messages->Clear();
+    shown.clear();
+    m_pane->EditDisc = [&](TCdRec &disc) {
+        shown << disc;
+        disc.Code = QStringLiteral("X9");
+        return shown.size() == 1;
+    };
+    if (adding)
+        m_pane->btnAddClick();
+    else
+        m_pane->btnEditClick();
+    QCOMPARE(m_messages->shown.size(), 1);
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(Count(QStringLiteral("Code=\"X9\"")), 1);
+    QCOMPARE(Count(QStringLiteral("1=1")), adding ? 6 : 5);
+    m_pane->ShowCdList(2);
+    QVERIFY(m_qcd->RowCount() > 0);
 }
 
 void TestCdList::deleteOne()

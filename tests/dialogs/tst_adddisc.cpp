@@ -143,6 +143,8 @@ private slots:
     void unreadablePictureKeepsThePrevious_data();
     void unreadablePictureKeepsThePrevious();
     void storedPictureIsShownAndKept();
+    void descriptionLinesEndInCrLf_data();
+    void descriptionLinesEndInCrLf();
 
 private:
     int Count(const QString &table) const;
@@ -396,6 +398,21 @@ void TestAddDisc::btnOkClick_data()
     QTest::newRow("price that is no number")
         << 0 << QString() << film << music << folder << good << QStringLiteral("12元") << none << none << 0LL
         << QStringLiteral("0.00") << 0;
+    // No finite number the price column can hold: no number.
+    for (const char *typed : {"inf", "nan", "1e300", "-1e20", "922337203685478", "1,234.5"})
+        QTest::newRow(qPrintable(QStringLiteral("price %1").arg(QLatin1String(typed))))
+            << 0 << QString() << film << music << folder << good << QString::fromLatin1(typed) << none << none << 0LL
+            << QStringLiteral("0.00") << 0;
+    QTest::newRow("large price") << 0 << QString() << film << music << folder << good
+                                 << QStringLiteral("123456789012.5") << none << none << 1234567890125000LL
+                                 << QStringLiteral("123456789012.50") << 0;
+    const QString fullWidth = QStringLiteral("\u3000\u3000");
+    QTest::newRow("name of full-width blanks")
+        << 0 << QStringLiteral("N1") << fullWidth << newCategory << newFolder << newQuality << none
+        << QStringLiteral("“名称”为空，请输入") << QStringLiteral("edName") << 0LL << none << 0;
+    QTest::newRow("quality of full-width blanks")
+        << 0 << QStringLiteral("N1") << film << newCategory << newFolder << fullWidth << none
+        << QStringLiteral("“质量”为空，请输入") << QStringLiteral("cbQuality") << 0LL << none << 0;
     QTest::newRow("price changed on edit")
         << 5 << QStringLiteral("A1") << QStringLiteral("英雄") << QStringLiteral("DVD") << QStringLiteral("电影夹")
         << QStringLiteral("全新") << QStringLiteral("-3.5") << none << none << -35000LL << QStringLiteral("-3.50") << 0;
@@ -783,6 +800,40 @@ void TestAddDisc::storedPictureIsShownAndKept()
     QVERIFY(missing.imgPicture->Picture().isNull());
     QCOMPARE(missing.imgPicture->toolTip(), QStringLiteral("当前图片：gone.jpg，双击此处，可以改变图片。"));
     QVERIFY(messages.shown.isEmpty());
+}
+
+void TestAddDisc::descriptionLinesEndInCrLf_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed"); // null: left as shown
+    QTest::addColumn<QString>("result");
+    QTest::newRow("untouched") << QStringLiteral("一\r\n\r\n二") << QString() << QStringLiteral("一\r\n\r\n二");
+    QTest::newRow("untouched, bare line feeds kept")
+        << QStringLiteral("一\n二") << QString() << QStringLiteral("一\n二");
+    QTest::newRow("typed") << QString() << QStringLiteral("甲\n乙\n\n丙") << QStringLiteral("甲\r\n乙\r\n\r\n丙");
+    QTest::newRow("a line added") << QStringLiteral("一\r\n二") << QStringLiteral("一\n二\n三")
+                                  << QStringLiteral("一\r\n二\r\n三");
+    QTest::newRow("one line") << QStringLiteral("一\r\n二") << QStringLiteral("一") << QStringLiteral("一");
+}
+
+void TestAddDisc::descriptionLinesEndInCrLf()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(QString, result);
+    TCdRec disc;
+    disc.TId = 3;
+    disc.Memo = stored;
+    Msg::Recorder messages;
+    TAddCdDlg dlg(disc, Context());
+    // Shown as lines, whatever ends them.
+    QCOMPARE(dlg.edMemo->toPlainText(), QString(stored).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    FillRequired(dlg);
+    if (!typed.isNull())
+        dlg.edMemo->setPlainText(typed);
+    dlg.btnOkClick();
+    QVERIFY(messages.shown.isEmpty());
+    QCOMPARE(disc.Memo, result);
 }
 
 QTEST_MAIN(TestAddDisc)

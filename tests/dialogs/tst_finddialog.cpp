@@ -201,6 +201,14 @@ void TestFindDialog::statement_data()
     QTest::newRow("price with blanks around") << Input{.price = " 7 "} << " WHERE  A.Price=7.00 ";
     QTest::newRow("price that is no number") << Input{.price = "12元"} << "";
     QTest::newRow("price that is no finite number") << Input{.price = "inf"} << "";
+    QTest::newRow("price nan") << Input{.price = "nan"} << "";
+    QTest::newRow("price beyond the currency") << Input{.price = "1e300"} << "";
+    QTest::newRow("price beyond the currency, negative") << Input{.price = "-1e20"} << "";
+    QTest::newRow("largest price the currency holds")
+        << Input{.price = "922337203685477"} << " WHERE  A.Price=922337203685477.00 ";
+    QTest::newRow("one more is too large") << Input{.price = "922337203685478"} << "";
+    QTest::newRow("price with a group separator") << Input{.price = "1,234.5"} << "";
+    QTest::newRow("price in full-width blanks") << Input{.price = "\u30008\u3000"} << " WHERE  A.Price=8.00 ";
     QTest::newRow("latest date alone") << Input{.day1 = D("2004-03-01")} << " WHERE  A.Day<=#2004-03-01# ";
     QTest::newRow("earliest date alone") << Input{.day2 = D("2003-01-01")} << " WHERE  A.Day>=#2003-01-01# ";
     QTest::newRow("both dates") << Input{.day1 = D("2004-03-01"), .day2 = D("2003-01-01")}
@@ -288,6 +296,7 @@ void TestFindDialog::findAsTheUserDoes()
         QCOMPARE(dlg->windowTitle(), QStringLiteral("手动查找"));
         QCOMPARE(dlg->size(), QSize(552, 423));
         QCOMPARE(dlg->dgFind->height(), 175);
+        QVERIFY(!dlg->dgFind->findChild<QWidget *>(QStringLiteral("GroupPanel"))->isVisibleTo(dlg->dgFind));
         QCOMPARE(dlg->edScope->text(), QStringLiteral("主目录"));
         QVERIFY(dlg->edScope->isReadOnly());
         QVERIFY(dlg->cbSub->isChecked());

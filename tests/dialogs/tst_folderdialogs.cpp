@@ -140,7 +140,8 @@ void TestFolderDialogs::editFolderName()
 
 void TestFolderDialogs::blankNameIsRefusedAndTheDialogStays()
 {
-    for (const QString &blank : {QString(), QStringLiteral("   "), QStringLiteral(" \t ")}) {
+    const QStringList blanks{QString(), QStringLiteral("   "), QStringLiteral(" \t "), QStringLiteral("\u3000 \u3000")};
+    for (const QString &blank : blanks) {
         Msg::Recorder messages;
         bool stayedOpen = false;
         QWidget *focus = nullptr;

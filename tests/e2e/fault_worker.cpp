@@ -127,7 +127,15 @@ int SaveUnderLimit(TDM &dm, rlim_t limit, int descriptionBytes)
     TCdListPane list(discs);
     list.CurrentFolderId = [] { return 1; };
     QString description(descriptionBytes, QLatin1Char('m'));
+    int shown = 0;
+    bool typedCameBack = true;
     list.EditDisc = [&](TCdRec &disc) {
+        // Shown again after a refused write, with what was typed: the user
+        // gives up.
+        if (++shown > 1) {
+            typedCameBack = disc.Memo == description && disc.Name == QStringLiteral("满盘");
+            return false;
+        }
         disc.Code = QStringLiteral("F%1").arg(descriptionBytes);
         disc.Name = QStringLiteral("满盘");
         disc.Spell = QStringLiteral("MP");
@@ -148,20 +156,23 @@ int SaveUnderLimit(TDM &dm, rlim_t limit, int descriptionBytes)
     setrlimit(RLIMIT_FSIZE, &limited);
     Msg::Recorder messages(true);
     Print(QStringLiteral("started"));
-    const bool saved = RunCommand([&] { list.btnAddClick(); });
+    const bool ran = RunCommand([&] { list.btnAddClick(); });
     setrlimit(RLIMIT_FSIZE, &original);
     const QStringList refused = messages.Texts();
     for (const QString &text : refused)
         Print(QStringLiteral("message ") + text);
-    if (saved)
+    // The write was refused, reported, and the editor shown again with
+    // what was typed.
+    if (!ran || shown != 2 || !typedCameBack)
         return 1;
 
     // Space again: the program goes on with the same catalog.
     description = QStringLiteral("short");
+    shown = 0;
     const bool savedNow = RunCommand([&] { list.btnAddClick(); });
     for (const QString &text : messages.Texts().mid(refused.size()))
         Print(QStringLiteral("message ") + text);
-    return savedNow ? 0 : 1;
+    return savedNow && shown == 1 ? 0 : 1;
 }
 
 } // namespace

@@ -159,7 +159,7 @@ void TestInstalled::packageContents()
 
     const TRun depends = Run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), m_deb, QStringLiteral("Depends")});
     QCOMPARE(depends.exitCode, 0);
-    for (const char *package : {"libqt6widgets6", "libqt6network6", "libsqlcipher", "qt6-qpa-plugins", "fonts-wqy-microhei"})
+    for (const char *package : {"libqt6widgets6", "libqt6network6", "libsqlcipher", "qt6-qpa-plugins", "qt6-translations-l10n", "fonts-wqy-microhei"})
         QVERIFY2(depends.out.contains(QLatin1String(package)), qPrintable(depends.out));
 }
 

@@ -5,10 +5,14 @@
 #include "Schema.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 class TestExPickEdit : public QObject
 {
@@ -26,6 +30,11 @@ private slots:
     void severalMatchesOpenTheList();
     void enterAgainMovesOnAndTypingStartsAgain();
     void keyZeroIsNeverSignalled();
+    void committedTextStartsAgain_data();
+    void committedTextStartsAgain();
+    void controlKeysKeepAConfirmedBox_data();
+    void controlKeysKeepAConfirmedBox();
+    void wheelDoesNotStepThroughRows();
 
 private:
     void Type(const QString &text);
@@ -224,6 +233,97 @@ void TestExPickEdit::keyZeroIsNeverSignalled()
     Type(QStringLiteral("yx"));
     QTest::keyClick(m_edit, Qt::Key_Return);
     QCOMPARE(m_edit->currentText(), QStringLiteral("英雄"));
+    QCOMPARE(m_edit->SelectedKey(), 0);
+    QVERIFY(m_changes.isEmpty());
+}
+
+void TestExPickEdit::committedTextStartsAgain_data()
+{
+    QTest::addColumn<QString>("preedit");
+    QTest::addColumn<int>("replaced"); // characters before the caret the commit replaces
+    QTest::newRow("commit alone") << QString() << 0;
+    QTest::newRow("preedit, then commit") << QStringLiteral("da hua") << 0;
+    QTest::newRow("commit replacing text before the caret") << QString() << 2;
+}
+
+void TestExPickEdit::committedTextStartsAgain()
+{
+    QFETCH(QString, preedit);
+    QFETCH(int, replaced);
+    Type(QStringLiteral("yx"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->currentText(), QStringLiteral("英雄"));
+    QCOMPARE(m_edit->Confirmed(), 1);
+
+    // An input method delivers to the widget that has the focus.
+    QObject *target = QApplication::focusObject();
+    QVERIFY(target);
+    if (!preedit.isEmpty()) {
+        QInputMethodEvent composing(preedit, {});
+        QApplication::sendEvent(target, &composing);
+        QCOMPARE(m_edit->Confirmed(), 1); // nothing typed yet
+    }
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("大话"), -replaced, replaced);
+    QApplication::sendEvent(target, &commit);
+    QCOMPARE(m_edit->currentText(), QStringLiteral("大话"));
+    QCOMPARE(m_edit->Confirmed(), 0);
+
+    // The next Enter searches the new text and keeps the focus.
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->SelectedKey(), 4);
+    QCOMPARE(m_edit->currentText(), QStringLiteral("大话西游"));
+    QVERIFY(m_edit->hasFocus());
+    QCOMPARE(m_changes, (QList<int>{3, 4}));
+}
+
+void TestExPickEdit::controlKeysKeepAConfirmedBox_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("startsAgain");
+    // The texts X11 gives these keys.
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << QStringLiteral("\x7f") << false;
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << QStringLiteral("\x1b") << false;
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << QStringLiteral("\b") << true;
+    QTest::newRow("letter") << int(Qt::Key_D) << QStringLiteral("d") << true;
+}
+
+void TestExPickEdit::controlKeysKeepAConfirmedBox()
+{
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    QFETCH(bool, startsAgain);
+    Type(QStringLiteral("yx"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->Confirmed(), 1);
+    m_edit->lineEdit()->setCursorPosition(0); // Delete has a character to remove
+
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(m_edit, &press);
+    QCOMPARE(m_edit->Confirmed(), startsAgain ? 0 : 1);
+    if (startsAgain)
+        QCOMPARE(m_edit->currentText(), key == Qt::Key_Backspace ? QString() : text);
+    else
+        QVERIFY(!m_edit->currentText().isEmpty());
+}
+
+void TestExPickEdit::wheelDoesNotStepThroughRows()
+{
+    Type(QStringLiteral("cjg"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QTRY_VERIFY(m_edit->view()->isVisible());
+    m_edit->hidePopup();
+    QTRY_VERIFY(!m_edit->view()->isVisible());
+    QCOMPARE(m_edit->RowCount(), 2);
+
+    for (const int delta : {-120, 120, -120}) {
+        const QPointF centre = QRectF(m_edit->rect()).center();
+        QWheelEvent wheel(centre, m_edit->mapToGlobal(centre), {}, {0, delta}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_edit, &wheel);
+    }
+    QCOMPARE(m_edit->currentText(), QStringLiteral("cjg"));
     QCOMPARE(m_edit->SelectedKey(), 0);
     QVERIFY(m_changes.isEmpty());
 }

@@ -26,13 +26,23 @@ private slots:
         QVERIFY(normal.hasAlphaChannel());
     }
 
-    void splash()
+    void pictures_data()
     {
-        QImageReader reader(QStringLiteral(":/splash.jpg"));
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("splash") << QStringLiteral(":/splash.jpg") << QSize(480, 300);
+        QTest::newRow("default cover") << QStringLiteral(":/nopicture.jpg") << QSize(150, 215);
+    }
+
+    void pictures()
+    {
+        QFETCH(QString, path);
+        QFETCH(QSize, size);
+        QImageReader reader(path);
         QCOMPARE(reader.format(), QByteArray("jpeg"));
         const QImage picture = reader.read();
         QVERIFY2(!picture.isNull(), qPrintable(reader.errorString()));
-        QCOMPARE(picture.size(), QSize(480, 300));
+        QCOMPARE(picture.size(), size);
     }
 };
 

@@ -191,6 +191,9 @@ private slots:
     void clearEmptiesTheSet();
     void attachFollowsTheSetsInOrder();
     void attachEndsWithTheWidget();
+    void rulesForItself_data();
+    void rulesForItself();
+    void partApartKeepsThePlainLook();
 };
 
 void TestSkins::shippedSkinsAreComplete()
@@ -414,6 +417,94 @@ void TestSkins::attachEndsWithTheWidget()
     QCOMPARE(set.Listeners(), before);
     set.LoadFromFile(red);
     QVERIFY(set.Loaded());
+}
+
+void TestSkins::rulesForItself_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<QString>("rules"); // for a main window named MainFm
+
+    QTest::newRow("its type, of a list") << "QMainWindow, QDialog { color: red; }"
+                                         << "QMainWindow#MainFm { color: red; }";
+    QTest::newRow("a sub-control") << "QMainWindow::separator { width: 2px; }"
+                                   << "QMainWindow#MainFm::separator { width: 2px; }";
+    QTest::newRow("a base class, a state") << "QWidget:hover { color: red; }"
+                                           << "QWidget#MainFm:hover { color: red; }";
+    QTest::newRow("its name") << "#MainFm { color: red; }"
+                              << "*#MainFm { color: red; }";
+    QTest::newRow("a property with a comma") << R"(QMainWindow[tag="a,b"] { color: red; })"
+                                             << R"(QMainWindow#MainFm[tag="a,b"] { color: red; })";
+    QTest::newRow("widgets inside it") << "QMainWindow QToolButton { color: red; }"
+                                       << "";
+    QTest::newRow("children") << "QMainWindow > QLabel { color: red; }"
+                              << "";
+    QTest::newRow("another type") << "QToolButton { color: red; }"
+                                  << "";
+    QTest::newRow("another name") << "#ControlBar { color: red; }"
+                                  << "";
+    QTest::newRow("exactly another class") << ".QWidget { color: red; }"
+                                           << "";
+    QTest::newRow("in a comment") << "/* QMainWindow { color: red; } */ QLabel { color: blue; }"
+                                  << "";
+    QTest::newRow("two rules")
+        << "QMainWindow { color: red; }\nQLabel { color: blue; }\nQMainWindow:active { color: green; }"
+        << "QMainWindow#MainFm { color: red; }\nQMainWindow#MainFm:active { color: green; }";
+}
+
+void TestSkins::rulesForItself()
+{
+    QFETCH(QString, sheet);
+    QFETCH(QString, rules);
+    QMainWindow window;
+    window.setObjectName(QStringLiteral("MainFm"));
+    QCOMPARE(Skins::RulesForItself(sheet, window), rules);
+}
+
+void TestSkins::partApartKeepsThePlainLook()
+{
+    SkinFolder folder;
+    folder.Write(QStringLiteral("main.ini"), "[Skin]\nStyleSheet=main.qss\n");
+    folder.Write(QStringLiteral("main.qss"), "QLabel { background-color: #ff0000; border: none; }\n"
+                                             "QWidget#window { padding: 1px; }");
+    TSkinData set;
+
+    // A window with a bar and a pane, each with a label.
+    QWidget window;
+    window.setObjectName(QStringLiteral("window"));
+    window.resize(200, 100);
+    auto *layout = new QVBoxLayout(&window);
+    auto *bar = new QFrame(&window);
+    auto *pane = new QFrame(&window);
+    auto *inBar = new QLabel(bar);
+    auto *inPane = new QLabel(pane);
+    for (QLabel *label : {inBar, inPane})
+        label->resize(16, 16);
+    layout->addWidget(bar);
+    layout->addWidget(pane);
+    const QColor plain = CentreOf(*inBar);
+    QVERIFY(plain != QColor(Qt::red));
+
+    Skins::AttachApartFrom(&window, {&set}, bar);
+    set.LoadFromFile(folder.Path(QStringLiteral("main.ini")));
+    QCOMPARE(CentreOf(*inPane), QColor(Qt::red));
+    QCOMPARE(CentreOf(*inBar), plain);
+    QCOMPARE(window.styleSheet(), QStringLiteral("QWidget#window { padding: 1px; }"));
+
+    // A dialog opened later over the window gets the skin too.
+    QDialog dialog(&window);
+    auto *inDialog = new QLabel(&dialog);
+    inDialog->resize(16, 16);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(CentreOf(*inDialog), QColor(Qt::red));
+
+    // Cleared and loaded again: everything follows, the bar stays plain.
+    set.Clear();
+    QCOMPARE(CentreOf(*inPane), plain);
+    QVERIFY(window.styleSheet().isEmpty());
+    set.LoadFromFile(folder.Path(QStringLiteral("main.ini")));
+    QCOMPARE(CentreOf(*inDialog), QColor(Qt::red));
+    QCOMPARE(CentreOf(*inBar), plain);
 }
 
 QTEST_MAIN(TestSkins)
