@@ -209,7 +209,8 @@ void TestDataModule::readOnlyCatalogRefusesWrites()
         q.Post();
         QFAIL("wrote to a read-only catalog");
     } catch (const EDAOError &e) {
-        QVERIFY2(e.Message().contains(QLatin1String("readonly")), qPrintable(e.Message()));
+        QVERIFY2(e.Message().contains(QStringLiteral("只读")), qPrintable(e.Message()));
+        QVERIFY2(e.Details().contains(QLatin1String("readonly")), qPrintable(e.Details()));
     }
     q.Cancel();
     db.SetConnected(false);
