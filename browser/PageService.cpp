@@ -4,6 +4,7 @@
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "GbkText.h"
+#include "PictureFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -215,33 +216,12 @@ const QByteArray &TOurNSHandler::DefaultCover()
 
 bool TOurNSHandler::IsPlainFileName(const QString &name)
 {
-    if (name.isEmpty())
-        return false;
-    bool onlyDots = true;
-    for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20)
-            return false;
-        if (c != QLatin1Char('.'))
-            onlyDots = false;
-    }
-    // ".", ".." and, where trailing dots are dropped, "..." as well.
-    return !onlyDots;
+    return PictureFiles::IsPlainFileName(name);
 }
 
 QString TOurNSHandler::PictureFile(const QString &name) const
 {
-    if (!IsPlainFileName(name))
-        return {};
-    const QFileInfo file(m_pictureFolder + QLatin1Char('/') + name);
-    if (!file.isFile() || !file.isReadable())
-        return {};
-    // A link inside the folder may lead anywhere: the real file must lie
-    // directly in the real folder.
-    const QString real = file.canonicalFilePath();
-    const QString folder = QFileInfo(m_pictureFolder).canonicalFilePath();
-    if (real.isEmpty() || folder.isEmpty() || QFileInfo(real).path() != folder)
-        return {};
-    return file.filePath();
+    return PictureFiles::StoredPictureFile(m_pictureFolder, name);
 }
 
 QString TOurNSHandler::PictureLinkTarget(const QUrl &url) const
@@ -259,8 +239,8 @@ QByteArray TOurNSHandler::PictureBytes(const QString &name) const
 {
     const QString path = PictureFile(name);
     if (!path.isEmpty()) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
+        QFile file;
+        if (PictureFiles::OpenRegularFile(file, path))
             return file.readAll();
     }
     return DefaultCover();

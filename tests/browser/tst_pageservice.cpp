@@ -20,6 +20,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <sys/stat.h>
+
 namespace {
 
 enum class Answer { NotServed, PageOfDisc, EmptyPage, File, Cover };
@@ -112,6 +114,7 @@ void TestPageService::init()
     WriteFile(m_pictures + QStringLiteral("/sub/inner.jpg"), QByteArrayLiteral("inner"));
     WriteFile(m_dir->filePath(QStringLiteral("secret.txt")), QByteArrayLiteral("secret"));
     QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("secret.txt")), m_pictures + QStringLiteral("/link.jpg")));
+    QCOMPARE(mkfifo(QFile::encodeName(m_pictures + QStringLiteral("/pipe.jpg")).constData(), 0600), 0);
     m_service = std::make_unique<TOurNSHandler>(m_pictures);
 
     DiscFields full;
@@ -219,6 +222,7 @@ void TestPageService::respond_data()
     row("dot dot", "http://vorlix/..", Answer::Cover);
     row("three dots", "http://vorlix/...", Answer::Cover);
     row("link out of the folder", "http://vorlix/link.jpg", Answer::Cover);
+    row("FIFO in the folder", "http://vorlix/pipe.jpg", Answer::Cover);
 
     row("other host", "http://example.com/cover.jpg", Answer::NotServed);
     row("host that starts like ours", "http://vorlix.example.com/cd.htm?{full}", Answer::NotServed);
