@@ -280,8 +280,30 @@ QString TOurNSHandler::DayText(double days)
     return text;
 }
 
-QString TOurNSHandler::MemoHtml(const QString &memo)
+QString TOurNSHandler::MemoHtml(const QString &fullMemo)
 {
+    // A description of any length must not hold the page up: the view lays
+    // out a bounded part, and says so. The editor still holds all of it.
+    QString memo = fullMemo;
+    bool cut = false;
+    if (memo.size() > MaxMemoShown) {
+        qsizetype end = MaxMemoShown;
+        if (memo.at(end - 1).isHighSurrogate())
+            --end;
+        memo.truncate(end);
+        cut = true;
+    }
+    qsizetype lineBreak = -1;
+    for (int line = 0; line < MaxMemoLines; ++line) {
+        lineBreak = memo.indexOf(QLatin1Char('\n'), lineBreak + 1);
+        if (lineBreak < 0)
+            break;
+    }
+    if (lineBreak >= 0 && lineBreak + 1 < memo.size()) {
+        memo.truncate(lineBreak + 1);
+        cut = true;
+    }
+
     static const QRegularExpression webAddress(
         QStringLiteral(R"((?:\b(?:https?|ftp)://|\bwww\.)[A-Za-z0-9\-._~:/?#\[\]@!$&'()*+,;=%]+)"),
         QRegularExpression::CaseInsensitiveOption);
@@ -313,5 +335,12 @@ QString TOurNSHandler::MemoHtml(const QString &memo)
         pos = match.capturedStart() + address.size();
     }
     html += plain(QStringView(memo).mid(pos));
+    if (cut)
+        html += QStringLiteral("<br><font color=\"#C00000\">%1</font>").arg(MemoCutNote());
     return html;
+}
+
+QString TOurNSHandler::MemoCutNote()
+{
+    return QStringLiteral("（内容简介太长，这里只显示了它的开头。全部内容请在“修改光盘”里查看。）");
 }

@@ -76,6 +76,63 @@ QString OpenFailureReason(int code)
     }
 }
 
+// The program carries record numbers (discs, folders, categories, grades)
+// as 32-bit integers. A file holding a number beyond that (a crafted or
+// damaged file: no collection gets near it) would have its rows mixed up, so
+// it is refused at open. The limit leaves room for new rows below 2^31.
+constexpr qint64 LargestId = 2000000000;
+
+// The first number of the file beyond the limit, as "table.column = value";
+// empty when there is none.
+QString NumberOutOfRange(sqlite3 *db)
+{
+    auto firstValue = [db](const QByteArray &sql, qint64 &value) {
+        sqlite3_stmt *stmt = nullptr;
+        bool found = false;
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL) {
+            value = sqlite3_column_int64(stmt, 0);
+            found = true;
+        }
+        sqlite3_finalize(stmt);
+        return found;
+    };
+    const QByteArray outside = " NOT BETWEEN " + QByteArray::number(-LargestId) + " AND " + QByteArray::number(LargestId);
+    qint64 value = 0;
+    // The counters new rows are numbered from.
+    if (firstValue("SELECT seq FROM sqlite_sequence WHERE seq" + outside + " LIMIT 1", value))
+        return QStringLiteral("sqlite_sequence = %1").arg(value);
+
+    QList<QByteArray> tables;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%'", -1, &stmt,
+                           nullptr) == SQLITE_OK)
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            tables << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    for (const QByteArray &table : tables) {
+        const QByteArray quotedTable = '"' + QByteArray(table).replace('"', "\"\"") + '"';
+        QList<QByteArray> columns{"rowid"};
+        const QByteArray info = "PRAGMA table_info(" + quotedTable + ")";
+        if (sqlite3_prepare_v2(db, info.constData(), -1, &stmt, nullptr) == SQLITE_OK)
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                const QByteArray column(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+                // Id, ID, Id1 and the references CId, TId, QId, DId.
+                if (column.toLower().endsWith("id") || column.toLower() == "id1")
+                    columns << '"' + QByteArray(column).replace('"', "\"\"") + '"';
+            }
+        sqlite3_finalize(stmt);
+        // One pass over the table for all of its numbers.
+        QByteArrayList conditions;
+        for (const QByteArray &column : columns)
+            conditions << "(typeof(" + column + ") IN ('integer','real') AND " + column + outside + ")";
+        const QByteArray sql = "SELECT rowid FROM " + quotedTable + " WHERE " + conditions.join(" OR ") + " LIMIT 1";
+        if (firstValue(sql, value))
+            return QStringLiteral("%1, rowid %2").arg(QString::fromUtf8(table)).arg(value);
+    }
+    return {};
+}
+
 } // namespace
 
 QString ExplainEngineError(sqlite3 *db, int code)
@@ -190,6 +247,12 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
         sqlite3_finalize(stmt);
         if (QFileInfo(path).size() < pages * pageSize)
             RaiseOpenError(path, QStringLiteral("文件不完整，已经损坏。"), SQLITE_CORRUPT);
+        const QString outOfRange = NumberOutOfRange(raw);
+        if (!outOfRange.isEmpty())
+            RaiseOpenError(path,
+                           QStringLiteral("文件里有超出范围的记录编号，它可能已经损坏或被改动过。"
+                                          "为了不把一条记录当成另一条，这个光盘夹没有打开。"),
+                           SQLITE_CORRUPT, outOfRange);
     }
     return db.release();
 }

@@ -73,6 +73,8 @@ private slots:
     void priceText();
     void hostileTextStaysText();
     void pageBytesAreGbk();
+    void longDescriptionIsShownInPart_data();
+    void longDescriptionIsShownInPart();
     void defaultCover();
 
     void viewLoadsOnlyThePseudoHost();
@@ -401,6 +403,51 @@ void TestPageService::hostileTextStaysText()
     for (const QString &text : {fields.Name, fields.Code, fields.Location, fields.Memo})
         QVERIFY2(shown.contains(text), qPrintable(text));
     QVERIFY(shown.indexOf(fields.Location) < shown.indexOf(QStringLiteral("内容简介")));
+}
+
+void TestPageService::longDescriptionIsShownInPart_data()
+{
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<bool>("cut");
+    const qsizetype most = TOurNSHandler::MaxMemoShown;
+    QTest::newRow("just short enough") << QString(most, QLatin1Char('m')) << false;
+    QTest::newRow("one character more") << QString(most + 1, QLatin1Char('m')) << true;
+    QTest::newRow("200 KB without line breaks") << QString(200 * 1024, QLatin1Char('x')) << true;
+    QTest::newRow("3 MB without line breaks") << QStringLiteral("长").repeated(1024 * 1024) << true;
+    QTest::newRow("many short lines") << QStringLiteral("行\r\n").repeated(TOurNSHandler::MaxMemoLines + 1) << true;
+    QTest::newRow("pair at the limit not cut in half")
+        << QString(most - 1, QLatin1Char('m')) + QStringLiteral("😀😀") << true;
+}
+
+void TestPageService::longDescriptionIsShownInPart()
+{
+    QFETCH(QString, memo);
+    QFETCH(bool, cut);
+    DiscFields fields;
+    fields.Name = QStringLiteral("长简介");
+    fields.Memo = memo;
+    const int id = AddDisc(fields);
+
+    TDetailView view;
+    view.RegisterPageHandler(m_pictures);
+    view.resize(600, 300);
+    view.ShowCdPage(id);
+    const QString shown = view.toPlainText();
+    const qsizetype from = shown.indexOf(QStringLiteral("内容简介")) + 4;
+    QString memoShown = shown.mid(from).trimmed();
+    QCOMPARE(memoShown.endsWith(TOurNSHandler::MemoCutNote()), cut);
+    if (cut)
+        memoShown.chop(TOurNSHandler::MemoCutNote().size());
+    memoShown = memoShown.trimmed();
+    // What is shown is the description's beginning, line breaks as breaks.
+    QString plain = memo;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    memoShown.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    QVERIFY(memoShown.size() <= TOurNSHandler::MaxMemoShown);
+    QVERIFY(memoShown.count(QLatin1Char('\n')) <= TOurNSHandler::MaxMemoLines);
+    QVERIFY(plain.startsWith(memoShown));
+    QCOMPARE(memoShown.size() == plain.trimmed().size(), !cut);
+    QVERIFY(!memoShown.isEmpty() && !memoShown.back().isHighSurrogate());
 }
 
 void TestPageService::pageBytesAreGbk()

@@ -4,13 +4,18 @@
 #include "DataModule.h"
 #include "Errors.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <chrono>
 #include <thread>
 
+#include <csignal>
 #include <sqlcipher/sqlite3.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 class TestDataModule : public QObject
@@ -24,6 +29,8 @@ private slots:
     void compactShrinksAndKeepsEverything();
     void compactThatFailsLeavesFileAlone();
     void compactRatioRounding();
+    void compactOnAFullDiskLeavesTheBytes();
+    void compactInAFolderThatCannotBeWritten();
     void fileSizeOf();
     void badCatalogsAreRefusedUntouched_data();
     void badCatalogsAreRefusedUntouched();
@@ -119,6 +126,72 @@ void TestDataModule::compactThatFailsLeavesFileAlone()
     QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.01"));
 }
 
+void TestDataModule::compactOnAFullDiskLeavesTheBytes()
+{
+    m_dm->OpenSQL("SELECT * FROM TbCd");
+    {
+        TDAOSuspendGuard guard(m_dm->Q1);
+        for (int i = 0; i < 400; ++i) {
+            m_dm->Q1.Append();
+            m_dm->Q1.Field("Name").SetAsString(QStringLiteral("光盘%1").arg(i));
+            m_dm->Q1.Field("Memo").SetAsString(QString(400, QChar(0x4E00 + i % 100)));
+            m_dm->Q1.Post();
+        }
+    }
+    m_dm->ExecuteSQL("DELETE FROM TbCd WHERE Id % 3 = 0");
+    m_dm->DbBase.SetConnected(false);
+    const QString folder = QFileInfo(m_catalog->Path()).absolutePath();
+    // A stale copy from an earlier run that ended on the way.
+    {
+        QFile stale(QDir(folder).filePath(QStringLiteral("Tmp_mdb.tmp")));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("left over");
+    }
+    const QStringList filesBefore = QDir(folder).entryList(QDir::Files);
+    const QByteArray bytes = CatalogFixture::Digest(m_catalog->Path());
+
+    // Files may not grow past a third of the catalog: the copy cannot be
+    // written in full, as on a disk that is full.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit original{};
+    getrlimit(RLIMIT_FSIZE, &original);
+    rlimit limited = original;
+    limited.rlim_cur = rlim_t(QFileInfo(m_catalog->Path()).size() / 3);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const TCurrency ratio = m_dm->CompactDb();
+    setrlimit(RLIMIT_FSIZE, &original);
+
+    QCOMPARE(ratio, TCurrency(0));
+    QVERIFY2(m_dm->CompactFailure().contains(QDir::toNativeSeparators(m_catalog->Path())),
+             qPrintable(m_dm->CompactFailure()));
+    QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), bytes);
+    // The unfinished copy is gone, and the stale one with it.
+    QStringList filesAfter = QDir(folder).entryList(QDir::Files);
+    QCOMPARE(filesAfter, QStringList(filesBefore).filter(QRegularExpression(QStringLiteral("^(?!Tmp_mdb)"))));
+
+    // With room again the same catalog compacts.
+    QVERIFY(m_dm->CompactDb() > 0);
+    QCOMPARE(m_dm->GetFieldValue("SELECT count(*) AS N FROM TbCd", "N"), QStringLiteral("267"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), filesAfter);
+}
+
+void TestDataModule::compactInAFolderThatCannotBeWritten()
+{
+    if (geteuid() == 0)
+        QSKIP("root may write into any folder");
+    const QString folder = QFileInfo(m_catalog->Path()).absolutePath();
+    m_dm->DbBase.SetConnected(false);
+    const QByteArray bytes = CatalogFixture::Digest(m_catalog->Path());
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    const TCurrency ratio = m_dm->CompactDb();
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(ratio, TCurrency(0));
+    QVERIFY2(m_dm->CompactFailure().contains(QDir::toNativeSeparators(m_catalog->Path())) &&
+                 m_dm->CompactFailure().contains(QStringLiteral("文件夹")),
+             qPrintable(m_dm->CompactFailure()));
+    QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), bytes);
+}
+
 void TestDataModule::compactRatioRounding()
 {
     QCOMPARE(Currency::FromDouble(654321.0 / 1000000.0), TCurrency(6543));
@@ -142,6 +215,21 @@ void TestDataModule::badCatalogsAreRefusedUntouched_data()
     QTest::newRow("wrong password") << "password" << "密码不对";
     QTest::newRow("truncated") << "truncated" << "损坏";
     QTest::newRow("folder") << "folder" << "文件夹";
+    // Numbers the program carries as 32-bit integers: never cut to another
+    // row's number.
+    QTest::newRow("disc number beyond 32 bits") << "INSERT INTO TbCd (Id, Name) VALUES (4294967298, 'x')"
+                                                << "超出范围的记录编号";
+    QTest::newRow("folder number beyond 32 bits") << "INSERT INTO TbTree (ID, Id1, Name) VALUES (4294967297, 1, 'x')"
+                                                  << "超出范围的记录编号";
+    QTest::newRow("parent beyond 32 bits") << "INSERT INTO TbTree (Id1, Name) VALUES (4294967297, 'x')"
+                                           << "超出范围的记录编号";
+    QTest::newRow("negative disc number") << "INSERT INTO TbCd (Id, Name) VALUES (-4294967295, 'x')"
+                                          << "超出范围的记录编号";
+    QTest::newRow("category reference beyond 32 bits") << "INSERT INTO TbCd (Name, CId) VALUES ('x', 4294967298)"
+                                                       << "超出范围的记录编号";
+    QTest::newRow("counter near the end of 32 bits")
+        << "INSERT INTO TbCd (Name) VALUES ('x'); UPDATE sqlite_sequence SET seq=2147483600 WHERE name='TbCd'"
+        << "超出范围的记录编号";
 }
 
 void TestDataModule::badCatalogsAreRefusedUntouched()
@@ -176,6 +264,12 @@ void TestDataModule::badCatalogsAreRefusedUntouched()
         QVERIFY(file.resize(file.size() / 2));
     } else if (kind == "folder") {
         QVERIFY(QDir().mkpath(path));
+    } else if (kind.startsWith(QLatin1String("INSERT"))) {
+        path = m_catalog->Path();
+        sqlite3 *raw = OpenCatalogHandle(path, password, false);
+        const int rc = sqlite3_exec(raw, kind.toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+        QCOMPARE(rc, SQLITE_OK);
     }
     const QByteArray digest = CatalogFixture::Digest(path);
 
@@ -187,6 +281,14 @@ void TestDataModule::badCatalogsAreRefusedUntouched()
         QFAIL("a bad catalog opened");
     } catch (const EDAOError &e) {
         QVERIFY2(e.Message().contains(path) && e.Message().contains(reason), qPrintable(e.Message()));
+        // A Chinese sentence: the engine's English words, if any, are in the
+        // details only.
+        QString sentence = e.Message();
+        sentence.remove(path);
+        static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        QVERIFY2(!sentence.contains(latin), qPrintable(e.Message()));
+        if (kind == "text" || kind == "password")
+            QVERIFY2(e.Details().contains(QLatin1String("not a database")), qPrintable(e.Details()));
     }
     QVERIFY(!db.Connected());
     QCOMPARE(CatalogFixture::Digest(path), digest);
