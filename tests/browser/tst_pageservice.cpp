@@ -9,6 +9,7 @@
 #include "PageService.h"
 #include "Schema.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,8 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 
 #include <sys/stat.h>
 
@@ -73,6 +76,8 @@ private slots:
     void priceText();
     void hostileTextStaysText();
     void pageBytesAreGbk();
+    void pageFillsTheView_data();
+    void pageFillsTheView();
     void longDescriptionIsShownInPart_data();
     void longDescriptionIsShownInPart();
     void defaultCover();
@@ -403,6 +408,42 @@ void TestPageService::hostileTextStaysText()
     for (const QString &text : {fields.Name, fields.Code, fields.Location, fields.Memo})
         QVERIFY2(shown.contains(text), qPrintable(text));
     QVERIFY(shown.indexOf(fields.Location) < shown.indexOf(QStringLiteral("内容简介")));
+}
+
+void TestPageService::pageFillsTheView_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("500") << 500;
+    QTest::newRow("900") << 900;
+    QTest::newRow("1400") << 1400;
+}
+
+// The page's outer table is 100% wide: it reaches the right edge of the view
+// at any width, the cover column keeping its 150 pixels.
+void TestPageService::pageFillsTheView()
+{
+    QFETCH(int, width);
+    TDetailView view;
+    view.RegisterPageHandler(m_pictures);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.resize(width, 400);
+    view.show();
+    view.ShowCdPage(m_full);
+    QCoreApplication::processEvents();
+    QTextFrame *outer = view.document()->rootFrame()->childFrames().value(0);
+    QVERIFY(qobject_cast<QTextTable *>(outer));
+    const QRectF table = view.document()->documentLayout()->frameBoundingRect(outer);
+    const qreal margin = view.document()->documentMargin();
+    const int viewport = view.viewport()->width();
+    QVERIFY2(qAbs(table.right() - (viewport - margin)) <= 2,
+             qPrintable(QStringLiteral("table %1..%2, view %3").arg(table.left()).arg(table.right()).arg(viewport)));
+    // The cover cell keeps its width.
+    auto *grid = static_cast<QTextTable *>(outer);
+    const QTextTableCell cover = grid->cellAt(1, 1);
+    const QTextCursor at = cover.firstCursorPosition();
+    const QRectF caret = view.document()->documentLayout()->blockBoundingRect(at.block());
+    QVERIFY2(qAbs(caret.left() - (table.right() - 150)) <= 6,
+             qPrintable(QStringLiteral("cover at %1, table ends at %2").arg(caret.left()).arg(table.right())));
 }
 
 void TestPageService::longDescriptionIsShownInPart_data()

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include <csignal>
+#include <cstdio>
 #include <sqlcipher/sqlite3.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -31,6 +32,8 @@ private slots:
     void compactRatioRounding();
     void compactOnAFullDiskLeavesTheBytes();
     void compactInAFolderThatCannotBeWritten();
+    void writeErrorsNameTheFileInChinese_data();
+    void writeErrorsNameTheFileInChinese();
     void fileSizeOf();
     void badCatalogsAreRefusedUntouched_data();
     void badCatalogsAreRefusedUntouched();
@@ -177,19 +180,69 @@ void TestDataModule::compactOnAFullDiskLeavesTheBytes()
 
 void TestDataModule::compactInAFolderThatCannotBeWritten()
 {
-    if (geteuid() == 0)
-        QSKIP("root may write into any folder");
     const QString folder = QFileInfo(m_catalog->Path()).absolutePath();
     m_dm->DbBase.SetConnected(false);
     const QByteArray bytes = CatalogFixture::Digest(m_catalog->Path());
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    // Root may write into any folder: there, a folder in the way of the
+    // copy's name stands in for a folder that cannot be written.
+    const bool root = geteuid() == 0;
+    if (root)
+        QVERIFY(QDir(folder).mkdir(QStringLiteral("Tmp_mdb.tmp")));
+    else
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
     const TCurrency ratio = m_dm->CompactDb();
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (root)
+        QVERIFY(QDir(folder).rmdir(QStringLiteral("Tmp_mdb.tmp")));
+    else
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(ratio, TCurrency(0));
     QVERIFY2(m_dm->CompactFailure().contains(QDir::toNativeSeparators(m_catalog->Path())) &&
                  m_dm->CompactFailure().contains(QStringLiteral("文件夹")),
              qPrintable(m_dm->CompactFailure()));
     QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), bytes);
+}
+
+void TestDataModule::writeErrorsNameTheFileInChinese_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("says");
+    // The engine cannot make its journal beside the file (the folder cannot
+    // be written; for root, a folder stands in the journal's way).
+    QTest::newRow("no journal can be made") << "journal" << "文件夹";
+    // Another program put a different file (a restored backup) in its place
+    // while this one had it open.
+    QTest::newRow("file replaced on disk") << "replaced" << "重新打开";
+}
+
+void TestDataModule::writeErrorsNameTheFileInChinese()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, says);
+    m_dm->ExecuteSQL("INSERT INTO TbCd (Name) VALUES ('旧')");
+    QCOMPARE(m_dm->GetFieldValue("SELECT count(*) AS N FROM TbCd", "N"), QStringLiteral("1"));
+    const QString path = m_catalog->Path();
+    if (kind == "journal") {
+        QVERIFY(QDir().mkdir(path + QStringLiteral("-journal")));
+    } else {
+        const QString other = m_catalog->FilePath(QStringLiteral("Restored.MDB"));
+        QVERIFY(QFile::copy(path, other));
+        QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    }
+    try {
+        m_dm->ExecuteSQL("DELETE FROM TbCd");
+        QFAIL("the write went through");
+    } catch (const EDAOError &e) {
+        QVERIFY2(e.Message().contains(QDir::toNativeSeparators(path)) && e.Message().contains(says),
+                 qPrintable(e.Message()));
+        QString sentence = e.Message();
+        sentence.remove(QDir::toNativeSeparators(path));
+        QVERIFY2(!sentence.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(e.Message()));
+        QVERIFY(!e.Details().isEmpty());
+    }
+    if (kind == "journal")
+        QVERIFY(QDir().rmdir(path + QStringLiteral("-journal")));
+    m_dm->DbBase.SetConnected(false);
+    QCOMPARE(m_dm->GetFieldValue("SELECT count(*) AS N FROM TbCd", "N"), QStringLiteral("1"));
 }
 
 void TestDataModule::compactRatioRounding()
