@@ -190,6 +190,12 @@ void TTreeListModel::Rebuild()
         m_nodes.push_back(std::move(node));
     }
 
+    std::vector<int> parentOf(size_t(count), -1);
+    for (int i = 0; i < count; ++i) {
+        const Node *parent = m_byKey.value(m_nodes[size_t(i)]->parentKey);
+        if (parent && parent->slot != size_t(i))
+            parentOf[size_t(i)] = int(parent->slot);
+    }
     // Cycles cut at their last row in the query's order, chains cut below
     // the deepest level a view can show.
     TreeShape::CutCyclesAndDepth(parentOf);
