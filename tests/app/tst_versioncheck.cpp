@@ -279,7 +279,13 @@ void TestVersionCheck::answerTooLongIsNoVersionText_data()
     const QByteArray zeros(1024 * 1024, '\0');
     QByteArray gzip("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10);
     gzip += qCompress(zeros).mid(4 + 2).chopped(4); // the bare deflate stream
-    const quint32 crc = 0;                           // wrong, but past the limit
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : zeros) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    crc ^= 0xFFFFFFFFu;
     for (quint32 v : {crc, quint32(zeros.size())})
         for (int i = 0; i < 4; ++i)
             gzip += char((v >> (8 * i)) & 0xff);
@@ -295,8 +301,6 @@ void TestVersionCheck::answerTooLongIsNoVersionText()
     TVersionClient client;
     client.SetBaseUrl(server.BaseUrl());
 
-    QElapsedTimer elapsed;
-    elapsed.start();
     CheckVersion(*m_dm, client);
     QCOMPARE(m_messages->shown.size(), 1);
     if (accepted) {
@@ -305,7 +309,6 @@ void TestVersionCheck::answerTooLongIsNoVersionText()
         QCOMPARE(m_messages->Texts(), QStringList{VersionCheck::NoVersionTextMessage()});
         QVERIFY(m_messages->Texts()[0].contains(QStringLiteral("不是版本信息")));
     }
-    QVERIFY(elapsed.elapsed() < 5000);
 }
 
 void TestVersionCheck::messageShowsABoundedPlainText_data()
