@@ -75,13 +75,31 @@ void RemoveCopy(const QString &path)
     QFile::remove(path + QStringLiteral("-journal"));
 }
 
-// Writes a compacted copy of the catalog open on source to target, with
-// the same key: every table, row, index and counter. Returns the engine's
-// error code (SQLITE_OK when the copy is complete and on disk).
-int ExportCompacted(sqlite3 *source, const QString &target, const QString &password, QString &failure)
+// Writes a compacted copy of the catalog open on source (the file catalog)
+// to target, with the same key: every table, row, index and counter. Returns
+// the engine's error code (SQLITE_OK when the copy is complete and on disk);
+// on failure, failure says why, for the user.
+int ExportCompacted(sqlite3 *source, const QString &catalog, const QString &target, const QString &password,
+                    QString &failure)
 {
     auto fail = [&](int rc) {
-        failure = ExplainEngineError(source, rc);
+        const int extended = sqlite3_extended_errcode(source);
+        const QString file = QDir::toNativeSeparators(catalog);
+        switch (extended & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            failure = ExplainEngineError(source, rc);
+            break;
+        case SQLITE_FULL:
+        case SQLITE_IOERR:
+            failure = QStringLiteral("整理光盘夹文件“%1”时，写入整理好的副本出错，磁盘可能已满。"
+                                     "光盘夹没有整理，原文件保持不变。")
+                          .arg(file);
+            break;
+        default:
+            failure = QStringLiteral("整理光盘夹文件“%1”时出错，光盘夹没有整理，原文件保持不变。").arg(file);
+            break;
+        }
         qWarning().noquote() << failure << ExplainEngineDetails(source, rc);
         return rc;
     };
@@ -142,13 +160,14 @@ TCurrency TDM::CompactDb()
             std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
             QFile created(copy);
             if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                m_compactFailure = QStringLiteral("无法在光盘夹文件“%1”所在的文件夹里建立临时文件（%2），"
+                m_compactFailure = QStringLiteral("无法在光盘夹文件“%1”所在的文件夹里建立临时文件，"
                                                   "光盘夹没有整理。请检查文件夹的权限和磁盘空间。")
-                                       .arg(QDir::toNativeSeparators(fileName), created.errorString());
+                                       .arg(QDir::toNativeSeparators(fileName));
+                qWarning().noquote() << m_compactFailure << copy << created.errorString();
                 return 0;
             }
             created.close();
-            if (ExportCompacted(raw, copy, password, m_compactFailure) != SQLITE_OK) {
+            if (ExportCompacted(raw, fileName, copy, password, m_compactFailure) != SQLITE_OK) {
                 db.reset();
                 RemoveCopy(copy);
                 return 0;
@@ -182,8 +201,9 @@ TCurrency TDM::CompactDb()
     if (::rename(QFile::encodeName(copy).constData(), QFile::encodeName(fileName).constData()) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         RemoveCopy(copy);
-        m_compactFailure = QStringLiteral("无法用整理好的副本替换光盘夹文件“%1”（%2），光盘夹没有整理，原文件保持不变。")
-                               .arg(QDir::toNativeSeparators(fileName), reason);
+        m_compactFailure = QStringLiteral("无法用整理好的副本替换光盘夹文件“%1”，光盘夹没有整理，原文件保持不变。")
+                               .arg(QDir::toNativeSeparators(fileName));
+        qWarning().noquote() << m_compactFailure << reason;
         return 0;
     }
     SyncFolder(folder);

@@ -165,7 +165,9 @@ void TestDataModule::compactOnAFullDiskLeavesTheBytes()
     setrlimit(RLIMIT_FSIZE, &original);
 
     QCOMPARE(ratio, TCurrency(0));
-    QVERIFY2(m_dm->CompactFailure().contains(QDir::toNativeSeparators(m_catalog->Path())),
+    QVERIFY2(m_dm->CompactFailure().contains(QDir::toNativeSeparators(m_catalog->Path())) &&
+                 m_dm->CompactFailure().contains(QStringLiteral("磁盘可能已满")) &&
+                 m_dm->CompactFailure().contains(QStringLiteral("原文件保持不变")),
              qPrintable(m_dm->CompactFailure()));
     QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), bytes);
     // The unfinished copy is gone, and the stale one with it.
