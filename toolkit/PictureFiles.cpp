@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,8 +51,17 @@ bool OpenRegularFile(QFile &file, const QString &path, QString *error)
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
     // come; the descriptor is checked before anything is read from it.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return fail(QStringLiteral("无法打开文件（%1）").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (fd < 0) {
+        switch (errno) {
+        case ENOENT:
+            return fail(QStringLiteral("文件不存在"));
+        case EACCES:
+        case EPERM:
+            return fail(QStringLiteral("没有读取这个文件的权限"));
+        default:
+            return fail(QStringLiteral("无法打开文件"));
+        }
+    }
     struct stat status{};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
@@ -63,7 +71,7 @@ bool OpenRegularFile(QFile &file, const QString &path, QString *error)
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return fail(file.errorString());
+        return fail(QStringLiteral("无法打开文件"));
     }
     return true;
 }
