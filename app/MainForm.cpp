@@ -332,11 +332,37 @@ void TMainFm::FormShow()
     }
     CurrentDb = Settings->ReadDefaultDb();
     if (!CurrentDb.isEmpty() && QFileInfo(CurrentDb).isFile()) {
-        const TWaitCursor busy;
-        DM->DbBase.SetDatabaseName(CurrentDb);
-        UpgradeDb(*DM);
-        SetCaption(CaptionPrefix + CurrentDb);
-        LoadPanes();
+        // The program ended while it opened this catalog the last time: ask
+        // before trying again, or the same failure comes back at every start.
+        if (Settings->ReadOpening() == CurrentDb &&
+            !Msg::Ask(QStringLiteral("上次启动时，程序在打开光盘夹“%1”的过程中意外退出了。\n\n"
+                                     "要再次打开这个光盘夹吗？选择“否”可以打开或新建别的光盘夹。")
+                          .arg(QDir::toNativeSeparators(CurrentDb)))) {
+            Settings->WriteOpening(QString());
+            CurrentDb.clear();
+            mOpenClick();
+            return;
+        }
+        Settings->WriteOpening(CurrentDb);
+        try {
+            const TWaitCursor busy;
+            DM->DbBase.SetDatabaseName(CurrentDb);
+            UpgradeDb(*DM);
+            SetCaption(CaptionPrefix + CurrentDb);
+            LoadPanes();
+        } catch (...) {
+            // An error is shown and the program goes on: no failure to
+            // remember.
+            Settings->WriteOpening(QString());
+            throw;
+        }
+        // The views lay themselves out when they are next painted: only
+        // once that went well is the catalog open.
+        QTimer::singleShot(0, this, [this] {
+            repaint();
+            if (Settings)
+                Settings->WriteOpening(QString());
+        });
     } else {
         mOpenClick();
     }

@@ -31,6 +31,7 @@ const QString Application = u"Vorlix"_s;
 const QString Group = u"SoftWare/Zentra-Software/Vorlix"_s;
 
 const QString DefaultDbName = u"DefaultDb"_s;
+const QString OpeningName = u"Opening"_s;
 const QString SkinName = u"Skin"_s;
 const QString OptionName = u"Option"_s;
 
@@ -146,6 +147,20 @@ QString TSettings::ReadDefaultDb() const
 void TSettings::WriteDefaultDb(const QString &path) const
 {
     WriteValue(DefaultDbName, path);
+}
+
+QString TSettings::ReadOpening() const
+{
+    return ReadText(OpeningName);
+}
+
+void TSettings::WriteOpening(const QString &path) const noexcept
+{
+    try {
+        WriteValue(OpeningName, path);
+    } catch (const std::exception &e) {
+        qWarning("the catalog being opened could not be noted in the settings: %s", e.what());
+    }
 }
 
 QString TSettings::ReadSkin() const

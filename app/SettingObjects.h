@@ -32,6 +32,13 @@ public:
     QString ReadDefaultDb() const;
     void WriteDefaultDb(const QString &path) const;
 
+    // The catalog being opened at start-up, written before it is opened and
+    // cleared once it is shown: still there at the next start, it names a
+    // catalog the program failed on. Never throws: a settings file that
+    // cannot be written must not keep a catalog from opening.
+    QString ReadOpening() const;
+    void WriteOpening(const QString &path) const noexcept;
+
     // Empty when no skin is chosen; clearing the skin writes an empty path.
     QString ReadSkin() const;
     void WriteSkin(const QString &path) const;

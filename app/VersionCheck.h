@@ -12,6 +12,12 @@ namespace VersionCheck {
 inline constexpr const char *Host = "www.zentra-software.com";
 inline constexpr const char *VersionPath = "/chs/data/vorlix.txt";
 inline constexpr int DefaultTimeoutMs = 10000;
+// The version file is a short text; an answer longer than this is no
+// version text, and reading stops there.
+inline constexpr qsizetype MaxBodyBytes = 4096;
+// How much of the server's text a message shows at most.
+inline constexpr qsizetype MaxShownCharacters = 64;
+inline constexpr int MaxShownLines = 3;
 
 QUrl HomepageUrl();
 
@@ -19,7 +25,15 @@ QUrl HomepageUrl();
 // this is the newest version when the text is the open catalog's version
 // (its UTF-8 bytes, byte for byte), otherwise the newest version's text from
 // its sixth character on ("Build1.02" gives 1.02).
+// The text shown is cut to MaxShownCharacters whole characters and
+// MaxShownLines lines, "…" marking the cut.
 QString ResultMessage(const QByteArray &body, const QString &localVersion);
+
+// The text cut for a message as ResultMessage cuts it.
+QString CutForDisplay(const QString &text);
+
+// What the user is told when the answer was longer than MaxBodyBytes.
+QString NoVersionTextMessage();
 
 } // namespace VersionCheck
 
@@ -32,6 +46,7 @@ public:
     enum class Outcome {
         Success,     // the server answered with a success status: Body holds its text
         ErrorStatus, // the server answered with a status of 400 or above
+        TooLong,     // the answer went on past MaxBodyBytes: reading stopped there
         Failure,     // no answer: no connection, a name not found, refused, timed out
     };
     struct Reply
@@ -49,6 +64,8 @@ public:
     void SetBaseUrl(const QUrl &url) { m_baseUrl = url; }
     int Timeout() const { return m_timeoutMs; }
     void SetTimeout(int ms) { m_timeoutMs = ms; }
+    qsizetype MaxBody() const { return m_maxBody; }
+    void SetMaxBody(qsizetype bytes) { m_maxBody = bytes; }
 
     // The version file's address on the base.
     QUrl VersionUrl() const;
@@ -58,6 +75,7 @@ public:
 private:
     QUrl m_baseUrl;
     int m_timeoutMs = VersionCheck::DefaultTimeoutMs;
+    qsizetype m_maxBody = VersionCheck::MaxBodyBytes;
 };
 
 // The server's version text has arrived: reads the open catalog's version and
@@ -65,8 +83,8 @@ private:
 void NMHTTP1Success(TDM &dm, const QByteArray &body);
 
 // Fetches the newest version's text and reports it. An error status ends the
-// check silently; a failed fetch, or an error while comparing, asks the user
-// to check the connection.
+// check silently; an answer too long to be a version text says so; a failed
+// fetch, or an error while comparing, asks the user to check the connection.
 void CheckVersion(TDM &dm, const TVersionClient &client = TVersionClient());
 
 // Opens the maker's home page in the desktop's browser.

@@ -6,6 +6,7 @@
 #include "DetailView.h"
 #include "DiscList.h"
 #include "PageService.h"
+#include "Schema.h"
 
 #include <QApplication>
 #include <QDir>
@@ -108,6 +109,44 @@ void BM_DetailPageShow(benchmark::State &state)
     }
 }
 BENCHMARK(BM_DetailPageShow)->Unit(benchmark::kMicrosecond);
+
+// ShowCdPage of a disc by the length of its description, on the same view:
+// a short one (the baseline), 200 KB and 3 MB without a line break. The page
+// shows a bounded part of a long one.
+void BM_DetailPageShowMemo(benchmark::State &state)
+{
+    static std::vector<int> ids;
+    static const QString catalog = [] {
+        const QString path = Bench::WorkDir().filePath(QStringLiteral("memo.db"));
+        Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+        TDM dm;
+        dm.NameCatalog(path);
+        dm.OpenSQL(QStringLiteral("SELECT * FROM TbCd"));
+        for (const qsizetype length : {qsizetype(40), qsizetype(200 * 1024), qsizetype(3 * 1024 * 1024)}) {
+            dm.Q1.Append();
+            dm.Q1.Field(QStringLiteral("Name")).SetAsString(QStringLiteral("简介%1").arg(length));
+            dm.Q1.Field(QStringLiteral("Memo")).SetAsString(QString(length, QLatin1Char('x')));
+            dm.Q1.Post();
+            ids.push_back(dm.Q1.Field(QStringLiteral("Id")).AsInteger());
+        }
+        dm.Q1.Close();
+        return path;
+    }();
+    TDM dm;
+    dm.NameCatalog(catalog);
+    TDM *const previous = DM;
+    DM = &dm;
+    const int id = ids.at(size_t(state.range(0)));
+    TDetailView view;
+    view.resize(700, 300);
+    view.RegisterPageHandler(Bench::WorkDir().filePath(QStringLiteral("Picture")));
+    for (auto _ : state) {
+        view.ShowCdPage(id);
+        benchmark::DoNotOptimize(view.document()->size());
+    }
+    DM = previous;
+}
+BENCHMARK(BM_DetailPageShowMemo)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

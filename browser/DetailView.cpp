@@ -3,6 +3,8 @@
 #include "GbkText.h"
 
 #include <QDesktopServices>
+#include <QTextFrame>
+#include <QTextTable>
 
 TDetailView::TDetailView(QWidget *parent)
     : QTextBrowser(parent)
@@ -38,8 +40,36 @@ void TDetailView::ShowCdPage(int id)
         setSource(url, QTextDocument::HtmlResource);
     // There is no going back and forth between pages.
     clearHistory();
+    FillTheWidth();
     if (m_pageError)
         std::rethrow_exception(std::exchange(m_pageError, nullptr));
+}
+
+// The page's outer table is "100%" wide, its first column "100%" and the cover
+// column 150 pixels. A web browser gives the first column what the cover
+// leaves; the text layout takes 100% for it first and then shrinks the whole
+// table, which leaves a blank strip at the right. A column that asks for all
+// of the width while others ask for some of it takes the rest instead.
+void TDetailView::FillTheWidth()
+{
+    const QList<QTextFrame *> frames = document()->rootFrame()->childFrames();
+    for (QTextFrame *frame : frames) {
+        auto *table = qobject_cast<QTextTable *>(frame);
+        if (!table || table->columns() < 2)
+            continue;
+        QTextTableFormat format = table->format();
+        QList<QTextLength> widths = format.columnWidthConstraints();
+        bool changed = false;
+        for (QTextLength &width : widths)
+            if (width.type() == QTextLength::PercentageLength && width.rawValue() >= 100) {
+                width = QTextLength();
+                changed = true;
+            }
+        if (changed) {
+            format.setColumnWidthConstraints(widths);
+            table->setFormat(format);
+        }
+    }
 }
 
 QVariant TDetailView::loadResource(int type, const QUrl &name)

@@ -43,6 +43,7 @@ public:
 
 private:
     void WebBrowserAnchorClicked(const QUrl &url);
+    void FillTheWidth();
 
     std::unique_ptr<TOurNSHandler> m_handler;
     std::exception_ptr m_pageError;

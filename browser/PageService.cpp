@@ -4,6 +4,7 @@
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "GbkText.h"
+#include "PictureFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -215,33 +216,12 @@ const QByteArray &TOurNSHandler::DefaultCover()
 
 bool TOurNSHandler::IsPlainFileName(const QString &name)
 {
-    if (name.isEmpty())
-        return false;
-    bool onlyDots = true;
-    for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20)
-            return false;
-        if (c != QLatin1Char('.'))
-            onlyDots = false;
-    }
-    // ".", ".." and, where trailing dots are dropped, "..." as well.
-    return !onlyDots;
+    return PictureFiles::IsPlainFileName(name);
 }
 
 QString TOurNSHandler::PictureFile(const QString &name) const
 {
-    if (!IsPlainFileName(name))
-        return {};
-    const QFileInfo file(m_pictureFolder + QLatin1Char('/') + name);
-    if (!file.isFile() || !file.isReadable())
-        return {};
-    // A link inside the folder may lead anywhere: the real file must lie
-    // directly in the real folder.
-    const QString real = file.canonicalFilePath();
-    const QString folder = QFileInfo(m_pictureFolder).canonicalFilePath();
-    if (real.isEmpty() || folder.isEmpty() || QFileInfo(real).path() != folder)
-        return {};
-    return file.filePath();
+    return PictureFiles::StoredPictureFile(m_pictureFolder, name);
 }
 
 QString TOurNSHandler::PictureLinkTarget(const QUrl &url) const
@@ -259,8 +239,8 @@ QByteArray TOurNSHandler::PictureBytes(const QString &name) const
 {
     const QString path = PictureFile(name);
     if (!path.isEmpty()) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
+        QFile file;
+        if (PictureFiles::OpenRegularFile(file, path))
             return file.readAll();
     }
     return DefaultCover();
@@ -300,8 +280,30 @@ QString TOurNSHandler::DayText(double days)
     return text;
 }
 
-QString TOurNSHandler::MemoHtml(const QString &memo)
+QString TOurNSHandler::MemoHtml(const QString &fullMemo)
 {
+    // A description of any length must not hold the page up: the view lays
+    // out a bounded part, and says so. The editor still holds all of it.
+    QString memo = fullMemo;
+    bool cut = false;
+    if (memo.size() > MaxMemoShown) {
+        qsizetype end = MaxMemoShown;
+        if (memo.at(end - 1).isHighSurrogate())
+            --end;
+        memo.truncate(end);
+        cut = true;
+    }
+    qsizetype lineBreak = -1;
+    for (int line = 0; line < MaxMemoLines; ++line) {
+        lineBreak = memo.indexOf(QLatin1Char('\n'), lineBreak + 1);
+        if (lineBreak < 0)
+            break;
+    }
+    if (lineBreak >= 0 && lineBreak + 1 < memo.size()) {
+        memo.truncate(lineBreak + 1);
+        cut = true;
+    }
+
     static const QRegularExpression webAddress(
         QStringLiteral(R"((?:\b(?:https?|ftp)://|\bwww\.)[A-Za-z0-9\-._~:/?#\[\]@!$&'()*+,;=%]+)"),
         QRegularExpression::CaseInsensitiveOption);
@@ -333,5 +335,12 @@ QString TOurNSHandler::MemoHtml(const QString &memo)
         pos = match.capturedStart() + address.size();
     }
     html += plain(QStringView(memo).mid(pos));
+    if (cut)
+        html += QStringLiteral("<br><font color=\"#C00000\">%1</font>").arg(MemoCutNote());
     return html;
+}
+
+QString TOurNSHandler::MemoCutNote()
+{
+    return QStringLiteral("（内容简介太长，这里只显示了它的开头。全部内容请在“修改光盘”里查看。）");
 }

@@ -68,7 +68,12 @@ public:
     static QString PriceText(qint64 tenThousandths);
     static QString DayText(double days);
     // The memo as HTML: escaped, line breaks as <br>, web addresses as links.
+    // A memo longer than MaxMemoShown characters or MaxMemoLines lines is
+    // cut there (at a whole character) and MemoCutNote follows it.
     static QString MemoHtml(const QString &memo);
+    static constexpr qsizetype MaxMemoShown = 5000;
+    static constexpr int MaxMemoLines = 300;
+    static QString MemoCutNote();
 
 private:
     struct PageValues

@@ -255,8 +255,9 @@ void TAddCdDlg::FillFromDisc()
     edMemo->setPlainText(m_disc.Memo);
 
     if (!m_disc.Picture.isEmpty()) {
-        // A stored picture that is missing or unreadable leaves the box empty.
-        imgPicture->SetPicture(ReadCoverPicture(QDir(m_context.PictureFolder).filePath(m_disc.Picture), nullptr));
+        // Read as the detail page reads it: the default cover for a name
+        // outside the picture folder or a file that is no readable picture.
+        imgPicture->SetPicture(ReadStoredCover(m_context.PictureFolder, m_disc.Picture));
         imgPicture->setToolTip(QStringLiteral("当前图片：%1，双击此处，可以改变图片。").arg(m_disc.Picture));
     } else {
         imgPicture->SetPicture(QImage(QStringLiteral(":/nopicture.jpg")));

@@ -1,5 +1,7 @@
 #include "AddCdPicture.h"
 
+#include "PictureFiles.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -14,8 +16,8 @@ namespace {
 // array when the file cannot be read.
 QByteArray ContentDigest(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!PictureFiles::OpenRegularFile(file, path))
         return {};
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&file))
@@ -35,12 +37,9 @@ bool SameContent(const QString &a, const QString &b)
 
 QImage ReadCoverPicture(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    QFile file;
+    if (!PictureFiles::OpenRegularFile(file, path, error))
         return {};
-    }
     QImageReader reader(&file);
     const QByteArray format = reader.format();
     if (format != "jpeg" && format != "bmp") {
@@ -55,6 +54,13 @@ QImage ReadCoverPicture(const QString &path, QString *error)
         return {};
     }
     return picture;
+}
+
+QImage ReadStoredCover(const QString &pictureFolder, const QString &name)
+{
+    const QString path = PictureFiles::StoredPictureFile(pictureFolder, name);
+    QImage picture = path.isEmpty() ? QImage() : ReadCoverPicture(path, nullptr);
+    return picture.isNull() ? QImage(QStringLiteral(":/nopicture.jpg")) : picture;
 }
 
 QString StoredPictureName(const QString &path)

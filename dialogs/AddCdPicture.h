@@ -7,9 +7,15 @@
 // The cover picture of the disc editor: reading a chosen file, storing it in
 // the picture folder, and the box that shows it.
 
-// Reads a JPEG or BMP picture, recognised by its content. A null image and
-// the reason in error when the file cannot be read as either.
+// Reads a JPEG or BMP picture, recognised by its content, from a regular file
+// (a FIFO or a device is refused, never waited on). A null image and the
+// reason in error when the file cannot be read as either.
 QImage ReadCoverPicture(const QString &path, QString *error);
+
+// The stored picture of a disc as the detail page finds it: a regular file
+// directly inside the picture folder, read as JPEG or BMP; any other name,
+// and a file that cannot be read, give the default cover.
+QImage ReadStoredCover(const QString &pictureFolder, const QString &name);
 
 // The name a chosen file is stored under: its file-name part with every
 // space removed ("my cover.jpg" gives "mycover.jpg").

@@ -124,8 +124,11 @@ void TOpenDbFm::btnOpenClick()
             edDbName->setFocus();
             return;
         }
-        if (!CatalogFiles::CreateFromTemplate(m_folder, fileName))
+        QString error;
+        if (!CatalogFiles::CreateFromTemplate(m_folder, fileName, &error)) {
+            Msg::Error(error);
             return;
+        }
         m_fileName = fileName;
         accept();
         return;

@@ -2,6 +2,7 @@
 
 #include "DataModule.h"
 #include "Errors.h"
+#include "TreeShape.h"
 
 #include <QHBoxLayout>
 #include <QHash>
@@ -17,29 +18,20 @@ namespace {
 
 constexpr int FolderIdRole = Qt::UserRole;
 
-bool IsAncestorOrSelf(const QTreeWidgetItem *candidate, const QTreeWidgetItem *item)
+// Every item below item (itself included), without recursion: a chain of
+// folders may be deep.
+template<typename F>
+void ForEachItem(QTreeWidgetItem *item, F visit)
 {
-    for (const QTreeWidgetItem *p = item; p; p = p->parent())
-        if (p == candidate)
-            return true;
-    return false;
-}
-
-void ExpandAll(QTreeWidgetItem *item)
-{
-    item->setExpanded(true);
-    for (int i = 0; i < item->childCount(); ++i)
-        ExpandAll(item->child(i));
-}
-
-QTreeWidgetItem *FindFolder(QTreeWidgetItem *item, qint32 id)
-{
-    if (item->data(0, FolderIdRole).toInt() == id)
-        return item;
-    for (int i = 0; i < item->childCount(); ++i)
-        if (QTreeWidgetItem *found = FindFolder(item->child(i), id))
-            return found;
-    return nullptr;
+    std::vector<QTreeWidgetItem *> pending{item};
+    while (!pending.empty()) {
+        QTreeWidgetItem *current = pending.back();
+        pending.pop_back();
+        if (!visit(current))
+            return;
+        for (int i = current->childCount(); i-- > 0;)
+            pending.push_back(current->child(i));
+    }
 }
 
 } // namespace
@@ -93,30 +85,38 @@ void TSelDirFm::LoadScope()
     };
     std::vector<Row> rows;
     rows.reserve(size_t(QScope.RowCount()));
-    QHash<qint32, QTreeWidgetItem *> byId;
     for (QScope.First(); !QScope.AtEnd(); QScope.Next()) {
         auto *item = new QTreeWidgetItem(QStringList{QScope.Field(QStringLiteral("Name")).AsString()});
         const qint32 id = QScope.Field(QStringLiteral("ID")).AsInteger();
         item->setData(0, FolderIdRole, id);
         rows.push_back({id, QScope.Field(QStringLiteral("Id1")).AsInteger(), item});
-        byId.insert(id, item);
     }
     QScope.First();
 
+    // A folder whose parents lead back to itself would hang from nothing,
+    // and one below the deepest level a view can show would take the view
+    // down: both are shown at the top like an orphan.
+    QHash<qint32, int> rowOfId;
+    for (size_t i = 0; i < rows.size(); ++i)
+        rowOfId.insert(rows[i].id, int(i));
+    std::vector<int> parentOf(rows.size(), -1);
+    for (size_t i = 0; i < rows.size(); ++i)
+        parentOf[i] = rowOfId.value(rows[i].parentId, -1);
+    TreeShape::CutCyclesAndDepth(parentOf);
     QList<QTreeWidgetItem *> topLevel;
-    for (const Row &row : rows) {
-        QTreeWidgetItem *parent = byId.value(row.parentId);
-        // A folder whose parents lead back to itself would hang from
-        // nothing; it is shown at the top like an orphan.
-        if (parent && !IsAncestorOrSelf(row.item, parent))
-            parent->addChild(row.item);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (parentOf[i] >= 0 && size_t(parentOf[i]) != i)
+            rows[size_t(parentOf[i])].item->addChild(rows[i].item);
         else
-            topLevel << row.item;
+            topLevel << rows[i].item;
     }
     tlScope->addTopLevelItems(topLevel);
 
     if (QTreeWidgetItem *first = tlScope->topLevelItem(0)) {
-        ExpandAll(first);
+        ForEachItem(first, [](QTreeWidgetItem *item) {
+            item->setExpanded(true);
+            return true;
+        });
         tlScope->setCurrentItem(first);
     }
 }
@@ -129,10 +129,14 @@ qint32 TSelDirFm::CurrentFolderId() const
 
 QTreeWidgetItem *TSelDirFm::ItemOfFolder(qint32 id) const
 {
-    for (int i = 0; i < tlScope->topLevelItemCount(); ++i)
-        if (QTreeWidgetItem *found = FindFolder(tlScope->topLevelItem(i), id))
-            return found;
-    return nullptr;
+    QTreeWidgetItem *found = nullptr;
+    for (int i = 0; i < tlScope->topLevelItemCount() && !found; ++i)
+        ForEachItem(tlScope->topLevelItem(i), [&](QTreeWidgetItem *item) {
+            if (item->data(0, FolderIdRole).toInt() == id)
+                found = item;
+            return !found;
+        });
+    return found;
 }
 
 qint32 ChooseScopeFolder(QWidget *parent)

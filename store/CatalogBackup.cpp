@@ -24,9 +24,34 @@ using Handle = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
 const QString BackupFailed = QStringLiteral("备份光盘夹失败：");
 const QString RestoreFailed = QStringLiteral("恢复光盘夹失败：");
 
-[[noreturn]] void CannotWrite(const QString &prefix, const QString &path, const QString &reason)
+[[noreturn]] void CannotWrite(const QString &prefix, const QString &path, const QString &reason,
+                              const QString &details = {})
 {
-    throw EFileError(prefix + QStringLiteral("无法写入“%1”（%2）。").arg(QDir::toNativeSeparators(path), reason));
+    throw EFileError(prefix + QStringLiteral("无法写入“%1”（%2）。").arg(QDir::toNativeSeparators(path), reason),
+                     details);
+}
+
+// The engine's failure in a few Chinese words; its own words go to the
+// details.
+QString WriteReason(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘空间不足");
+    case SQLITE_IOERR:
+        return QStringLiteral("写入出错，磁盘可能已满或文件过大");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("文件正被另一个程序使用");
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+        return QStringLiteral("文件或它所在的文件夹不能写入");
+    case SQLITE_NOMEM:
+        return QStringLiteral("内存不足");
+    default:
+        return QStringLiteral("写入出错");
+    }
 }
 
 // Engine errors and refused files carry their own message naming the file.
@@ -36,7 +61,7 @@ Handle OpenOrThrow(const QString &prefix, const QString &path, const QString &pa
     try {
         return Handle(OpenCatalogHandle(path, password, readOnly, create), sqlite3_close);
     } catch (const EAppError &e) {
-        throw EFileError(prefix + e.Message());
+        throw EFileError(prefix + e.Message(), e.Details());
     }
 }
 
@@ -102,9 +127,10 @@ void BackupCatalog(const QString &source, const QString &password, const QString
         Handle to = OpenOrThrow(BackupFailed, tempPath, password, false, true);
         sqlite3_backup *backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
         if (!backup) {
-            const QString reason = QString::fromUtf8(sqlite3_errmsg(to.get()));
+            const int code = sqlite3_extended_errcode(to.get());
+            const QString details = QString::fromUtf8(sqlite3_errmsg(to.get()));
             cleanUp();
-            CannotWrite(BackupFailed, destination, reason);
+            CannotWrite(BackupFailed, destination, WriteReason(code), details);
         }
         // All pages in one step, under one read lock of the source: the copy
         // shows the catalog as of one moment. A writer holding the file
@@ -118,15 +144,15 @@ void BackupCatalog(const QString &source, const QString &password, const QString
         }
         sqlite3_backup_finish(backup);
         if (rc != SQLITE_DONE) {
-            const QString reason = QString::fromUtf8(sqlite3_errstr(rc));
+            const QString details = QString::fromUtf8(sqlite3_errstr(rc));
             to.reset();
             cleanUp();
-            CannotWrite(BackupFailed, destination, reason);
+            CannotWrite(BackupFailed, destination, WriteReason(rc), details);
         }
         const int closed = sqlite3_close(to.release());
         if (closed != SQLITE_OK) {
             cleanUp();
-            CannotWrite(BackupFailed, destination, QString::fromUtf8(sqlite3_errstr(closed)));
+            CannotWrite(BackupFailed, destination, WriteReason(closed), QString::fromUtf8(sqlite3_errstr(closed)));
         }
     }
 

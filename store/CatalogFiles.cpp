@@ -59,33 +59,44 @@ QString FindFile(const QString &folder, const QString &fileName)
     return {};
 }
 
-bool CreateFromTemplate(const QString &folder, const QString &fileName)
+bool CreateFromTemplate(const QString &folder, const QString &fileName, QString *error)
 {
-    if (!IsPlainFileName(fileName) || !FindFile(folder, fileName).isEmpty())
+    const QDir dir(folder);
+    const QString target = QDir::toNativeSeparators(dir.filePath(fileName));
+    auto fail = [&](const QString &reason) {
+        if (error)
+            *error = QStringLiteral("无法建立光盘夹文件“%1”：%2").arg(target, reason);
         return false;
+    };
+    if (!IsPlainFileName(fileName))
+        return fail(QStringLiteral("名称里不能有“/”或“\\”。"));
+    if (!FindFile(folder, fileName).isEmpty())
+        return fail(QStringLiteral("已有同名的文件。"));
     const QString templateName = FindFile(folder, QLatin1String(TemplateName));
     if (templateName.isEmpty())
-        return false;
+        return fail(QStringLiteral("找不到空白光盘夹模板“%1”。")
+                        .arg(QDir::toNativeSeparators(dir.filePath(QLatin1String(TemplateName)))));
 
-    const QDir dir(folder);
     QFile source(dir.filePath(templateName));
     if (!source.open(QIODevice::ReadOnly))
-        return false;
+        return fail(QStringLiteral("无法读取空白光盘夹模板（%1）。").arg(source.errorString()));
     // NewOnly fails when anything of that name appeared meanwhile, so an
     // existing file is never replaced; what this copy created it may remove.
-    QFile target(dir.filePath(fileName));
-    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
+    QFile copy(dir.filePath(fileName));
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return fail(QStringLiteral("文件夹“%1”不能写入（%2）。")
+                        .arg(QDir::toNativeSeparators(dir.absolutePath()), copy.errorString()));
     bool ok = true;
     while (ok && !source.atEnd()) {
         const QByteArray chunk = source.read(1 << 20);
-        ok = source.error() == QFileDevice::NoError && target.write(chunk) == chunk.size();
+        ok = source.error() == QFileDevice::NoError && copy.write(chunk) == chunk.size();
     }
-    ok = ok && target.flush();
-    target.close();
-    if (!ok || target.error() != QFileDevice::NoError) {
-        target.remove();
-        return false;
+    ok = ok && copy.flush();
+    copy.close();
+    if (!ok || copy.error() != QFileDevice::NoError) {
+        const QString reason = copy.errorString();
+        copy.remove();
+        return fail(QStringLiteral("复制模板时出错，磁盘可能已满（%1）。").arg(reason));
     }
     return true;
 }

@@ -29,7 +29,8 @@ QString FindFile(const QString &folder, const QString &fileName);
 
 // Copies the template byte for byte to a new file of the folder. Never
 // replaces anything: false, with nothing changed, when the file exists, the
-// template is missing, the name is not a plain file name or the copy fails.
-bool CreateFromTemplate(const QString &folder, const QString &fileName);
+// template is missing, the name is not a plain file name or the copy fails;
+// then error, when given, says why in Chinese, naming the file.
+bool CreateFromTemplate(const QString &folder, const QString &fileName, QString *error = nullptr);
 
 } // namespace CatalogFiles

@@ -5,10 +5,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+
+Q_LOGGING_CATEGORY(lcEngine, "vorlix.store.engine")
 
 namespace {
 
@@ -30,42 +33,153 @@ QString FileNameOf(sqlite3 *db)
     return name && *name ? QDir::toNativeSeparators(QString::fromUtf8(name)) : QString();
 }
 
-[[noreturn]] void RaiseOpenError(const QString &path, const QString &reason, int code)
+// The words of the engine and its error number, for the log and the details
+// of the message box.
+QString EngineDetails(sqlite3 *db, int code)
 {
-    throw EDAOError(QStringLiteral("无法打开光盘夹文件“%1”：%2").arg(path, reason), code);
+    const int extended = db ? sqlite3_extended_errcode(db) : code;
+    return QStringLiteral("%1 (SQLite %2)").arg(EngineMessage(db, code)).arg(extended);
+}
+
+[[noreturn]] void RaiseOpenError(const QString &path, const QString &reason, int code, const QString &details = {})
+{
+    const QString message = QStringLiteral("无法打开光盘夹文件“%1”：%2").arg(QDir::toNativeSeparators(path), reason);
+    if (!details.isEmpty())
+        qCWarning(lcEngine).noquote() << message << details;
+    throw EDAOError(message, code, details);
+}
+
+// Why the engine could not open or read the file, in a sentence without the
+// file's name (the caller names it).
+QString OpenFailureReason(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+        return QStringLiteral("不是光盘夹文件，或者密码不对。");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("文件已经损坏。请用备份恢复它。");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("文件正被另一个程序使用，请稍后再试。");
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("无法读写这个文件，请检查文件和它所在文件夹的权限。");
+    case SQLITE_NOMEM:
+        return QStringLiteral("内存不足。");
+    case SQLITE_IOERR:
+        return QStringLiteral("读取文件时出错，文件可能已经损坏。");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘空间不足。");
+    default:
+        return QStringLiteral("文件无法读取。");
+    }
+}
+
+// The program carries record numbers (discs, folders, categories, grades)
+// as 32-bit integers. A file holding a number beyond that (a crafted or
+// damaged file: no collection gets near it) would have its rows mixed up, so
+// it is refused at open. The limit leaves room for new rows below 2^31.
+constexpr qint64 LargestId = 2000000000;
+
+// The first number of the file beyond the limit, as "table.column = value";
+// empty when there is none.
+QString NumberOutOfRange(sqlite3 *db)
+{
+    auto firstValue = [db](const QByteArray &sql, qint64 &value) {
+        sqlite3_stmt *stmt = nullptr;
+        bool found = false;
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL) {
+            value = sqlite3_column_int64(stmt, 0);
+            found = true;
+        }
+        sqlite3_finalize(stmt);
+        return found;
+    };
+    const QByteArray outside = " NOT BETWEEN " + QByteArray::number(-LargestId) + " AND " + QByteArray::number(LargestId);
+    qint64 value = 0;
+    // The counters new rows are numbered from.
+    if (firstValue("SELECT seq FROM sqlite_sequence WHERE seq" + outside + " LIMIT 1", value))
+        return QStringLiteral("sqlite_sequence = %1").arg(value);
+
+    QList<QByteArray> tables;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%'", -1, &stmt,
+                           nullptr) == SQLITE_OK)
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            tables << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    for (const QByteArray &table : tables) {
+        const QByteArray quotedTable = '"' + QByteArray(table).replace('"', "\"\"") + '"';
+        QList<QByteArray> columns{"rowid"};
+        const QByteArray info = "PRAGMA table_info(" + quotedTable + ")";
+        if (sqlite3_prepare_v2(db, info.constData(), -1, &stmt, nullptr) == SQLITE_OK)
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                const QByteArray column(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+                // Id, ID, Id1 and the references CId, TId, QId, DId.
+                if (column.toLower().endsWith("id") || column.toLower() == "id1")
+                    columns << '"' + QByteArray(column).replace('"', "\"\"") + '"';
+            }
+        sqlite3_finalize(stmt);
+        // One pass over the table for all of its numbers.
+        QByteArrayList conditions;
+        for (const QByteArray &column : columns)
+            conditions << "(typeof(" + column + ") IN ('integer','real') AND " + column + outside + ")";
+        const QByteArray sql = "SELECT rowid FROM " + quotedTable + " WHERE " + conditions.join(" OR ") + " LIMIT 1";
+        if (firstValue(sql, value))
+            return QStringLiteral("%1, rowid %2").arg(QString::fromUtf8(table)).arg(value);
+    }
+    return {};
 }
 
 } // namespace
 
 QString ExplainEngineError(sqlite3 *db, int code)
 {
-    const QString engine = EngineMessage(db, code);
     const int extended = db ? sqlite3_extended_errcode(db) : code;
     const QString file = FileNameOf(db);
     const QString catalog = file.isEmpty() ? QStringLiteral("光盘夹文件") : QStringLiteral("光盘夹文件“%1”").arg(file);
     switch (extended & 0xff) {
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        return QStringLiteral("%1已经损坏，无法读取（%2）。请用备份恢复它。").arg(catalog, engine);
+        return QStringLiteral("%1已经损坏，无法读取。请用备份恢复它。").arg(catalog);
     case SQLITE_FULL:
-        return QStringLiteral("磁盘空间不足，无法写入%1，这次修改没有保存（%2）。").arg(catalog, engine);
+        return QStringLiteral("磁盘空间不足，无法写入%1，这次修改没有保存。").arg(catalog);
     case SQLITE_IOERR:
         switch (extended) {
         case SQLITE_IOERR_READ:
         case SQLITE_IOERR_SHORT_READ:
-            return QStringLiteral("读取%1时出错，文件可能已经损坏（%2）。").arg(catalog, engine);
+            return QStringLiteral("读取%1时出错，文件可能已经损坏。").arg(catalog);
         default:
-            return QStringLiteral("写入%1时出错：磁盘可能已满或文件过大，这次修改没有保存（%2）。")
-                .arg(catalog, engine);
+            return QStringLiteral("写入%1时出错：磁盘可能已满或文件过大，这次修改没有保存。").arg(catalog);
         }
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return QStringLiteral("%1正被另一个程序使用，请稍后再试（%2）。").arg(catalog, engine);
+        return QStringLiteral("%1正被另一个程序使用，请稍后再试。").arg(catalog);
     case SQLITE_READONLY:
-        return QStringLiteral("%1是只读的，不能修改（%2）。").arg(catalog, engine);
+        // The file at the path is no longer the one this connection opened:
+        // it was replaced (a restore from another window) or moved.
+        if (extended == SQLITE_READONLY_DBMOVED)
+            return QStringLiteral("%1已经在磁盘上被替换或移动（例如被恢复），这次修改没有保存。"
+                                  "窗口里显示的可能是旧的内容，请重新打开这个光盘夹。")
+                .arg(catalog);
+        return QStringLiteral("%1是只读的，不能修改。").arg(catalog);
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+        return QStringLiteral("无法读写%1或在它所在的文件夹里建立临时文件，这次操作没有完成。"
+                              "请检查文件和文件夹的权限。")
+            .arg(catalog);
+    case SQLITE_NOMEM:
+        return QStringLiteral("内存不足，无法处理%1。").arg(catalog);
     default:
-        return engine;
+        return QStringLiteral("处理%1时出错，这次操作没有完成。").arg(catalog);
     }
+}
+
+QString ExplainEngineDetails(sqlite3 *db, int code)
+{
+    return EngineDetails(db, code);
 }
 
 sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create)
@@ -86,7 +200,7 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
     int rc = sqlite3_open_v2(file.constData(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
     if (rc != SQLITE_OK)
-        RaiseOpenError(path, EngineMessage(raw, rc), rc);
+        RaiseOpenError(path, OpenFailureReason(rc), rc, EngineDetails(raw, rc));
 
     // Another program (or another of our own connections) may hold the file
     // for a moment; wait for it from the very first read on.
@@ -96,7 +210,7 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
         const QByteArray key = password.toUtf8();
         rc = sqlite3_key(raw, key.constData(), int(key.size()));
         if (rc != SQLITE_OK)
-            RaiseOpenError(path, EngineMessage(raw, rc), rc);
+            RaiseOpenError(path, OpenFailureReason(rc), rc, EngineDetails(raw, rc));
     }
     // A wrong key or a file that is no catalog fails on the first read.
     sqlite3_stmt *stmt = nullptr;
@@ -111,15 +225,8 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
         }
     }
     sqlite3_finalize(stmt);
-    if (rc == SQLITE_NOTADB)
-        RaiseOpenError(path, QStringLiteral("不是光盘夹文件，或者密码不对（%1）。").arg(EngineMessage(raw, rc)), rc);
-    if (rc == SQLITE_CORRUPT)
-        RaiseOpenError(path, QStringLiteral("文件已经损坏（%1）。").arg(EngineMessage(raw, rc)), rc);
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-        RaiseOpenError(path, QStringLiteral("文件正被另一个程序使用，请稍后再试（%1）。").arg(EngineMessage(raw, rc)),
-                       rc);
     if (rc != SQLITE_OK)
-        RaiseOpenError(path, EngineMessage(raw, rc), rc);
+        RaiseOpenError(path, OpenFailureReason(rc), rc, EngineDetails(raw, rc));
     // An empty file opens as an empty database: it holds no catalog.
     if (!create && !hasDiscs)
         RaiseOpenError(path, QStringLiteral("不是光盘夹文件（文件里没有光盘表）。"), SQLITE_NOTADB);
@@ -140,6 +247,12 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
         sqlite3_finalize(stmt);
         if (QFileInfo(path).size() < pages * pageSize)
             RaiseOpenError(path, QStringLiteral("文件不完整，已经损坏。"), SQLITE_CORRUPT);
+        const QString outOfRange = NumberOutOfRange(raw);
+        if (!outOfRange.isEmpty())
+            RaiseOpenError(path,
+                           QStringLiteral("文件里有超出范围的记录编号，它可能已经损坏或被改动过。"
+                                          "为了不把一条记录当成另一条，这个光盘夹没有打开。"),
+                           SQLITE_CORRUPT, outOfRange);
     }
     return db.release();
 }
@@ -260,7 +373,9 @@ void TDAODatabase::RaiseEngineError(sqlite3 *db, int code, const QString &contex
     QString message = ExplainEngineError(db, code);
     if (!context.isEmpty())
         message += QStringLiteral("\n") + context;
-    throw EDAOError(message, db ? sqlite3_extended_errcode(db) : code);
+    const QString details = EngineDetails(db, code);
+    qCWarning(lcEngine).noquote() << message << details;
+    throw EDAOError(message, db ? sqlite3_extended_errcode(db) : code, details);
 }
 
 sqlite3_stmt *TDAODatabase::Prepare(const QString &sql)

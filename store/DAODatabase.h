@@ -112,7 +112,10 @@ private:
 // Throws EDAOError with a clear message naming the file.
 sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create = false);
 
-// The engine's error on db as the user should read it: for a damaged file, a
-// full disk, a failed write or a file held by another program, a sentence
-// naming the catalog file; otherwise the engine's own message.
+// The engine's error on db as the user should read it: a Chinese sentence
+// naming the catalog file (a damaged file, a full disk, a failed write, a file
+// held by another program or replaced on disk, a folder that cannot be
+// written). The engine's own words are not part of it: ExplainEngineDetails
+// gives them, for the log and the message box's details.
 QString ExplainEngineError(sqlite3 *db, int code);
+QString ExplainEngineDetails(sqlite3 *db, int code);

@@ -29,9 +29,10 @@ public:
     // writing; EFileError otherwise.
     static qint64 FileSizeOf(const QString &fileName);
 
-    // Compacts the open catalog in place and returns new size / old size in
-    // ten-thousandths (ties to even); 0 when the compaction failed, the
-    // file then as it was. The database is left disconnected.
+    // Compacts the open catalog into a copy beside it, renamed over it once
+    // complete, and returns new size / old size in ten-thousandths (ties to
+    // even); 0 when the compaction failed, the file then byte for byte as it
+    // was. The database is left disconnected.
     TCurrency CompactDb();
     // Why the last compaction failed, in words for the user; empty after one
     // that succeeded.

@@ -6,19 +6,22 @@
 #include <exception>
 
 // The program's errors carry a message meant for the user; the application's
-// default error handler shows it.
+// default error handler shows it. Details (the engine's own words, say) are
+// for the log and the message box's details, never part of the sentence.
 class EAppError : public std::exception
 {
 public:
-    explicit EAppError(const QString &message)
-        : m_message(message), m_utf8(message.toUtf8())
+    explicit EAppError(const QString &message, const QString &details = {})
+        : m_message(message), m_details(details), m_utf8(message.toUtf8())
     {
     }
     const QString &Message() const { return m_message; }
+    const QString &Details() const { return m_details; }
     const char *what() const noexcept override { return m_utf8.constData(); }
 
 private:
     QString m_message;
+    QString m_details;
     QByteArray m_utf8;
 };
 
@@ -26,8 +29,8 @@ private:
 class EDAOError : public EAppError
 {
 public:
-    EDAOError(const QString &message, int errorCode)
-        : EAppError(message), m_errorCode(errorCode)
+    EDAOError(const QString &message, int errorCode, const QString &details = {})
+        : EAppError(message, details), m_errorCode(errorCode)
     {
     }
     int ErrorCode() const { return m_errorCode; }

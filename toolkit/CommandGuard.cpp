@@ -10,10 +10,12 @@
 void ShowError(std::exception_ptr error)
 {
     QString message;
+    QString details;
     try {
         std::rethrow_exception(error);
     } catch (const EAppError &e) {
         message = e.Message();
+        details = e.Details();
     } catch (const std::bad_alloc &) {
         message = QStringLiteral("内存不足。");
     } catch (const std::exception &e) {
@@ -21,7 +23,7 @@ void ShowError(std::exception_ptr error)
     } catch (...) {
         message = QStringLiteral("发生了未知的错误。");
     }
-    Msg::Error(message);
+    Msg::Error(message, details);
 }
 
 bool RunCommand(const std::function<void()> &command)

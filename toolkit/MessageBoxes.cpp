@@ -10,12 +10,22 @@ namespace {
 
 Recorder *activeRecorder = nullptr;
 
-bool Show(Kind kind, const QString &text)
+bool Show(Kind kind, const QString &text, const QString &details = {})
 {
     if (activeRecorder) {
-        activeRecorder->shown.append({kind, text});
-        return kind == Kind::Confirmation ? activeRecorder->confirmAnswer : true;
+        activeRecorder->shown.append({kind, text, details});
+        return kind == Kind::Confirmation || kind == Kind::Question ? activeRecorder->confirmAnswer : true;
     }
+    const std::unique_ptr<QMessageBox> box = Build(kind, text, details);
+    box->exec();
+    const QAbstractButton *clicked = box->clickedButton();
+    return clicked && (clicked == box->button(QMessageBox::Ok) || clicked == box->button(QMessageBox::Yes));
+}
+
+} // namespace
+
+std::unique_ptr<QMessageBox> Build(Kind kind, const QString &text, const QString &details)
+{
     QMessageBox::Icon icon = QMessageBox::Information;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     switch (kind) {
@@ -29,22 +39,32 @@ bool Show(Kind kind, const QString &text)
         icon = QMessageBox::Warning;
         buttons = QMessageBox::Ok | QMessageBox::Cancel;
         break;
+    case Kind::Question:
+        icon = QMessageBox::Question;
+        buttons = QMessageBox::Yes | QMessageBox::No;
+        break;
     case Kind::Information:
         break;
     }
-    QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, QApplication::activeWindow());
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    if (QAbstractButton *cancel = box.button(QMessageBox::Cancel))
-        cancel->setText(QStringLiteral("取消"));
-    box.exec();
-    return box.clickedButton() == box.button(QMessageBox::Ok);
+    auto box = std::make_unique<QMessageBox>(icon, QApplication::applicationDisplayName(), QString(), buttons,
+                                             QApplication::activeWindow());
+    // Set before the text: with the automatic format a quoted name such as
+    // <img src=...> would be read as markup and the file it names loaded.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    if (!details.isEmpty())
+        box->setDetailedText(details);
+    const std::pair<QMessageBox::StandardButton, const char16_t *> captions[] = {
+        {QMessageBox::Ok, u"确定"}, {QMessageBox::Cancel, u"取消"}, {QMessageBox::Yes, u"是"}, {QMessageBox::No, u"否"}};
+    for (const auto &[which, caption] : captions)
+        if (QAbstractButton *button = box->button(which))
+            button->setText(QString::fromUtf16(caption));
+    return box;
 }
 
-} // namespace
-
-void Error(const QString &text)
+void Error(const QString &text, const QString &details)
 {
-    Show(Kind::Error, text);
+    Show(Kind::Error, text, details);
 }
 
 void Warning(const QString &text)
@@ -60,6 +80,11 @@ void Information(const QString &text)
 bool Confirm(const QString &text)
 {
     return Show(Kind::Confirmation, text);
+}
+
+bool Ask(const QString &text)
+{
+    return Show(Kind::Question, text);
 }
 
 Recorder::Recorder(bool answer)

@@ -1,6 +1,7 @@
 #include "TreeListModel.h"
 
 #include "DAODataset.h"
+#include "TreeShape.h"
 
 #include <QLocale>
 
@@ -189,34 +190,15 @@ void TTreeListModel::Rebuild()
         m_nodes.push_back(std::move(node));
     }
 
-    // Each row has at most one parent, so every cycle of the stored data is
-    // met once when its rows are walked upwards; it is cut at its last row.
     std::vector<int> parentOf(size_t(count), -1);
     for (int i = 0; i < count; ++i) {
         const Node *parent = m_byKey.value(m_nodes[size_t(i)]->parentKey);
         if (parent && parent->slot != size_t(i))
             parentOf[size_t(i)] = int(parent->slot);
     }
-    enum : char { Unseen, OnPath, Done };
-    std::vector<char> state(size_t(count), Unseen);
-    std::vector<int> path;
-    for (int start = 0; start < count; ++start) {
-        if (state[size_t(start)] != Unseen)
-            continue;
-        path.clear();
-        int v = start;
-        while (v >= 0 && state[size_t(v)] == Unseen) {
-            state[size_t(v)] = OnPath;
-            path.push_back(v);
-            v = parentOf[size_t(v)];
-        }
-        if (v >= 0 && state[size_t(v)] == OnPath) {
-            const auto first = std::find(path.begin(), path.end(), v);
-            parentOf[size_t(*std::max_element(first, path.end()))] = -1;
-        }
-        for (int p : path)
-            state[size_t(p)] = Done;
-    }
+    // Cycles cut at their last row in the query's order, chains cut below
+    // the deepest level a view can show.
+    TreeShape::CutCyclesAndDepth(parentOf);
 
     for (int i = 0; i < count; ++i) {
         Node *node = m_nodes[size_t(i)].get();
@@ -368,6 +350,10 @@ void TTreeListModel::RowInserted(int row)
     }
     Node *node = owned.get();
     Node *parent = m_byKey.value(node->parentKey, m_root.get());
+    if (parent != m_root.get() && Depth(parent) + 1 > TreeShape::MaxDepth) {
+        ResetNow();
+        return;
+    }
     const int position = SortedPosition(parent, node);
     beginInsertRows(IndexOfNode(parent), position, position);
     node->slot = m_nodes.size();
@@ -453,6 +439,10 @@ void TTreeListModel::RowChanged(int row)
         }
     }
     emit dataChanged(IndexOfNode(node, 0), IndexOfNode(node, columnCount() - 1));
+    if (!sameParent && Depth(node) + Height(node) > TreeShape::MaxDepth) {
+        ResetNow();
+        return;
+    }
     if (!sameParent) {
         if (oldParent->children.empty())
             StateChanged(oldParent);
@@ -496,12 +486,30 @@ int TTreeListModel::KeyOf(const QModelIndex &index) const
 int TTreeListModel::LevelOf(const QModelIndex &index) const
 {
     const Node *node = NodeOf(index);
-    if (!node)
-        return -1;
+    return node ? Depth(node) : -1;
+}
+
+int TTreeListModel::Depth(const Node *node) const
+{
     int level = 0;
     for (const Node *p = node->parent; p && p != m_root.get(); p = p->parent)
         ++level;
     return level;
+}
+
+// Levels below node, without recursion.
+int TTreeListModel::Height(const Node *node) const
+{
+    int height = 0;
+    std::vector<std::pair<const Node *, int>> pending{{node, 0}};
+    while (!pending.empty()) {
+        const auto [current, level] = pending.back();
+        pending.pop_back();
+        height = std::max(height, level);
+        for (const Node *child : current->children)
+            pending.push_back({child, level + 1});
+    }
+    return height;
 }
 
 bool TTreeListModel::IsInSubtree(const QModelIndex &node, const QModelIndex &ancestor) const

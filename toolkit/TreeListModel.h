@@ -31,7 +31,8 @@ struct TTreeColumn
 // parent field. A row whose parent is missing is shown at the top level, and
 // so is a row that would sit under itself or under one of its own
 // descendants (a cycle in the stored data is cut at its last row in the
-// query's order). Children are sorted by name, then by the query's order.
+// query's order), and a row that would lie deeper than TreeShape::MaxDepth.
+// Children are sorted by name, then by the query's order.
 //
 // The model keeps its own copy of what it shows, so data() never reaches into
 // the query; it follows the query's inserts, deletes and edits row by row and
@@ -105,6 +106,8 @@ private:
     int SortedPosition(const Node *parent, const Node *node) const;
     bool LessThan(const Node *a, const Node *b) const;
     Node *ShownParent(Node *node) const;
+    int Depth(const Node *node) const;
+    int Height(const Node *node) const;
     bool NeedsRebuild() const;
     void Renumber(Node *parent, int from);
     void TakeChild(Node *node);

@@ -60,6 +60,8 @@ private slots:
     void startFileOpensWhereverItIs();
     void handedOverFileWaitsForDialogs();
     void closingStoresSettings();
+    void catalogTheProgramFailedOnIsNotReopenedUnasked_data();
+    void catalogTheProgramFailedOnIsNotReopenedUnasked();
     void skinsLoadFailAndClear();
     void savedSkinAppliedAtStart();
     void sizingBarsCollapseAndRestore();
@@ -384,6 +386,48 @@ void TestMainForm::closingStoresSettings()
     QVERIFY(MainFm->close());
     QCOMPARE(Settings->ReadDefaultDb(), films);
     QCOMPARE(Settings->ReadOptions(), (TOptions{0, 2}));
+}
+
+void TestMainForm::catalogTheProgramFailedOnIsNotReopenedUnasked_data()
+{
+    QTest::addColumn<bool>("failedBefore");
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("last start went well") << false << true;
+    QTest::newRow("failed, opened again") << true << true;
+    QTest::newRow("failed, another chosen") << true << false;
+}
+
+void TestMainForm::catalogTheProgramFailedOnIsNotReopenedUnasked()
+{
+    QFETCH(bool, failedBefore);
+    QFETCH(bool, answer);
+    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build101, 2);
+    Settings->WriteDefaultDb(films);
+    if (failedBefore)
+        Settings->WriteOpening(films);
+    m_messages->confirmAnswer = answer;
+    Start();
+    // While it opens, the catalog is noted as being opened.
+    QString noted;
+    MainFm->CdList->EnableDiscCommands = [&noted](bool on) {
+        noted = Settings->ReadOpening();
+        MainFm->UpdateCdButtons(on);
+    };
+    MainFm->show();
+    RunCommand([] { MainFm->FormShow(); });
+
+    const bool opened = !failedBefore || answer;
+    QCOMPARE(m_messages->shown.isEmpty(), !failedBefore);
+    if (failedBefore) {
+        QCOMPARE(m_messages->shown.first().kind, Msg::Kind::Question);
+        QVERIFY(m_messages->shown.first().text.contains(QDir::toNativeSeparators(films)));
+    }
+    QCOMPARE(m_asked.isEmpty(), opened);
+    QCOMPARE(MainFm->QCd.Active() && MainFm->QCd.RowCount() == 2, opened);
+    if (opened)
+        QCOMPARE(noted, films);
+    // Once the window has shown it, nothing is left noted.
+    QTRY_COMPARE(Settings->ReadOpening(), QString());
 }
 
 void TestMainForm::skinsLoadFailAndClear()

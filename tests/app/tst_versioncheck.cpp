@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QMap>
+#include <QMessageBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -91,6 +92,10 @@ private slots:
     void errorStatusIsSilent();
     void failuresAskToCheckTheConnection_data();
     void failuresAskToCheckTheConnection();
+    void answerTooLongIsNoVersionText_data();
+    void answerTooLongIsNoVersionText();
+    void messageShowsABoundedPlainText_data();
+    void messageShowsABoundedPlainText();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -135,6 +140,15 @@ void TestVersionCheck::resultMessage_data()
     QTest::newRow("character beyond 16 bits is not cut")
         << QStringLiteral("Buil😀😀").toUtf8() << newest.arg(QStringLiteral("😀"));
     QTest::newRow("not UTF-8") << QByteArray("Build\xFF" "1") << newest.arg(QStringLiteral("\uFFFD1"));
+    QTest::newRow("cut at 64 characters")
+        << QByteArray("Build") + QStringLiteral("版").repeated(70).toUtf8()
+        << newest.arg(QStringLiteral("版").repeated(64) + QStringLiteral("…"));
+    QTest::newRow("64 characters shown whole")
+        << QByteArray("Build") + QByteArray(64, 'x') << newest.arg(QString(64, QLatin1Char('x')));
+    QTest::newRow("cut after three lines") << QByteArray("Build1\n2\n3\n4\n5") << newest.arg("1\n2\n3\n…");
+    QTest::newRow("pair not cut at the limit")
+        << QByteArray("Build") + QByteArray(63, 'x') + QStringLiteral("😀😀").toUtf8()
+        << newest.arg(QString(63, QLatin1Char('x')) + QStringLiteral("😀…"));
 }
 
 void TestVersionCheck::resultMessage()
@@ -246,6 +260,88 @@ void TestVersionCheck::failuresAskToCheckTheConnection()
         QVERIFY(ticked);
     }
     QVERIFY(elapsed.elapsed() < 5000);
+}
+
+void TestVersionCheck::answerTooLongIsNoVersionText_data()
+{
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<bool>("accepted");
+    const QByteArray limit(VersionCheck::MaxBodyBytes, 'v');
+    QTest::newRow("exactly the limit") << HttpResponse(200, limit) << true;
+    QTest::newRow("one byte more") << HttpResponse(200, limit + "v") << false;
+    QTest::newRow("900 KB") << HttpResponse(200, QByteArray(900 * 1024, '<')) << false;
+    QTest::newRow("6 MB") << HttpResponse(200, QByteArray(6 * 1024 * 1024, 'x')) << false;
+    // No length given: the server just goes on sending.
+    QTest::newRow("no length, 1 MB")
+        << QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n") + QByteArray(1024 * 1024, 'x') << false;
+    // A small gzip stream of a megabyte of zeros: the client unpacks it, and
+    // the limit counts what it unpacks.
+    const QByteArray zeros(1024 * 1024, '\0');
+    QByteArray gzip("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10);
+    gzip += qCompress(zeros).mid(4 + 2).chopped(4); // the bare deflate stream
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : zeros) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    crc ^= 0xFFFFFFFFu;
+    for (quint32 v : {crc, quint32(zeros.size())})
+        for (int i = 0; i < 4; ++i)
+            gzip += char((v >> (8 * i)) & 0xff);
+    QTest::newRow("long only once unpacked") << HttpResponse(200, gzip, "Content-Encoding: gzip\r\n") << false;
+}
+
+void TestVersionCheck::answerTooLongIsNoVersionText()
+{
+    QFETCH(QByteArray, response);
+    QFETCH(bool, accepted);
+    HttpServer server;
+    server.responses["/chs/data/vorlix.txt"] = response;
+    TVersionClient client;
+    client.SetBaseUrl(server.BaseUrl());
+
+    CheckVersion(*m_dm, client);
+    QCOMPARE(m_messages->shown.size(), 1);
+    if (accepted) {
+        QVERIFY(m_messages->Texts()[0].startsWith(QStringLiteral("目前软件的最新版为")));
+    } else {
+        QCOMPARE(m_messages->Texts(), QStringList{VersionCheck::NoVersionTextMessage()});
+        QVERIFY(m_messages->Texts()[0].contains(QStringLiteral("不是版本信息")));
+    }
+}
+
+void TestVersionCheck::messageShowsABoundedPlainText_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("markup") << QByteArray("Build<img src=/dev/zero><a href='file:///etc/passwd'>1.02</a>");
+    QByteArray binary(4096, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = char((i * 37 + 11) % 256);
+    QTest::newRow("4 KB of binary") << binary;
+    QTest::newRow("4 KB of line breaks") << QByteArray("Build") + QByteArray(4091, '\n');
+}
+
+void TestVersionCheck::messageShowsABoundedPlainText()
+{
+    QFETCH(QByteArray, body);
+    HttpServer server;
+    server.responses["/chs/data/vorlix.txt"] = HttpResponse(200, body);
+    TVersionClient client;
+    client.SetBaseUrl(server.BaseUrl());
+    CheckVersion(*m_dm, client);
+    QCOMPARE(m_messages->shown.size(), 1);
+    const QString text = m_messages->Texts()[0];
+    QVERIFY(text.startsWith(QStringLiteral("目前软件的最新版为")));
+    QVERIFY2(text.size() <= 9 + 2 * VersionCheck::MaxShownCharacters + 2, qPrintable(text));
+    QVERIFY(text.count(QLatin1Char('\n')) <= VersionCheck::MaxShownLines);
+
+    // The box itself shows it as plain text and keeps its height.
+    const std::unique_ptr<QMessageBox> box = Msg::Build(Msg::Kind::Information, text);
+    QCOMPARE(box->textFormat(), Qt::PlainText);
+    QCOMPARE(box->text(), text);
+    box->adjustSize();
+    QVERIFY2(box->sizeHint().height() < 400, qPrintable(QString::number(box->sizeHint().height())));
 }
 
 QTEST_MAIN(TestVersionCheck)

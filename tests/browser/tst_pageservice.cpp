@@ -9,6 +9,7 @@
 #include "PageService.h"
 #include "Schema.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,10 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -71,6 +76,10 @@ private slots:
     void priceText();
     void hostileTextStaysText();
     void pageBytesAreGbk();
+    void pageFillsTheView_data();
+    void pageFillsTheView();
+    void longDescriptionIsShownInPart_data();
+    void longDescriptionIsShownInPart();
     void defaultCover();
 
     void viewLoadsOnlyThePseudoHost();
@@ -112,6 +121,7 @@ void TestPageService::init()
     WriteFile(m_pictures + QStringLiteral("/sub/inner.jpg"), QByteArrayLiteral("inner"));
     WriteFile(m_dir->filePath(QStringLiteral("secret.txt")), QByteArrayLiteral("secret"));
     QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("secret.txt")), m_pictures + QStringLiteral("/link.jpg")));
+    QCOMPARE(mkfifo(QFile::encodeName(m_pictures + QStringLiteral("/pipe.jpg")).constData(), 0600), 0);
     m_service = std::make_unique<TOurNSHandler>(m_pictures);
 
     DiscFields full;
@@ -219,6 +229,7 @@ void TestPageService::respond_data()
     row("dot dot", "http://vorlix/..", Answer::Cover);
     row("three dots", "http://vorlix/...", Answer::Cover);
     row("link out of the folder", "http://vorlix/link.jpg", Answer::Cover);
+    row("FIFO in the folder", "http://vorlix/pipe.jpg", Answer::Cover);
 
     row("other host", "http://example.com/cover.jpg", Answer::NotServed);
     row("host that starts like ours", "http://vorlix.example.com/cd.htm?{full}", Answer::NotServed);
@@ -397,6 +408,87 @@ void TestPageService::hostileTextStaysText()
     for (const QString &text : {fields.Name, fields.Code, fields.Location, fields.Memo})
         QVERIFY2(shown.contains(text), qPrintable(text));
     QVERIFY(shown.indexOf(fields.Location) < shown.indexOf(QStringLiteral("内容简介")));
+}
+
+void TestPageService::pageFillsTheView_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("500") << 500;
+    QTest::newRow("900") << 900;
+    QTest::newRow("1400") << 1400;
+}
+
+// The page's outer table is 100% wide: it reaches the right edge of the view
+// at any width, the cover column keeping its 150 pixels.
+void TestPageService::pageFillsTheView()
+{
+    QFETCH(int, width);
+    TDetailView view;
+    view.RegisterPageHandler(m_pictures);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.resize(width, 400);
+    view.show();
+    view.ShowCdPage(m_full);
+    QCoreApplication::processEvents();
+    QTextFrame *outer = view.document()->rootFrame()->childFrames().value(0);
+    QVERIFY(qobject_cast<QTextTable *>(outer));
+    const QRectF table = view.document()->documentLayout()->frameBoundingRect(outer);
+    const qreal margin = view.document()->documentMargin();
+    const int viewport = view.viewport()->width();
+    QVERIFY2(qAbs(table.right() - (viewport - margin)) <= 2,
+             qPrintable(QStringLiteral("table %1..%2, view %3").arg(table.left()).arg(table.right()).arg(viewport)));
+    // The cover cell keeps its width.
+    auto *grid = static_cast<QTextTable *>(outer);
+    const QTextTableCell cover = grid->cellAt(1, 1);
+    const QTextCursor at = cover.firstCursorPosition();
+    const QRectF caret = view.document()->documentLayout()->blockBoundingRect(at.block());
+    QVERIFY2(qAbs(caret.left() - (table.right() - 150)) <= 6,
+             qPrintable(QStringLiteral("cover at %1, table ends at %2").arg(caret.left()).arg(table.right())));
+}
+
+void TestPageService::longDescriptionIsShownInPart_data()
+{
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<bool>("cut");
+    const qsizetype most = TOurNSHandler::MaxMemoShown;
+    QTest::newRow("just short enough") << QString(most, QLatin1Char('m')) << false;
+    QTest::newRow("one character more") << QString(most + 1, QLatin1Char('m')) << true;
+    QTest::newRow("200 KB without line breaks") << QString(200 * 1024, QLatin1Char('x')) << true;
+    QTest::newRow("3 MB without line breaks") << QStringLiteral("长").repeated(1024 * 1024) << true;
+    QTest::newRow("many short lines") << QStringLiteral("行\r\n").repeated(TOurNSHandler::MaxMemoLines + 1) << true;
+    QTest::newRow("pair at the limit not cut in half")
+        << QString(most - 1, QLatin1Char('m')) + QStringLiteral("😀😀") << true;
+}
+
+void TestPageService::longDescriptionIsShownInPart()
+{
+    QFETCH(QString, memo);
+    QFETCH(bool, cut);
+    DiscFields fields;
+    fields.Name = QStringLiteral("长简介");
+    fields.Memo = memo;
+    const int id = AddDisc(fields);
+
+    TDetailView view;
+    view.RegisterPageHandler(m_pictures);
+    view.resize(600, 300);
+    view.ShowCdPage(id);
+    const QString shown = view.toPlainText();
+    const qsizetype from = shown.indexOf(QStringLiteral("内容简介")) + 4;
+    QString memoShown = shown.mid(from).trimmed();
+    QCOMPARE(memoShown.endsWith(TOurNSHandler::MemoCutNote()), cut);
+    if (cut)
+        memoShown.chop(TOurNSHandler::MemoCutNote().size());
+    memoShown = memoShown.trimmed();
+    // What is shown is the description's beginning, line breaks as breaks.
+    QString plain = memo;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    memoShown.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    QVERIFY(memoShown.size() <= TOurNSHandler::MaxMemoShown);
+    QVERIFY(memoShown.count(QLatin1Char('\n')) <= TOurNSHandler::MaxMemoLines);
+    QVERIFY(plain.startsWith(memoShown));
+    QCOMPARE(memoShown.size() == plain.trimmed().size(), !cut);
+    QVERIFY(!memoShown.isEmpty() && !memoShown.back().isHighSurrogate());
 }
 
 void TestPageService::pageBytesAreGbk()

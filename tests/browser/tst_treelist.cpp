@@ -3,6 +3,7 @@
 #include "DAOQuery.h"
 #include "FolderCatalog.h"
 #include "TreeList.h"
+#include "TreeShape.h"
 
 #include <QAbstractItemModelTester>
 #include <QDragMoveEvent>
@@ -12,6 +13,8 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
+
+#include <sqlcipher/sqlite3.h>
 
 namespace {
 
@@ -90,6 +93,7 @@ private slots:
     void hoverOpensAndEdgesScroll();
     void footerAndLayout();
     void tenThousandFolders();
+    void chainDeeperThanAViewCanShow();
 };
 
 void TestTreeList::hierarchy_data()
@@ -509,6 +513,53 @@ void TestTreeList::tenThousandFolders()
     query.Last();
     QCOMPARE(tree.LevelOf(tree.NodeOfKey(query.Field(QStringLiteral("ID")).AsInteger())), 1000);
     QVERIFY(tree.IsExpanded(tree.NodeOfKey(query.Field(QStringLiteral("Id1")).AsInteger())));
+}
+
+// A chain of 30,000 folders, each under the one before: the view stays up,
+// expanded, and shows folders below the deepest level at the top level.
+void TestTreeList::chainDeeperThanAViewCanShow()
+{
+    constexpr int Chain = 30000;
+    FolderCatalog catalog;
+    TDM &dm = catalog.Dm();
+    const QByteArray sql = "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                           QByteArray::number(Chain + 1) +
+                           ") INSERT INTO TbTree (ID, Id1, Name) SELECT i, i - 1, 'F' || i FROM n";
+    QCOMPARE(sqlite3_exec(dm.DbBase.Handle(), sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+
+    TDAOQuery query;
+    query.SetDatabase(&dm.DbBase);
+    TTreeList tree;
+    Bind(tree, query);
+    OpenFolders(query);
+    tree.resize(400, 300);
+    tree.show();
+    tree.ExpandAll(tree.NodeOfKey(1));
+    QCoreApplication::processEvents();
+    tree.View()->scrollToBottom();
+    QCoreApplication::processEvents();
+    QCOMPARE(tree.Model()->NodeCount(), Chain + 1);
+
+    // Folder k lies at level k - 1 down to the deepest level; the next one
+    // starts again at the top.
+    const int deepest = TreeShape::MaxDepth + 1;
+    QCOMPARE(tree.LevelOf(tree.NodeOfKey(deepest)), TreeShape::MaxDepth);
+    QCOMPARE(tree.LevelOf(tree.NodeOfKey(deepest + 1)), 0);
+    QCOMPARE(tree.LevelOf(tree.NodeOfKey(deepest + 2)), 1);
+    int most = 0;
+    for (int id = 1; id <= Chain + 1; ++id)
+        most = qMax(most, tree.LevelOf(tree.NodeOfKey(id)));
+    QCOMPARE(most, TreeShape::MaxDepth);
+    QVERIFY(tree.IsExpanded(tree.NodeOfKey(deepest - 1)));
+
+    // A folder added under the deepest one goes to the top as well.
+    query.Append();
+    query.Field(QStringLiteral("Id1")).SetAsInteger(deepest);
+    query.Field(QStringLiteral("Name")).SetAsString(QStringLiteral("新目录"));
+    query.Post();
+    const int added = query.Field(QStringLiteral("ID")).AsInteger();
+    QCOMPARE(tree.LevelOf(tree.NodeOfKey(added)), 0);
+    QCoreApplication::processEvents();
 }
 
 QTEST_MAIN(TestTreeList)

@@ -6,6 +6,7 @@
 #include "MessageBoxes.h"
 #include "Schema.h"
 #include "SelDirForm.h"
+#include "TreeShape.h"
 
 #include <QApplication>
 #include <QFile>
@@ -18,6 +19,8 @@
 
 #include <functional>
 #include <memory>
+
+#include <sqlcipher/sqlite3.h>
 
 namespace {
 
@@ -70,6 +73,7 @@ private slots:
     void blankNameIsRefusedAndTheDialogStays();
 
     void pickerShowsTheFoldersAsATree();
+    void pickerStaysUpForAChainOf30000();
     void chooseScopeFolder_data();
     void chooseScopeFolder();
     void pickerErrorsReachTheCommandGuard();
@@ -227,6 +231,37 @@ void TestFolderDialogs::pickerShowsTheFoldersAsATree()
             tabOrder << w->objectName();
     QCOMPARE(tabOrder, (QStringList{QStringLiteral("btnOk"), QStringLiteral("btnCancle"), QStringLiteral("tlScope")}));
     QCOMPARE(dlg.windowTitle(), QStringLiteral("选择查找范围"));
+}
+
+void TestFolderDialogs::pickerStaysUpForAChainOf30000()
+{
+    constexpr int Chain = 30000;
+    const QByteArray sql = "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                           QByteArray::number(Chain + 1) +
+                           ") INSERT INTO TbTree (ID, Id1, Name) SELECT i, i - 1, 'F' || i FROM n";
+    QCOMPARE(sqlite3_exec(m_dm->DbBase.Handle(), sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        TSelDirFm dlg(*m_dm);
+        dlg.LoadScope();
+        dlg.show();
+        QCoreApplication::processEvents();
+        dlg.tlScope->scrollToBottom();
+        QCoreApplication::processEvents();
+        // Folder k lies at level k - 1 down to the deepest level; the next
+        // one starts again at the top.
+        auto level = [](const QTreeWidgetItem *item) {
+            int depth = 0;
+            for (const QTreeWidgetItem *p = item->parent(); p; p = p->parent())
+                ++depth;
+            return depth;
+        };
+        const int deepest = TreeShape::MaxDepth + 1;
+        QCOMPARE(level(dlg.ItemOfFolder(deepest)), TreeShape::MaxDepth);
+        QCOMPARE(level(dlg.ItemOfFolder(deepest + 1)), 0);
+        QCOMPARE(level(dlg.ItemOfFolder(Chain + 1)), (Chain + 1 - 1) % (TreeShape::MaxDepth + 1));
+        QVERIFY(dlg.ItemOfFolder(deepest - 1)->isExpanded());
+        dlg.close();
+    }
 }
 
 void TestFolderDialogs::chooseScopeFolder_data()

@@ -87,7 +87,7 @@ private slots:
     void newNameIsRefused_data();
     void newNameIsRefused();
     void newCatalogIsCopiedFromTheTemplate();
-    void failedCopyKeepsTheDialogSilently();
+    void failedCopyKeepsTheDialogAndSaysWhy();
     void openTakesTheSelectedFileAsItIsNamed();
     void openWithNothingSelectedKeepsTheDialog();
     void focusAndChoiceFollowEachOther();
@@ -235,7 +235,7 @@ void TestOpenDbForm::newCatalogIsCopiedFromTheTemplate()
              AppFolderFixture::Content(app.DataPath(QStringLiteral("Blank"))));
 }
 
-void TestOpenDbForm::failedCopyKeepsTheDialogSilently()
+void TestOpenDbForm::failedCopyKeepsTheDialogAndSaysWhy()
 {
     AppFolderFixture app;
     QVERIFY(QDir().mkdir(app.DataPath(QStringLiteral("sub"))));
@@ -255,9 +255,16 @@ void TestOpenDbForm::failedCopyKeepsTheDialogSilently()
     dlg.btnOpenClick();
     QVERIFY(dlg.isVisible());
     QVERIFY(!QFile::exists(app.DataPath(QStringLiteral("Films.MDB"))));
-
     QVERIFY(dlg.FileName().isEmpty());
-    QVERIFY(messages.shown.isEmpty());
+
+    // Each time the user is told, in Chinese, which file could not be made.
+    QCOMPARE(messages.shown.size(), 2);
+    for (const Msg::Shown &shown : std::as_const(messages.shown))
+        QCOMPARE(shown.kind, Msg::Kind::Error);
+    QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral("无法建立光盘夹文件“")), qPrintable(messages.shown[0].text));
+    QVERIFY2(messages.shown[1].text.contains(QDir::toNativeSeparators(app.DataPath(QStringLiteral("Films.MDB")))) &&
+                 messages.shown[1].text.contains(QStringLiteral("模板")),
+             qPrintable(messages.shown[1].text));
 }
 
 void TestOpenDbForm::openTakesTheSelectedFileAsItIsNamed()

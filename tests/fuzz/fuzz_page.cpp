@@ -1,7 +1,7 @@
 // URL text through the detail page service. The catalog, generated once, has
 // 50 discs; the picture folder holds cover.jpg and a subfolder with another
 // picture, and beside the folder lies secret.txt with a link to it inside the
-// folder. Every URL of ours gets the page or a picture, and a picture is
+// folder, and a FIFO inside it. Every URL of ours gets the page or a picture, and a picture is
 // only ever cover.jpg or the default cover.
 #include "FuzzTargets.h"
 
@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,6 +50,8 @@ struct PageFixture
         WriteFile(pictures + QStringLiteral("/sub/inner.jpg"), QByteArrayLiteral("inner"));
         WriteFile(dir.filePath(QStringLiteral("secret.txt")), QByteArrayLiteral("secret"));
         QFile::link(dir.filePath(QStringLiteral("secret.txt")), pictures + QStringLiteral("/link.jpg"));
+        // Opening it as a file would wait for a writer that never comes.
+        mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")).constData(), 0600);
         service = std::make_unique<TOurNSHandler>(pictures);
     }
     ~PageFixture()
@@ -99,4 +102,11 @@ void FuzzPage(const uint8_t *data, size_t size)
     CheckUrl(QUrl(QStringLiteral("http://vorlix/cd.htm?") + text));
     CheckUrl(QUrl(text));
     CheckUrl(QUrl::fromEncoded(bytes));
+
+    // The same text as a description: escaped, bounded however long it is,
+    // and never cut in the middle of a character.
+    const QString memo = FuzzText::Utf16(data, size);
+    const QString html = TOurNSHandler::MemoHtml(memo + memo.repeated(qMin<qsizetype>(2000, 40000 / (size + 1))));
+    FUZZ_CHECK(!html.contains(QLatin1String("<script"), Qt::CaseInsensitive), html.left(200));
+    FUZZ_CHECK(html.size() <= TOurNSHandler::MaxMemoShown * 40 + 200, QString::number(html.size()));
 }

@@ -27,12 +27,19 @@ void FuzzVersion(const uint8_t *data, size_t size)
         return;
     }
     FUZZ_CHECK(message.startsWith(NewestBefore) && message.endsWith(NewestAfter), message);
-    // The text shown is the server's text without its first five characters.
+    // The text shown is the server's text without its first five
+    // characters, whole or cut (with "…") to a bounded part of it.
     const QString shown = message.mid(NewestBefore.size(), message.size() - NewestBefore.size() - NewestAfter.size());
     const QString text = QString::fromUtf8(body);
-    FUZZ_CHECK(text.endsWith(shown), message);
-    const QString dropped = text.left(text.size() - shown.size());
-    const qsizetype characters = dropped.toUcs4().size();
-    FUZZ_CHECK(characters == 5 || (characters < 5 && shown.isEmpty()),
-               QStringLiteral("%1 characters dropped").arg(characters));
+    const QList<uint> characters = text.toUcs4();
+    const QString after =
+        characters.size() <= 5 ? QString() : QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()) + 5,
+                                                               characters.size() - 5);
+    if (shown != after) {
+        FUZZ_CHECK(shown.endsWith(QStringLiteral("…")), message);
+        FUZZ_CHECK(after.startsWith(shown.chopped(1)), message);
+    }
+    const QString kept = shown.endsWith(QStringLiteral("…")) && shown != after ? shown.chopped(1) : shown;
+    FUZZ_CHECK(kept.toUcs4().size() <= VersionCheck::MaxShownCharacters, message);
+    FUZZ_CHECK(shown.count(QLatin1Char('\n')) <= VersionCheck::MaxShownLines, message);
 }

@@ -4,13 +4,19 @@
 #include "DataModule.h"
 #include "Errors.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <chrono>
 #include <thread>
 
+#include <csignal>
+#include <cstdio>
 #include <sqlcipher/sqlite3.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 class TestDataModule : public QObject
@@ -24,6 +30,10 @@ private slots:
     void compactShrinksAndKeepsEverything();
     void compactThatFailsLeavesFileAlone();
     void compactRatioRounding();
+    void compactOnAFullDiskLeavesTheBytes();
+    void compactInAFolderThatCannotBeWritten();
+    void writeErrorsNameTheFileInChinese_data();
+    void writeErrorsNameTheFileInChinese();
     void fileSizeOf();
     void badCatalogsAreRefusedUntouched_data();
     void badCatalogsAreRefusedUntouched();
@@ -119,6 +129,125 @@ void TestDataModule::compactThatFailsLeavesFileAlone()
     QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.01"));
 }
 
+void TestDataModule::compactOnAFullDiskLeavesTheBytes()
+{
+    m_dm->OpenSQL("SELECT * FROM TbCd");
+    {
+        TDAOSuspendGuard guard(m_dm->Q1);
+        for (int i = 0; i < 400; ++i) {
+            m_dm->Q1.Append();
+            m_dm->Q1.Field("Name").SetAsString(QStringLiteral("光盘%1").arg(i));
+            m_dm->Q1.Field("Memo").SetAsString(QString(400, QChar(0x4E00 + i % 100)));
+            m_dm->Q1.Post();
+        }
+    }
+    m_dm->ExecuteSQL("DELETE FROM TbCd WHERE Id % 3 = 0");
+    m_dm->DbBase.SetConnected(false);
+    const QString folder = QFileInfo(m_catalog->Path()).absolutePath();
+    // A stale copy from an earlier run that ended on the way.
+    {
+        QFile stale(QDir(folder).filePath(QStringLiteral("Tmp_mdb.tmp")));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("left over");
+    }
+    const QStringList filesBefore = QDir(folder).entryList(QDir::Files);
+    const QByteArray bytes = CatalogFixture::Digest(m_catalog->Path());
+
+    // Files may not grow past a third of the catalog: the copy cannot be
+    // written in full, as on a disk that is full.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit original{};
+    getrlimit(RLIMIT_FSIZE, &original);
+    rlimit limited = original;
+    limited.rlim_cur = rlim_t(QFileInfo(m_catalog->Path()).size() / 3);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const TCurrency ratio = m_dm->CompactDb();
+    setrlimit(RLIMIT_FSIZE, &original);
+
+    QCOMPARE(ratio, TCurrency(0));
+    QVERIFY2(m_dm->CompactFailure().contains(QDir::toNativeSeparators(m_catalog->Path())) &&
+                 m_dm->CompactFailure().contains(QStringLiteral("磁盘可能已满")) &&
+                 m_dm->CompactFailure().contains(QStringLiteral("原文件保持不变")),
+             qPrintable(m_dm->CompactFailure()));
+    QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), bytes);
+    // The unfinished copy is gone, and the stale one with it.
+    QStringList filesAfter = QDir(folder).entryList(QDir::Files);
+    QCOMPARE(filesAfter, QStringList(filesBefore).filter(QRegularExpression(QStringLiteral("^(?!Tmp_mdb)"))));
+
+    // With room again the same catalog compacts.
+    QVERIFY(m_dm->CompactDb() > 0);
+    QCOMPARE(m_dm->GetFieldValue("SELECT count(*) AS N FROM TbCd", "N"), QStringLiteral("267"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), filesAfter);
+}
+
+void TestDataModule::compactInAFolderThatCannotBeWritten()
+{
+    const QString folder = QFileInfo(m_catalog->Path()).absolutePath();
+    m_dm->DbBase.SetConnected(false);
+    const QByteArray bytes = CatalogFixture::Digest(m_catalog->Path());
+    // Root may write into any folder: there, a folder in the way of the
+    // copy's name stands in for a folder that cannot be written.
+    const bool root = geteuid() == 0;
+    if (root)
+        QVERIFY(QDir(folder).mkdir(QStringLiteral("Tmp_mdb.tmp")));
+    else
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    const TCurrency ratio = m_dm->CompactDb();
+    if (root)
+        QVERIFY(QDir(folder).rmdir(QStringLiteral("Tmp_mdb.tmp")));
+    else
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(ratio, TCurrency(0));
+    QVERIFY2(m_dm->CompactFailure().contains(QDir::toNativeSeparators(m_catalog->Path())) &&
+                 m_dm->CompactFailure().contains(QStringLiteral("文件夹")),
+             qPrintable(m_dm->CompactFailure()));
+    QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), bytes);
+}
+
+void TestDataModule::writeErrorsNameTheFileInChinese_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("says");
+    // The engine cannot make its journal beside the file (as in a folder that
+    // cannot be written; root may write anywhere, so the journal's name
+    // leads into a folder that does not exist).
+    QTest::newRow("no journal can be made") << "journal" << "文件夹";
+    // Another program put a different file (a restored backup) in its place
+    // while this one had it open.
+    QTest::newRow("file replaced on disk") << "replaced" << "重新打开";
+}
+
+void TestDataModule::writeErrorsNameTheFileInChinese()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, says);
+    m_dm->ExecuteSQL("INSERT INTO TbCd (Name) VALUES ('旧')");
+    QCOMPARE(m_dm->GetFieldValue("SELECT count(*) AS N FROM TbCd", "N"), QStringLiteral("1"));
+    const QString path = m_catalog->Path();
+    if (kind == "journal") {
+        QVERIFY(QFile::link(m_catalog->FilePath(QStringLiteral("missing/journal")), path + QStringLiteral("-journal")));
+    } else {
+        const QString other = m_catalog->FilePath(QStringLiteral("Restored.MDB"));
+        QVERIFY(QFile::copy(path, other));
+        QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    }
+    try {
+        m_dm->ExecuteSQL("DELETE FROM TbCd");
+        QFAIL("the write went through");
+    } catch (const EDAOError &e) {
+        QVERIFY2(e.Message().contains(QDir::toNativeSeparators(path)) && e.Message().contains(says),
+                 qPrintable(e.Message()));
+        QString sentence = e.Message();
+        sentence.remove(QDir::toNativeSeparators(path));
+        QVERIFY2(!sentence.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(e.Message()));
+        QVERIFY(!e.Details().isEmpty());
+    }
+    if (kind == "journal")
+        QVERIFY(QFile::remove(path + QStringLiteral("-journal")));
+    m_dm->DbBase.SetConnected(false);
+    QCOMPARE(m_dm->GetFieldValue("SELECT count(*) AS N FROM TbCd", "N"), QStringLiteral("1"));
+}
+
 void TestDataModule::compactRatioRounding()
 {
     QCOMPARE(Currency::FromDouble(654321.0 / 1000000.0), TCurrency(6543));
@@ -142,6 +271,21 @@ void TestDataModule::badCatalogsAreRefusedUntouched_data()
     QTest::newRow("wrong password") << "password" << "密码不对";
     QTest::newRow("truncated") << "truncated" << "损坏";
     QTest::newRow("folder") << "folder" << "文件夹";
+    // Numbers the program carries as 32-bit integers: never cut to another
+    // row's number.
+    QTest::newRow("disc number beyond 32 bits") << "INSERT INTO TbCd (Id, Name) VALUES (4294967298, 'x')"
+                                                << "超出范围的记录编号";
+    QTest::newRow("folder number beyond 32 bits") << "INSERT INTO TbTree (ID, Id1, Name) VALUES (4294967297, 1, 'x')"
+                                                  << "超出范围的记录编号";
+    QTest::newRow("parent beyond 32 bits") << "INSERT INTO TbTree (Id1, Name) VALUES (4294967297, 'x')"
+                                           << "超出范围的记录编号";
+    QTest::newRow("negative disc number") << "INSERT INTO TbCd (Id, Name) VALUES (-4294967295, 'x')"
+                                          << "超出范围的记录编号";
+    QTest::newRow("category reference beyond 32 bits") << "INSERT INTO TbCd (Name, CId) VALUES ('x', 4294967298)"
+                                                       << "超出范围的记录编号";
+    QTest::newRow("counter near the end of 32 bits")
+        << "INSERT INTO TbCd (Name) VALUES ('x'); UPDATE sqlite_sequence SET seq=2147483600 WHERE name='TbCd'"
+        << "超出范围的记录编号";
 }
 
 void TestDataModule::badCatalogsAreRefusedUntouched()
@@ -176,6 +320,12 @@ void TestDataModule::badCatalogsAreRefusedUntouched()
         QVERIFY(file.resize(file.size() / 2));
     } else if (kind == "folder") {
         QVERIFY(QDir().mkpath(path));
+    } else if (kind.startsWith(QLatin1String("INSERT"))) {
+        path = m_catalog->Path();
+        sqlite3 *raw = OpenCatalogHandle(path, password, false);
+        const int rc = sqlite3_exec(raw, kind.toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+        QCOMPARE(rc, SQLITE_OK);
     }
     const QByteArray digest = CatalogFixture::Digest(path);
 
@@ -187,6 +337,14 @@ void TestDataModule::badCatalogsAreRefusedUntouched()
         QFAIL("a bad catalog opened");
     } catch (const EDAOError &e) {
         QVERIFY2(e.Message().contains(path) && e.Message().contains(reason), qPrintable(e.Message()));
+        // A Chinese sentence: the engine's English words, if any, are in the
+        // details only.
+        QString sentence = e.Message();
+        sentence.remove(path);
+        static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        QVERIFY2(!sentence.contains(latin), qPrintable(e.Message()));
+        if (kind == "text" || kind == "password")
+            QVERIFY2(e.Details().contains(QLatin1String("not a database")), qPrintable(e.Details()));
     }
     QVERIFY(!db.Connected());
     QCOMPARE(CatalogFixture::Digest(path), digest);
@@ -209,7 +367,8 @@ void TestDataModule::readOnlyCatalogRefusesWrites()
         q.Post();
         QFAIL("wrote to a read-only catalog");
     } catch (const EDAOError &e) {
-        QVERIFY2(e.Message().contains(QLatin1String("readonly")), qPrintable(e.Message()));
+        QVERIFY2(e.Message().contains(QStringLiteral("只读")), qPrintable(e.Message()));
+        QVERIFY2(e.Details().contains(QLatin1String("readonly")), qPrintable(e.Details()));
     }
     q.Cancel();
     db.SetConnected(false);
