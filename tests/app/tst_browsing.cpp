@@ -64,7 +64,7 @@ void TestBrowsing::init()
     m_messages = std::make_unique<Msg::Recorder>();
     Options = TOptions::Defaults();
     const QString path = m_program->filePath(QStringLiteral("Data/Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
     {
         TDM dm;
         dm.NameCatalog(path);

@@ -169,7 +169,7 @@ void TestAddDisc::init()
     QVERIFY(m_dir->isValid() && m_sources->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Picture")));
     const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
     m_dm = std::make_unique<TDM>();
     m_dm->NameCatalog(path);
     DM = m_dm.get();

@@ -558,7 +558,7 @@ void TestSession::unreadableCatalogsAreRefused()
     // database of another program; each name starts with its own letter.
     const QString damaged = data + QStringLiteral("Damaged.MDB");
     const QString truncated = data + QStringLiteral("Truncated.MDB");
-    CatalogGenerator::GenerateCatalog(damaged, 2000, Schema::Layout::Build101);
+    CatalogGenerator::GenerateCatalog(damaged, 2000, Schema::Layout::Build102);
     QVERIFY(QFile::copy(damaged, truncated));
     {
         QFile file(damaged);

@@ -43,7 +43,7 @@ void TestExPickEdit::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build101, false);
+    Schema::CreateCatalog(path, Schema::Layout::Build102, false);
     m_dm = std::make_unique<TDM>();
     m_dm->NameCatalog(path);
     for (const char *sql : {

@@ -66,7 +66,7 @@ private:
 
 void TestDAOQuery::init()
 {
-    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build101, true);
+    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build102, true);
     m_db = std::make_unique<TDAODatabase>();
     m_catalog->Attach(*m_db);
     m_q = std::make_unique<TDAOQuery>();
@@ -440,7 +440,7 @@ void TestDAOQuery::closingDatabaseClosesQueries()
 void TestDAOQuery::emptyPasswordOpensPlainFile()
 {
     const QString plain = m_catalog->FilePath("Plain.MDB");
-    Schema::CreateCatalog(plain, Schema::Layout::Build101, false, QString());
+    Schema::CreateCatalog(plain, Schema::Layout::Build102, false, QString());
     TDAODatabase db;
     db.SetDatabaseName(plain);
     db.SetPassword(QString());
@@ -448,7 +448,7 @@ void TestDAOQuery::emptyPasswordOpensPlainFile()
     q.SetDatabase(&db);
     q.SetSQL("SELECT * FROM TbSetings");
     q.Open();
-    QCOMPARE(q.Field("Version").AsString(), QStringLiteral("Build1.01"));
+    QCOMPARE(q.Field("Version").AsString(), QStringLiteral("Build1.02"));
 }
 
 void TestDAOQuery::suspendSharesOneTransaction()

@@ -148,7 +148,7 @@ private:
 void TestDataGrid::init()
 {
     GridTexts::GroupPanelText() = QStringLiteral("拖动某个列标题到此处即可按该列分组。");
-    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build101, true);
+    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build102, true);
     m_db = std::make_unique<TDAODatabase>();
     m_catalog->Attach(*m_db);
     m_q = std::make_unique<TDAOQuery>();
