@@ -172,6 +172,15 @@ QString CodeUniqueIndexStatement(Layout layout)
         .arg(QLatin1String(CodeUniqueIndex), codes.join(QLatin1Char(',')));
 }
 
+int TextWidth(const QString &table, const QString &column, Layout layout)
+{
+    for (const ColumnDef &def : Table(table).columns) {
+        if (column.compare(QLatin1String(def.name), Qt::CaseInsensitive) == 0)
+            return layout >= Layout::Build102 && def.wideWidth ? def.wideWidth : def.width;
+    }
+    return 0;
+}
+
 QStringList WidenedTables()
 {
     QStringList names;

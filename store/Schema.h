@@ -31,6 +31,10 @@ QStringList CreateStatements(Layout layout);
 QString CreateTableStatement(const QString &table, Layout layout, const QString &createAs = {});
 QStringList ColumnNames(const QString &table, Layout layout);
 
+// The width in GBK bytes of a text column of the layout; 0 for a column that
+// is no text of a declared width.
+int TextWidth(const QString &table, const QString &column, Layout layout = Layout::Build102);
+
 // The tables whose text columns "Build1.02" made wider.
 QStringList WidenedTables();
 
