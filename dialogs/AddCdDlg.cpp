@@ -51,10 +51,10 @@ QComboBox *NewCombo(const char *name, int maxBytes, QWidget *parent)
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setMaxVisibleItems(8);
-    combo->setCompleter(nullptr);
     auto *edit = new TGbkLineEdit(maxBytes, combo);
     edit->SetMinimumCharacters(12);
     combo->setLineEdit(edit);
+    combo->setCompleter(nullptr); // after the line edit, which brings a completer of its own
     combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return combo;
 }

@@ -41,6 +41,16 @@ int ColumnWidth(const TDAOField *field, int limit, int fallback)
     return width > limit ? fallback : width;
 }
 
+// The name column shows at most this many bytes (20 Chinese characters): a
+// long name is cut at a whole character, so the drop-down stays readable and
+// the code column after it lines up in every row.
+constexpr int NameColumnMax = 40;
+
+int NameColumnWidth(const TDAOField *field)
+{
+    return field ? qMin(field->Size(), NameColumnMax) : 0;
+}
+
 } // namespace
 
 TExPickEdit::TExPickEdit(QWidget *parent)
@@ -127,7 +137,7 @@ void TExPickEdit::FillList()
     texts.reserve(rows);
     keys.reserve(rows);
     for (; !m_query.AtEnd(); m_query.Next()) {
-        m_nameWidth = ColumnWidth(m_query.FindField(FieldList), 20, 10);
+        m_nameWidth = NameColumnWidth(m_query.FindField(FieldList));
         m_codeWidth = FieldCode.isEmpty() ? 0 : ColumnWidth(m_query.FindField(FieldCode), 14, 10);
         m_spellWidth = ColumnWidth(m_query.FindField(FieldSpell), 14, 10);
         m_statusWidth = FieldStatus.isEmpty() ? 0 : 1;

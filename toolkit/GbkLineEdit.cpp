@@ -3,6 +3,7 @@
 #include "GbkText.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <QToolTip>
 #include <QValidator>
@@ -31,7 +32,7 @@ public:
         const QString &old = m_accepted;
         // The text after the caret is what stood after the insertion point.
         qsizetype suffix = 0;
-        const qsizetype maxSuffix = qMin(input.size() - qBound<qsizetype>(0, pos, input.size()), old.size());
+        const qsizetype maxSuffix = qMin(input.size() - std::clamp<qsizetype>(pos, 0, input.size()), old.size());
         while (suffix < maxSuffix && input.at(input.size() - 1 - suffix) == old.at(old.size() - 1 - suffix))
             ++suffix;
         qsizetype prefix = 0;
