@@ -46,6 +46,9 @@ int ColumnWidth(const TDAOField *field, int limit, int fallback)
 // the code column after it lines up in every row.
 constexpr int NameColumnMax = 40;
 
+// A window length that reaches the end of any row.
+constexpr int RestOfRow = 1 << 20;
+
 int NameColumnWidth(const TDAOField *field)
 {
     return field ? qMin(field->Size(), NameColumnMax) : 0;
@@ -169,7 +172,9 @@ int TExPickEdit::FindRow() const
         switch (TextKind(s)) {
         case TTextKind::Initials:
             from = m_nameWidth + m_codeWidth;
-            length = m_spellWidth;
+            // Initials are never cut: those of a long name run on past their
+            // column, and all of them still find the row.
+            length = m_statusWidth == 0 ? RestOfRow : m_spellWidth;
             break;
         case TTextKind::Code:
             from = m_nameWidth;
