@@ -15,9 +15,9 @@ namespace {
 struct ColumnDef
 {
     const char *name;
-    const char *type;   // SQLite type and constraints, or a text type's width
-    int width = 0;      // GBK bytes of a text column up to "Build1.01"
-    int wideWidth = 0;  // GBK bytes from "Build1.02" on; 0: unchanged
+    const char *type;      // SQLite type; with its constraints when the column has no width
+    int width = 0;         // GBK bytes of a text column up to "Build1.01"
+    int wideWidth = 0;     // GBK bytes from "Build1.02" on; 0: unchanged
     const char *tail = ""; // constraints after the collation
     Layout since = Layout::Build100;
 };
@@ -113,7 +113,10 @@ QString Definition(const ColumnDef &column, Layout layout)
     if (column.width == 0)
         return QLatin1String(column.type);
     const int width = layout >= Layout::Build102 && column.wideWidth ? column.wideWidth : column.width;
-    return QStringLiteral("%1(%2) COLLATE NOCASE%3").arg(QLatin1String(column.type)).arg(width).arg(QLatin1String(column.tail));
+    return QStringLiteral("%1(%2) COLLATE NOCASE%3")
+        .arg(QLatin1String(column.type))
+        .arg(width)
+        .arg(QLatin1String(column.tail));
 }
 
 void Exec(sqlite3 *db, const QString &sql)
@@ -164,7 +167,8 @@ QString CodeUniqueIndexStatement(Layout layout)
     // "Build1.01" trimmed ASCII spaces only, so two codes of full-width
     // spaces collided in the index although the program calls both blank.
     if (layout == Layout::Build101)
-        return QStringLiteral("CREATE UNIQUE INDEX %1 ON TbCd(Code) WHERE trim(Code)<>''").arg(QLatin1String(CodeUniqueIndex));
+        return QStringLiteral("CREATE UNIQUE INDEX %1 ON TbCd(Code) WHERE trim(Code)<>''")
+            .arg(QLatin1String(CodeUniqueIndex));
     QStringList codes;
     for (const char16_t c : TextBlank::Codepoints())
         codes << QString::number(int(c));
@@ -242,8 +246,7 @@ void CreateCatalog(const QString &path, Layout layout, bool seed, const QString 
     for (const QString &statement : CreateStatements(layout))
         Exec(raw, statement);
     Exec(raw, QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (%1, 0, '主目录')").arg(RootFolderId));
-    Exec(raw, QStringLiteral("INSERT INTO TbSetings (Version) VALUES (%1)")
-                  .arg(Quoted(VersionOf(layout))));
+    Exec(raw, QStringLiteral("INSERT INTO TbSetings (Version) VALUES (%1)").arg(Quoted(VersionOf(layout))));
     if (seed) {
         for (const char *name : {"电影", "音乐", "软件", "游戏", "教学", "动画", "资料"})
             Exec(raw, QStringLiteral("INSERT INTO TbCategory (Name) VALUES (%1)").arg(Quoted(QString::fromUtf8(name))));

@@ -3,10 +3,10 @@
 #include "GbkText.h"
 
 #include <QTimer>
-#include <algorithm>
-#include <functional>
 #include <QToolTip>
 #include <QValidator>
+#include <algorithm>
+#include <functional>
 
 // Every change of a line edit's text passes its validator, which may change
 // the text it is given: the one place where typed keys, pastes, drops and
@@ -88,7 +88,8 @@ QString TGbkLineEdit::LimitText(int maxBytes)
 
 void TGbkLineEdit::ShowLimit(bool cut)
 {
-    m_lastTip = cut ? QStringLiteral("文字太长，超出的部分已截去（%1）").arg(LimitText(m_maxBytes)) : LimitText(m_maxBytes);
+    m_lastTip =
+        cut ? QStringLiteral("文字太长，超出的部分已截去（%1）").arg(LimitText(m_maxBytes)) : LimitText(m_maxBytes);
     emit limitReached(m_lastTip, cut);
     // Shown once the edit has finished its change, under the box.
     QTimer::singleShot(0, this, [this, tip = m_lastTip] {

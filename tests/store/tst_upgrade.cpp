@@ -54,7 +54,8 @@ QStringList Counters(const QString &path)
 
 QStringList IndexNames(const QString &path)
 {
-    return CatalogState::Rows(path, "SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL ORDER BY name");
+    return CatalogState::Rows(path,
+                              "SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL ORDER BY name");
 }
 
 // A catalog of the layout with discs and folders at the old widths, some of
@@ -69,11 +70,12 @@ void Fill(const QString &path, Schema::Layout layout)
     dm.ExecuteSQL(R"(INSERT INTO TbTree (Id1, Name) VALUES (2, "Gone"))");
     dm.ExecuteSQL(R"(DELETE FROM TbTree WHERE Name="Gone")");
     const bool old = layout == Schema::Layout::Build100;
-    const QString disc = QStringLiteral("INSERT INTO TbCd (Day, Code, Serial, Name, CId, TId, QId, DId, Price, "
-                                        "Location, Memo%4) VALUES (45000.5, \"%1\", \"1234567890\", \"%2\", 1, 2, 1, 0, "
-                                        "12.5, \"%3\", \"第一行\r\n第二行\"%5)")
-                             .replace("%4", old ? "" : ", Picture, Spell")
-                             .replace("%5", old ? "" : ", \"a.jpg\", \"X\"");
+    const QString disc =
+        QStringLiteral("INSERT INTO TbCd (Day, Code, Serial, Name, CId, TId, QId, DId, Price, "
+                       "Location, Memo%4) VALUES (45000.5, \"%1\", \"1234567890\", \"%2\", 1, 2, 1, 0, "
+                       "12.5, \"%3\", \"第一行\r\n第二行\"%5)")
+            .replace("%4", old ? "" : ", Picture, Spell")
+            .replace("%5", old ? "" : ", \"a.jpg\", \"X\"");
     dm.ExecuteSQL(disc.arg("7", "指环王护戒使者加长版", "柜子第三层左边第二格"));
     dm.ExecuteSQL(disc.arg("8", "Music Box 2000 Live!", "A"));
     dm.ExecuteSQL(disc.arg("", "", ""));
@@ -244,8 +246,10 @@ void TestUpgrade::widensKeepingEverything()
     // New rows never take an ID given out before, deleted ones included.
     dm.ExecuteSQL(R"(INSERT INTO TbCd (Name, Spell, TId) VALUES ("新", "X", 1))");
     dm.ExecuteSQL(R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "新"))");
-    QCOMPARE(dm.GetFieldValue("SELECT max(ID) AS M FROM TbCd", "M"), filled ? QStringLiteral("5") : QStringLiteral("1"));
-    QCOMPARE(dm.GetFieldValue("SELECT max(ID) AS M FROM TbTree", "M"), filled ? QStringLiteral("4") : QStringLiteral("2"));
+    QCOMPARE(dm.GetFieldValue("SELECT max(ID) AS M FROM TbCd", "M"),
+             filled ? QStringLiteral("5") : QStringLiteral("1"));
+    QCOMPARE(dm.GetFieldValue("SELECT max(ID) AS M FROM TbTree", "M"),
+             filled ? QStringLiteral("4") : QStringLiteral("2"));
     // A long name is kept whole.
     const QString longName = QString(50, QChar(0x4E2D));
     dm.ExecuteSQL(QStringLiteral(R"(UPDATE TbTree SET Name="%1" WHERE ID=1)").arg(longName.left(30)));
@@ -303,9 +307,11 @@ void TestUpgrade::blankCodesNeedNoUniqueness()
     TDM dm;
     dm.NameCatalog(catalog.Path());
     UpgradeDb(dm);
-    const QString insert = QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("%1", "光盘", "GP", 1))");
+    const QString insert =
+        QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("%1", "光盘", "GP", 1))");
     // Full-width spaces and the other blanks the program's checks know.
-    for (const QString &blank : {QStringLiteral("\u3000"), QStringLiteral(" \t\u3000 "), QString(), QStringLiteral("\u00A0")}) {
+    for (const QString &blank :
+         {QStringLiteral("\u3000"), QStringLiteral(" \t\u3000 "), QString(), QStringLiteral("\u00A0")}) {
         dm.ExecuteSQL(insert.arg(blank));
         dm.ExecuteSQL(insert.arg(blank));
     }

@@ -67,17 +67,28 @@ void TestGbkLineEdit::keepsWhatFits_data()
 
     // The box takes 10 bytes: five Chinese characters or ten letters.
     const int keys = int(Way::Keys), paste = int(Way::Paste), pasteKey = int(Way::PasteKey), commit = int(Way::Commit);
-    QTest::newRow("typed letters stop at the limit") << "|" << keys << "ABCDEFGHIJKL" << "ABCDEFGHIJ|" << 1;
-    QTest::newRow("typed Chinese stops at a whole character") << "A|" << keys << "中文字母表" << "A中文字母|" << 1;
-    QTest::newRow("typed in the middle") << "中文|字母表" << keys << "X" << "中文|字母表" << 1;
-    QTest::newRow("paste cut before the first misfit") << "AB|" << paste << "指环王：护戒使者" << "AB指环王：|" << 2;
-    QTest::newRow("paste in the middle keeps the end") << "A|B" << paste << "12345678901" << "A12345678|B" << 2;
-    QTest::newRow("paste with Ctrl+V") << "|" << pasteKey << "光盘夹管理程序" << "光盘夹管理|" << 2;
-    QTest::newRow("paste of one byte room, Chinese") << "ABCDEFGHI|" << paste << "中文" << "ABCDEFGHI|" << 2;
-    QTest::newRow("paste over a selection") << "[ABCDEFGHIJ]" << paste << "汉字汉字汉字" << "汉字汉字汉|" << 2;
-    QTest::newRow("committed phrase cut") << "中文|" << commit << "指环王护戒使者" << "中文指环王|" << 2;
-    QTest::newRow("committed character refused") << "中文字母表|" << commit << "王" << "中文字母表|" << 1;
-    QTest::newRow("character beyond 16 bits is kept whole") << "ABCDEFGHI|" << commit << "😀😀" << "ABCDEFGHI😀|" << 2;
+    QTest::newRow("typed letters stop at the limit") << "|" << keys << "ABCDEFGHIJKL"
+                                                     << "ABCDEFGHIJ|" << 1;
+    QTest::newRow("typed Chinese stops at a whole character") << "A|" << keys << "中文字母表"
+                                                              << "A中文字母|" << 1;
+    QTest::newRow("typed in the middle") << "中文|字母表" << keys << "X"
+                                         << "中文|字母表" << 1;
+    QTest::newRow("paste cut before the first misfit") << "AB|" << paste << "指环王：护戒使者"
+                                                       << "AB指环王：|" << 2;
+    QTest::newRow("paste in the middle keeps the end") << "A|B" << paste << "12345678901"
+                                                       << "A12345678|B" << 2;
+    QTest::newRow("paste with Ctrl+V") << "|" << pasteKey << "光盘夹管理程序"
+                                       << "光盘夹管理|" << 2;
+    QTest::newRow("paste of one byte room, Chinese") << "ABCDEFGHI|" << paste << "中文"
+                                                     << "ABCDEFGHI|" << 2;
+    QTest::newRow("paste over a selection") << "[ABCDEFGHIJ]" << paste << "汉字汉字汉字"
+                                            << "汉字汉字汉|" << 2;
+    QTest::newRow("committed phrase cut") << "中文|" << commit << "指环王护戒使者"
+                                          << "中文指环王|" << 2;
+    QTest::newRow("committed character refused") << "中文字母表|" << commit << "王"
+                                                 << "中文字母表|" << 1;
+    QTest::newRow("character beyond 16 bits is kept whole") << "ABCDEFGHI|" << commit << "😀😀"
+                                                            << "ABCDEFGHI😀|" << 2;
 }
 
 void TestGbkLineEdit::keepsWhatFits()
