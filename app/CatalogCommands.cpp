@@ -114,6 +114,7 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
     // Reopened either way: the restored file, or the catalog as it was when
     // the restore failed.
     auto reopen = [&] {
+        const TWaitCursor busy; // a restored older catalog is upgraded
         dm.DbBase.SetConnected(true);
         UpgradeDb(dm);
         reloadPanes();

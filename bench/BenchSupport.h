@@ -33,7 +33,7 @@ QTemporaryDir &WorkDir();
 
 // A generated catalog of that name in the run's folder, written the first
 // time it is asked for.
-QString GeneratedCatalog(const QString &name, int discs, Schema::Layout layout = Schema::Layout::Build101,
+QString GeneratedCatalog(const QString &name, int discs, Schema::Layout layout = Schema::Layout::Build102,
                          int folders = CatalogGenerator::FolderCount);
 
 // A copy of source under that name in the run's folder, for a case that

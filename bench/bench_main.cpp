@@ -85,13 +85,13 @@ using Bench::WorkDir;
 // work on copies.
 QString CatalogPath()
 {
-    return Bench::GeneratedCatalog(QStringLiteral("Catalog.MDB"), Discs, Schema::Layout::Build101, Folders);
+    return Bench::GeneratedCatalog(QStringLiteral("Catalog.MDB"), Discs, Schema::Layout::Build102, Folders);
 }
 
 // A catalog without discs or folders, for the memory baseline.
 QString EmptyCatalogPath()
 {
-    return Bench::GeneratedCatalog(QStringLiteral("Empty.MDB"), 0, Schema::Layout::Build101, 0);
+    return Bench::GeneratedCatalog(QStringLiteral("Empty.MDB"), 0, Schema::Layout::Build102, 0);
 }
 
 QString FreshCopy(const QString &name)

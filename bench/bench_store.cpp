@@ -43,10 +43,10 @@ constexpr int LargeCatalog = 100000;
 constexpr int DeletedDiscs = 10000;
 
 // The generated catalogs, written once per run into the run's folder.
-QString CatalogPath(int discs, Schema::Layout layout = Schema::Layout::Build101)
+QString CatalogPath(int discs, Schema::Layout layout = Schema::Layout::Build102)
 {
-    const bool old = layout == Schema::Layout::Build100;
-    return Bench::GeneratedCatalog(QStringLiteral("%1%2.db").arg(discs).arg(old ? "old" : ""), discs, layout);
+    const QString suffix = layout == Schema::Layout::Build102 ? QString() : Schema::VersionOf(layout);
+    return Bench::GeneratedCatalog(QStringLiteral("%1%2.db").arg(discs).arg(suffix), discs, layout);
 }
 
 // A copy of source that an iteration may change, made with the clock
@@ -323,6 +323,34 @@ std::vector<NamedDisc> DiscNames(const QString &path)
     return discs;
 }
 
+// The second step's changes as bare statements: each widened table built anew
+// under its wider statement, its rows copied, its indexes made again.
+void WidenRaw(const RawDb &db)
+{
+    for (const QString &table : Schema::WidenedTables()) {
+        const QString columns = Schema::ColumnNames(table, Schema::Layout::Build102).join(QLatin1Char(','));
+        std::vector<QByteArray> indexes;
+        {
+            const RawStatement stmt = db.Prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND "
+                                                                "tbl_name='%1' AND sql IS NOT NULL")
+                                                     .arg(table)
+                                                     .toUtf8()
+                                                     .constData());
+            while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+                indexes.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(stmt.get(), 0)));
+        }
+        const QString wide = table + QStringLiteral("_new");
+        for (const QString &sql :
+             {Schema::CreateTableStatement(table, Schema::Layout::Build102, wide),
+              QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(wide, columns, table),
+              QStringLiteral("DROP TABLE %1").arg(table), QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(wide, table)})
+            db.Exec(sql.toUtf8().constData());
+        for (const QByteArray &sql : indexes)
+            db.Exec(sql.constData());
+    }
+    db.Exec("UPDATE TbSetings SET Version='Build1.02'");
+}
+
 // The same changes as the upgrade, with the initials worked out beforehand.
 void UpgradeRaw(benchmark::State &state)
 {
@@ -346,9 +374,9 @@ void UpgradeRaw(benchmark::State &state)
             }
         }
         db.Exec("DROP TABLE TbDirImage");
-        db.Exec("UPDATE TbSetings SET Version='Build1.01'");
         for (const QString &statement : Schema::IndexStatements())
             db.Exec(statement.toUtf8().constData());
+        WidenRaw(db);
         db.Exec("COMMIT");
         db.Close();
 
@@ -388,6 +416,43 @@ void UpgradeSpellsOnly(benchmark::State &state)
     state.counters["rows"] = double(discs.size());
 }
 
+// -- Upgrading a 100,000-disc catalog of "Build1.01" ---------------------
+
+void Upgrade101Raw(benchmark::State &state)
+{
+    const QString source = CatalogPath(LargeCatalog, Schema::Layout::Build101);
+    for (auto _ : state) {
+        const QString path = UntimedCopy(state, source);
+
+        RawDb db(path);
+        db.Exec("BEGIN IMMEDIATE");
+        WidenRaw(db);
+        db.Exec("COMMIT");
+        db.Close();
+
+        CheckUntimed(
+            state, [&] { return Upgraded(path); }, "the catalog was not upgraded");
+    }
+    state.counters["rows"] = double(LargeCatalog);
+}
+
+void Upgrade101Store(benchmark::State &state)
+{
+    const QString source = CatalogPath(LargeCatalog, Schema::Layout::Build101);
+    for (auto _ : state) {
+        const QString path = UntimedCopy(state, source);
+
+        {
+            TDM dm;
+            dm.NameCatalog(path);
+            UpgradeDb(dm);
+        }
+
+        CheckUntimed(
+            state, [&] { return Upgraded(path); }, "the catalog was not upgraded");
+    }
+}
+
 // -- Registration and the closing table ---------------------------------
 
 void Register()
@@ -420,6 +485,8 @@ void Register()
     Register("Upgrade100000/Raw", UpgradeRaw)->Iterations(3)->Unit(benchmark::kMillisecond);
     Register("Upgrade100000/Store", UpgradeStore)->Iterations(3)->Unit(benchmark::kMillisecond);
     Register("Upgrade100000/SpellsOnly", UpgradeSpellsOnly)->Iterations(3)->Unit(benchmark::kMillisecond);
+    Register("Upgrade101To102/100000/Raw", Upgrade101Raw)->Iterations(3)->Unit(benchmark::kMillisecond);
+    Register("Upgrade101To102/100000/Store", Upgrade101Store)->Iterations(3)->Unit(benchmark::kMillisecond);
 }
 
 const Bench::TableStyle Style{32, "store ms", 12, "baseline ms", 12, 8, 3, true, false};
@@ -436,6 +503,7 @@ const std::vector<Bench::TableRow> Rows = {
     {"NameSearch/StoreOpenOnly/0", "NameSearch/Raw", 0, 0},
     {"Delete10000/Store", "Delete10000/Raw", 0, 3000},
     {"Upgrade100000/Store", "Upgrade100000/Raw", 0, 10000},
+    {"Upgrade101To102/100000/Store", "Upgrade101To102/100000/Raw", 0, 3000},
 };
 
 } // namespace

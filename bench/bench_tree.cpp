@@ -34,7 +34,7 @@ private:
     TreeCatalog()
     {
         const QString path = Bench::WorkDir().filePath(QStringLiteral("Tree.MDB"));
-        Schema::CreateCatalog(path, Schema::Layout::Build101, false);
+        Schema::CreateCatalog(path, Schema::Layout::Build102, false);
         m_dm = std::make_unique<TDM>();
         DM = m_dm.get();
         m_dm->NameCatalog(path);

@@ -10,6 +10,7 @@
 #include "DateUtils.h"
 #include "Errors.h"
 #include "MessageBoxes.h"
+#include "Schema.h"
 #include "WaitCursor.h"
 
 #include <QAction>
@@ -25,15 +26,27 @@ const QString DiscList = DiscListStatement();
 
 QList<TFieldDef> DiscFields()
 {
+    // The catalog's widths, which the query keeps when it writes.
+    const auto Width = [](const char *table, const char *column) {
+        return Schema::TextWidth(QLatin1String(table), QLatin1String(column));
+    };
     return {
-        {QStringLiteral("ID"), TFieldType::Integer, 0},     {QStringLiteral("Day"), TFieldType::DateTime, 0},
-        {QStringLiteral("Code"), TFieldType::Text, 20},     {QStringLiteral("Serial"), TFieldType::Text, 10},
-        {QStringLiteral("Name"), TFieldType::Text, 20},     {QStringLiteral("Spell"), TFieldType::Text, 20},
-        {QStringLiteral("CId"), TFieldType::Integer, 0},    {QStringLiteral("Category"), TFieldType::Text, 20},
-        {QStringLiteral("TId"), TFieldType::Integer, 0},    {QStringLiteral("QId"), TFieldType::Integer, 0},
-        {QStringLiteral("Quality"), TFieldType::Text, 20},  {QStringLiteral("DId"), TFieldType::Integer, 0},
-        {QStringLiteral("Price"), TFieldType::Currency, 0}, {QStringLiteral("Location"), TFieldType::Text, 50},
-        {QStringLiteral("Picture"), TFieldType::Text, 255}, {QStringLiteral("Memo"), TFieldType::Memo, 0},
+        {QStringLiteral("ID"), TFieldType::Integer, 0},
+        {QStringLiteral("Day"), TFieldType::DateTime, 0},
+        {QStringLiteral("Code"), TFieldType::Text, Width("TbCd", "Code")},
+        {QStringLiteral("Serial"), TFieldType::Text, Width("TbCd", "Serial")},
+        {QStringLiteral("Name"), TFieldType::Text, Width("TbCd", "Name")},
+        {QStringLiteral("Spell"), TFieldType::Text, Width("TbCd", "Spell")},
+        {QStringLiteral("CId"), TFieldType::Integer, 0},
+        {QStringLiteral("Category"), TFieldType::Text, Width("TbCategory", "Name")},
+        {QStringLiteral("TId"), TFieldType::Integer, 0},
+        {QStringLiteral("QId"), TFieldType::Integer, 0},
+        {QStringLiteral("Quality"), TFieldType::Text, Width("TbQuality", "Name")},
+        {QStringLiteral("DId"), TFieldType::Integer, 0},
+        {QStringLiteral("Price"), TFieldType::Currency, 0},
+        {QStringLiteral("Location"), TFieldType::Text, Width("TbCd", "Location")},
+        {QStringLiteral("Picture"), TFieldType::Text, Width("TbCd", "Picture")},
+        {QStringLiteral("Memo"), TFieldType::Memo, 0},
     };
 }
 

@@ -5,7 +5,8 @@
 #include "CommandGuard.h"
 #include "DataModule.h"
 #include "DateUtils.h"
-#include "GbkText.h"
+#include "GbkLineEdit.h"
+#include "Schema.h"
 #include "MessageBoxes.h"
 #include "PriceText.h"
 #include "Spell.h"
@@ -24,57 +25,37 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <QValidator>
 
 namespace {
 
-// Column widths of the catalog, in GBK bytes.
-constexpr int CodeWidth = 20;
-constexpr int SerialWidth = 10;
-constexpr int NameWidth = 20;
-constexpr int LocationWidth = 50;
-constexpr int ListNameWidth = 20; // categories, qualities and folders
-
-// Accepts no more than fits into the catalog column, so that nothing typed
-// is cut when it is stored. A paste that does not fit is refused whole.
-class TGbkWidthValidator : public QValidator
+// The catalog's column widths, in GBK bytes.
+int Width(const char *table, const char *column)
 {
-public:
-    TGbkWidthValidator(int maxBytes, QObject *parent)
-        : QValidator(parent)
-        , m_maxBytes(maxBytes)
-    {
-    }
+    return Schema::TextWidth(QLatin1String(table), QLatin1String(column));
+}
 
-    State validate(QString &input, int &) const override
-    {
-        return GbkText::ByteWidth(input) <= m_maxBytes ? Acceptable : Invalid;
-    }
-
-private:
-    int m_maxBytes;
-};
-
-QLineEdit *NewEdit(const char *name, int maxBytes, QWidget *parent)
+// visible: Chinese characters the box shows at least.
+TGbkLineEdit *NewEdit(const char *name, int maxBytes, int visible, QWidget *parent)
 {
-    auto *edit = new QLineEdit(parent);
+    auto *edit = new TGbkLineEdit(maxBytes, parent);
     edit->setObjectName(QLatin1String(name));
-    if (maxBytes > 0)
-        edit->setValidator(new TGbkWidthValidator(maxBytes, edit));
+    edit->SetMinimumCharacters(visible);
     return edit;
 }
 
 // Free text or an entry of the list; what counts is the text. No completion,
 // so the text is always what the user typed or picked.
-QComboBox *NewCombo(const char *name, QWidget *parent)
+QComboBox *NewCombo(const char *name, int maxBytes, QWidget *parent)
 {
     auto *combo = new QComboBox(parent);
     combo->setObjectName(QLatin1String(name));
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setMaxVisibleItems(8);
-    combo->setCompleter(nullptr);
-    combo->setValidator(new TGbkWidthValidator(ListNameWidth, combo));
+    auto *edit = new TGbkLineEdit(maxBytes, combo);
+    edit->SetMinimumCharacters(12);
+    combo->setLineEdit(edit);
+    combo->setCompleter(nullptr); // after the line edit, which brings a completer of its own
     combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return combo;
 }
@@ -159,14 +140,17 @@ void TAddCdDlg::BuildControls()
     calendar->setFirstDayOfWeek(Qt::Sunday);
     calendar->setGridVisible(true);
     edDay->setCalendarWidget(calendar);
-    cbCategory = NewCombo("cbCategory", tsDetail);
-    cbCdTree = NewCombo("cbCdTree", tsDetail);
-    cbQuality = NewCombo("cbQuality", tsDetail);
-    edSerial = NewEdit("edSerial", SerialWidth, tsDetail);
-    edCode = NewEdit("edCode", CodeWidth, tsDetail);
-    edName = NewEdit("edName", NameWidth, tsDetail);
-    edPrice = NewEdit("edPrice", 0, tsDetail);
-    edLocation = NewEdit("edLocation", LocationWidth, tsDetail);
+    cbCategory = NewCombo("cbCategory", Width("TbCategory", "Name"), tsDetail);
+    cbCdTree = NewCombo("cbCdTree", Width("TbTree", "Name"), tsDetail);
+    cbQuality = NewCombo("cbQuality", Width("TbQuality", "Name"), tsDetail);
+    // Wide enough for a long title and a barcode; the location row spans
+    // both columns and shows a whole location.
+    edSerial = NewEdit("edSerial", Width("TbCd", "Serial"), 10, tsDetail);
+    edCode = NewEdit("edCode", Width("TbCd", "Code"), 10, tsDetail);
+    edName = NewEdit("edName", Width("TbCd", "Name"), 26, tsDetail);
+    edPrice = new QLineEdit(tsDetail);
+    edPrice->setObjectName(QStringLiteral("edPrice"));
+    edLocation = NewEdit("edLocation", Width("TbCd", "Location"), 50, tsDetail);
     lbNote = new QLabel(QStringLiteral("代“*”的为必填内容"), tsDetail);
     lbNote->setObjectName(QStringLiteral("lbNote"));
 

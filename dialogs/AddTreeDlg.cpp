@@ -1,7 +1,9 @@
 #include "AddTreeDlg.h"
 
 #include "CommandGuard.h"
+#include "GbkLineEdit.h"
 #include "MessageBoxes.h"
+#include "Schema.h"
 #include "TextBlank.h"
 
 #include <QHBoxLayout>
@@ -16,7 +18,10 @@ TAddTreeDlg::TAddTreeDlg(QWidget *parent)
     setWindowTitle(QStringLiteral("添加光盘夹目录"));
 
     Label1 = new QLabel(QStringLiteral("目录名称："), this);
-    edName = new QLineEdit(this);
+    const int width = Schema::TextWidth(QStringLiteral("TbTree"), QStringLiteral("Name"));
+    auto *name = new TGbkLineEdit(width, this);
+    name->SetMinimumCharacters(width / 2); // a whole name at the dialog's size
+    edName = name;
     edName->setObjectName(QStringLiteral("edName"));
     Label1->setBuddy(edName);
     btnOk = new QPushButton(QStringLiteral("确定"), this);

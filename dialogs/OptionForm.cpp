@@ -4,8 +4,10 @@
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "Errors.h"
+#include "GbkLineEdit.h"
 #include "GbkText.h"
 #include "MessageBoxes.h"
+#include "Schema.h"
 #include "SqlDialect.h"
 #include "TextBlank.h"
 
@@ -22,7 +24,7 @@ using SqlDialect::Quote;
 namespace {
 
 // The width of the Name column of both lists, in GBK bytes.
-constexpr int NameWidth = 20;
+const int NameWidth = Schema::TextWidth(QStringLiteral("TbCategory"), QStringLiteral("Name"));
 
 struct ListPage
 {
@@ -44,7 +46,9 @@ ListPage BuildListPage(const QString &prefix, const QString &listName, const QSt
     p.grid = new TDataGrid(p.page);
     p.grid->setObjectName(QStringLiteral("dg") + listName);
     p.label = new QLabel(nameCaption + QStringLiteral("："), p.page);
-    p.edit = new QLineEdit(p.page);
+    auto *edit = new TGbkLineEdit(NameWidth, p.page);
+    edit->SetMinimumCharacters(NameWidth / 2);
+    p.edit = edit;
     p.edit->setObjectName(QStringLiteral("ed") + listName);
     p.label->setBuddy(p.edit);
     auto button = [&](const QString &caption, const QString &role) {

@@ -54,6 +54,19 @@ bool TypesCharacter(const QKeyEvent &event)
     return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint(); });
 }
 
+// The name column shows at most this many bytes (20 Chinese characters): a
+// long name is cut at a whole character, so the drop-down stays readable and
+// the code column after it lines up in every row.
+constexpr int NameColumnMax = 40;
+
+// A window length that reaches the end of any row.
+constexpr int RestOfRow = 1 << 20;
+
+int NameColumnWidth(const TDAOField *field)
+{
+    return field ? qMin(field->Size(), NameColumnMax) : 0;
+}
+
 } // namespace
 
 TExPickEdit::TExPickEdit(QWidget *parent)
@@ -140,7 +153,7 @@ void TExPickEdit::FillList()
     texts.reserve(rows);
     keys.reserve(rows);
     for (; !m_query.AtEnd(); m_query.Next()) {
-        m_nameWidth = ColumnWidth(m_query.FindField(FieldList), 20, 10);
+        m_nameWidth = NameColumnWidth(m_query.FindField(FieldList));
         m_codeWidth = FieldCode.isEmpty() ? 0 : ColumnWidth(m_query.FindField(FieldCode), 14, 10);
         m_spellWidth = ColumnWidth(m_query.FindField(FieldSpell), 14, 10);
         m_statusWidth = FieldStatus.isEmpty() ? 0 : 1;
@@ -172,7 +185,9 @@ int TExPickEdit::FindRow() const
         switch (TextKind(s)) {
         case TTextKind::Initials:
             from = m_nameWidth + m_codeWidth;
-            length = m_spellWidth;
+            // Initials are never cut: those of a long name run on past their
+            // column, and all of them still find the row.
+            length = m_statusWidth == 0 ? RestOfRow : m_spellWidth;
             break;
         case TTextKind::Code:
             from = m_nameWidth;

@@ -4,6 +4,96 @@
 #include "Schema.h"
 #include "Spell.h"
 
+#include <sqlcipher/sqlite3.h>
+
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+Statement Prepare(TDAODatabase &db, const QString &sql)
+{
+    return Statement(db.Prepare(sql), sqlite3_finalize);
+}
+
+QString Text(sqlite3_stmt *stmt, int column)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)));
+}
+
+QString Literal(const QString &text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// The indexes a table has, by name and statement, so that they come back
+// after the table is built anew.
+std::vector<std::pair<QString, QString>> IndexesOf(TDAODatabase &db, const QString &table)
+{
+    std::vector<std::pair<QString, QString>> indexes;
+    const Statement stmt = Prepare(db, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' AND "
+                                                      "tbl_name=%1 COLLATE NOCASE AND sql IS NOT NULL")
+                                           .arg(Literal(table)));
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+        indexes.emplace_back(Text(stmt.get(), 0), Text(stmt.get(), 1));
+    if (rc != SQLITE_DONE)
+        db.RaiseEngineError(rc);
+    return indexes;
+}
+
+// The table's ID counter: the largest ID it ever handed out, deleted rows
+// included. None when the table never had a row.
+std::optional<qint64> CounterOf(TDAODatabase &db, const QString &table)
+{
+    const Statement stmt =
+        Prepare(db, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name=%1 COLLATE NOCASE").arg(Literal(table)));
+    const int rc = sqlite3_step(stmt.get());
+    if (rc == SQLITE_ROW)
+        return sqlite3_column_int64(stmt.get(), 0);
+    if (rc != SQLITE_DONE)
+        db.RaiseEngineError(rc);
+    return std::nullopt;
+}
+
+// SQLite keeps a column's declared width only in the table's statement, so a
+// wider column means the table built anew under the new statement, with
+// every row, ID, index and the ID counter carried over.
+void WidenTable(TDAODatabase &db, const QString &table)
+{
+    const auto indexes = IndexesOf(db, table);
+    const std::optional<qint64> counter = CounterOf(db, table);
+    const QString columns = Schema::ColumnNames(table, Schema::Layout::Build102).join(QLatin1Char(','));
+    const QString wide = table + QStringLiteral("_Build102");
+
+    db.Exec(Schema::CreateTableStatement(table, Schema::Layout::Build102, wide));
+    db.Exec(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(wide, columns, table));
+    db.Exec(QStringLiteral("DROP TABLE %1").arg(table));
+    db.Exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(wide, table));
+    // The copy set the counter to the largest ID copied (or to 0 for no
+    // row); put back the one the table had.
+    db.Exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name=%1").arg(Literal(table)));
+    db.Exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT %1, max(%2, coalesce((SELECT max(rowid) "
+                           "FROM %3), 0)) WHERE %4 OR EXISTS (SELECT 1 FROM %3)")
+                .arg(Literal(table))
+                .arg(counter.value_or(0))
+                .arg(table)
+                .arg(counter ? 1 : 0));
+    for (const auto &[name, sql] : indexes) {
+        db.Exec(name.compare(QLatin1String(Schema::CodeUniqueIndex), Qt::CaseInsensitive) == 0
+                    ? Schema::CodeUniqueIndexStatement(Schema::Layout::Build102)
+                    : sql);
+    }
+}
+
+} // namespace
+
 QString GetDbVersion(TDM &dm)
 {
     return dm.GetFieldValue(QStringLiteral("SELECT * FROM TbSetings"), QStringLiteral("Version"));
@@ -28,7 +118,7 @@ void Upgrade100To101(TDM &dm, const QString &version)
         }
     }
     dm.ExecuteSQL(QStringLiteral("DROP TABLE TbDirImage"));
-    dm.ExecuteSQL(QStringLiteral("UPDATE TbSetings SET Version=\"Build1.01\""));
+    dm.ExecuteSQL(QStringLiteral("UPDATE TbSetings SET Version=\"%1\"").arg(QLatin1String(Schema::Version101)));
     // The quick jump and the folder listing need the indexes of the current
     // layout.
     for (const QString &statement : Schema::IndexStatements())
@@ -36,7 +126,30 @@ void Upgrade100To101(TDM &dm, const QString &version)
     transaction.Commit();
 }
 
+void Upgrade101To102(TDM &dm, const QString &version)
+{
+    if (version != QLatin1String(Schema::Version101))
+        return;
+
+    TDAOTransaction transaction(dm.DbBase);
+    dm.Q1.Close();
+    for (const QString &table : Schema::WidenedTables())
+        WidenTable(dm.DbBase, table);
+    dm.DbBase.Exec(
+        QStringLiteral("UPDATE TbSetings SET Version=%1").arg(Literal(QLatin1String(Schema::VersionCurrent))));
+    transaction.Commit();
+}
+
 void UpgradeDb(TDM &dm)
 {
-    Upgrade100To101(dm, GetDbVersion(dm));
+    const QString version = GetDbVersion(dm);
+    if (version != QLatin1String(Schema::VersionOld) && version != QLatin1String(Schema::Version101))
+        return;
+    // Both steps or none: a file left between them would be a "Build1.01"
+    // that the user never had.
+    TDAOTransaction transaction(dm.DbBase);
+    Upgrade100To101(dm, version);
+    Upgrade101To102(dm, GetDbVersion(dm));
+    dm.Q1.Close();
+    transaction.Commit();
 }

@@ -11,7 +11,9 @@
 #include <QItemSelectionModel>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -323,6 +325,24 @@ bool TGridView::viewportEvent(QEvent *event)
 }
 
 // -- Cells ----------------------------------------------------------------
+
+bool TGridDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                              const QModelIndex &index)
+{
+    if (event->type() != QEvent::ToolTip || !index.isValid() || index.data(TGridModel::GroupRowRole).toBool())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const QWidget *widget = cell.widget ? cell.widget : view;
+    const QRect textRect = widget->style()->subElementRect(QStyle::SE_ItemViewItemText, &cell, widget);
+    if (cell.text.isEmpty() || QFontMetrics(cell.font).horizontalAdvance(cell.text) <= textRect.width()) {
+        QToolTip::hideText();
+        event->ignore();
+        return false;
+    }
+    QToolTip::showText(event->globalPos(), cell.text, view->viewport(), option.rect);
+    return true;
+}
 
 TGridDelegate::TGridDelegate(const TDataGrid *grid, QObject *parent)
     : QStyledItemDelegate(parent)

@@ -240,7 +240,7 @@ void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 
     InsertNames(db, "TbQuality", Qualities, QualityCount);
     InsertFolders(db, tree);
 
-    const bool current = layout == Schema::Layout::Build101;
+    const bool current = layout >= Schema::Layout::Build101;
     const QString columns = QStringLiteral("ID, Day, Code, Serial, Name, CId, TId, QId, DId, Price, Location, Memo")
                             + (current ? QStringLiteral(", Picture, Spell") : QString());
     const int columnCount = current ? 14 : 12;

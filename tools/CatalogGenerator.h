@@ -23,7 +23,7 @@ inline constexpr int QualityCount = 5;   // TbQuality.Id 1..5
 
 // Disc i (1-based, i <= discs) gets ID i and the code QString::number(i);
 // names are 2 to 10 characters of common Chinese words, within 20 GBK
-// bytes. The Build1.01 layout also gets Spell = GetSpell(Name); the
+// bytes. The Build1.01 and Build1.02 layouts also get Spell = GetSpell(Name); the
 // Build1.00 layout has no Spell or Picture column. About 15 % of the discs
 // lie in a top folder, the rest in the folders below them (with only top
 // folders, all in those; with no folder at all, in the root). Fails when

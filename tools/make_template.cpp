@@ -18,7 +18,7 @@ int main(int argc, char **argv)
     const QString temporary = path + QStringLiteral(".new");
     QFile::remove(temporary);
     try {
-        Schema::CreateCatalog(temporary, Schema::Layout::Build101, true);
+        Schema::CreateCatalog(temporary, Schema::Layout::Build102, true);
     } catch (const EAppError &error) {
         std::fprintf(stderr, "make_template: %s\n", error.what());
         return 1;

@@ -1,6 +1,9 @@
 // The main window with its panes on a real catalog: the quick jump, and
 // adding and editing a disc through the real disc editor.
 #include "AddCdDlg.h"
+#include "CatalogCommands.h"
+#include "FindForm.h"
+#include "Spell.h"
 #include "CdListPane.h"
 #include "CdTreePane.h"
 #include "DataGrid.h"
@@ -36,6 +39,7 @@ private slots:
     void cleanup();
     void quickJump();
     void addAndEditThroughTheEditor();
+    void longNameAndSerialSurvive();
 
 private:
     void Jump(const QString &typed);
@@ -64,7 +68,7 @@ void TestBrowsing::init()
     m_messages = std::make_unique<Msg::Recorder>();
     Options = TOptions::Defaults();
     const QString path = m_program->filePath(QStringLiteral("Data/Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
     {
         TDM dm;
         dm.NameCatalog(path);
@@ -186,6 +190,79 @@ void TestBrowsing::addAndEditThroughTheEditor()
     MainFm->cbCode->setEditText(QStringLiteral("dhxy"));
     MainFm->cbCode->RefreshList();
     QCOMPARE(MainFm->cbCode->RowCount(), 0);
+}
+
+void TestBrowsing::longNameAndSerialSurvive()
+{
+    // 50 Chinese characters (100 bytes) and a 13-digit barcode: the widest
+    // name and a typical serial of the current layout.
+    const QString name = QStringLiteral("指环王护戒使者加长版双塔奇兵王者归来霍比特人意外之旅史矛革之战五军之战魔戒三部曲导演剪辑版特别收藏纪念").left(50);
+    const QString serial = QStringLiteral("6901234567892");
+    MainFm->CdList->EditDisc = [&](TCdRec &disc) {
+        TAddCdDlg editor(disc, {AppFolder + QStringLiteral("/Picture"), true});
+        editor.edName->setText(name);
+        editor.edSerial->setText(serial);
+        editor.cbCategory->setEditText(QStringLiteral("电影"));
+        editor.cbCdTree->setEditText(QStringLiteral("电影"));
+        editor.cbQuality->setEditText(QStringLiteral("全新"));
+        editor.btnOkClick();
+        return editor.result() == QDialog::Accepted;
+    };
+    MainFm->CdTree->LocateFolder(2);
+    MainFm->btnAddClick();
+    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->Texts().join('\n')));
+    const QString spell = GetSpell(name);
+    QCOMPARE(spell.size(), 50);
+
+    // Saved whole: the file opened afresh holds it.
+    const QString id = Value(QStringLiteral("SELECT Id AS V FROM TbCd WHERE Serial=\"%1\"").arg(serial));
+    QVERIFY(!id.isEmpty());
+    {
+        TDM reopened;
+        reopened.NameCatalog(CurrentDb);
+        QCOMPARE(reopened.GetFieldValue("SELECT Name AS V FROM TbCd WHERE Id=" + id, "V"), name);
+        QCOMPARE(reopened.GetFieldValue("SELECT Spell AS V FROM TbCd WHERE Id=" + id, "V"), spell);
+    }
+
+    // Listed in its folder.
+    MainFm->CdTree->LocateFolder(1);
+    MainFm->CdTree->LocateFolder(2);
+    QVERIFY(MainFm->QCd.Locate(QStringLiteral("Id"), id.toInt()));
+    QCOMPARE(MainFm->QCd.Field("Name").AsString(), name);
+    QCOMPARE(MainFm->QCd.Field("Serial").AsString(), serial);
+
+    // Found by the find dialog's name box.
+    {
+        TFindFm find(*DM);
+        find.FormShow();
+        find.edName->setText(name);
+        find.RunFind();
+        QCOMPARE(find.QFind.RowCount(), 1);
+        QCOMPARE(find.QFind.Field("Name").AsString(), name);
+    }
+
+    // The quick jump by the initials of all 50 characters.
+    MainFm->CdTree->LocateFolder(3);
+    Jump(spell.toLower());
+    QCOMPARE(MainFm->cbCode->SelectedKey(), id.toInt());
+    QCOMPARE(MainFm->QCd.Field("Name").AsString(), name);
+
+    // The detail page shows both in full.
+    const QString page = MainFm->WebBrowser->PageHandler()->BuildCdPage(id.toInt());
+    QVERIFY(page.contains(name));
+    QVERIFY(page.contains(serial));
+
+    // And a backup holds them.
+    const QString backup = m_program->filePath(QStringLiteral("backup.MDB"));
+    const auto chooser = CatalogCommands::ChooseBackupFileHook;
+    CatalogCommands::ChooseBackupFileHook = [&](QWidget *, const QString &) { return backup; };
+    CatalogCommands::RunBackup(MainFm, *DM, CurrentDb);
+    CatalogCommands::ChooseBackupFileHook = chooser;
+    TDM copy;
+    copy.NameCatalog(backup);
+    QCOMPARE(copy.GetFieldValue("SELECT Name AS V FROM TbCd WHERE Id=" + id, "V"), name);
+    QCOMPARE(copy.GetFieldValue("SELECT Serial AS V FROM TbCd WHERE Id=" + id, "V"), serial);
+    QVERIFY2(m_messages->shown.size() <= 1, qPrintable(m_messages->Texts().join('\n'))); // the backup's report
 }
 
 QTEST_MAIN(TestBrowsing)

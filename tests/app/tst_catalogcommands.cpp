@@ -65,7 +65,7 @@ int DiscCount(const QString &path)
 }
 
 // A catalog with discs named 盘1 ... 盘N, each with a long memo.
-void MakeCatalog(const QString &path, int discs, Schema::Layout layout = Schema::Layout::Build101)
+void MakeCatalog(const QString &path, int discs, Schema::Layout layout = Schema::Layout::Build102)
 {
     Schema::CreateCatalog(path, layout, true);
     Handle db = Open(path);
@@ -219,7 +219,7 @@ void TestCatalogCommands::backupWhileOpenIsCompleteAndReplaces()
     QCOMPARE(DiscCount(m_chosen), 20);
     TDM copy;
     copy.NameCatalog(m_chosen);
-    QCOMPARE(GetDbVersion(copy), QStringLiteral("Build1.01"));
+    QCOMPARE(GetDbVersion(copy), QStringLiteral("Build1.02"));
 }
 
 void TestCatalogCommands::restoreIntoTheCatalogFolder()
@@ -280,7 +280,7 @@ void TestCatalogCommands::failuresAreReportedAndChangeNothing()
     m_chosen = chosen.startsWith(QLatin1String("@data/")) ? DataPath(chosen.mid(6)) : OtherPath(chosen);
     const QString key = QString::fromLatin1(content.mid(8));
     if (content.startsWith("catalog:"))
-        Schema::CreateCatalog(m_chosen, Schema::Layout::Build101, false, key.isEmpty() ? Password : key);
+        Schema::CreateCatalog(m_chosen, Schema::Layout::Build102, false, key.isEmpty() ? Password : key);
     else if (!backup)
         WriteFile(m_chosen, content);
     m_dm->DbBase.SetConnected(true);
@@ -359,7 +359,7 @@ void TestCatalogCommands::restoreOntoTheOpenCatalog()
         QVERIFY(closedWhileRestoring);
         // Reopened and brought to the current layout.
         QVERIFY(m_dm->DbBase.Connected());
-        QCOMPARE(GetDbVersion(*m_dm), QStringLiteral("Build1.01"));
+        QCOMPARE(GetDbVersion(*m_dm), QStringLiteral("Build1.02"));
         QCOMPARE(list.RowCount(), 5);
     } else {
         QCOMPARE(Digest(m_current), before);

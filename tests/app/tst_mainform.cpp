@@ -70,7 +70,7 @@ private slots:
 
 private:
     void Start();
-    QString MakeCatalog(const QString &name, Schema::Layout layout = Schema::Layout::Build101, int discs = 0);
+    QString MakeCatalog(const QString &name, Schema::Layout layout = Schema::Layout::Build102, int discs = 0);
     QString CopySkin(const QString &name, bool withTool = true);
 
     std::unique_ptr<QTemporaryDir> m_config;
@@ -204,7 +204,7 @@ void TestMainForm::firstShowingOpensRememberedCatalog()
     QVERIFY(m_messages->shown.isEmpty());
     QCOMPARE(MainFm->windowTitle(), QStringLiteral("Zentra-Vorlix1.01 ") + path);
     QCOMPARE(CurrentDb, path);
-    QCOMPARE(GetDbVersion(*DM), QStringLiteral("Build1.01")); // upgraded on the way
+    QCOMPARE(GetDbVersion(*DM), QStringLiteral("Build1.02")); // upgraded on the way
     QVERIFY(MainFm->QCdTree.Active());
     QCOMPARE(MainFm->QCd.RowCount(), 3);
 }
@@ -237,7 +237,7 @@ void TestMainForm::firstShowingWithoutCatalogAsks()
 
 void TestMainForm::openingFromMenu()
 {
-    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build101, 2);
+    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build102, 2);
     const QString music = MakeCatalog(QStringLiteral("Music"), Schema::Layout::Build100, 1);
     Settings->WriteDefaultDb(films);
     Start();
@@ -257,14 +257,14 @@ void TestMainForm::openingFromMenu()
     MainFm->mOpenClick();
     QCOMPARE(CurrentDb, music);
     QCOMPARE(MainFm->windowTitle(), QStringLiteral("Zentra-Vorlix1.01 ") + music);
-    QCOMPARE(GetDbVersion(*DM), QStringLiteral("Build1.01"));
+    QCOMPARE(GetDbVersion(*DM), QStringLiteral("Build1.02"));
     QCOMPARE(MainFm->QCd.RowCount(), 1);
     QVERIFY(m_messages->shown.isEmpty());
 }
 
 void TestMainForm::refusedCatalogKeepsThePreviousOne()
 {
-    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build101, 2);
+    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build102, 2);
     const QString broken = m_program->filePath(QStringLiteral("Data/Broken.MDB"));
     QFile file(broken);
     QVERIFY(file.open(QIODevice::WriteOnly));

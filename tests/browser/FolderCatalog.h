@@ -19,7 +19,7 @@ public:
     {
         QVERIFY2(m_dir.isValid(), "no temporary folder");
         const QString path = m_dir.filePath(QStringLiteral("Test.MDB"));
-        Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+        Schema::CreateCatalog(path, Schema::Layout::Build102, true);
         m_dm = std::make_unique<TDM>();
         DM = m_dm.get();
         m_dm->NameCatalog(path);

@@ -224,10 +224,12 @@ void TestCdTree::addFolder_data()
     QTest::newRow("under a leaf") << 3 << QStringLiteral("古典") << QStringLiteral("古典");
     QTest::newRow("blanks are kept") << 1 << QStringLiteral("  老 电影 ") << QStringLiteral("  老 电影 ");
     QTest::newRow("same name as a sibling") << 2 << QStringLiteral("动作") << QStringLiteral("动作");
+    // A folder name takes 60 bytes.
+    const QString ten = QStringLiteral("一二三四五六七八九十");
     QTest::newRow("too long: cut before the character that does not fit")
-        << 1 << QStringLiteral("一二三四五六七八九十壹") << QStringLiteral("一二三四五六七八九十");
+        << 1 << ten.repeated(3) + QStringLiteral("壹") << ten.repeated(3);
     QTest::newRow("half a character never stays")
-        << 1 << QStringLiteral("a一二三四五六七八九十") << QStringLiteral("a一二三四五六七八九");
+        << 1 << QStringLiteral("a") + ten.repeated(3) << QStringLiteral("a") + ten.repeated(2) + ten.left(9);
     QTest::newRow("cancelled") << 3 << QString() << QString();
 }
 

@@ -109,7 +109,7 @@ void TestPageService::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     const QString catalog = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(catalog, Schema::Layout::Build101, true); // categories 1 电影, 2 音乐...; grades 1 全新...
+    Schema::CreateCatalog(catalog, Schema::Layout::Build102, true); // categories 1 电影, 2 音乐...; grades 1 全新...
     m_dm = std::make_unique<TDM>();
     m_dm->NameCatalog(catalog);
     DM = m_dm.get();

@@ -1,5 +1,6 @@
 // The disc editor: opening, the checks and look-ups of OK, the cover picture.
 #include "AddCdDlg.h"
+#include "GbkLineEdit.h"
 #include "AddCdLookups.h"
 #include "AddCdPicture.h"
 #include "DataModule.h"
@@ -175,7 +176,7 @@ void TestAddDisc::init()
     QVERIFY(m_dir->isValid() && m_sources->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Picture")));
     const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
     m_dm = std::make_unique<TDM>();
     m_dm->NameCatalog(path);
     DM = m_dm.get();
@@ -587,12 +588,12 @@ void TestAddDisc::boxesAcceptNoMoreThanTheColumnHolds_data()
     QTest::addColumn<int>("width");
 
     QTest::newRow("code") << QStringLiteral("edCode") << 20;
-    QTest::newRow("serial") << QStringLiteral("edSerial") << 10;
-    QTest::newRow("name") << QStringLiteral("edName") << 20;
-    QTest::newRow("location") << QStringLiteral("edLocation") << 50;
-    QTest::newRow("category") << QStringLiteral("cbCategory") << 20;
-    QTest::newRow("folder") << QStringLiteral("cbCdTree") << 20;
-    QTest::newRow("quality") << QStringLiteral("cbQuality") << 20;
+    QTest::newRow("serial") << QStringLiteral("edSerial") << 40;
+    QTest::newRow("name") << QStringLiteral("edName") << 100;
+    QTest::newRow("location") << QStringLiteral("edLocation") << 100;
+    QTest::newRow("category") << QStringLiteral("cbCategory") << 40;
+    QTest::newRow("folder") << QStringLiteral("cbCdTree") << 60;
+    QTest::newRow("quality") << QStringLiteral("cbQuality") << 40;
 }
 
 void TestAddDisc::boxesAcceptNoMoreThanTheColumnHolds()
@@ -621,10 +622,15 @@ void TestAddDisc::boxesAcceptNoMoreThanTheColumnHolds()
     Type(edit, QStringLiteral("光"));
     QCOMPARE(GbkText::ByteWidth(edit->text()), width - 1);
 
-    // A paste that does not fit is refused whole rather than cut.
+    // A paste that does not fit is cut at a whole character, and the box
+    // says so.
     edit->clear();
     edit->insert(QString(width / 2 + 1, QChar(0x5149)));
-    QCOMPARE(edit->text(), QString());
+    QCOMPARE(edit->text(), QString(width / 2, QChar(0x5149)));
+    auto *limited = qobject_cast<TGbkLineEdit *>(edit);
+    QVERIFY(limited);
+    QVERIFY(limited->LastTip().contains(QStringLiteral("截去")));
+    QVERIFY(limited->LastTip().contains(TGbkLineEdit::LimitText(width)));
 }
 
 void TestAddDisc::chosenPictureIsStored_data()

@@ -133,7 +133,7 @@ void TestFindDialog::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
     m_dm = std::make_unique<TDM>();
     m_dm->NameCatalog(path);
     DM = m_dm.get();

@@ -152,13 +152,13 @@ void TestFaults::initTestCase()
 
     // 10,000 discs to delete at once.
     const QString discs = m_temp.filePath(QStringLiteral("discs.MDB"));
-    CatalogGenerator::GenerateCatalog(discs, Discs, Schema::Layout::Build101);
+    CatalogGenerator::GenerateCatalog(discs, Discs, Schema::Layout::Build102);
     m_commands[QStringLiteral("delete")] = Command(discs, {QStringLiteral("delete")});
 
     // A folder of 1,000 folders in all (itself, 9 below it, 110 below each
     // of those) to copy into another folder.
     const QString folders = m_temp.filePath(QStringLiteral("folders.MDB"));
-    CatalogGenerator::GenerateCatalog(folders, 100, Schema::Layout::Build101);
+    CatalogGenerator::GenerateCatalog(folders, 100, Schema::Layout::Build102);
     int source = 0;
     {
         CatalogState::Handle db = CatalogState::Open(folders);
@@ -181,7 +181,7 @@ void TestFaults::initTestCase()
 
     // A catalog with room to win back: half its discs deleted.
     const QString compact = m_temp.filePath(QStringLiteral("compact.MDB"));
-    CatalogGenerator::GenerateCatalog(compact, Discs, Schema::Layout::Build101);
+    CatalogGenerator::GenerateCatalog(compact, Discs, Schema::Layout::Build102);
     CatalogState::Rows(compact, QStringLiteral("DELETE FROM TbCd WHERE Id % 2 = 0"));
     m_commands[QStringLiteral("compact")] = Command(compact, {QStringLiteral("compact")});
 
@@ -310,7 +310,7 @@ void TestFaults::killedAtAnyMoment()
 void TestFaults::fullDiskWhileSaving()
 {
     const QString catalog = m_temp.filePath(QStringLiteral("full.MDB"));
-    CatalogGenerator::GenerateCatalog(catalog, 100, Schema::Layout::Build101);
+    CatalogGenerator::GenerateCatalog(catalog, 100, Schema::Layout::Build102);
     const QString others = QStringLiteral("SELECT * FROM TbCd WHERE Name<>'满盘' ORDER BY Id");
     const QStringList before = CatalogState::Rows(catalog, others);
     const qint64 limit = QFileInfo(catalog).size() + 16384;
@@ -347,7 +347,7 @@ void TestFaults::unreadableCatalogsStayAsTheyAre()
     QFETCH(QString, kind);
     const QString path = m_temp.filePath(kind + QStringLiteral(".MDB"));
     if (kind == QLatin1String("overwritten") || kind == QLatin1String("truncated")) {
-        CatalogGenerator::GenerateCatalog(path, 2000, Schema::Layout::Build101);
+        CatalogGenerator::GenerateCatalog(path, 2000, Schema::Layout::Build102);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
         const qint64 size = file.size();

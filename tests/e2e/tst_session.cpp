@@ -53,7 +53,9 @@ const QPoint FolderTreeSpace(80, 330);
 const QRect DiscGrid(176, 100, 610, 180);
 
 // The names the user types; the Chinese ones come through keys of their own.
-const QString DiscWithCover = QStringLiteral("星际穿越");
+// The first is as long as a name may be: 50 characters, 100 bytes.
+const QString DiscWithCover = QStringLiteral("星际穿越").repeated(12) + QStringLiteral("星际");
+const QString DiscWithCoverSpell = QStringLiteral("XJCY").repeated(12) + QStringLiteral("XJ");
 const QString DiscWithoutCover = QStringLiteral("流浪地球");
 const QString NameFragment = QStringLiteral("穿越");
 
@@ -478,7 +480,7 @@ void TestSession::aUsersSession()
         return (discs = ReadWhileOpen(catalog, QStringLiteral("SELECT Name,Spell,TId,Picture FROM TbCd ORDER BY Id")))
             .has_value();
     }));
-    QCOMPARE(*discs, QStringList({DiscWithCover + QStringLiteral("|XJCY|%1|cover.jpg").arg(folderId),
+    QCOMPARE(*discs, QStringList({DiscWithCover + QStringLiteral("|%1|%2|cover.jpg").arg(DiscWithCoverSpell, folderId),
                                   DiscWithoutCover + QStringLiteral("|LLDQ|%1|").arg(folderId)}));
     Shot(QStringLiteral("second-disc"));
 
@@ -543,7 +545,7 @@ void TestSession::aUsersSession()
                                 QStringLiteral("SELECT A.Serial,A.Code,A.Name,A.Spell,B.Name,C.Name,T.Name,A.Picture "
                                                "FROM TbCd A JOIN TbCategory B ON A.CId=B.Id JOIN TbQuality C ON "
                                                "A.QId=C.Id JOIN TbTree T ON A.TId=T.ID")),
-             QStringList{QStringLiteral("S1|A1|%1|XJCY|DVD|Good|Movies|cover.jpg").arg(DiscWithCover)});
+             QStringList{QStringLiteral("S1|A1|%1|%2|DVD|Good|Movies|cover.jpg").arg(DiscWithCover, DiscWithCoverSpell)});
     QCOMPARE(CatalogState::FileDigest(program + QStringLiteral("/Picture/cover.jpg")),
              CatalogState::FileDigest(m_cover));
 }
@@ -559,7 +561,7 @@ void TestSession::unreadableCatalogsAreRefused()
     // database of another program; each name starts with its own letter.
     const QString damaged = data + QStringLiteral("Damaged.MDB");
     const QString truncated = data + QStringLiteral("Truncated.MDB");
-    CatalogGenerator::GenerateCatalog(damaged, 2000, Schema::Layout::Build101);
+    CatalogGenerator::GenerateCatalog(damaged, 2000, Schema::Layout::Build102);
     QVERIFY(QFile::copy(damaged, truncated));
     {
         QFile file(damaged);

@@ -39,7 +39,7 @@ struct PageFixture
         if (!dir.isValid())
             throw FuzzFault(QStringLiteral("no temporary folder"));
         const QString catalog = dir.filePath(QStringLiteral("Fuzz.MDB"));
-        CatalogGenerator::GenerateCatalog(catalog, 50, Schema::Layout::Build101);
+        CatalogGenerator::GenerateCatalog(catalog, 50, Schema::Layout::Build102);
         dm = std::make_unique<TDM>();
         dm->NameCatalog(catalog);
         DM = dm.get();

@@ -2,6 +2,7 @@
 // by Enter or from the list, on a real catalog.
 #include "DataModule.h"
 #include "ExPickEdit.h"
+#include "GbkText.h"
 #include "Schema.h"
 
 #include <QAbstractItemView>
@@ -25,6 +26,7 @@ private slots:
     void filter();
     void rowFormat_data();
     void rowFormat();
+    void longNamesKeepColumns();
     void pickByCodeColumn();
     void enterChoosesOneMatch();
     void severalMatchesOpenTheList();
@@ -52,7 +54,7 @@ void TestExPickEdit::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build101, false);
+    Schema::CreateCatalog(path, Schema::Layout::Build102, false);
     m_dm = std::make_unique<TDM>();
     m_dm->NameCatalog(path);
     for (const char *sql : {
@@ -143,6 +145,36 @@ void TestExPickEdit::rowFormat()
     QCOMPARE(TExPickEdit::FormatRow(name, code, QStringLiteral(" CJG "), QString(), 20, 10, 10, 0), row);
 }
 
+void TestExPickEdit::longNamesKeepColumns()
+{
+    // Names of the full 100 bytes, one starting with a letter so that a cut
+    // at 40 bytes would split a character.
+    const QString chinese = QStringLiteral("指环王护戒使者加长版").repeated(5);
+    const QString mixed = QStringLiteral("a") + chinese.left(49);
+    m_dm->ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("6901234567", "%1", "ZHW", 1))")
+                         .arg(chinese));
+    m_dm->ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("7", "%1", "ZHWA", 1))")
+                         .arg(mixed));
+    Type(QStringLiteral("zhw"));
+    QTest::keyClick(m_edit, Qt::Key_Return);
+    QCOMPARE(m_edit->RowCount(), 2);
+    const int nameWidth = m_edit->NameWidth();
+    QVERIFY(nameWidth >= 20 && nameWidth <= 40);
+    const QStringList codes{"6901234567", "7"};
+    const QStringList names{chinese, mixed};
+    for (int row = 0; row < 2; ++row) {
+        const QString text = m_edit->RowText(row);
+        const QString nameColumn = GbkText::Truncate(text, nameWidth);
+        QCOMPARE(GbkText::ByteWidth(nameColumn), nameWidth); // padded where a character did not fit
+        QVERIFY2(names.at(row).startsWith(nameColumn.trimmed()), qPrintable(text));
+        QVERIFY(nameColumn.trimmed().size() >= nameWidth / 2 - 1);
+        QCOMPARE(GbkText::Mid(text, nameWidth, m_edit->CodeWidth()).trimmed(), codes.at(row));
+    }
+    // The drop-down fits the rows, not the declared 100-byte names.
+    const int charWidth = m_edit->view()->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    QVERIFY(m_edit->view()->minimumWidth() <= charWidth * (nameWidth + 2 * 10 + 2) + 24);
+}
+
 void TestExPickEdit::pickByCodeColumn()
 {
     // Two codes that differ only in their last byte are told apart when a
@@ -150,7 +182,7 @@ void TestExPickEdit::pickByCodeColumn()
     m_edit->setEditText(QStringLiteral("cjg"));
     m_edit->RefreshList();
     QCOMPARE(m_edit->RowCount(), 2);
-    QCOMPARE(m_edit->NameWidth(), 20);
+    QCOMPARE(m_edit->NameWidth(), 40); // a long name column shows 20 Chinese characters
     QCOMPARE(m_edit->CodeWidth(), 10);
     QCOMPARE(m_edit->SpellWidth(), 10);
     for (int row = 0; row < 2; ++row) {
@@ -161,7 +193,7 @@ void TestExPickEdit::pickByCodeColumn()
     QCOMPARE(m_edit->FindRow(), -1);
     // A character across the code column's edge is left out, not cut: its
     // second byte would pair with the "A" after it.
-    m_edit->setEditText(QStringLiteral("a藏金阁续集藏金阁续集A0002"));
+    m_edit->setEditText(QStringLiteral("a藏金阁续集藏金阁续集藏金阁续集藏金阁续集A0002"));
     QCOMPARE(m_edit->FindRow(), 1);
 }
 

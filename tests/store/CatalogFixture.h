@@ -12,7 +12,7 @@
 class CatalogFixture
 {
 public:
-    explicit CatalogFixture(Schema::Layout layout = Schema::Layout::Build101, bool seed = false)
+    explicit CatalogFixture(Schema::Layout layout = Schema::Layout::Build102, bool seed = false)
     {
         QVERIFY2(m_dir.isValid(), "no temporary folder");
         m_path = m_dir.filePath(QStringLiteral("Test.MDB"));

@@ -66,7 +66,7 @@ private:
 
 void TestDAOQuery::init()
 {
-    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build101, true);
+    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build102, true);
     m_db = std::make_unique<TDAODatabase>();
     m_catalog->Attach(*m_db);
     m_q = std::make_unique<TDAOQuery>();
@@ -170,7 +170,7 @@ void TestDAOQuery::columnTypesRoundTrip()
     QCOMPARE(m_q->Field("Price").AsCurrency(), TCurrency(123456));
     QCOMPARE(m_q->Field("Price").DataType(), TFieldType::Currency);
     QCOMPARE(m_q->Field("Memo").DataType(), TFieldType::Memo);
-    QCOMPARE(m_q->Field("Name").Size(), 20);
+    QCOMPARE(m_q->Field("Name").Size(), 100);
     QCOMPARE(m_q->Field("CId").AsInteger(), -7);
     QCOMPARE(m_q->Field("Spell").AsString(), QString()); // the column's default
 
@@ -186,11 +186,12 @@ void TestDAOQuery::textKeepsWholeCharacters_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
     QTest::newRow("fits") << QStringLiteral("英雄") << QStringLiteral("英雄");
-    QTest::newRow("30 bytes of ASCII") << QString(30, QLatin1Char('x')) << QString(20, QLatin1Char('x'));
-    QTest::newRow("15 Chinese characters") << QStringLiteral("一二三四五六七八九十一二三四五")
-                                           << QStringLiteral("一二三四五六七八九十");
-    QTest::newRow("cut would split a character") << QStringLiteral("a一二三四五六七八九十")
-                                                  << QStringLiteral("a一二三四五六七八九");
+    // The column holds 40 bytes.
+    const QString ten = QStringLiteral("一二三四五六七八九十");
+    QTest::newRow("50 bytes of ASCII") << QString(50, QLatin1Char('x')) << QString(40, QLatin1Char('x'));
+    QTest::newRow("25 Chinese characters") << ten + ten + ten.left(5) << ten + ten;
+    QTest::newRow("cut would split a character") << QStringLiteral("a") + ten + ten
+                                                  << QStringLiteral("a") + ten + ten.left(9);
 }
 
 void TestDAOQuery::textKeepsWholeCharacters()
@@ -442,7 +443,7 @@ void TestDAOQuery::closingDatabaseClosesQueries()
 void TestDAOQuery::emptyPasswordOpensPlainFile()
 {
     const QString plain = m_catalog->FilePath("Plain.MDB");
-    Schema::CreateCatalog(plain, Schema::Layout::Build101, false, QString());
+    Schema::CreateCatalog(plain, Schema::Layout::Build102, false, QString());
     TDAODatabase db;
     db.SetDatabaseName(plain);
     db.SetPassword(QString());
@@ -450,7 +451,7 @@ void TestDAOQuery::emptyPasswordOpensPlainFile()
     q.SetDatabase(&db);
     q.SetSQL("SELECT * FROM TbSetings");
     q.Open();
-    QCOMPARE(q.Field("Version").AsString(), QStringLiteral("Build1.01"));
+    QCOMPARE(q.Field("Version").AsString(), QStringLiteral("Build1.02"));
 }
 
 void TestDAOQuery::suspendSharesOneTransaction()

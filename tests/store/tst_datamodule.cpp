@@ -48,7 +48,7 @@ private:
 
 void TestDataModule::init()
 {
-    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build101, true);
+    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build102, true);
     m_dm = std::make_unique<TDM>();
     m_dm->NameCatalog(m_catalog->Path());
 }
@@ -62,7 +62,7 @@ void TestDataModule::cleanup()
 void TestDataModule::workQueryOperations()
 {
     QVERIFY(!m_dm->DbBase.Connected());
-    QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.01"));
+    QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.02"));
     QVERIFY(m_dm->DbBase.Connected()); // the first query connects
     QVERIFY(!m_dm->Q1.Active());
     QCOMPARE(m_dm->GetFieldValue("SELECT Name FROM TbTree WHERE Id=99", "Name"), QString());
@@ -126,7 +126,7 @@ void TestDataModule::compactThatFailsLeavesFileAlone()
     QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), digest);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.01"));
+    QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.02"));
 }
 
 void TestDataModule::compactOnAFullDiskLeavesTheBytes()
@@ -404,13 +404,13 @@ void TestDataModule::catalogHeldForAMomentOpensAfterTheWait()
     }
     release.join();
     sqlite3_close(other);
-    QCOMPARE(version, QStringLiteral("Build1.01"));
+    QCOMPARE(version, QStringLiteral("Build1.02"));
 }
 
 void TestDataModule::switchCatalogClosesQueries()
 {
     const QString second = m_catalog->FilePath("Second.MDB");
-    Schema::CreateCatalog(second, Schema::Layout::Build101, false);
+    Schema::CreateCatalog(second, Schema::Layout::Build102, false);
     m_dm->OpenSQL("SELECT * FROM TbCategory");
     TDM::OpenQuery(m_dm->Q2, "SELECT * FROM TbQuality");
     m_dm->SwitchCatalog(second);

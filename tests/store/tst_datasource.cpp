@@ -28,7 +28,7 @@ private:
 
 void TestDataSource::init()
 {
-    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build101, true);
+    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build102, true);
     m_db = std::make_unique<TDAODatabase>();
     m_catalog->Attach(*m_db);
     m_q = std::make_unique<TDAOQuery>();

@@ -49,7 +49,7 @@ private:
 // are 1 电影, 2 音乐, 3 软件 ... and the grades 1 全新, 2 良好 ...
 void TestStatements::init()
 {
-    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build101, true);
+    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build102, true);
     m_dm = std::make_unique<TDM>();
     m_dm->NameCatalog(m_catalog->Path());
     const QStringList setup = {
@@ -125,8 +125,8 @@ void TestStatements::select_data()
     QTest::newRow("quality in use") << "SELECT Id FROM TbCd WHERE QId=2" << L{"Id"} << "2|4";
 
     // The schema version.
-    QTest::newRow("settings row") << "SELECT * FROM TbSetings" << L{"Version"} << "Build1.01";
-    QTest::newRow("version") << "SELECT Version FROM TbSetings" << L{"Version"} << "Build1.01";
+    QTest::newRow("settings row") << "SELECT * FROM TbSetings" << L{"Version"} << "Build1.02";
+    QTest::newRow("version") << "SELECT Version FROM TbSetings" << L{"Version"} << "Build1.02";
     QTest::newRow("names and initials") << "SELECT Name,Spell FROM TbCd" << L{"Spell"} << "CJG|MUSIC|YXABC|12\"HJ";
 
     // The quick code box: the whole clause upper-cased.
@@ -179,10 +179,10 @@ void TestStatements::select()
 
 void TestStatements::executeUpdate()
 {
-    m_dm->ExecuteSQL(R"(UPDATE TbSetings SET Version="Build1.02")");
+    m_dm->ExecuteSQL(R"(UPDATE TbSetings SET Version="Build1.09")");
     QCOMPARE(m_dm->Q1.RowsAffected(), 1);
     QVERIFY(!m_dm->Q1.Active());
-    QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.02"));
+    QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.09"));
 }
 
 QTEST_GUILESS_MAIN(TestStatements)

@@ -20,6 +20,9 @@
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTest>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <QTreeView>
 
 #include <memory>
 #include <vector>
@@ -127,6 +130,7 @@ private slots:
     void followsSourceChanges_data();
     void followsSourceChanges();
     void selectionAndCursor();
+    void longNamesElideWithToolTip();
     void headerClickSortsAndColumnsShareWidth();
     void layoutRoundTrip();
     void textKeysAgreeForFewAndManyTexts();
@@ -148,7 +152,7 @@ private:
 void TestDataGrid::init()
 {
     GridTexts::GroupPanelText() = QStringLiteral("拖动某个列标题到此处即可按该列分组。");
-    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build101, true);
+    m_catalog = std::make_unique<CatalogFixture>(Schema::Layout::Build102, true);
     m_db = std::make_unique<TDAODatabase>();
     m_catalog->Attach(*m_db);
     m_q = std::make_unique<TDAOQuery>();
@@ -241,6 +245,26 @@ void TestDataGrid::cellTextsAndFooters()
     m_q->Close();
     QTRY_COMPARE(m_grid->findChild<QWidget *>("Footer")->findChildren<QLabel *>().at(0)->text(),
                  QStringLiteral("总数：0"));
+}
+
+void TestDataGrid::longNamesElideWithToolTip()
+{
+    const QString longName = QStringLiteral("指环王护戒使者加长版").repeated(5);
+    AddDiscs({{"1", longName, 1, 1.0}, {"2", QStringLiteral("英雄"), 1, 2.0}});
+    m_q->Open();
+    m_grid->resize(600, 300);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    QTreeView *view = m_grid->View();
+    auto toolTipOf = [&](int row) {
+        const QModelIndex index = view->model()->index(row, NameColumn);
+        const QPoint at = view->visualRect(index).center();
+        QHelpEvent event(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view->viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(toolTipOf(1), QString()); // shown whole: no tip
+    QCOMPARE(toolTipOf(0), longName); // elided in its cell: the whole name as tip
 }
 
 void TestDataGrid::groupsAndSorts_data()
