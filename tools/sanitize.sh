@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the program and its tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer in build-sanitize/ and runs the tests there. The
+# package test is left out: it checks packing, not memory.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/ensure-deps.sh
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_SANITIZE=ON \
+  -DVORLIX_BUILD_BENCH=OFF "${launcher[@]}"
+cmake --build build-sanitize -j"$(nproc)"
+ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)" -LE install
