@@ -326,7 +326,7 @@ void TestMainForm::startFileOpensWhereverItIs()
     QCOMPARE(MainFm->QCd.RowCount(), message.isEmpty() ? 2 : 1);
     if (message.isEmpty()) {
         QVERIFY(m_messages->shown.isEmpty());
-        QCOMPARE(GetDbVersion(*DM), QStringLiteral("Build1.01"));
+        QCOMPARE(GetDbVersion(*DM), QString::fromLatin1(Schema::VersionCurrent));
     } else {
         QCOMPARE(m_messages->shown.size(), 1);
         QVERIFY2(m_messages->shown.first().text.contains(message.arg(other)), qPrintable(m_messages->shown.first().text));

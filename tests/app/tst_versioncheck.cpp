@@ -88,6 +88,7 @@ private slots:
     void resultMessage();
     void comparesTheFetchedText_data();
     void comparesTheFetchedText();
+    void newCatalogIsCurrentWithBuild102();
     void errorStatusIsSilent_data();
     void errorStatusIsSilent();
     void failuresAskToCheckTheConnection_data();
@@ -194,6 +195,21 @@ void TestVersionCheck::comparesTheFetchedText()
     QCOMPARE(server.requests.size(), redirect ? 2 : 1);
     QVERIFY(server.requests[0].startsWith("GET /chs/data/vorlix.txt HTTP/1.1\r\n"));
     QVERIFY(server.requests[0].contains("\r\nHost: 127.0.0.1:"));
+}
+
+void TestVersionCheck::newCatalogIsCurrentWithBuild102()
+{
+    // A catalog made or upgraded today is "Build1.02", and so is the newest.
+    const QString path = m_dir->filePath(QStringLiteral("New.MDB"));
+    Schema::CreateCatalog(path, Schema::Layout::Build102, false);
+    TDM dm;
+    dm.NameCatalog(path);
+    HttpServer server;
+    server.responses["/chs/data/vorlix.txt"] = HttpResponse(200, "Build1.02");
+    TVersionClient client;
+    client.SetBaseUrl(server.BaseUrl());
+    CheckVersion(dm, client);
+    QCOMPARE(m_messages->Texts(), QStringList{Latest});
 }
 
 void TestVersionCheck::errorStatusIsSilent_data()
