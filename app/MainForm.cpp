@@ -10,6 +10,7 @@
 #include "DataModule.h"
 #include "DetailView.h"
 #include "ExPickEdit.h"
+#include "ExportDiscs.h"
 #include "FindForm.h"
 #include "Globalvar.h"
 #include "MessageBoxes.h"
@@ -126,6 +127,7 @@ void TMainFm::BuildMenus()
     mBackup = action(mCd, "mBackup", QStringLiteral("备份光盘夹"), &TMainFm::mBackupClick);
     mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
     mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
+    mExport = action(mCd, "mExport", QStringLiteral("导出光盘列表..."), &TMainFm::mExportClick);
     mExit = action(mCd, "mExit", QStringLiteral("退出"), &TMainFm::mExitClick);
 
     QMenu *mSystem = menuBar()->addMenu(QStringLiteral("项目设置"));
@@ -552,6 +554,11 @@ void TMainFm::mBackupClick()
 void TMainFm::mRestoreClick()
 {
     CatalogCommands::RunRestore(this, *DM, CurrentDb, [this] { LoadPanes(); });
+}
+
+void TMainFm::mExportClick()
+{
+    ExportDiscs::RunExport(this, *CdList->dgCd, QCd, DM->DbBase);
 }
 
 void TMainFm::mCompressClick()

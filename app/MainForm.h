@@ -57,6 +57,7 @@ public:
     void mBackupClick();
     void mRestoreClick();
     void mCompressClick();
+    void mExportClick();
     void mExitClick();
     void mOptionClick();
     void mSkinClick();
@@ -89,6 +90,7 @@ public:
     TDAOQuery QCdTree;
 
     QAction *mOpen, *mBackup, *mRestore, *mCompress, *mExit;
+    QAction *mExport;
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;

@@ -7,6 +7,7 @@
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "Errors.h"
+#include "ExportDiscs.h"
 #include "PriceText.h"
 #include "Schema.h"
 #include "SelDirForm.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QSet>
 #include <QTreeView>
@@ -47,6 +49,7 @@ QList<TFieldDef> FindFields()
         {QStringLiteral("QId"), TFieldType::Integer, 0},    {QStringLiteral("Quality"), TFieldType::Text, 20},
         {QStringLiteral("DId"), TFieldType::Integer, 0},    {QStringLiteral("Price"), TFieldType::Currency, 0},
         {QStringLiteral("Location"), TFieldType::Text, 50}, {QStringLiteral("Memo"), TFieldType::Memo, 0},
+        {QStringLiteral("Picture"), TFieldType::Text, 255},
     };
 }
 
@@ -249,6 +252,15 @@ TFindFm::TFindFm(TDM &dm, QWidget *parent)
     connect(btnFind, &QPushButton::clicked, this, Guarded([this] { btnFindClick(); }));
     connect(btnNewFind, &QPushButton::clicked, this, Guarded([this] { btnNewFindClick(); }));
     connect(btnBrowse, &QPushButton::clicked, this, Guarded([this] { btnBrowseClick(); }));
+
+    // The results go out as the main list's discs do.
+    pmFind = new QMenu(this);
+    pmFind->setObjectName(QStringLiteral("pmFind"));
+    pmFindExport = pmFind->addAction(QStringLiteral("导出光盘列表..."));
+    pmFindExport->setObjectName(QStringLiteral("pmFindExport"));
+    connect(pmFindExport, &QAction::triggered, this,
+            Guarded([this] { ExportDiscs::RunExport(this, *dgFind, QFind, m_dm.DbBase); }));
+    connect(dgFind, &TDataGrid::ContextMenuRequested, this, [this](const QPoint &pos) { pmFind->popup(pos); });
 }
 
 TFindFm::~TFindFm()

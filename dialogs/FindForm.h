@@ -10,7 +10,9 @@
 #include <functional>
 #include <optional>
 
+class QAction;
 class QCheckBox;
+class QMenu;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -85,6 +87,8 @@ public:
     TCheckDateEdit *edDay2; // earliest date, inclusive
     QPushButton *btnFind, *btnNewFind;
     TDataGrid *dgFind;
+    QMenu *pmFind;
+    QAction *pmFindExport;
     TDAODataSource *dsFind;
     TDAOQuery QFind;
 
