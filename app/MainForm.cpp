@@ -128,6 +128,8 @@ void TMainFm::BuildMenus()
     mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
     mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
     mExport = action(mCd, "mExport", QStringLiteral("导出光盘列表..."), &TMainFm::mExportClick);
+    mFullBackup = action(mCd, "mFullBackup", QStringLiteral("完整备份（含封面）..."), &TMainFm::mFullBackupClick);
+    mFullRestore = action(mCd, "mFullRestore", QStringLiteral("从完整备份恢复..."), &TMainFm::mFullRestoreClick);
     mExit = action(mCd, "mExit", QStringLiteral("退出"), &TMainFm::mExitClick);
 
     QMenu *mSystem = menuBar()->addMenu(QStringLiteral("项目设置"));
@@ -559,6 +561,17 @@ void TMainFm::mRestoreClick()
 void TMainFm::mExportClick()
 {
     ExportDiscs::RunExport(this, *CdList->dgCd, QCd, DM->DbBase);
+}
+
+void TMainFm::mFullBackupClick()
+{
+    CatalogCommands::RunFullBackup(this, *DM, CurrentDb, AppFolder + QStringLiteral("/Picture"));
+}
+
+void TMainFm::mFullRestoreClick()
+{
+    CatalogCommands::RunFullRestore(this, *DM, CurrentDb, AppFolder + QStringLiteral("/Picture"),
+                                    [this] { LoadPanes(); });
 }
 
 void TMainFm::mCompressClick()

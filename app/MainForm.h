@@ -58,6 +58,8 @@ public:
     void mRestoreClick();
     void mCompressClick();
     void mExportClick();
+    void mFullBackupClick();
+    void mFullRestoreClick();
     void mExitClick();
     void mOptionClick();
     void mSkinClick();
@@ -90,7 +92,7 @@ public:
     TDAOQuery QCdTree;
 
     QAction *mOpen, *mBackup, *mRestore, *mCompress, *mExit;
-    QAction *mExport;
+    QAction *mExport, *mFullBackup, *mFullRestore;
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;
