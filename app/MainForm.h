@@ -58,6 +58,7 @@ public:
     void mRestoreClick();
     void mCompressClick();
     void mExportClick();
+    void mPrintClick();
     void mFullBackupClick();
     void mFullRestoreClick();
     void mExitClick();
@@ -92,7 +93,7 @@ public:
     TDAOQuery QCdTree;
 
     QAction *mOpen, *mBackup, *mRestore, *mCompress, *mExit;
-    QAction *mExport, *mFullBackup, *mFullRestore;
+    QAction *mExport, *mPrint, *mFullBackup, *mFullRestore;
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;

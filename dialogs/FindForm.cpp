@@ -8,6 +8,7 @@
 #include "DateUtils.h"
 #include "Errors.h"
 #include "ExportDiscs.h"
+#include "GridPrint.h"
 #include "PriceText.h"
 #include "Schema.h"
 #include "SelDirForm.h"
@@ -260,7 +261,33 @@ TFindFm::TFindFm(TDM &dm, QWidget *parent)
     pmFindExport->setObjectName(QStringLiteral("pmFindExport"));
     connect(pmFindExport, &QAction::triggered, this,
             Guarded([this] { ExportDiscs::RunExport(this, *dgFind, QFind, m_dm.DbBase); }));
+    pmFindPrint = pmFind->addAction(QStringLiteral("打印光盘列表..."));
+    pmFindPrint->setObjectName(QStringLiteral("pmFindPrint"));
+    connect(pmFindPrint, &QAction::triggered, this, Guarded([this] {
+                GridPrint::PrintGrid(this, *dgFind, QStringLiteral("光盘查找结果"), ConditionLines());
+            }));
     connect(dgFind, &TDataGrid::ContextMenuRequested, this, [this](const QPoint &pos) { pmFind->popup(pos); });
+}
+
+QStringList TFindFm::ConditionLines() const
+{
+    QStringList conditions;
+    auto add = [&](const QString &label, const QString &value) {
+        if (!value.trimmed().isEmpty())
+            conditions << label + value.trimmed();
+    };
+    add(QStringLiteral("范围："), edScope->text() + (cbSub->isChecked() ? QStringLiteral("（含子目录）") : QString()));
+    add(QStringLiteral("名称："), edName->text());
+    add(QStringLiteral("分类："), cbCategory->currentData().toInt() != 0 ? cbCategory->currentText() : QString());
+    add(QStringLiteral("质量："), cbQuality->currentData().toInt() != 0 ? cbQuality->currentText() : QString());
+    add(QStringLiteral("价格："), edPrice->text());
+    add(QStringLiteral("位置："), edLocation->text());
+    add(QStringLiteral("说明："), edMemo->text());
+    if (edDay2->Check->isChecked())
+        add(QStringLiteral("日期不早于："), edDay2->Edit->date().toString(QStringLiteral("yyyy-MM-dd")));
+    if (edDay1->Check->isChecked())
+        add(QStringLiteral("日期不晚于："), edDay1->Edit->date().toString(QStringLiteral("yyyy-MM-dd")));
+    return {QStringLiteral("查找条件：") + (conditions.isEmpty() ? QStringLiteral("全部光盘") : conditions.join(QStringLiteral("；")))};
 }
 
 TFindFm::~TFindFm()

@@ -88,7 +88,10 @@ public:
     QPushButton *btnFind, *btnNewFind;
     TDataGrid *dgFind;
     QMenu *pmFind;
-    QAction *pmFindExport;
+    QAction *pmFindExport, *pmFindPrint;
+
+    // The find's conditions as a printed list shows them.
+    QStringList ConditionLines() const;
     TDAODataSource *dsFind;
     TDAOQuery QFind;
 
