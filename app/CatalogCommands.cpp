@@ -5,13 +5,17 @@
 #include "CompactDbForm.h"
 #include "DataModule.h"
 #include "Errors.h"
+#include "FullBackup.h"
 #include "MessageBoxes.h"
+#include "PictureFiles.h"
 #include "UpgradeUnit.h"
 #include "WaitCursor.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+
+#include <memory>
 
 namespace CatalogCommands {
 
@@ -44,6 +48,40 @@ QString ChooseRestoreFile(QWidget *parent)
     return dlg.selectedFiles().constFirst();
 }
 
+const QString ArchiveFilter = QStringLiteral("完整备份 (*.zip *.ZIP)");
+
+QString ChooseFullBackupFile(QWidget *parent, const QString &proposedName)
+{
+    QFileDialog dlg(parent, QStringLiteral("完整备份（含封面）到..."), QDir::homePath(), ArchiveFilter);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setDefaultSuffix(QStringLiteral("zip"));
+    dlg.selectFile(proposedName);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().constFirst();
+}
+
+QString ChooseFullRestoreFile(QWidget *parent)
+{
+    QFileDialog dlg(parent, QStringLiteral("从完整备份恢复..."), QDir::homePath(), ArchiveFilter);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().constFirst();
+}
+
+// At most a few names in a message, the rest counted.
+QString NameList(const QStringList &names)
+{
+    constexpr int Shown = 10;
+    QString text = names.mid(0, Shown).join(QLatin1Char('\n'));
+    if (names.size() > Shown)
+        text += QStringLiteral("\n……另有 %1 个").arg(names.size() - Shown);
+    return text;
+}
+
 // The commands work from the open catalog's file; without one they say so.
 bool HasCatalog(const QString &currentDb)
 {
@@ -57,6 +95,8 @@ bool HasCatalog(const QString &currentDb)
 
 std::function<QString(QWidget *, const QString &)> ChooseBackupFileHook = ChooseBackupFile;
 std::function<QString(QWidget *)> ChooseRestoreFileHook = ChooseRestoreFile;
+std::function<QString(QWidget *, const QString &)> ChooseFullBackupFileHook = ChooseFullBackupFile;
+std::function<QString(QWidget *)> ChooseFullRestoreFileHook = ChooseFullRestoreFile;
 
 void RunBackup(QWidget *parent, TDM &dm, const QString &currentDb)
 {
@@ -128,6 +168,102 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
     }
     reopen();
     Msg::Information(QStringLiteral("账本恢复成功！已经重新打开“%1”。").arg(shown));
+}
+
+void RunFullBackup(QWidget *parent, TDM &dm, const QString &currentDb, const QString &pictureFolder)
+{
+    if (!HasCatalog(currentDb))
+        return;
+    const QString path =
+        ChooseFullBackupFileHook(parent, QFileInfo(currentDb).completeBaseName() + QStringLiteral(".zip"));
+    if (path.isEmpty())
+        return;
+    FullBackup::TBackupReport report;
+    {
+        const TWaitCursor busy;
+        report = FullBackup::WriteArchive(
+            currentDb, dm.DbBase.Password(),
+            [&pictureFolder](const QString &name) { return PictureFiles::StoredPictureFile(pictureFolder, name); },
+            path);
+    }
+    QString text = QStringLiteral("完整备份已写入“%1”，其中有 %2 张光盘、%3 个封面图片。")
+                       .arg(QDir::toNativeSeparators(path))
+                       .arg(report.Discs)
+                       .arg(report.Pictures);
+    if (!report.MissingPictures.isEmpty()) {
+        text += QStringLiteral("\n\n以下封面图片在封面文件夹中找不到，没有备份：\n") + NameList(report.MissingPictures);
+        Msg::Warning(text);
+        return;
+    }
+    Msg::Information(text);
+}
+
+void RunFullRestore(QWidget *parent, TDM &dm, const QString &currentDb, const QString &pictureFolder,
+                    const std::function<void()> &reloadPanes)
+{
+    if (!HasCatalog(currentDb))
+        return;
+    const QString archive = ChooseFullRestoreFileHook(parent);
+    if (archive.isEmpty())
+        return;
+    const QString password = dm.DbBase.Password();
+    std::unique_ptr<FullBackup::TArchive> content;
+    {
+        const TWaitCursor busy; // every entry is read and checked
+        content = std::make_unique<FullBackup::TArchive>(archive, password);
+    }
+
+    const QString folder = QFileInfo(currentDb).absolutePath();
+    QString name = content->CatalogName();
+    if (const QString existing = CatalogFiles::FindFile(folder, name); !existing.isEmpty())
+        name = existing;
+    const QString destination = QDir(folder).filePath(name);
+    const QString shown = QDir::toNativeSeparators(destination);
+    const bool open = CatalogBackup::SameFile(destination, currentDb);
+    if (open) {
+        if (!Msg::Confirm(QStringLiteral("“%1”是当前打开的光盘夹，恢复会用备份中的光盘夹替换它，其中现有的内容将会丢失。\n"
+                                         "要关闭这个光盘夹，恢复之后再重新打开吗？")
+                              .arg(shown)))
+            return;
+    } else if (QFileInfo::exists(destination)) {
+        if (!Msg::Confirm(QStringLiteral("已经有名为“%1”的光盘夹，恢复会用备份中的光盘夹替换它，其中现有的内容将会丢失。\n"
+                                         "要替换它吗？")
+                              .arg(shown)))
+            return;
+    }
+
+    FullBackup::TArchive::TRestoreReport report;
+    if (open)
+        dm.DbBase.SetConnected(false);
+    auto reopen = [&] {
+        if (!open)
+            return;
+        dm.DbBase.SetConnected(true);
+        UpgradeDb(dm);
+        reloadPanes();
+    };
+    try {
+        const TWaitCursor busy;
+        report = content->Restore(destination, pictureFolder);
+    } catch (...) {
+        reopen();
+        throw;
+    }
+    reopen();
+    QString text = QStringLiteral("已从完整备份恢复光盘夹“%1”：%2 张光盘、%3 个封面图片。")
+                       .arg(shown)
+                       .arg(content->Discs())
+                       .arg(report.Pictures);
+    if (!report.Renamed.isEmpty()) {
+        QStringList renamed;
+        for (auto it = report.Renamed.cbegin(); it != report.Renamed.cend(); ++it)
+            renamed << QStringLiteral("%1 → %2").arg(it.key(), it.value());
+        renamed.sort();
+        text += QStringLiteral("\n\n封面文件夹中已有同名的不同图片，以下封面改用了新的名字：\n") + NameList(renamed);
+    }
+    if (open)
+        text += QStringLiteral("\n\n已经重新打开这个光盘夹。");
+    Msg::Information(text);
 }
 
 void RunCompact(QWidget *parent, TDM &dm, const QString &currentDb, const std::function<void()> &reloadPanes)

@@ -26,6 +26,22 @@ void RunBackup(QWidget *parent, TDM &dm, const QString &currentDb);
 // before reloadPanes.
 void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::function<void()> &reloadPanes);
 
+// The complete backup's file dialogs; tests answer in their place.
+extern std::function<QString(QWidget *parent, const QString &proposedName)> ChooseFullBackupFileHook;
+extern std::function<QString(QWidget *parent)> ChooseFullRestoreFileHook;
+
+// Asks for an archive file and writes the open catalog with its cover
+// pictures from pictureFolder there; says how many discs and pictures it
+// holds and which pictures were missing.
+void RunFullBackup(QWidget *parent, TDM &dm, const QString &currentDb, const QString &pictureFolder);
+
+// Asks for an archive, checks all of it, then restores its catalog into the
+// open catalog's folder (asking before replacing a catalog of that name;
+// the open one is closed and reopened as RunRestore does) and its pictures
+// into pictureFolder.
+void RunFullRestore(QWidget *parent, TDM &dm, const QString &currentDb, const QString &pictureFolder,
+                    const std::function<void()> &reloadPanes);
+
 // Shows the compact dialog for the open catalog, then reloadPanes.
 void RunCompact(QWidget *parent, TDM &dm, const QString &currentDb, const std::function<void()> &reloadPanes);
 

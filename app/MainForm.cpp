@@ -10,7 +10,10 @@
 #include "DataModule.h"
 #include "DetailView.h"
 #include "ExPickEdit.h"
+#include "DiscExport.h"
+#include "ExportDiscs.h"
 #include "FindForm.h"
+#include "GridPrint.h"
 #include "Globalvar.h"
 #include "MessageBoxes.h"
 #include "OpenDbForm.h"
@@ -126,6 +129,10 @@ void TMainFm::BuildMenus()
     mBackup = action(mCd, "mBackup", QStringLiteral("备份光盘夹"), &TMainFm::mBackupClick);
     mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
     mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
+    mExport = action(mCd, "mExport", QStringLiteral("导出光盘列表..."), &TMainFm::mExportClick);
+    mPrint = action(mCd, "mPrint", QStringLiteral("打印光盘列表..."), &TMainFm::mPrintClick);
+    mFullBackup = action(mCd, "mFullBackup", QStringLiteral("完整备份（含封面）..."), &TMainFm::mFullBackupClick);
+    mFullRestore = action(mCd, "mFullRestore", QStringLiteral("从完整备份恢复..."), &TMainFm::mFullRestoreClick);
     mExit = action(mCd, "mExit", QStringLiteral("退出"), &TMainFm::mExitClick);
 
     QMenu *mSystem = menuBar()->addMenu(QStringLiteral("项目设置"));
@@ -552,6 +559,37 @@ void TMainFm::mBackupClick()
 void TMainFm::mRestoreClick()
 {
     CatalogCommands::RunRestore(this, *DM, CurrentDb, [this] { LoadPanes(); });
+}
+
+void TMainFm::mExportClick()
+{
+    ExportDiscs::RunExport(this, *CdList->dgCd, QCd, DM->DbBase);
+}
+
+void TMainFm::mPrintClick()
+{
+    if (!DM->DbBase.Connected()) {
+        Msg::Warning(QStringLiteral("请先打开一个光盘夹。"));
+        return;
+    }
+    const int folder = CdTree->CurrentFolderId();
+    QString path = DiscExport::FolderPaths(DM->DbBase).value(folder);
+    if (path.isEmpty())
+        path = QStringLiteral("主目录");
+    GridPrint::PrintGrid(this, *CdList->dgCd, QStringLiteral("光盘列表"),
+                         {QStringLiteral("光盘夹：%1").arg(QFileInfo(CurrentDb).completeBaseName()),
+                          QStringLiteral("目录：%1").arg(path)});
+}
+
+void TMainFm::mFullBackupClick()
+{
+    CatalogCommands::RunFullBackup(this, *DM, CurrentDb, AppFolder + QStringLiteral("/Picture"));
+}
+
+void TMainFm::mFullRestoreClick()
+{
+    CatalogCommands::RunFullRestore(this, *DM, CurrentDb, AppFolder + QStringLiteral("/Picture"),
+                                    [this] { LoadPanes(); });
 }
 
 void TMainFm::mCompressClick()

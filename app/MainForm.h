@@ -57,6 +57,10 @@ public:
     void mBackupClick();
     void mRestoreClick();
     void mCompressClick();
+    void mExportClick();
+    void mPrintClick();
+    void mFullBackupClick();
+    void mFullRestoreClick();
     void mExitClick();
     void mOptionClick();
     void mSkinClick();
@@ -89,6 +93,7 @@ public:
     TDAOQuery QCdTree;
 
     QAction *mOpen, *mBackup, *mRestore, *mCompress, *mExit;
+    QAction *mExport, *mPrint, *mFullBackup, *mFullRestore;
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;

@@ -1,8 +1,12 @@
 #include "DetailView.h"
 
+#include "CommandGuard.h"
 #include "GbkText.h"
+#include "GridPrint.h"
 
+#include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QMenu>
 #include <QTextFrame>
 #include <QTextTable>
 
@@ -109,4 +113,36 @@ void TDetailView::WebBrowserAnchorClicked(const QUrl &url)
     if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp") ||
         scheme == QLatin1String("mailto"))
         OpenUrlHook(url);
+}
+
+std::unique_ptr<QTextDocument> TDetailView::PrintedPage() const
+{
+    if (toPlainText().trimmed().isEmpty())
+        return {};
+    // The copy asks this view for its pictures, as the page itself does.
+    std::unique_ptr<QTextDocument> page(document()->clone(const_cast<TDetailView *>(this)));
+    page->setParent(nullptr);
+    return page;
+}
+
+void TDetailView::contextMenuEvent(QContextMenuEvent *event)
+{
+    std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    menu->addSeparator();
+    QAction *print = menu->addAction(QStringLiteral("打印本页..."));
+    print->setObjectName(QStringLiteral("actPrintPage"));
+    QAction *pdf = menu->addAction(QStringLiteral("保存为PDF..."));
+    pdf->setObjectName(QStringLiteral("actPagePdf"));
+    const bool shown = !toPlainText().trimmed().isEmpty();
+    print->setEnabled(shown);
+    pdf->setEnabled(shown);
+    connect(print, &QAction::triggered, this, Guarded([this] {
+                if (auto page = PrintedPage())
+                    GridPrint::PreviewHook(this, *page, QStringLiteral("光盘详情.pdf"));
+            }));
+    connect(pdf, &QAction::triggered, this, Guarded([this] {
+                if (auto page = PrintedPage())
+                    GridPrint::ExportPdf(this, *page, QStringLiteral("光盘详情.pdf"));
+            }));
+    menu->exec(event->globalPos());
 }

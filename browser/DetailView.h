@@ -41,6 +41,13 @@ public:
 
     QVariant loadResource(int type, const QUrl &name) override;
 
+    // The page as it would be printed, with its cover; empty when no disc is
+    // shown. For "打印本页..." and "保存为PDF..." of the context menu.
+    std::unique_ptr<QTextDocument> PrintedPage() const;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
 private:
     void WebBrowserAnchorClicked(const QUrl &url);
     void FillTheWidth();

@@ -7,6 +7,8 @@
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "Errors.h"
+#include "ExportDiscs.h"
+#include "GridPrint.h"
 #include "PriceText.h"
 #include "Schema.h"
 #include "SelDirForm.h"
@@ -24,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QSet>
 #include <QTreeView>
@@ -58,6 +61,7 @@ QList<TFieldDef> FindFields()
         {QStringLiteral("Price"), TFieldType::Currency, 0},
         {QStringLiteral("Location"), TFieldType::Text, Width("TbCd", "Location")},
         {QStringLiteral("Memo"), TFieldType::Memo, 0},
+        {QStringLiteral("Picture"), TFieldType::Text, Width("TbCd", "Picture")},
     };
 }
 
@@ -260,6 +264,41 @@ TFindFm::TFindFm(TDM &dm, QWidget *parent)
     connect(btnFind, &QPushButton::clicked, this, Guarded([this] { btnFindClick(); }));
     connect(btnNewFind, &QPushButton::clicked, this, Guarded([this] { btnNewFindClick(); }));
     connect(btnBrowse, &QPushButton::clicked, this, Guarded([this] { btnBrowseClick(); }));
+
+    // The results go out as the main list's discs do.
+    pmFind = new QMenu(this);
+    pmFind->setObjectName(QStringLiteral("pmFind"));
+    pmFindExport = pmFind->addAction(QStringLiteral("导出光盘列表..."));
+    pmFindExport->setObjectName(QStringLiteral("pmFindExport"));
+    connect(pmFindExport, &QAction::triggered, this,
+            Guarded([this] { ExportDiscs::RunExport(this, *dgFind, QFind, m_dm.DbBase); }));
+    pmFindPrint = pmFind->addAction(QStringLiteral("打印光盘列表..."));
+    pmFindPrint->setObjectName(QStringLiteral("pmFindPrint"));
+    connect(pmFindPrint, &QAction::triggered, this, Guarded([this] {
+                GridPrint::PrintGrid(this, *dgFind, QStringLiteral("光盘查找结果"), ConditionLines());
+            }));
+    connect(dgFind, &TDataGrid::ContextMenuRequested, this, [this](const QPoint &pos) { pmFind->popup(pos); });
+}
+
+QStringList TFindFm::ConditionLines() const
+{
+    QStringList conditions;
+    auto add = [&](const QString &label, const QString &value) {
+        if (!value.trimmed().isEmpty())
+            conditions << label + value.trimmed();
+    };
+    add(QStringLiteral("范围："), edScope->text() + (cbSub->isChecked() ? QStringLiteral("（含子目录）") : QString()));
+    add(QStringLiteral("名称："), edName->text());
+    add(QStringLiteral("分类："), cbCategory->currentData().toInt() != 0 ? cbCategory->currentText() : QString());
+    add(QStringLiteral("质量："), cbQuality->currentData().toInt() != 0 ? cbQuality->currentText() : QString());
+    add(QStringLiteral("价格："), edPrice->text());
+    add(QStringLiteral("位置："), edLocation->text());
+    add(QStringLiteral("说明："), edMemo->text());
+    if (edDay2->Check->isChecked())
+        add(QStringLiteral("日期不早于："), edDay2->Edit->date().toString(QStringLiteral("yyyy-MM-dd")));
+    if (edDay1->Check->isChecked())
+        add(QStringLiteral("日期不晚于："), edDay1->Edit->date().toString(QStringLiteral("yyyy-MM-dd")));
+    return {QStringLiteral("查找条件：") + (conditions.isEmpty() ? QStringLiteral("全部光盘") : conditions.join(QStringLiteral("；")))};
 }
 
 TFindFm::~TFindFm()

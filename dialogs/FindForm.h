@@ -10,7 +10,9 @@
 #include <functional>
 #include <optional>
 
+class QAction;
 class QCheckBox;
+class QMenu;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -85,6 +87,11 @@ public:
     TCheckDateEdit *edDay2; // earliest date, inclusive
     QPushButton *btnFind, *btnNewFind;
     TDataGrid *dgFind;
+    QMenu *pmFind;
+    QAction *pmFindExport, *pmFindPrint;
+
+    // The find's conditions as a printed list shows them.
+    QStringList ConditionLines() const;
     TDAODataSource *dsFind;
     TDAOQuery QFind;
 

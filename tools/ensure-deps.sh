@@ -8,6 +8,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev qt6-translations-l10n
   libsqlcipher-dev sqlcipher
+  libquazip1-qt6-dev poppler-utils
   libbenchmark-dev
   xvfb xauth xdotool x11-apps libxcb1-dev
   fonts-wqy-microhei

@@ -133,6 +133,7 @@ private slots:
     void failuresAreReportedAndChangeNothing();
     void restoreOntoTheOpenCatalog_data();
     void restoreOntoTheOpenCatalog();
+    void fullBackupRestoresOntoTheOpenCatalog();
     void commandsWithoutCatalogExplain_data();
     void commandsWithoutCatalogExplain();
 
@@ -367,6 +368,61 @@ void TestCatalogCommands::restoreOntoTheOpenCatalog()
         QVERIFY(m_dm->DbBase.Connected());
         QCOMPARE(list.RowCount(), 20);
     }
+}
+
+void TestCatalogCommands::fullBackupRestoresOntoTheOpenCatalog()
+{
+    const QString pictures = m_program->filePath(QStringLiteral("Picture"));
+    QVERIFY(QDir().mkpath(pictures));
+    WriteFile(pictures + QStringLiteral("/a.jpg"), "the cover");
+    {
+        Handle db = Open(m_current);
+        Exec(db.get(), QStringLiteral("UPDATE TbCd SET Picture='a.jpg' WHERE ID<=2"));
+        Exec(db.get(), QStringLiteral("UPDATE TbCd SET Picture='gone.jpg' WHERE ID=3"));
+    }
+    const QString archive = OtherPath(QStringLiteral("Films.zip"));
+    CatalogCommands::ChooseFullBackupFileHook = [&](QWidget *, const QString &proposed) {
+        m_asked << proposed;
+        return archive;
+    };
+    CatalogCommands::ChooseFullRestoreFileHook = [&](QWidget *) { return archive; };
+
+    QVERIFY(RunCommand([&] { CatalogCommands::RunFullBackup(nullptr, *m_dm, m_current, pictures); }));
+    QCOMPARE(m_asked, QStringList{QStringLiteral("Films.zip")});
+    QCOMPARE(m_messages->shown.size(), 1);
+    QCOMPARE(m_messages->shown[0].kind, Msg::Kind::Warning); // a picture was missing
+    QVERIFY2(m_messages->shown[0].text.contains(QStringLiteral("20 张光盘、1 个封面图片")) &&
+                 m_messages->shown[0].text.contains(QStringLiteral("gone.jpg")),
+             qPrintable(m_messages->shown[0].text));
+
+    // Later: discs deleted, and another picture under the cover's name.
+    {
+        Handle db = Open(m_current);
+        Exec(db.get(), QStringLiteral("DELETE FROM TbCd WHERE ID>5"));
+    }
+    WriteFile(pictures + QStringLiteral("/a.jpg"), "a different picture");
+    TDAOQuery list;
+    list.SetDatabase(&m_dm->DbBase);
+    TDM::OpenQuery(list, QStringLiteral("SELECT * FROM TbCd"));
+    auto reload = [&] {
+        ++m_reloads;
+        TDM::OpenQuery(list, QStringLiteral("SELECT * FROM TbCd"));
+    };
+    m_messages->Clear();
+    QVERIFY(RunCommand([&] { CatalogCommands::RunFullRestore(nullptr, *m_dm, m_current, pictures, reload); }));
+    QCOMPARE(m_messages->shown.size(), 2);
+    QCOMPARE(m_messages->shown[0].kind, Msg::Kind::Confirmation);
+    QCOMPARE(m_messages->shown[1].kind, Msg::Kind::Information);
+    QVERIFY2(m_messages->shown[1].text.contains(QStringLiteral("a.jpg → a (2).jpg")),
+             qPrintable(m_messages->shown[1].text));
+    QCOMPARE(m_reloads, 1);
+    QVERIFY(m_dm->DbBase.Connected());
+    QCOMPARE(list.RowCount(), 20);
+    QCOMPARE(Value(m_current, QStringLiteral("SELECT Picture FROM TbCd WHERE ID=1")), QStringLiteral("a (2).jpg"));
+    QFile kept(pictures + QStringLiteral("/a.jpg")), restored(pictures + QStringLiteral("/a (2).jpg"));
+    QVERIFY(kept.open(QIODevice::ReadOnly) && restored.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("a different picture"));
+    QCOMPARE(restored.readAll(), QByteArray("the cover"));
 }
 
 void TestCatalogCommands::commandsWithoutCatalogExplain_data()

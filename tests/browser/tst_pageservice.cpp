@@ -6,6 +6,7 @@
 #include "DetailView.h"
 #include "Errors.h"
 #include "GbkText.h"
+#include "GridPrint.h"
 #include "PageService.h"
 #include "Schema.h"
 
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,6 +88,7 @@ private slots:
     void showCdPageRebuildsThePage();
     void showCdPageReportsCatalogErrors();
     void clickingTheCoverAndAMemoLink();
+    void pageSavedAsPdfWithItsCover();
     void linkRouting_data();
     void linkRouting();
 
@@ -444,6 +447,33 @@ void TestPageService::pageFillsTheView()
     const QRectF caret = view.document()->documentLayout()->blockBoundingRect(at.block());
     QVERIFY2(qAbs(caret.left() - (table.right() - 150)) <= 6,
              qPrintable(QStringLiteral("cover at %1, table ends at %2").arg(caret.left()).arg(table.right())));
+}
+
+void TestPageService::pageSavedAsPdfWithItsCover()
+{
+    TDetailView view;
+    view.RegisterPageHandler(m_pictures);
+    view.resize(600, 400);
+    QVERIFY(!view.PrintedPage()); // nothing shown yet
+    view.ShowCdPage(m_full);
+    QCoreApplication::processEvents();
+    const auto page = view.PrintedPage();
+    QVERIFY(page);
+    const QString pdf = m_dir->filePath(QStringLiteral("详情.pdf"));
+    GridPrint::WritePdf(*page, pdf);
+
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(60000));
+    const QString words = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY2(words.contains(QStringLiteral("藏金阁")) && words.contains(QStringLiteral("书柜第二层")),
+             qPrintable(words));
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    QVERIFY(images.waitForFinished(60000));
+    // A heading line, a rule, then one line per picture: the cover.
+    const QStringList lines = QString::fromUtf8(images.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() >= 3, qPrintable(lines.join(u'\n')));
 }
 
 void TestPageService::longDescriptionIsShownInPart_data()

@@ -5,7 +5,9 @@
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "DateUtils.h"
+#include "ExportDiscs.h"
 #include "FindForm.h"
+#include "GridPrint.h"
 #include "MessageBoxes.h"
 #include "Schema.h"
 
@@ -19,6 +21,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeView>
 
@@ -119,6 +122,7 @@ private slots:
     void discsFound();
     void findAsTheUserDoes();
     void failedFindIsReportedAndListsNothing();
+    void resultsAreExportedAndPrinted();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -385,6 +389,42 @@ void TestFindDialog::failedFindIsReportedAndListsNothing()
     QVERIFY(!dlg.QFind.Active());
     QCOMPARE(dlg.dsFind->rowCount(), 0);
     QCOMPARE(dlg.dgFind->FooterText(QStringLiteral("Serial")), QStringLiteral("数目：0"));
+}
+
+// The context menu of the results: the discs found go into the file with
+// their folder paths, and the printed list names the find's conditions.
+void TestFindDialog::resultsAreExportedAndPrinted()
+{
+    Msg::Recorder messages;
+    TFindFm dlg(*m_dm);
+    dlg.FormShow();
+    dlg.edName->setText(QStringLiteral("盘"));
+    QTest::mouseClick(dlg.btnFind, Qt::LeftButton);
+    QCOMPARE(dlg.QFind.RowCount(), 3);
+
+    const QString path = m_dir->filePath(QStringLiteral("结果.csv"));
+    ExportDiscs::ChooseExportHook = [&](QWidget *) {
+        return ExportDiscs::TChoice{path, DiscExport::TFormat::CsvUtf8, false};
+    };
+    dlg.pmFindExport->trigger();
+    QCOMPARE(messages.Texts(), QStringList{QStringLiteral("已导出 3 张光盘到“%1”。").arg(QDir::toNativeSeparators(path))});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], QStringLiteral("序列号,编号,日期,名称,分类,质量,价格,位置,目录,说明,封面"));
+    QVERIFY2(lines.filter(QStringLiteral("甲盘")).value(0).contains(QStringLiteral(",收藏/甲,")), qPrintable(lines.join(u'|')));
+
+    QString printed;
+    const auto preview = GridPrint::PreviewHook;
+    GridPrint::PreviewHook = [&](QWidget *, QTextDocument &document, const QString &) {
+        printed = document.toPlainText();
+    };
+    dlg.pmFindPrint->trigger();
+    GridPrint::PreviewHook = preview;
+    QVERIFY2(printed.contains(QStringLiteral("查找条件：范围：主目录（含子目录）；名称：盘")) &&
+                 printed.contains(QStringLiteral("根盘")) && printed.contains(QStringLiteral("数目：3")),
+             qPrintable(printed));
 }
 
 QTEST_MAIN(TestFindDialog)

@@ -1,0 +1,354 @@
+#include "FullBackup.h"
+
+#include "CatalogBackup.h"
+#include "DAODatabase.h"
+#include "Errors.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+#include <sqlcipher/sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace FullBackup {
+
+namespace {
+
+using Handle = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
+using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+const QString BackupFailed = QStringLiteral("完整备份失败：");
+const QString RestoreFailed = QStringLiteral("从完整备份恢复失败：");
+const QString ManifestEntry = QStringLiteral("manifest.json");
+const QString CatalogEntry = QStringLiteral("catalog.mdb");
+const QString PictureEntry = QStringLiteral("Picture/");
+const QString ArchiveFormat = QStringLiteral("vorlix-full-backup");
+
+QString Native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+[[noreturn]] void CannotWrite(const QString &path, const QString &reason)
+{
+    throw EFileError(BackupFailed + QStringLiteral("无法写入“%1”（%2）。").arg(Native(path), reason));
+}
+
+[[noreturn]] void Refused(const QString &archive, const QString &reason)
+{
+    throw EFileError(RestoreFailed + QStringLiteral("“%1”不是可用的完整备份：%2。").arg(Native(archive), reason));
+}
+
+Statement Prepare(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        TDAODatabase::RaiseEngineError(db, sqlite3_errcode(db));
+    return Statement(stmt, sqlite3_finalize);
+}
+
+// What the backup reads from the catalog copy.
+struct TCatalogFacts
+{
+    int discs = 0;
+    QString version;
+    QStringList pictures; // distinct, as stored
+};
+
+TCatalogFacts ReadFacts(const QString &path, const QString &password)
+{
+    Handle db(OpenCatalogHandle(path, password, true), sqlite3_close);
+    TCatalogFacts facts;
+    Statement count = Prepare(db.get(), "SELECT count(*) FROM TbCd");
+    if (sqlite3_step(count.get()) == SQLITE_ROW)
+        facts.discs = sqlite3_column_int(count.get(), 0);
+    Statement version = Prepare(db.get(), "SELECT Version FROM TbSetings");
+    if (sqlite3_step(version.get()) == SQLITE_ROW)
+        facts.version = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(version.get(), 0)));
+    Statement pictures =
+        Prepare(db.get(), "SELECT DISTINCT Picture FROM TbCd WHERE Picture IS NOT NULL AND Picture<>'' ORDER BY 1");
+    while (sqlite3_step(pictures.get()) == SQLITE_ROW)
+        facts.pictures << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(pictures.get(), 0)));
+    return facts;
+}
+
+// Changes the discs' picture names in one transaction.
+void RenamePictures(const QString &path, const QString &password, const QHash<QString, QString> &renamed)
+{
+    if (renamed.isEmpty())
+        return;
+    Handle db(OpenCatalogHandle(path, password, false), sqlite3_close);
+    auto exec = [&](const char *sql) {
+        if (sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            TDAODatabase::RaiseEngineError(db.get(), sqlite3_extended_errcode(db.get()));
+    };
+    exec("BEGIN IMMEDIATE");
+    try {
+        Statement update = Prepare(db.get(), "UPDATE TbCd SET Picture=?1 WHERE Picture=?2");
+        for (auto it = renamed.cbegin(); it != renamed.cend(); ++it) {
+            const QByteArray to = it.value().toUtf8(), from = it.key().toUtf8();
+            sqlite3_bind_text(update.get(), 1, to.constData(), int(to.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(update.get(), 2, from.constData(), int(from.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(update.get()) != SQLITE_DONE)
+                TDAODatabase::RaiseEngineError(db.get(), sqlite3_extended_errcode(db.get()));
+            sqlite3_reset(update.get());
+        }
+        exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+// A stored name that can only mean a file directly inside a folder.
+bool PlainName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
+           name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+void AddEntry(QuaZip &zip, const QString &entry, const QByteArray &data, const QString &archivePath)
+{
+    QuaZipFile out(&zip);
+    if (!out.open(QIODevice::WriteOnly, QuaZipNewInfo(entry)))
+        CannotWrite(archivePath, QStringLiteral("无法在归档中写入“%1”").arg(entry));
+    const qint64 written = out.write(data);
+    out.close();
+    if (written != data.size() || out.getZipError() != ZIP_OK)
+        CannotWrite(archivePath, QStringLiteral("写入出错，磁盘可能已满或文件过大"));
+}
+
+QByteArray ReadFile(const QString &path, bool *ok)
+{
+    QFile file(path);
+    *ok = file.open(QIODevice::ReadOnly);
+    if (!*ok)
+        return {};
+    QByteArray data = file.readAll();
+    *ok = file.error() == QFileDevice::NoError;
+    return data;
+}
+
+} // namespace
+
+TBackupReport WriteArchive(const QString &catalogPath, const QString &password, const PictureResolver &pictures,
+                           const QString &archivePath)
+{
+    if (QFileInfo(archivePath).isDir())
+        CannotWrite(archivePath, QStringLiteral("这是一个文件夹"));
+    QTemporaryDir work;
+    if (!work.isValid())
+        CannotWrite(archivePath, QStringLiteral("无法建立临时文件夹"));
+    const QString copy = work.filePath(CatalogEntry);
+    try {
+        CatalogBackup::BackupCatalog(catalogPath, password, copy);
+    } catch (const EAppError &e) {
+        throw EFileError(BackupFailed + e.Message(), e.Details());
+    }
+    const TCatalogFacts facts = ReadFacts(copy, password);
+
+    TBackupReport report;
+    report.Discs = facts.discs;
+    QJsonArray pictureList;
+    QList<QPair<QString, QString>> pictureFiles; // name, file
+    for (const QString &name : facts.pictures) {
+        const QString file = PlainName(name) ? pictures(name) : QString();
+        if (file.isEmpty()) {
+            report.MissingPictures << name;
+            continue;
+        }
+        pictureFiles.append({name, file});
+        pictureList.append(name);
+    }
+
+    const QFileInfo target(archivePath);
+    QTemporaryFile temp(target.absolutePath() + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temp.open())
+        CannotWrite(archivePath, temp.errorString());
+    const QString tempPath = temp.fileName();
+    temp.close();
+    {
+        QuaZip zip(tempPath);
+        zip.setUtf8Enabled(true);
+        if (!zip.open(QuaZip::mdCreate))
+            CannotWrite(archivePath, QStringLiteral("无法建立归档文件"));
+        bool ok = false;
+        const QByteArray catalog = ReadFile(copy, &ok);
+        if (!ok)
+            CannotWrite(archivePath, QStringLiteral("无法读取光盘夹的副本"));
+        AddEntry(zip, CatalogEntry, catalog, archivePath);
+        for (const auto &[name, file] : pictureFiles) {
+            const QByteArray data = ReadFile(file, &ok);
+            if (!ok) {
+                report.MissingPictures << name;
+                for (qsizetype i = 0; i < pictureList.size(); ++i)
+                    if (pictureList[i].toString() == name)
+                        pictureList.removeAt(i);
+                continue;
+            }
+            AddEntry(zip, PictureEntry + name, data, archivePath);
+        }
+        QJsonObject manifest{
+            {QStringLiteral("format"), ArchiveFormat},
+            {QStringLiteral("catalog"), QFileInfo(catalogPath).fileName()},
+            {QStringLiteral("version"), facts.version},
+            {QStringLiteral("discs"), facts.discs},
+            {QStringLiteral("pictureCount"), pictureList.size()},
+            {QStringLiteral("pictures"), pictureList},
+            {QStringLiteral("date"), QDateTime::currentDateTime().toString(Qt::ISODate)},
+        };
+        AddEntry(zip, ManifestEntry, QJsonDocument(manifest).toJson(), archivePath);
+        zip.close();
+        if (zip.getZipError() != ZIP_OK)
+            CannotWrite(archivePath, QStringLiteral("写入出错，磁盘可能已满或文件过大"));
+    }
+    report.Pictures = int(pictureList.size());
+    QFile::setPermissions(tempPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
+                                        QFile::ReadGroup | QFile::ReadOther);
+    if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(archivePath).constData()) != 0)
+        CannotWrite(archivePath, qt_error_string(errno));
+    temp.setAutoRemove(false);
+    report.MissingPictures.sort();
+    return report;
+}
+
+TArchive::TArchive(const QString &archivePath, const QString &password)
+    : m_password(password)
+{
+    QTemporaryDir work;
+    if (!work.isValid())
+        throw EFileError(RestoreFailed + QStringLiteral("无法建立临时文件夹。"));
+    work.setAutoRemove(false);
+    m_tempFolder = work.path();
+    try {
+        QuaZip zip(archivePath);
+        zip.setUtf8Enabled(true);
+        if (!QFileInfo(archivePath).isFile() || !zip.open(QuaZip::mdUnzip))
+            Refused(archivePath, QStringLiteral("无法作为 zip 归档打开，文件可能已损坏"));
+        // Every entry is read in full: a damaged one fails its check sum.
+        auto read = [&](const QString &entry, QByteArray *data) {
+            if (!zip.setCurrentFile(entry))
+                return false;
+            QuaZipFile in(&zip);
+            if (!in.open(QIODevice::ReadOnly))
+                return false;
+            *data = in.readAll();
+            in.close();
+            return in.getZipError() == UNZ_OK;
+        };
+        QByteArray data;
+        if (!read(ManifestEntry, &data))
+            Refused(archivePath, QStringLiteral("其中没有完整备份的清单"));
+        const QJsonObject manifest = QJsonDocument::fromJson(data).object();
+        if (manifest.value(QStringLiteral("format")).toString() != ArchiveFormat)
+            Refused(archivePath, QStringLiteral("清单不是本程序的完整备份清单"));
+        m_catalogName = QFileInfo(manifest.value(QStringLiteral("catalog")).toString()).fileName();
+        if (m_catalogName.isEmpty() || !PlainName(m_catalogName))
+            Refused(archivePath, QStringLiteral("清单中没有光盘夹的名称"));
+        if (!read(CatalogEntry, &data))
+            Refused(archivePath, QStringLiteral("其中的光盘夹文件缺失或已损坏"));
+        QFile catalog(QDir(m_tempFolder).filePath(CatalogEntry));
+        if (!catalog.open(QIODevice::WriteOnly) || catalog.write(data) != data.size() || !catalog.flush())
+            throw EFileError(RestoreFailed + QStringLiteral("无法在临时文件夹中解开光盘夹（%1）。").arg(catalog.errorString()));
+        catalog.close();
+        try {
+            CatalogBackup::CheckCatalogFile(catalog.fileName(), password);
+        } catch (const EAppError &) {
+            Refused(archivePath, QStringLiteral("其中的光盘夹文件无法用本程序的密码打开"));
+        }
+        m_discs = ReadFacts(catalog.fileName(), password).discs;
+
+        QDir(m_tempFolder).mkdir(QStringLiteral("Picture"));
+        for (const QJsonValue &value : manifest.value(QStringLiteral("pictures")).toArray()) {
+            const QString name = value.toString();
+            if (!PlainName(name))
+                Refused(archivePath, QStringLiteral("清单中的封面名称“%1”不可用").arg(name));
+            if (!read(PictureEntry + name, &data))
+                Refused(archivePath, QStringLiteral("清单中的封面“%1”缺失或已损坏").arg(name));
+            QFile picture(QDir(m_tempFolder).filePath(PictureEntry + name));
+            if (!picture.open(QIODevice::WriteOnly) || picture.write(data) != data.size() || !picture.flush())
+                throw EFileError(RestoreFailed + QStringLiteral("无法在临时文件夹中解开封面（%1）。").arg(picture.errorString()));
+            m_pictures << name;
+        }
+    } catch (...) {
+        QDir(m_tempFolder).removeRecursively();
+        throw;
+    }
+}
+
+TArchive::~TArchive()
+{
+    QDir(m_tempFolder).removeRecursively();
+}
+
+TArchive::TRestoreReport TArchive::Restore(const QString &destination, const QString &pictureFolder)
+{
+    TRestoreReport report;
+    QStringList copied;
+    const QDir pictures(pictureFolder);
+    try {
+        if (!m_pictures.isEmpty() && !pictures.exists() && !QDir().mkpath(pictureFolder))
+            throw EFileError(RestoreFailed + QStringLiteral("无法建立封面文件夹“%1”。").arg(Native(pictureFolder)));
+        for (const QString &name : m_pictures) {
+            const QString source = QDir(m_tempFolder).filePath(PictureEntry + name);
+            bool ok = false;
+            const QByteArray data = ReadFile(source, &ok);
+            const QByteArray digest = QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+            // The same picture already there is kept; a different one gets a
+            // free name beside it.
+            QString target = name;
+            const QFileInfo info(name);
+            const QString base = info.completeBaseName(), suffix = info.suffix();
+            for (int n = 2;; ++n) {
+                const QString path = pictures.filePath(target);
+                if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+                    break;
+                bool same = false;
+                const QByteArray there = ReadFile(path, &same);
+                if (same && QCryptographicHash::hash(there, QCryptographicHash::Sha256) == digest)
+                    break;
+                target = suffix.isEmpty() ? QStringLiteral("%1 (%2)").arg(base).arg(n)
+                                          : QStringLiteral("%1 (%2).%3").arg(base).arg(n).arg(suffix);
+            }
+            const QString path = pictures.filePath(target);
+            if (!QFileInfo::exists(path)) {
+                if (!QFile::copy(source, path))
+                    throw EFileError(RestoreFailed + QStringLiteral("无法写入封面“%1”。").arg(Native(path)));
+                copied << path;
+            }
+            if (target != name)
+                report.Renamed.insert(name, target);
+            ++report.Pictures;
+        }
+        const QString catalog = QDir(m_tempFolder).filePath(CatalogEntry);
+        RenamePictures(catalog, m_password, report.Renamed);
+        try {
+            CatalogBackup::RestoreCatalog(catalog, destination, m_password);
+        } catch (const EAppError &e) {
+            QString message = e.Message();
+            message.replace(QStringLiteral("恢复光盘夹失败："), QString());
+            throw EFileError(RestoreFailed + message, e.Details());
+        }
+    } catch (...) {
+        for (const QString &path : copied)
+            QFile::remove(path);
+        throw;
+    }
+    return report;
+}
+
+} // namespace FullBackup
