@@ -57,6 +57,7 @@ public:
     void mBackupClick();
     void mRestoreClick();
     void mCompressClick();
+    void mImportClick();
     void mExitClick();
     void mOptionClick();
     void mSkinClick();
@@ -84,11 +85,13 @@ public:
     // dialogs.
     std::function<bool(QString &path)> ChooseCatalogHook;
     std::function<QString(const QString &startFolder)> ChooseSkinFileHook;
+    // The file to import discs from; empty when the user declined.
+    std::function<QString()> ChooseImportFileHook;
 
     TDAOQuery QCd;
     TDAOQuery QCdTree;
 
-    QAction *mOpen, *mBackup, *mRestore, *mCompress, *mExit;
+    QAction *mOpen, *mBackup, *mRestore, *mCompress, *mImport, *mExit;
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;

@@ -2,6 +2,7 @@
 
 #include "DAODatabase.h"
 #include "DAOQuery.h"
+#include "Schema.h"
 
 #include <QHash>
 
@@ -140,6 +141,36 @@ QSet<QString> ExistingCodes(TDAODatabase &db)
     if (rc != SQLITE_DONE)
         TDAODatabase::RaiseEngineError(db.Handle(), rc);
     return codes;
+}
+
+QList<QPair<int, QString>> FolderPaths(TDAODatabase &db)
+{
+    QHash<qint64, QPair<qint64, QString>> folders; // Id → parent, name
+    sqlite3_stmt *stmt = db.Prepare(QStringLiteral("SELECT ID, Id1, Name FROM TbTree"));
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        folders.insert(sqlite3_column_int64(stmt, 0),
+                       {sqlite3_column_int64(stmt, 1),
+                        QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 2)))});
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        TDAODatabase::RaiseEngineError(db.Handle(), rc);
+    QList<QPair<int, QString>> paths;
+    for (auto it = folders.constBegin(); it != folders.constEnd(); ++it) {
+        if (it.key() == Schema::RootFolderId)
+            continue;
+        QStringList names{it->second};
+        qint64 parent = it->first;
+        // A broken chain (a missing parent, a loop) ends the path.
+        for (int depth = 0; parent != Schema::RootFolderId && folders.contains(parent) && depth < 1000; ++depth) {
+            names.prepend(folders.value(parent).second);
+            parent = folders.value(parent).first;
+        }
+        paths << qMakePair(int(it.key()), names.join(QLatin1Char('/')));
+    }
+    std::sort(paths.begin(), paths.end(), [](const auto &a, const auto &b) { return a.second < b.second; });
+    paths.prepend(qMakePair(int(Schema::RootFolderId), folders.value(Schema::RootFolderId).second));
+    return paths;
 }
 
 QString TReport::Text() const

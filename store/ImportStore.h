@@ -2,6 +2,8 @@
 
 #include "ImportPlan.h"
 
+#include <QList>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,10 @@ ImportPlan::TWidths ReadWidths(TDAODatabase &db);
 
 // The catalog's non-empty disc codes, lower case.
 QSet<QString> ExistingCodes(TDAODatabase &db);
+
+// Every folder with its path from the root's children down ("电影/华语"),
+// the root itself first with its own name, the others in path order.
+QList<QPair<int, QString>> FolderPaths(TDAODatabase &db);
 
 struct TReport
 {
