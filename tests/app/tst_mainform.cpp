@@ -563,7 +563,8 @@ void TestMainForm::catalogMenuHasNoSeparator()
         captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
     QCOMPARE(captions,
              (QStringList{QStringLiteral("新建/打开光盘夹.."), QStringLiteral("备份光盘夹"),
-                          QStringLiteral("恢复光盘夹"), QStringLiteral("整理光盘夹..."), QStringLiteral("退出")}));
+                          QStringLiteral("恢复光盘夹"), QStringLiteral("整理光盘夹..."), QStringLiteral("导入光盘..."),
+                          QStringLiteral("退出")}));
 }
 
 QTEST_MAIN(TestMainForm)

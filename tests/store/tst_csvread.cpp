@@ -46,6 +46,7 @@ private slots:
     void prices();
     void problemsAndChoices_data();
     void problemsAndChoices();
+    void codeRepeatedInTheFile();
 };
 
 void TestCsvRead::reads_data()
@@ -242,6 +243,25 @@ void TestCsvRead::problemsAndChoices()
         QCOMPARE(row.HasDay, false);
         QCOMPARE(row.PictureSource, QString());
     }
+}
+
+void TestCsvRead::codeRepeatedInTheFile()
+{
+    using namespace ImportPlan;
+    TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping({"名称", "编号"});
+    settings.Choices[CodeClash] = TChoice::Empty;
+    // A row that is skipped takes no code; letter case does not tell codes apart.
+    const QList<TRow> rows =
+        Build({{2, {"", "a7"}}, {3, {"甲", "A7"}}, {4, {"乙", "a7"}}, {5, {"丙", ""}}, {6, {"丁", ""}}}, settings);
+    QCOMPARE(rows.size(), 5);
+    QVERIFY(rows.at(0).Skipped);
+    QCOMPARE(rows.at(1).Disc.Code, QStringLiteral("A7"));
+    QVERIFY(rows.at(1).Problems.isEmpty());
+    QCOMPARE(rows.at(2).Disc.Code, QString());
+    QVERIFY(!rows.at(2).Skipped);
+    QCOMPARE(rows.at(2).Problems.size(), 1);
+    QVERIFY(rows.at(3).Problems.isEmpty() && rows.at(4).Problems.isEmpty()); // empty codes never clash
 }
 
 QTEST_GUILESS_MAIN(TestCsvRead)
