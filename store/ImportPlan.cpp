@@ -128,8 +128,9 @@ QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &set
                 b.Note(BadPrice, price);
         }
 
+        static const QRegularExpression slashes(QStringLiteral("[/\\\\]"));
         const QString folder = cell(Folder);
-        for (QString part : folder.split(QRegularExpression(QStringLiteral("[/\\\\]")), Qt::SkipEmptyParts)) {
+        for (QString part : folder.split(slashes, Qt::SkipEmptyParts)) {
             part = part.trimmed();
             if (!part.isEmpty())
                 row.FolderPath << b.Fitted(part, w.Folder, Caption(Folder));

@@ -32,7 +32,8 @@ std::optional<double> ParsePrice(const QString &text)
     for (const QString &mark : {QStringLiteral("¥"), QStringLiteral("￥"), QStringLiteral("元"),
                                 QStringLiteral("RMB"), QStringLiteral("CNY")})
         t.remove(mark, Qt::CaseInsensitive);
-    t.remove(QRegularExpression(QStringLiteral("\\s")));
+    static const QRegularExpression blanks(QStringLiteral("\\s"));
+    t.remove(blanks);
     // Thousands separators only between groups of three digits.
     static const QRegularExpression grouped(QStringLiteral("^-?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
     if (grouped.match(t).hasMatch())
