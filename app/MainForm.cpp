@@ -14,6 +14,7 @@
 #include "ExportDiscs.h"
 #include "FindForm.h"
 #include "GridPrint.h"
+#include "ImportDlg.h"
 #include "Globalvar.h"
 #include "MessageBoxes.h"
 #include "OpenDbForm.h"
@@ -96,6 +97,10 @@ TMainFm::TMainFm(QWidget *parent)
     Skins::AttachApartFrom(this, {&Skins::Main()}, ControlBar);
     Skins::Attach(ControlBar, {&Skins::Tool()});
     ChooseCatalogHook = [this](QString &path) { return ChooseCatalog(AppFolder, path, this); };
+    ChooseImportFileHook = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("选择要导入的文件"), QString(),
+                                            QStringLiteral("表格文件 (*.csv *.txt *.tsv);;所有文件 (*)"));
+    };
     ChooseSkinFileHook = [this](const QString &startFolder) {
         return QFileDialog::getOpenFileName(this, QStringLiteral("请选择一个皮肤文件"), startFolder,
                                             QStringLiteral("*.ini"));
@@ -129,6 +134,7 @@ void TMainFm::BuildMenus()
     mBackup = action(mCd, "mBackup", QStringLiteral("备份光盘夹"), &TMainFm::mBackupClick);
     mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
     mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
+    mImport = action(mCd, "mImport", QStringLiteral("导入光盘..."), &TMainFm::mImportClick);
     mExport = action(mCd, "mExport", QStringLiteral("导出光盘列表..."), &TMainFm::mExportClick);
     mPrint = action(mCd, "mPrint", QStringLiteral("打印光盘列表..."), &TMainFm::mPrintClick);
     mFullBackup = action(mCd, "mFullBackup", QStringLiteral("完整备份（含封面）..."), &TMainFm::mFullBackupClick);
@@ -595,6 +601,17 @@ void TMainFm::mFullRestoreClick()
 void TMainFm::mCompressClick()
 {
     CatalogCommands::RunCompact(this, *DM, CurrentDb, [this] { LoadPanes(); });
+}
+
+void TMainFm::mImportClick()
+{
+    const int folder = RunImport(this, ChooseImportFileHook, DM->DbBase, CdTree->CurrentFolderId(),
+                                 AppFolder + QStringLiteral("/Picture"), &QCd);
+    if (folder == 0)
+        return;
+    CdTree->LoadCdTree();
+    CdTree->LocateFolder(folder);
+    CdList->ShowCdList(folder);
 }
 
 void TMainFm::mCheckVersionClick()

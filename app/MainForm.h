@@ -57,6 +57,7 @@ public:
     void mBackupClick();
     void mRestoreClick();
     void mCompressClick();
+    void mImportClick();
     void mExportClick();
     void mPrintClick();
     void mFullBackupClick();
@@ -88,11 +89,13 @@ public:
     // dialogs.
     std::function<bool(QString &path)> ChooseCatalogHook;
     std::function<QString(const QString &startFolder)> ChooseSkinFileHook;
+    // The file to import discs from; empty when the user declined.
+    std::function<QString()> ChooseImportFileHook;
 
     TDAOQuery QCd;
     TDAOQuery QCdTree;
 
-    QAction *mOpen, *mBackup, *mRestore, *mCompress, *mExit;
+    QAction *mOpen, *mBackup, *mRestore, *mCompress, *mImport, *mExit;
     QAction *mExport, *mPrint, *mFullBackup, *mFullRestore;
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;

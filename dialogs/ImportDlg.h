@@ -1,0 +1,87 @@
+#pragma once
+
+#include "CsvReader.h"
+#include "ImportPlan.h"
+#include "ImportStore.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+class TDAODatabase;
+class TDAOQuery;
+
+// Importing discs from a comma, tab or semicolon separated file: the
+// dialog shows how the file reads, which column fills which field, the
+// first rows as they will be stored and the rows with problems, then writes
+// the discs in one go.
+class TImportDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabase &db, int currentFolder,
+               const QString &pictureFolder, QWidget *parent = nullptr);
+
+    QComboBox *cbEncoding, *cbSeparator, *cbFolder;
+    QCheckBox *chkHeader;
+    QList<QComboBox *> cbFields;  // per disc field: the column, index 0 for none
+    QList<QComboBox *> cbChoices; // per kind of problem
+    QTableWidget *gridPreview;
+    QLabel *lbProblems;
+    QPushButton *btnImport;
+
+    // The query of the disc list, suspended while the discs are written.
+    TDAOQuery *ListQuery = nullptr;
+
+    // After the dialog was accepted: what the import did, and the folder the
+    // discs went to.
+    const ImportStore::TReport &Report() const { return m_report; }
+    int TargetFolder() const;
+    // The rows as they stand now.
+    const QList<ImportPlan::TRow> &Rows() const { return m_rows; }
+
+    void Reread();
+    void Replan();
+    void btnImportClick();
+
+private:
+    ImportPlan::TSettings Settings() const;
+
+    QString m_path;
+    QByteArray m_bytes;
+    TDAODatabase &m_db;
+    QString m_pictureFolder;
+    QList<CsvReader::TRecord> m_records;
+    QList<ImportPlan::TRow> m_rows;
+    ImportPlan::TWidths m_widths;
+    QSet<QString> m_codes;
+    ImportStore::TReport m_report;
+    bool m_reading = false;
+};
+
+// The report of an import, which the user can save as a text file.
+class TImportReportDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TImportReportDlg(const QString &text, QWidget *parent = nullptr);
+    QPlainTextEdit *edReport;
+    QPushButton *btnSave;
+    // The file to save to; empty when the user declined.
+    std::function<QString()> ChooseFileHook;
+    void btnSaveClick();
+};
+
+// The whole command: the file chooser (chooseFile gives the path, empty when
+// declined), the import dialog and the report. The folder the discs went to,
+// 0 when nothing was imported.
+int RunImport(QWidget *parent, const std::function<QString()> &chooseFile, TDAODatabase &db, int currentFolder,
+              const QString &pictureFolder, TDAOQuery *listQuery);

@@ -1,0 +1,131 @@
+#include "CsvReader.h"
+
+#include <QStringDecoder>
+
+namespace CsvReader {
+
+namespace {
+
+bool HasUtf8Bom(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF");
+}
+
+} // namespace
+
+TEncoding DetectEncoding(const QByteArray &bytes)
+{
+    if (HasUtf8Bom(bytes))
+        return TEncoding::Utf8;
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    return utf8.hasError() ? TEncoding::Gb18030 : TEncoding::Utf8;
+}
+
+QString Decode(const QByteArray &bytes, TEncoding encoding)
+{
+    if (encoding == TEncoding::Auto)
+        encoding = DetectEncoding(bytes);
+    if (encoding == TEncoding::Utf8) {
+        const QByteArray body = HasUtf8Bom(bytes) ? bytes.mid(3) : bytes;
+        return QString::fromUtf8(body);
+    }
+    QStringDecoder gb("GB18030");
+    QString text = gb.decode(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text;
+}
+
+QChar DetectSeparator(const QString &text)
+{
+    int tabs = 0, semicolons = 0, commas = 0;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            if (tabs + semicolons + commas > 0)
+                break;
+        }
+        else if (c == QLatin1Char('\t'))
+            ++tabs;
+        else if (c == QLatin1Char(';'))
+            ++semicolons;
+        else if (c == QLatin1Char(','))
+            ++commas;
+    }
+    if (tabs > 0 && tabs >= semicolons && tabs >= commas)
+        return QLatin1Char('\t');
+    if (semicolons > commas)
+        return QLatin1Char(';');
+    return QLatin1Char(',');
+}
+
+QList<TRecord> Parse(const QString &text, QChar separator)
+{
+    QList<TRecord> records;
+    TRecord record;
+    QString field;
+    bool quoted = false;
+    bool fieldStarted = false; // the record holds something, even an empty quoted field
+    int number = 1;
+    auto endField = [&] {
+        record.Fields << field;
+        field.clear();
+    };
+    auto endRecord = [&] {
+        endField();
+        // A spreadsheet writes an empty row as separators alone.
+        bool blank = true;
+        for (const QString &f : std::as_const(record.Fields))
+            blank = blank && f.isEmpty();
+        if (!blank) {
+            record.Number = number;
+            records << record;
+        }
+        record = TRecord();
+        fieldStarted = false;
+        ++number;
+    };
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < size && text.at(i + 1) == QLatin1Char('"')) {
+                    field += c;
+                    ++i;
+                }
+                else
+                    quoted = false;
+            }
+            else
+                field += c;
+            continue;
+        }
+        if (c == QLatin1Char('"') && field.isEmpty()) {
+            quoted = true;
+            fieldStarted = true;
+        }
+        else if (c == separator) {
+            endField();
+            fieldStarted = true;
+        }
+        else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            endRecord();
+        }
+        else
+            field += c;
+    }
+    if (quoted || !field.isEmpty() || fieldStarted || !record.Fields.isEmpty())
+        endRecord();
+    return records;
+}
+
+} // namespace CsvReader

@@ -1,0 +1,57 @@
+#include "ImportValues.h"
+
+#include "DAOTypes.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace ImportValues {
+
+std::optional<QDate> ParseDate(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral(
+        "^\\s*(\\d{4})\\s*(?:(?:[-/.]|年)\\s*(\\d{1,2})\\s*(?:(?:[-/.]|月)\\s*(\\d{1,2})\\s*日?|月)?)?"
+        "\\s*(?:年)?(?:[T\\s]+\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?\\s*$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int year = m.captured(1).toInt();
+    const int month = m.captured(2).isEmpty() ? 1 : m.captured(2).toInt();
+    const int day = m.captured(3).isEmpty() ? 1 : m.captured(3).toInt();
+    const QDate date(year, month, day);
+    if (!date.isValid() || year < 100)
+        return std::nullopt;
+    return date;
+}
+
+std::optional<double> ParsePrice(const QString &text)
+{
+    QString t = text.trimmed();
+    for (const QString &mark : {QStringLiteral("¥"), QStringLiteral("￥"), QStringLiteral("元"),
+                                QStringLiteral("RMB"), QStringLiteral("CNY")})
+        t.remove(mark, Qt::CaseInsensitive);
+    static const QRegularExpression blanks(QStringLiteral("\\s"));
+    t.remove(blanks);
+    // Thousands separators only between groups of three digits.
+    static const QRegularExpression grouped(QStringLiteral("^-?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
+    if (grouped.match(t).hasMatch())
+        t.remove(QLatin1Char(','));
+    if (t.isEmpty())
+        return std::nullopt;
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = c.toDouble(t, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    // 2^63 ten-thousandths, exact as a double: the first amount the column cannot hold.
+    constexpr double Limit = 9223372036854775808.0;
+    const double scaled = std::nearbyint(value * double(Currency::Scale));
+    if (scaled <= -Limit || scaled >= Limit)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace ImportValues

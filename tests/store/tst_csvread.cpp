@@ -1,0 +1,268 @@
+// Reading spreadsheet tables and turning their rows into discs.
+#include "CsvReader.h"
+#include "ImportFields.h"
+#include "ImportPlan.h"
+#include "ImportValues.h"
+
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace CsvReader;
+
+Q_DECLARE_METATYPE(QList<QStringList>)
+
+namespace {
+
+QByteArray Gb(const QString &text)
+{
+    QStringEncoder e("GB18030");
+    return e.encode(text);
+}
+
+QList<QStringList> Fields(const QList<TRecord> &records)
+{
+    QList<QStringList> out;
+    for (const TRecord &r : records)
+        out << r.Fields;
+    return out;
+}
+
+} // namespace
+
+class TestCsvRead : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void reads_data();
+    void reads();
+    void recordNumbersCountPhysicalRows();
+    void guessesColumns_data();
+    void guessesColumns();
+    void dates_data();
+    void dates();
+    void prices_data();
+    void prices();
+    void problemsAndChoices_data();
+    void problemsAndChoices();
+    void codeRepeatedInTheFile();
+};
+
+void TestCsvRead::reads_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<bool>("header");
+    QTest::addColumn<QList<QStringList>>("rows");
+
+    QTest::newRow("spreadsheet UTF-8 with BOM, CR LF")
+        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("名称,编号,价格\r\n英雄,A1,¥35.00\r\n").toUtf8()
+        << int(TEncoding::Utf8) << "," << true
+        << QList<QStringList>{{"名称", "编号", "价格"}, {"英雄", "A1", "¥35.00"}};
+    QTest::newRow("spreadsheet GB18030 CSV, quoted comma")
+        << Gb(QStringLiteral("片名,分类\r\n\"霸王别姬,上\",电影\r\n"))
+        << int(TEncoding::Gb18030) << "," << true
+        << QList<QStringList>{{"片名", "分类"}, {"霸王别姬,上", "电影"}};
+    QTest::newRow("tab separated, UTF-8 without BOM")
+        << QStringLiteral("Title\tYear\n活着\t1994\n").toUtf8() << int(TEncoding::Utf8) << "\t" << true
+        << QList<QStringList>{{"Title", "Year"}, {"活着", "1994"}};
+    QTest::newRow("semicolons with decimal commas")
+        << QByteArray("Name;Price\nAlien;12,50\n") << int(TEncoding::Utf8) << ";" << true
+        << QList<QStringList>{{"Name", "Price"}, {"Alien", "12,50"}};
+    QTest::newRow("quotes with line breaks and doubled quotes")
+        << QStringLiteral("名称,说明\r\n\"大话\"\"西游\"\"\",\"第一行\r\n第二行, 带逗号\"\r\n").toUtf8()
+        << int(TEncoding::Utf8) << "," << true
+        << QList<QStringList>{{"名称", "说明"}, {"大话\"西游\"", "第一行\r\n第二行, 带逗号"}};
+    QTest::newRow("peer program export, English headers, all quoted")
+        << QByteArray("\"Title\",\"Barcode\",\"Genre\",\"Comments\"\n\"Heat\",\"0123\",\"Crime\",\"\"\n")
+        << int(TEncoding::Utf8) << "," << true
+        << QList<QStringList>{{"Title", "Barcode", "Genre", "Comments"}, {"Heat", "0123", "Crime", ""}};
+    QTest::newRow("ragged rows, blank rows left out, no header, no final line end")
+        << QByteArray("a,b,c\n,,\n\nd\ne,f,g,h") << int(TEncoding::Utf8) << "," << false
+        << QList<QStringList>{{"a", "b", "c"}, {"d"}, {"e", "f", "g", "h"}};
+}
+
+void TestCsvRead::reads()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, encoding);
+    QFETCH(QString, separator);
+    QFETCH(bool, header);
+    QFETCH(QList<QStringList>, rows);
+
+    QCOMPARE(int(DetectEncoding(bytes)), encoding);
+    const QString text = Decode(bytes, TEncoding::Auto);
+    QVERIFY(!text.startsWith(QChar(0xFEFF)));
+    const QChar sep = DetectSeparator(text);
+    QCOMPARE(QString(sep), separator);
+    const QList<TRecord> records = Parse(text, sep);
+    QCOMPARE(Fields(records), rows);
+    QCOMPARE(ImportFields::IsHeaderRow(records.first().Fields), header);
+}
+
+void TestCsvRead::recordNumbersCountPhysicalRows()
+{
+    // A GBK file read as UTF-8 by hand gives other text than the detected reading.
+    const QByteArray gbk = Gb(QStringLiteral("名称\n"));
+    QVERIFY(Decode(gbk, TEncoding::Utf8) != QStringLiteral("名称\n"));
+    QCOMPARE(Decode(gbk, TEncoding::Gb18030), QStringLiteral("名称\n"));
+
+    const QList<TRecord> records = Parse(QStringLiteral("h\n\n\"x\ny\"\nz\n"), QLatin1Char(','));
+    QCOMPARE(records.size(), 3);
+    QCOMPARE(records.at(1).Number, 3);
+    QCOMPARE(records.at(2).Number, 4);
+}
+
+void TestCsvRead::guessesColumns_data()
+{
+    QTest::addColumn<QStringList>("header");
+    QTest::addColumn<QList<int>>("expected");
+    using namespace ImportFields;
+    QTest::newRow("Chinese")
+        << QStringList{"片名", "编号", "条码", "年份", "类别", "品质", "价格", "存放位置", "简介", "封面", "目录"}
+        << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    QTest::newRow("English, case and blanks ignored, first column wins")
+        << QStringList{"Notes", " TITLE ", "UPC", "Release Date", "Genre", "Title", "Cover", "Path", "Price"}
+        << QList<int>{1, -1, 2, 3, 4, -1, 8, -1, 0, 6, 7};
+}
+
+void TestCsvRead::guessesColumns()
+{
+    QFETCH(QStringList, header);
+    QFETCH(QList<int>, expected);
+    QCOMPARE(ImportFields::GuessMapping(header), expected);
+}
+
+void TestCsvRead::dates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("iso") << "2019-03-01" << QDate(2019, 3, 1);
+    QTest::newRow("slashes") << "2019/3/1" << QDate(2019, 3, 1);
+    QTest::newRow("dots") << "2019.3.1" << QDate(2019, 3, 1);
+    QTest::newRow("Chinese") << "2019年3月1日" << QDate(2019, 3, 1);
+    QTest::newRow("Chinese month") << "2019年3月" << QDate(2019, 3, 1);
+    QTest::newRow("bare year") << "2019" << QDate(2019, 1, 1);
+    QTest::newRow("with time") << "2019/3/1 10:20:00" << QDate(2019, 3, 1);
+    QTest::newRow("no such day") << "2019-02-30" << QDate();
+    QTest::newRow("words") << "去年" << QDate();
+    QTest::newRow("day first") << "01/03/2019" << QDate();
+}
+
+void TestCsvRead::dates()
+{
+    QFETCH(QString, text);
+    QFETCH(QDate, date);
+    const auto parsed = ImportValues::ParseDate(text);
+    QCOMPARE(parsed.value_or(QDate()), date);
+}
+
+void TestCsvRead::prices_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("price");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("plain") << "35" << 35.0 << true;
+    QTest::newRow("yen sign") << "¥35.50" << 35.5 << true;
+    QTest::newRow("full-width yen and blanks") << " ￥ 12.5 " << 12.5 << true;
+    QTest::newRow("yuan") << "20元" << 20.0 << true;
+    QTest::newRow("thousands") << "1,234.50" << 1234.5 << true;
+    QTest::newRow("misplaced comma") << "12,50" << 0.0 << false;
+    QTest::newRow("words") << "免费" << 0.0 << false;
+    QTest::newRow("too large") << "1e300" << 0.0 << false;
+}
+
+void TestCsvRead::prices()
+{
+    QFETCH(QString, text);
+    QFETCH(double, price);
+    QFETCH(bool, ok);
+    const auto parsed = ImportValues::ParsePrice(text);
+    QCOMPARE(parsed.has_value(), ok);
+    if (ok)
+        QCOMPARE(*parsed, price);
+}
+
+void TestCsvRead::problemsAndChoices_data()
+{
+    using namespace ImportPlan;
+    QTest::addColumn<QStringList>("cells"); // 名称, 编号, 日期, 价格, 封面
+    QTest::addColumn<int>("problem");
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<bool>("skipped");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("code");
+
+    QTest::newRow("empty name") << QStringList{"", "", "", "", ""} << int(EmptyName) << int(TChoice::Skip) << true
+                                << "" << "";
+    QTest::newRow("existing code, skip") << QStringList{"甲", "old", "", "", ""} << int(CodeClash)
+                                         << int(TChoice::Skip) << true << "甲" << "";
+    QTest::newRow("existing code other case, leave empty") << QStringList{"甲", "OLD", "", "", ""} << int(CodeClash)
+                                                           << int(TChoice::Empty) << false << "甲" << "";
+    QTest::newRow("wide name, cut at a whole character")
+        << QStringList{"一二三四五六七八九十壹", "", "", "", ""} << int(TooWide) << int(TChoice::Cut) << false
+        << "一二三四五" << "";
+    QTest::newRow("wide name, skip") << QStringList{"一二三四五六", "", "", "", ""} << int(TooWide)
+                                     << int(TChoice::Skip) << true << "一二三四五" << "";
+    QTest::newRow("bad date, leave empty") << QStringList{"甲", "", "明年", "", ""} << int(BadDate)
+                                           << int(TChoice::Empty) << false << "甲" << "";
+    QTest::newRow("bad price, skip") << QStringList{"甲", "", "", "很贵", ""} << int(BadPrice)
+                                     << int(TChoice::Skip) << true << "甲" << "";
+    QTest::newRow("missing picture, leave empty") << QStringList{"甲", "", "", "", "无.jpg"} << int(MissingPicture)
+                                                  << int(TChoice::Empty) << false << "甲" << "";
+}
+
+void TestCsvRead::problemsAndChoices()
+{
+    using namespace ImportPlan;
+    QFETCH(QStringList, cells);
+    QFETCH(int, problem);
+    QFETCH(int, choice);
+    QFETCH(bool, skipped);
+    QFETCH(QString, name);
+    QFETCH(QString, code);
+
+    TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping({"名称", "编号", "日期", "价格", "封面"});
+    settings.Widths.Name = 11; // an odd width: a Chinese character takes two bytes
+    settings.Widths.Spell = 20;
+    settings.ExistingCodes = {QStringLiteral("old")};
+    settings.Choices[problem] = TChoice(choice);
+    const QList<TRow> rows = Build({TRecord{7, cells}}, settings);
+    QCOMPARE(rows.size(), 1);
+    const TRow &row = rows.first();
+    QCOMPARE(row.Number, 7);
+    QCOMPARE(row.Skipped, skipped);
+    QCOMPARE(row.Problems.size(), 1);
+    QVERIFY2(row.Problems.first().startsWith(ProblemText(TProblem(problem))), qPrintable(row.Problems.first()));
+    if (!skipped) {
+        QCOMPARE(row.Disc.Name, name);
+        QCOMPARE(row.Disc.Code, code);
+        QCOMPARE(row.HasDay, false);
+        QCOMPARE(row.PictureSource, QString());
+    }
+}
+
+void TestCsvRead::codeRepeatedInTheFile()
+{
+    using namespace ImportPlan;
+    TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping({"名称", "编号"});
+    settings.Choices[CodeClash] = TChoice::Empty;
+    // A row that is skipped takes no code; letter case does not tell codes apart.
+    const QList<TRow> rows =
+        Build({{2, {"", "a7"}}, {3, {"甲", "A7"}}, {4, {"乙", "a7"}}, {5, {"丙", ""}}, {6, {"丁", ""}}}, settings);
+    QCOMPARE(rows.size(), 5);
+    QVERIFY(rows.at(0).Skipped);
+    QCOMPARE(rows.at(1).Disc.Code, QStringLiteral("A7"));
+    QVERIFY(rows.at(1).Problems.isEmpty());
+    QCOMPARE(rows.at(2).Disc.Code, QString());
+    QVERIFY(!rows.at(2).Skipped);
+    QCOMPARE(rows.at(2).Problems.size(), 1);
+    QVERIFY(rows.at(3).Problems.isEmpty() && rows.at(4).Problems.isEmpty()); // empty codes never clash
+}
+
+QTEST_GUILESS_MAIN(TestCsvRead)
+#include "tst_csvread.moc"
