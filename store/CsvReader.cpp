@@ -72,10 +72,13 @@ QList<TRecord> Parse(const QString &text, QChar separator)
     QString field;
     bool quoted = false;
     bool fieldStarted = false; // the record holds something, even an empty quoted field
+    bool fieldQuoted = false;
     int number = 1;
     auto endField = [&] {
         record.Fields << field;
+        record.Quoted << fieldQuoted;
         field.clear();
+        fieldQuoted = false;
     };
     auto endRecord = [&] {
         endField();
@@ -109,6 +112,7 @@ QList<TRecord> Parse(const QString &text, QChar separator)
         }
         if (c == QLatin1Char('"') && field.isEmpty()) {
             quoted = true;
+            fieldQuoted = true;
             fieldStarted = true;
         }
         else if (c == separator) {

@@ -31,6 +31,9 @@ struct TRecord
 {
     int Number = 0; // 1 for the file's first record, as a spreadsheet counts rows
     QStringList Fields;
+    // Per field, whether it was written in quotes: a writer quotes a value
+    // to keep its separators, line breaks and blanks at either end.
+    QList<bool> Quoted = {};
 };
 QList<TRecord> Parse(const QString &text, QChar separator);
 

@@ -1,5 +1,7 @@
 #include "ImportPlan.h"
 
+#include "TextBlank.h"
+
 #include "GbkText.h"
 #include "ImportFields.h"
 #include "ImportValues.h"
@@ -91,11 +93,19 @@ QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &set
         TRowBuilder b(settings, row);
         auto cell = [&](int field) {
             const int column = field < settings.Mapping.size() ? settings.Mapping.at(field) : -1;
-            return column >= 0 && column < record.Fields.size() ? record.Fields.at(column).trimmed() : QString();
+            if (column < 0 || column >= record.Fields.size())
+                return QString();
+            // A quoted text is taken as written (its writer quoted it to keep
+            // its blanks and line breaks); stray blanks around a bare one, or
+            // around a value that is read (date, price, code, a name looked
+            // up), go.
+            const bool asWritten = field == Name || field == Serial || field == Location || field == Memo;
+            const QString &value = record.Fields.at(column);
+            return asWritten && column < record.Quoted.size() && record.Quoted.at(column) ? value : value.trimmed();
         };
 
         row.Disc.Name = b.Fitted(cell(Name), w.Name, Caption(Name));
-        if (row.Disc.Name.isEmpty())
+        if (TextBlank::IsBlank(row.Disc.Name))
             b.Note(EmptyName, Caption(Name));
         row.Disc.Spell = GbkText::Truncate(GetSpell(row.Disc.Name), w.Spell > 0 ? w.Spell : 1 << 20);
         row.Disc.Serial = b.Fitted(cell(Serial), w.Serial, Caption(Serial));

@@ -5,6 +5,11 @@
 #include "DateUtils.h"
 #include "DiscExport.h"
 #include "Errors.h"
+#include "CsvReader.h"
+#include "ImportFields.h"
+#include "ImportPlan.h"
+#include "ImportStore.h"
+#include "Schema.h"
 
 #include <QStringDecoder>
 #include <QTest>
@@ -85,6 +90,8 @@ private slots:
     void writesDiscsAsSpreadsheetsRead_data();
     void writesDiscsAsSpreadsheetsRead();
     void failedWriteLeavesFileAlone();
+    void exportReadsBackAsTheSameCatalog_data();
+    void exportReadsBackAsTheSameCatalog();
 
 private:
     std::unique_ptr<CatalogFixture> m_catalog;
@@ -203,6 +210,112 @@ void TestDiscExport::failedWriteLeavesFileAlone()
         QVERIFY2(e.Message().contains(QStringLiteral("列表.csv")), qPrintable(e.Message()));
     }
     QVERIFY(!QFile::exists(path));
+}
+
+// Each disc of a catalog as one line of text: its values, the names of its
+// category and grade and its folder's path; sorted, so two catalogs holding
+// the same discs give the same list whatever their record numbers.
+QStringList DiscsOf(TDAODatabase &db)
+{
+    const QHash<int, QString> paths = DiscExport::FolderPaths(db);
+    TDAOQuery q;
+    q.SetDatabase(&db);
+    q.SetSQL(QStringLiteral("SELECT A.Serial,A.Code,A.Name,A.Memo,A.Location,A.Price,A.Day,A.TId,"
+                            "B.Name AS Category,C.Name AS Quality FROM (TbCd AS A LEFT JOIN TbCategory AS B "
+                            "ON A.CId=B.Id) LEFT JOIN TbQuality AS C ON A.QId=C.Id"));
+    q.Open();
+    QStringList discs;
+    for (q.First(); !q.AtEnd(); q.Next()) {
+        QStringList values;
+        for (const char *field : {"Serial", "Code", "Name", "Memo", "Location", "Category", "Quality"})
+            values << q.Field(QLatin1String(field)).AsString();
+        values << QString::number(q.Field(QStringLiteral("Price")).AsFloat(), 'f', 2)
+               << DateUtils::FormatDate(q.Field(QStringLiteral("Day")).AsDateTime())
+               << paths.value(q.Field(QStringLiteral("TId")).AsInteger());
+        discs << values.join(QLatin1String(" | "));
+    }
+    discs.sort();
+    return discs;
+}
+
+QStringList NamesOf(TDAODatabase &db, const QString &table)
+{
+    TDAOQuery q;
+    q.SetDatabase(&db);
+    q.SetSQL(QStringLiteral("SELECT Name FROM %1").arg(table));
+    q.Open();
+    QStringList names;
+    for (q.First(); !q.AtEnd(); q.Next())
+        names << q.Field(QStringLiteral("Name")).AsString();
+    names.sort();
+    return names;
+}
+
+void TestDiscExport::exportReadsBackAsTheSameCatalog_data()
+{
+    QTest::addColumn<DiscExport::TFormat>("format");
+    QTest::newRow("csv utf-8") << DiscExport::TFormat::CsvUtf8;
+    QTest::newRow("csv gb18030") << DiscExport::TFormat::CsvGb18030;
+    QTest::newRow("tab") << DiscExport::TFormat::TabSeparated;
+}
+
+void TestDiscExport::exportReadsBackAsTheSameCatalog()
+{
+    // What a collector exports, imported into an empty catalog, is the same
+    // collection: discs, folders, categories and grades.
+    QFETCH(DiscExport::TFormat, format);
+    TDAOQuery q;
+    q.SetDatabase(m_db.get());
+    q.SetSQL(QStringLiteral("INSERT INTO TbQuality (Id,Name) VALUES (7,'良好')"));
+    q.Execute();
+    q.SetSQL(QStringLiteral("UPDATE TbCd SET QId=7, Code='C'||ID, Location='柜子 \"A\", 第2层'"));
+    q.Execute();
+
+    TDAOQuery all;
+    DiscExport::OpenAllDiscs(all, *m_db);
+    const QList<DiscExport::TColumn> columns =
+        QList<DiscExport::TColumn>{{QStringLiteral("Serial"), QStringLiteral("序列号")},
+                                   {QStringLiteral("Day"), QStringLiteral("日期")},
+                                   {QStringLiteral("Code"), QStringLiteral("编号")},
+                                   {QStringLiteral("Name"), QStringLiteral("名称")},
+                                   {QStringLiteral("Category"), QStringLiteral("分类")},
+                                   {QStringLiteral("Quality"), QStringLiteral("质量")},
+                                   {QStringLiteral("Price"), QStringLiteral("价格")},
+                                   {QStringLiteral("Location"), QStringLiteral("位置")}} +
+        DiscExport::ExtraColumns();
+    const QString path = m_catalog->FilePath(QStringLiteral("导出.csv"));
+    DiscExport::WriteDiscs(all, columns, DiscExport::FolderPaths(*m_db), format, path);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = CsvReader::Decode(file.readAll(), CsvReader::TEncoding::Auto);
+    const QList<CsvReader::TRecord> records = CsvReader::Parse(text, CsvReader::DetectSeparator(text));
+    QCOMPARE(records.size(), m_discs.size() + 1);
+    QVERIFY(ImportFields::IsHeaderRow(records[0].Fields));
+
+    CatalogFixture target;
+    TDAODatabase db;
+    target.Attach(db);
+    db.SetConnected(true);
+    ImportPlan::TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping(records[0].Fields);
+    settings.Mapping[ImportFields::Cover] = -1; // the covers travel in a complete backup
+    settings.Widths = ImportStore::ReadWidths(db);
+    const QList<ImportPlan::TRow> rows = ImportPlan::Build(records.mid(1), settings);
+    for (const ImportPlan::TRow &row : rows)
+        QVERIFY2(!row.Skipped && row.Problems.isEmpty(), qPrintable(row.Problems.join(u';')));
+    ImportStore::TCallbacks callbacks;
+    callbacks.Step = [] { return true; };
+    const ImportStore::TReport report = ImportStore::Import(db, rows, Schema::RootFolderId, callbacks);
+    QCOMPARE(report.Added, m_discs.size());
+
+    QCOMPARE(DiscsOf(db), DiscsOf(*m_db));
+    for (const QString &table : {QStringLiteral("TbCategory"), QStringLiteral("TbQuality")})
+        QCOMPARE(NamesOf(db, table), NamesOf(*m_db, table));
+    QStringList paths = DiscExport::FolderPaths(db).values(), expected = DiscExport::FolderPaths(*m_db).values();
+    paths.sort();
+    expected.sort();
+    QCOMPARE(paths, expected);
 }
 
 QTEST_GUILESS_MAIN(TestDiscExport)
