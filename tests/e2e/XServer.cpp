@@ -1,6 +1,7 @@
 #include "XServer.h"
 
 #include <QDeadlineTimer>
+#include <QTest>
 
 #include <xcb/xcb.h>
 
@@ -218,4 +219,17 @@ bool TXServer::Xdotool(const QStringList &arguments) const
     xdotool.setProcessEnvironment(environment);
     xdotool.start(QStringLiteral("xdotool"), arguments);
     return xdotool.waitForFinished(30000) && xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+}
+
+bool WaitWhileRunning(const QProcess *program, const std::function<bool()> &condition, int milliseconds)
+{
+    const QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        if (program && program->state() == QProcess::NotRunning)
+            return condition();
+        QTest::qWait(50);
+    }
+    return true;
 }

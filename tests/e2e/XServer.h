@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 struct xcb_connection_t;
@@ -67,3 +68,8 @@ private:
     quint32 m_root = 0;
     QList<uint> m_mapped; // characters already on a key
 };
+
+// Waits until the condition holds, letting events run every 50 ms. False
+// when the time runs out, or when the program (if any) has ended and the
+// condition still does not hold.
+bool WaitWhileRunning(const QProcess *program, const std::function<bool()> &condition, int milliseconds);

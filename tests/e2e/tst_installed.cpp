@@ -238,15 +238,7 @@ void TestInstalled::Start(const QStringList &arguments)
 
 bool TestInstalled::WaitFor(const std::function<bool()> &condition, int milliseconds)
 {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        if (m_program && m_program->state() == QProcess::NotRunning)
-            return condition();
-        QTest::qWait(50);
-    }
-    return true;
+    return WaitWhileRunning(m_program.get(), condition, milliseconds);
 }
 
 TXServer::Window TestInstalled::WaitForWindow(const QString &title, bool focused)

@@ -245,15 +245,7 @@ void TestSession::WaitForProgramEnd()
 
 bool TestSession::WaitFor(const std::function<bool()> &condition, int milliseconds)
 {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        if (m_program && m_program->state() == QProcess::NotRunning)
-            return condition();
-        QTest::qWait(50);
-    }
-    return true;
+    return WaitWhileRunning(m_program.get(), condition, milliseconds);
 }
 
 TXServer::Window TestSession::WaitForWindow(const QString &title, int milliseconds)
