@@ -91,16 +91,24 @@ void TestGridPrint::pdfHoldsTheListAsShown()
     TDAODataSource source;
     source.SetDataSet(&discs);
     TDataGrid grid;
-    TGridColumn serial{QStringLiteral("Serial"), QStringLiteral("序列号")};
+    const auto column = [](const QString &field, const QString &caption, bool visible = true) {
+        TGridColumn c;
+        c.FieldName = field;
+        c.Caption = caption;
+        c.Visible = visible;
+        return c;
+    };
+    TGridColumn serial = column(QStringLiteral("Serial"), QStringLiteral("序列号"));
     serial.Footer = TGridColumn::Summary::Count;
     serial.FooterFormat = QStringLiteral("总数：%1");
-    TGridColumn price{QStringLiteral("Price"), QStringLiteral("价格")};
+    TGridColumn price = column(QStringLiteral("Price"), QStringLiteral("价格"));
     price.DisplayFormat = QStringLiteral("0.00;-0.00");
     price.Footer = TGridColumn::Summary::Sum;
     price.FooterFormat = QStringLiteral("合计：%1");
     price.FooterDecimals = 2;
-    grid.SetColumns({{QStringLiteral("ID"), QString(), false}, serial, {QStringLiteral("Name"), QStringLiteral("名称")},
-                     {QStringLiteral("Category"), QStringLiteral("分类")}, price});
+    grid.SetColumns({column(QStringLiteral("ID"), QString(), false), serial,
+                     column(QStringLiteral("Name"), QStringLiteral("名称")),
+                     column(QStringLiteral("Category"), QStringLiteral("分类")), price});
     grid.SetGroupSummary(QStringLiteral("小计：%1"), QStringLiteral("Price"), QStringLiteral("小计：%1"), 2);
     grid.SetDataSource(&source);
     grid.resize(800, 600);
