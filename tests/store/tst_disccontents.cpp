@@ -1,0 +1,371 @@
+// A disc's files read into the catalog, kept, replaced, removed and found.
+#include "CatalogBackup.h"
+#include "CatalogFixture.h"
+#include "DiscContents.h"
+#include "DiscScanner.h"
+#include "Errors.h"
+#include "StoreStatement.h"
+#include "Volumes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+#include <utime.h>
+
+using namespace DiscContents;
+
+class TestDiscContents : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scanStoresTheTreeExactly();
+    void cancelOrFailureKeepsPreviousContents_data();
+    void cancelOrFailureKeepsPreviousContents();
+    void rescanReplacesClearAndDeleteRemove();
+    void neverScannedCatalogIsUnchanged();
+    void findsFiles_data();
+    void findsFiles();
+    void offersVolumesInOrder();
+};
+
+namespace {
+
+bool WriteFile(const QString &path, const QByteArray &bytes = {}, qint64 mtime = 0)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(bytes);
+    file.close();
+    const utimbuf times{mtime, mtime};
+    return !mtime || utime(QFile::encodeName(path).constData(), &times) == 0;
+}
+
+qint64 AddDisc(TDAODatabase &db, const QString &name, const QString &code, int folder = 1)
+{
+    TStoreStatement insert(db, QStringLiteral("INSERT INTO TbCd (Code, Name, TId, Spell) VALUES (?, ?, ?, '')"));
+    return insert.Bind(1, code).Bind(2, name).Bind(3, folder).Run();
+}
+
+// Every stored entry below a folder as "path kind size" (+ " unreadable"),
+// in the store's order.
+void List(TDAODatabase &db, qint64 disc, qint64 parent, const QString &path, QStringList &lines)
+{
+    for (const TEntry &entry : Children(db, disc, parent)) {
+        const QString shown = path + QLatin1Char('/') + entry.Name;
+        lines << QStringLiteral("%1 %2 %3%4")
+                     .arg(shown)
+                     .arg(int(entry.Kind))
+                     .arg(entry.Size)
+                     .arg(entry.Unreadable ? QStringLiteral(" unreadable") : QString());
+        List(db, disc, entry.Id, shown, lines);
+    }
+}
+
+QStringList Stored(TDAODatabase &db, qint64 disc)
+{
+    QStringList lines;
+    List(db, disc, 0, QString(), lines);
+    return lines;
+}
+
+// A folder of count files named f0000..., for scans long enough to cancel.
+QString ManyFiles(const QTemporaryDir &dir, const QString &name, int count)
+{
+    const QString root = dir.filePath(name);
+    for (int i = 0; i < count; ++i)
+        WriteFile(root + QStringLiteral("/sub/f%1").arg(i, 4, 10, QLatin1Char('0')), "x");
+    return root;
+}
+
+} // namespace
+
+void TestDiscContents::scanStoresTheTreeExactly()
+{
+    CatalogFixture catalog;
+    TDAODatabase db;
+    catalog.Attach(db);
+    const qint64 disc = AddDisc(db, QStringLiteral("备份"), QStringLiteral("B1"));
+
+    QTemporaryDir dir;
+    const QString root = dir.filePath(QStringLiteral("盘"));
+    QVERIFY(WriteFile(root + QStringLiteral("/照片 2019/海边.jpg"), QByteArray(1234, 'p')));
+    QVERIFY(WriteFile(root + QStringLiteral("/照片 2019/深/更深/最深.txt"), "abc"));
+    QVERIFY(WriteFile(root + QStringLiteral("/空文件"), {}));
+    QVERIFY(WriteFile(root + QStringLiteral("/odd 'q\" [x]*? \t#%.txt"), "12"));
+    QVERIFY(WriteFile(root + QStringLiteral("/不能读/里面.txt"), "hidden"));
+    // A sparse file over 4 GB.
+    {
+        QFile big(root + QStringLiteral("/大文件.iso"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(Q_INT64_C(5) * 1024 * 1024 * 1024 + 7));
+    }
+    // A link loop and a link to a file: recorded, never followed.
+    QVERIFY(QFile::link(QStringLiteral(".."), root + QStringLiteral("/照片 2019/回环")));
+    QVERIFY(QFile::link(root + QStringLiteral("/空文件"), root + QStringLiteral("/链接")));
+
+    DiscScanner::TCallbacks callbacks;
+    // Root reads every folder, so the unreadable folder is made so here;
+    // without root, mode 000 really shuts it.
+    QFile::setPermissions(root + QStringLiteral("/不能读"), {});
+    if (geteuid() == 0)
+        callbacks.RefuseFolder = [](const QString &path) { return path == QStringLiteral("/不能读"); };
+    TVolume volumeIn;
+    volumeIn.Label = QStringLiteral("BACKUP_2019");
+    volumeIn.FsSize = 700 * 1024 * 1024;
+    volumeIn.FsUsed = 600 * 1024 * 1024;
+    const DiscScanner::TResult result = DiscScanner::ScanInto(db, disc, root, volumeIn, callbacks);
+    QFile::setPermissions(root + QStringLiteral("/不能读"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QCOMPARE(result.Unreadable, QStringList{QStringLiteral("/不能读")});
+    const qint64 big = Q_INT64_C(5) * 1024 * 1024 * 1024 + 7;
+    const QStringList expected = {
+        QStringLiteral("/不能读 1 0 unreadable"),
+        QStringLiteral("/照片 2019 1 0"),
+        QStringLiteral("/照片 2019/深 1 0"),
+        QStringLiteral("/照片 2019/深/更深 1 0"),
+        QStringLiteral("/照片 2019/深/更深/最深.txt 0 3"),
+        QStringLiteral("/照片 2019/回环 2 0"),
+        QStringLiteral("/照片 2019/海边.jpg 0 1234"),
+        QStringLiteral("/odd 'q\" [x]*? \t#%.txt 0 2"),
+        QStringLiteral("/大文件.iso 0 %1").arg(big),
+        QStringLiteral("/空文件 0 0"),
+        QStringLiteral("/链接 2 0"),
+    };
+    QStringList stored = Stored(db, disc);
+    QStringList sortedExpected = expected;
+    stored.sort();
+    sortedExpected.sort();
+    QCOMPARE(stored, sortedExpected);
+    // Folders come before files in each folder.
+    QVERIFY(Stored(db, disc).first().contains(QLatin1String(" 1 0")));
+
+    const std::optional<TVolume> volume = DiscContents::Volume(db, disc);
+    QVERIFY(volume);
+    QCOMPARE(volume->Label, QStringLiteral("BACKUP_2019"));
+    QCOMPARE(volume->FsSize, volumeIn.FsSize);
+    QCOMPARE(volume->Files, 5);
+    QCOMPARE(volume->Folders, 4);
+    QCOMPARE(volume->Links, 2);
+    QCOMPARE(volume->Bytes, big + 1234 + 3 + 2);
+    QCOMPARE(volume->Unreadable, 1);
+    QCOMPARE(volume->ScanDate.date(), QDate::currentDate());
+}
+
+void TestDiscContents::cancelOrFailureKeepsPreviousContents_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("cancel") << true;
+    QTest::newRow("failure") << false;
+}
+
+void TestDiscContents::cancelOrFailureKeepsPreviousContents()
+{
+    QFETCH(bool, cancel);
+    CatalogFixture catalog;
+    TDAODatabase db;
+    catalog.Attach(db);
+    const qint64 disc = AddDisc(db, QStringLiteral("备份"), QStringLiteral("B1"));
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first"));
+    QVERIFY(WriteFile(first + QStringLiteral("/旧文件.txt"), "old"));
+    DiscScanner::ScanInto(db, disc, first, {});
+    const QStringList before = Stored(db, disc);
+    const QDateTime scanned = DiscContents::Volume(db, disc)->ScanDate;
+
+    const QString second = ManyFiles(dir, QStringLiteral("second"), 1000);
+    DiscScanner::TCallbacks callbacks;
+    int calls = 0;
+    callbacks.Progress = [&](const DiscScanner::TResult &) {
+        if (++calls < 2)
+            return true;
+        if (!cancel)
+            throw EAppError(QStringLiteral("写入失败"));
+        return false;
+    };
+    if (cancel) {
+        QVERIFY(DiscScanner::ScanInto(db, disc, second, {}, callbacks).Cancelled);
+    } else {
+        QVERIFY_THROWS_EXCEPTION(EAppError, DiscScanner::ScanInto(db, disc, second, {}, callbacks));
+    }
+    QCOMPARE(calls, 2);
+    QCOMPARE(db.WorkDepth(), 0);
+    QCOMPARE(Stored(db, disc), before);
+    QCOMPARE(DiscContents::Volume(db, disc)->ScanDate, scanned);
+
+    // A first scan cancelled leaves a catalog without the tables.
+    CatalogFixture fresh;
+    TDAODatabase freshDb;
+    fresh.Attach(freshDb);
+    const qint64 freshDisc = AddDisc(freshDb, QStringLiteral("新"), QStringLiteral("N1"));
+    calls = 0;
+    if (cancel) {
+        DiscScanner::ScanInto(freshDb, freshDisc, second, {}, callbacks);
+    } else {
+        QVERIFY_THROWS_EXCEPTION(EAppError, DiscScanner::ScanInto(freshDb, freshDisc, second, {}, callbacks));
+    }
+    QVERIFY(!HasTables(freshDb));
+}
+
+void TestDiscContents::rescanReplacesClearAndDeleteRemove()
+{
+    CatalogFixture catalog;
+    TDAODatabase db;
+    catalog.Attach(db);
+    const qint64 a = AddDisc(db, QStringLiteral("甲"), QStringLiteral("A"));
+    const qint64 b = AddDisc(db, QStringLiteral("乙"), QStringLiteral("B"));
+    QTemporaryDir dir;
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("one/a.txt")), "1"));
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("two/b/c.txt")), "22"));
+    DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("one")), {});
+    DiscScanner::ScanInto(db, b, dir.filePath(QStringLiteral("one")), {});
+    DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("two")), {});
+    QCOMPARE(Stored(db, a), (QStringList{QStringLiteral("/b 1 0"), QStringLiteral("/b/c.txt 0 2")}));
+    QCOMPARE(Stored(db, b), QStringList{QStringLiteral("/a.txt 0 1")});
+
+    Clear(db, b);
+    QVERIFY(Stored(db, b).isEmpty());
+    QVERIFY(!DiscContents::Volume(db, b));
+    QCOMPARE(Stored(db, a).size(), 2);
+
+    // A disc deleted takes its contents with it, however it is deleted.
+    db.Exec(QStringLiteral("DELETE FROM TbCd WHERE ID=%1").arg(a));
+    TStoreStatement left(db, QStringLiteral("SELECT count(*) FROM TbEntry"));
+    QCOMPARE(left.Scalar(), 0);
+    QVERIFY(!DiscContents::Volume(db, a));
+}
+
+void TestDiscContents::neverScannedCatalogIsUnchanged()
+{
+    CatalogFixture catalog;
+    {
+        TDAODatabase db;
+        catalog.Attach(db);
+        AddDisc(db, QStringLiteral("甲"), QStringLiteral("A"));
+    }
+    const QByteArray digest = CatalogFixture::Digest(catalog.Path());
+    {
+        TDAODatabase db;
+        catalog.Attach(db);
+        QVERIFY(!HasTables(db));
+        QVERIFY(!DiscContents::Volume(db, 1));
+        QVERIFY(Children(db, 1, 0).isEmpty());
+        TFileQuery query;
+        query.Name = QStringLiteral("a");
+        QVERIFY(FindFiles(db, query).isEmpty());
+        QCOMPARE(CountFiles(db, query), 0);
+        QCOMPARE(HoldingFileCondition(db, QStringLiteral("a")), QStringLiteral(" 1=0 "));
+        Clear(db, 1);
+    }
+    CatalogBackup::BackupCatalog(catalog.Path(), QString::fromLatin1(Schema::CatalogPassword), catalog.FilePath(QStringLiteral("b.MDB")));
+    QCOMPARE(CatalogFixture::Digest(catalog.Path()), digest);
+}
+
+void TestDiscContents::findsFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("minSize");
+    QTest::addColumn<qint64>("maxSize");
+    QTest::addColumn<QDate>("earliest");
+    QTest::addColumn<QDate>("latest");
+    QTest::addColumn<QStringList>("found");
+
+    const QDate none;
+    QTest::newRow("part, any case") << QStringLiteral("READ") << -1ll << -1ll << none << none
+                                    << QStringList{QStringLiteral("甲:/:ReadMe.TXT"), QStringLiteral("乙:/docs:readme.md")};
+    QTest::newRow("chinese middle part") << QStringLiteral("假期") << -1ll << -1ll << none << none
+                                         << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
+    QTest::newRow("star") << QStringLiteral("r*.md") << -1ll << -1ll << none << none
+                          << QStringList{QStringLiteral("乙:/docs:readme.md")};
+    QTest::newRow("question mark") << QStringLiteral("20?9") << -1ll << -1ll << none << none
+                                   << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
+    QTest::newRow("bracket is itself") << QStringLiteral("[1]") << -1ll << -1ll << none << none
+                                       << QStringList{QStringLiteral("甲:/:song[1].mp3")};
+    QTest::newRow("size range") << QString() << 100ll << 5000ll << none << none
+                                << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg"), QStringLiteral("甲:/:song[1].mp3")};
+    QTest::newRow("date range") << QString() << -1ll << -1ll << QDate(2019, 7, 1) << QDate(2019, 7, 31)
+                                << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
+    QTest::newRow("folder by name") << QStringLiteral("照") << -1ll << -1ll << none << none
+                                    << QStringList{QStringLiteral("乙:/:照片")};
+    QTest::newRow("nothing") << QStringLiteral("zzz") << -1ll << -1ll << none << none << QStringList{};
+}
+
+void TestDiscContents::findsFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(qint64, minSize);
+    QFETCH(qint64, maxSize);
+    QFETCH(QDate, earliest);
+    QFETCH(QDate, latest);
+    QFETCH(QStringList, found);
+
+    CatalogFixture catalog;
+    TDAODatabase db;
+    catalog.Attach(db);
+    db.Exec(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, '备份')"));
+    const qint64 a = AddDisc(db, QStringLiteral("甲"), QStringLiteral("A1"), 2);
+    const qint64 b = AddDisc(db, QStringLiteral("乙"), QStringLiteral("B1"));
+    AddDisc(db, QStringLiteral("丙"), QStringLiteral("C1")); // never scanned
+    QTemporaryDir dir;
+    const qint64 day = QDateTime(QDate(2019, 7, 15), QTime(12, 0)).toSecsSinceEpoch();
+    const qint64 earlier = QDateTime(QDate(2018, 1, 1), QTime(12, 0)).toSecsSinceEpoch();
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("a/ReadMe.TXT")), "12", earlier));
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("a/song[1].mp3")), QByteArray(4000, 's'), earlier));
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("b/docs/readme.md")), "1", earlier));
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("b/照片/2019年暑假期间.jpg")), QByteArray(200, 'j'), day));
+    DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("a")), {});
+    DiscScanner::ScanInto(db, b, dir.filePath(QStringLiteral("b")), {});
+
+    TFileQuery query;
+    query.Name = name;
+    if (minSize >= 0)
+        query.MinSize = minSize;
+    if (maxSize >= 0)
+        query.MaxSize = maxSize;
+    if (earliest.isValid())
+        query.Earliest = earliest;
+    if (latest.isValid())
+        query.Latest = latest;
+    QStringList lines;
+    for (const TFoundFile &file : FindFiles(db, query)) {
+        lines << QStringLiteral("%1:%2:%3").arg(file.DiscName, file.Folder, file.Name);
+        if (file.DiscId == a) {
+            QCOMPARE(file.DiscCode, QStringLiteral("A1"));
+            QCOMPARE(file.CatalogPath, QStringLiteral("备份"));
+        }
+    }
+    lines.sort();
+    found.sort();
+    QCOMPARE(lines, found);
+    QCOMPARE(CountFiles(db, query), found.size());
+}
+
+void TestDiscContents::offersVolumesInOrder()
+{
+    auto volume = [](const char *root, const char *device, const char *fs, bool removable) {
+        Volumes::TVolume v;
+        v.Root = QString::fromUtf8(root);
+        v.Device = QString::fromUtf8(device);
+        v.FsType = QString::fromUtf8(fs);
+        v.RemovableDevice = removable;
+        return v;
+    };
+    const QList<Volumes::TVolume> offered = Volumes::Offered({
+        volume("/", "/dev/sda1", "ext4", false),
+        volume("/media/iso", "/dev/loop3", "iso9660", false),
+        volume("/media/usb", "/dev/sdb1", "vfat", true),
+        volume("/proc", "proc", "proc", false),
+        volume("/media/cdrom", "/dev/sr0", "udf", true),
+    });
+    QStringList roots;
+    for (const Volumes::TVolume &v : offered)
+        roots << v.Root;
+    QCOMPARE(roots, (QStringList{QStringLiteral("/media/cdrom"), QStringLiteral("/media/usb"), QStringLiteral("/media/iso")}));
+}
+
+QTEST_GUILESS_MAIN(TestDiscContents)
+#include "tst_disccontents.moc"
