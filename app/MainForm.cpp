@@ -12,6 +12,7 @@
 #include "ExPickEdit.h"
 #include "DiscExport.h"
 #include "ExportDiscs.h"
+#include "FindFileForm.h"
 #include "FindForm.h"
 #include "GridPrint.h"
 #include "ImportDlg.h"
@@ -139,6 +140,7 @@ void TMainFm::BuildMenus()
     mPrint = action(mCd, "mPrint", QStringLiteral("打印光盘列表..."), &TMainFm::mPrintClick);
     mFullBackup = action(mCd, "mFullBackup", QStringLiteral("完整备份（含封面）..."), &TMainFm::mFullBackupClick);
     mFullRestore = action(mCd, "mFullRestore", QStringLiteral("从完整备份恢复..."), &TMainFm::mFullRestoreClick);
+    mFindFile = action(mCd, "mFindFile", QStringLiteral("查找文件..."), &TMainFm::mFindFileClick);
     mExit = action(mCd, "mExit", QStringLiteral("退出"), &TMainFm::mExitClick);
 
     QMenu *mSystem = menuBar()->addMenu(QStringLiteral("项目设置"));
@@ -178,6 +180,7 @@ void TMainFm::BuildControlBar()
     btnEdit = ToolButton(QStringLiteral("btnEdit"), QStringLiteral("修改光盘"), QStringLiteral(":/icons/edit.png"), pnToolBar);
     btnDel = ToolButton(QStringLiteral("btnDel"), QStringLiteral("删除光盘"), QStringLiteral(":/icons/delete.png"), pnToolBar);
     btnFind = ToolButton(QStringLiteral("btnFind"), QStringLiteral("查找光盘"), QStringLiteral(":/icons/find.png"), pnToolBar);
+    btnFindFile = ToolButton(QStringLiteral("btnFindFile"), QStringLiteral("查找文件"), QStringLiteral(":/icons/find.png"), pnToolBar);
     auto *separator = new QFrame(pnToolBar);
     separator->setObjectName(QStringLiteral("ToolSeparator"));
     separator->setFrameShape(QFrame::VLine);
@@ -187,10 +190,12 @@ void TMainFm::BuildControlBar()
     tools->addWidget(btnDel);
     tools->addWidget(separator);
     tools->addWidget(btnFind);
+    tools->addWidget(btnFindFile);
     connect(btnAdd, &QToolButton::clicked, this, Guarded([this] { btnAddClick(); }));
     connect(btnEdit, &QToolButton::clicked, this, Guarded([this] { btnEditClick(); }));
     connect(btnDel, &QToolButton::clicked, this, Guarded([this] { btnDelClick(); }));
     connect(btnFind, &QToolButton::clicked, this, Guarded([this] { btnFindClick(); }));
+    connect(btnFindFile, &QToolButton::clicked, this, Guarded([this] { mFindFileClick(); }));
 
     pnTop = new QWidget(ControlBar);
     pnTop->setObjectName(QStringLiteral("pnTop"));
@@ -467,6 +472,25 @@ void TMainFm::btnDelClick()
 void TMainFm::btnFindClick()
 {
     ShowFind(this);
+}
+
+void TMainFm::mFindFileClick()
+{
+    if (!DM)
+        throw EAppError(QStringLiteral("没有打开的光盘夹。"));
+    // One window, kept open beside the main window while the user looks.
+    if (!FindFileFm) {
+        FindFileFm = new TFindFileFm(DM->DbBase, this);
+        FindFileFm->setAttribute(Qt::WA_DeleteOnClose);
+        FindFileFm->setModal(false);
+        FindFileFm->LocateDisc = [this](int discId) {
+            LocateCd(discId);
+            ShowCdPage(discId);
+        };
+    }
+    FindFileFm->show();
+    FindFileFm->raise();
+    FindFileFm->activateWindow();
 }
 
 void TMainFm::mOptionClick()

@@ -3,6 +3,7 @@
 #include "DAOQuery.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
@@ -19,6 +20,8 @@ class TSizingSplitter;
 // The main window's shell: menus, control bar, the three panes, the window's
 // life cycle, opening catalogs and skins. The panes' own logic lives in
 // their own units; the window only wires them.
+class TFindFileFm;
+
 class TMainFm : public QMainWindow
 {
     Q_OBJECT
@@ -62,6 +65,8 @@ public:
     void mPrintClick();
     void mFullBackupClick();
     void mFullRestoreClick();
+    // "查找文件...": the files of every scanned disc, found by name.
+    void mFindFileClick();
     void mExitClick();
     void mOptionClick();
     void mSkinClick();
@@ -97,10 +102,13 @@ public:
 
     QAction *mOpen, *mBackup, *mRestore, *mCompress, *mImport, *mExit;
     QAction *mExport, *mPrint, *mFullBackup, *mFullRestore;
+    QAction *mFindFile;
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;
     QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind;
+    QToolButton *btnFindFile;
+    QPointer<TFindFileFm> FindFileFm; // the open "查找文件" window, if any
     QWidget *cbCodeHolder;
     TExPickEdit *cbCode = nullptr;
     QLabel *Label2;

@@ -10,6 +10,7 @@
 #include "DateUtils.h"
 #include "Errors.h"
 #include "MessageBoxes.h"
+#include "ScanDiscDlg.h"
 #include "Schema.h"
 #include "WaitCursor.h"
 
@@ -146,6 +147,13 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     connect(pmCdAdd, &QAction::triggered, this, Guarded([this] { btnAddClick(); }));
     connect(pmCdDel, &QAction::triggered, this, Guarded([this] { btnDelClick(); }));
     connect(pmCdEdit, &QAction::triggered, this, Guarded([this] { btnEditClick(); }));
+    pmCd->addSeparator();
+    pmCdScan = pmCd->addAction(QStringLiteral("扫描光盘内容..."));
+    pmCdScan->setObjectName(QStringLiteral("pmCdScan"));
+    pmCdClear = pmCd->addAction(QStringLiteral("清除光盘内容"));
+    pmCdClear->setObjectName(QStringLiteral("pmCdClear"));
+    connect(pmCdScan, &QAction::triggered, this, Guarded([this] { pmCdScanClick(); }));
+    connect(pmCdClear, &QAction::triggered, this, Guarded([this] { pmCdClearClick(); }));
     connect(dgCd, &TDataGrid::ContextMenuRequested, this, [this](const QPoint &pos) { pmCd->popup(pos); });
     connect(dgCd, &TDataGrid::DoubleClicked, this, Guarded([this] { btnEditClick(); }));
 
@@ -183,6 +191,8 @@ void TCdListPane::UpdateCdButtons()
     const bool any = QCd.Active() && QCd.RowCount() > 0;
     pmCdEdit->setEnabled(any);
     pmCdDel->setEnabled(any);
+    pmCdScan->setEnabled(any);
+    pmCdClear->setEnabled(any);
     if (EnableDiscCommands)
         EnableDiscCommands(any);
 }
@@ -315,6 +325,24 @@ void TCdListPane::btnDelClick()
     dgCd->ClearSelection();
     if (tlCdTreeClick)
         tlCdTreeClick();
+}
+
+void TCdListPane::pmCdScanClick()
+{
+    if (!QCd.Active() || QCd.RowCount() == 0)
+        return;
+    const int id = QCd.Field(QStringLiteral("ID")).AsInteger();
+    if (ScanDisc::ScanDiscContents(this, DM->DbBase, id) && ShowCdPage)
+        ShowCdPage(id);
+}
+
+void TCdListPane::pmCdClearClick()
+{
+    if (!QCd.Active() || QCd.RowCount() == 0)
+        return;
+    const int id = QCd.Field(QStringLiteral("ID")).AsInteger();
+    if (ScanDisc::ClearDiscContents(DM->DbBase, id) && ShowCdPage)
+        ShowCdPage(id);
 }
 
 bool TCdListPane::dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option,

@@ -32,6 +32,9 @@ public:
     void btnAddClick();
     void btnEditClick();
     void btnDelClick();
+    // The current disc's contents: read them from a volume, or remove them.
+    void pmCdScanClick();
+    void pmCdClearClick();
 
     // The folder where the pictures are; the picture mark tests its files.
     QString PictureFolder;
@@ -48,6 +51,7 @@ public:
     TDAODataSource *dsCd;
     QMenu *pmCd;
     QAction *pmCdAdd, *pmCdDel, *pmCdEdit;
+    QAction *pmCdScan, *pmCdClear; // "扫描光盘内容...", "清除光盘内容"
 
     // Draws the picture mark: a folder icon when the disc's picture file
     // exists, otherwise the cell as it is.

@@ -1,7 +1,9 @@
 #include "PageService.h"
 #include "DiscList.h"
 
+#include "ContentsText.h"
 #include "DataModule.h"
+#include "DiscContents.h"
 #include "DateUtils.h"
 #include "GbkText.h"
 #include "PictureFiles.h"
@@ -120,7 +122,31 @@ QString TOurNSHandler::BuildCdPage(int id) const
     // or could point elsewhere.
     const QString linked = IsPlainFileName(picture) ? m_pictureFolder + QLatin1Char('/') + picture : m_pictureFolder;
     values.Link = QUrl::fromLocalFile(linked).toString(QUrl::FullyEncoded).toHtmlEscaped();
-    return Fill(values);
+    QString page = Fill(values);
+    // A scanned disc's contents in brief, below the description.
+    if (const std::optional<DiscContents::TVolume> volume = DiscContents::Volume(DM->DbBase, id)) {
+        const qsizetype end = page.lastIndexOf(QLatin1String("</body>"), -1, Qt::CaseInsensitive);
+        page.insert(end < 0 ? page.size() : end, ContentsSummaryHtml(*volume));
+    }
+    return page;
+}
+
+QString TOurNSHandler::ContentsSummaryHtml(const DiscContents::TVolume &volume)
+{
+    QString html = QStringLiteral("<table width=\"100%\" border=\"0\" cellspacing=\"1\" cellpadding=\"2\" "
+                                  "class=\"contents\">\n<tr bgcolor=\"#009900\"><td colspan=\"2\">"
+                                  "<font color=\"#FFFFFF\"><b>光盘内容</b></font></td></tr>\n");
+    auto row = [&html](const QString &caption, const QString &value) {
+        html += QStringLiteral("<tr bgcolor=\"#E0E0E0\"><td width=\"25%\"><font color=\"#2C6CA0\"><b>%1</b></font>"
+                               "</td><td>%2</td></tr>\n")
+                    .arg(caption, value.toHtmlEscaped());
+    };
+    row(QStringLiteral("卷标："), volume.Label);
+    row(QStringLiteral("文件数："), QString::number(volume.Files));
+    row(QStringLiteral("文件夹数："), QString::number(volume.Folders));
+    row(QStringLiteral("总大小："), ContentsText::SizeText(volume.Bytes));
+    row(QStringLiteral("扫描日期："), volume.ScanDate.toString(QStringLiteral("yyyy-MM-dd")));
+    return html + QStringLiteral("</table>\n");
 }
 
 QString TOurNSHandler::BuildEmptyPage() const

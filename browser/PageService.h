@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DiscContents.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -74,6 +76,8 @@ public:
     static constexpr qsizetype MaxMemoShown = 5000;
     static constexpr int MaxMemoLines = 300;
     static QString MemoCutNote();
+    // The summary of a scanned disc's contents, as it follows the page.
+    static QString ContentsSummaryHtml(const DiscContents::TVolume &volume);
 
 private:
     struct PageValues

@@ -5,6 +5,7 @@
 #include "CommandGuard.h"
 #include "DataModule.h"
 #include "DateUtils.h"
+#include "DiscContentsPage.h"
 #include "GbkLineEdit.h"
 #include "Schema.h"
 #include "MessageBoxes.h"
@@ -202,6 +203,11 @@ void TAddCdDlg::BuildControls()
     auto *pictureLayout = new QVBoxLayout(tsPicture);
     pictureLayout->setContentsMargins(0, 0, 0, 0);
     pictureLayout->addWidget(imgPicture);
+
+    // What is on the disc.
+    tsContents = new TDiscContentsPage(DM->DbBase, m_disc.Id);
+    tsContents->setObjectName(QStringLiteral("tsContents"));
+    PageControl->addTab(tsContents, QStringLiteral("光盘内容"));
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -13,6 +13,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class TPictureBox;
+class TDiscContentsPage;
 
 // What the disc editor needs from the program around it.
 struct TEditDiscContext
@@ -36,6 +37,7 @@ public:
 
     QTabWidget *PageControl;
     QWidget *tsDetail, *tsMemo, *tsPicture;
+    TDiscContentsPage *tsContents; // "光盘内容"
     QDateEdit *edDay;
     QComboBox *cbCategory, *cbCdTree, *cbQuality;
     QLineEdit *edSerial, *edCode, *edName, *edPrice, *edLocation;

@@ -1,4 +1,6 @@
 #include "FindForm.h"
+
+#include "DiscContents.h"
 #include "DiscList.h"
 
 #include "CommandGuard.h"
@@ -164,6 +166,8 @@ QString BuildFindStatement(const TFindCriteria &criteria)
         join(QLatin1String(" A.Day<=#") + DateUtils::FormatDate(*criteria.Latest) + QLatin1String("# "));
     if (criteria.Earliest)
         join(QLatin1String(" A.Day>=#") + DateUtils::FormatDate(*criteria.Earliest) + QLatin1String("# "));
+    if (!criteria.FileCondition.isEmpty())
+        join(criteria.FileCondition);
 
     // No criterion: every disc, rather than a WHERE with nothing after it.
     if (condition.isEmpty())
@@ -294,6 +298,7 @@ QStringList TFindFm::ConditionLines() const
     add(QStringLiteral("价格："), edPrice->text());
     add(QStringLiteral("位置："), edLocation->text());
     add(QStringLiteral("说明："), edMemo->text());
+    add(QStringLiteral("包含文件："), edFile->text());
     if (edDay2->Check->isChecked())
         add(QStringLiteral("日期不早于："), edDay2->Edit->date().toString(QStringLiteral("yyyy-MM-dd")));
     if (edDay1->Check->isChecked())
@@ -345,6 +350,8 @@ void TFindFm::BuildControls()
     cbCategory = newList("cbCategory");
     cbQuality = newList("cbQuality");
     edPrice = newEdit("edPrice");
+    edFile = newEdit("edFile");
+    edFile->setToolTip(QStringLiteral("只找有这个文件的光盘（文件名的一部分，可用 * 和 ?）"));
     edDay1 = newDate("edDay1");
     edDay2 = newDate("edDay2");
     btnFind = newButton("btnFind", QStringLiteral("开始查找"));
@@ -388,6 +395,8 @@ void TFindFm::BuildControls()
     criteria->addWidget(cbQuality, 4, 3);
     label(QStringLiteral("价格："), edPrice, 5, 0);
     criteria->addWidget(edPrice, 5, 1);
+    label(QStringLiteral("包含文件："), edFile, 5, 2);
+    criteria->addWidget(edFile, 5, 3);
     label(QStringLiteral("日期早于："), edDay1, 6, 0);
     criteria->addWidget(edDay1, 6, 1);
     label(QStringLiteral("日期晚于："), edDay2, 6, 2);
@@ -401,7 +410,7 @@ void TFindFm::BuildControls()
     layout->addStretch();
     layout->addWidget(dgFind);
 
-    const QList<QWidget *> order = {edName,        edLocation,   edMemo,        cbCategory,   cbQuality,      edPrice,
+    const QList<QWidget *> order = {edName,        edLocation,   edMemo,        cbCategory,   cbQuality,      edPrice,      edFile,
                                     edDay1->Check, edDay1->Edit, edDay2->Check, edDay2->Edit, dgFind->View(), edScope,
                                     cbSub,         btnBrowse,    btnFind,       btnNewFind};
     for (qsizetype i = 1; i < order.size(); ++i)
@@ -447,6 +456,7 @@ void TFindFm::ResetCriteria()
     edLocation->clear();
     edMemo->clear();
     edPrice->clear();
+    edFile->clear();
     cbCategory->setCurrentIndex(0);
     cbQuality->setCurrentIndex(0);
     const QDate today = DateUtils::ToDate(DateUtils::Today());
@@ -477,6 +487,8 @@ TFindCriteria TFindFm::Criteria()
     criteria.Price = edPrice->text();
     criteria.Latest = edDay1->CheckedDate();
     criteria.Earliest = edDay2->CheckedDate();
+    if (!TextBlank::IsBlank(edFile->text()))
+        criteria.FileCondition = DiscContents::HoldingFileCondition(m_dm.DbBase, edFile->text());
     return criteria;
 }
 

@@ -34,6 +34,7 @@ struct TFindCriteria
     QString Price;                 // as typed; ignored when it is no number
     std::optional<QDate> Latest;   // dated on or before
     std::optional<QDate> Earliest; // dated on or after
+    QString FileCondition;         // "包含文件": the store's condition on the disc's files; empty for none
 };
 
 // The statement that finds the discs matching every criterion given, with
@@ -83,6 +84,7 @@ public:
     QLineEdit *edName, *edLocation, *edMemo;
     QComboBox *cbCategory, *cbQuality;
     QLineEdit *edPrice;
+    QLineEdit *edFile; // "包含文件": a part of a file name on the disc
     TCheckDateEdit *edDay1; // latest date, inclusive
     TCheckDateEdit *edDay2; // earliest date, inclusive
     QPushButton *btnFind, *btnNewFind;

@@ -124,7 +124,9 @@ TResult Scan(const QString &root, const TCallbacks &callbacks)
 {
     const std::string path = QFile::encodeName(root).toStdString();
     if (access(path.c_str(), R_OK | X_OK) != 0 || (callbacks.RefuseFolder && callbacks.RefuseFolder(QString()))) {
-        throw EFileError(QStringLiteral("无法读取“%1”：%2").arg(root, QString::fromLocal8Bit(std::strerror(errno))));
+        const int error = errno;
+        throw EFileError(QStringLiteral("无法读取“%1”，光盘内容没有改变。").arg(root),
+                         QString::fromLocal8Bit(std::strerror(error)));
     }
     TWalker walker(callbacks);
     walker.m_result.Cancelled = !walker.Walk(path, QString(), 0);

@@ -1,0 +1,181 @@
+#include "FindFileForm.h"
+
+#include "CommandGuard.h"
+#include "ContentsText.h"
+#include "FindForm.h"
+#include "MessageBoxes.h"
+#include "WaitCursor.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+std::optional<qint64> ParseSizeText(const QString &text, bool *ok)
+{
+    *ok = true;
+    const QString typed = text.trimmed().toUpper();
+    if (typed.isEmpty())
+        return std::nullopt;
+    static const QRegularExpression pattern(QStringLiteral("^(\\d+(?:\\.\\d+)?)\\s*([KMGT]?)B?$"));
+    const QRegularExpressionMatch match = pattern.match(typed);
+    if (!match.hasMatch()) {
+        *ok = false;
+        return std::nullopt;
+    }
+    double value = match.captured(1).toDouble();
+    const QString unit = match.captured(2);
+    for (const QChar step : {QLatin1Char('K'), QLatin1Char('M'), QLatin1Char('G'), QLatin1Char('T')}) {
+        if (unit.isEmpty())
+            break;
+        value *= 1024;
+        if (unit.front() == step)
+            break;
+    }
+    if (value > 9.0e18) {
+        *ok = false;
+        return std::nullopt;
+    }
+    return qint64(std::llround(value));
+}
+
+TFindFileFm::TFindFileFm(TDAODatabase &db, QWidget *parent) : TEnterFm(parent), m_db(db)
+{
+    setWindowTitle(QStringLiteral("查找文件"));
+    auto newEdit = [this](const char *name, const QString &hint) {
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(name));
+        edit->setPlaceholderText(hint);
+        return edit;
+    };
+    edName = newEdit("edName", QStringLiteral("文件名的一部分，可用 * 和 ?"));
+    edMinSize = newEdit("edMinSize", QStringLiteral("如 100K、1.5G"));
+    edMaxSize = newEdit("edMaxSize", QStringLiteral("如 700M"));
+    edDay1 = new TCheckDateEdit(this);
+    edDay1->setObjectName(QStringLiteral("edDay1"));
+    edDay2 = new TCheckDateEdit(this);
+    edDay2->setObjectName(QStringLiteral("edDay2"));
+    const QDate today = QDate::currentDate();
+    edDay1->SetDate(today);
+    edDay2->SetDate(today);
+    btnFind = new QPushButton(QStringLiteral("查找"), this);
+    btnFind->setObjectName(QStringLiteral("btnFind"));
+    btnClose = new QPushButton(QStringLiteral("关闭"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    lvFiles = new QTreeWidget(this);
+    lvFiles->setObjectName(QStringLiteral("lvFiles"));
+    lvFiles->setRootIsDecorated(false);
+    lvFiles->setUniformRowHeights(true);
+    lvFiles->setHeaderLabels({QStringLiteral("文件名"), QStringLiteral("光盘上的位置"), QStringLiteral("大小"),
+                              QStringLiteral("日期"), QStringLiteral("光盘名称"), QStringLiteral("编号"),
+                              QStringLiteral("光盘夹目录")});
+    lvFiles->header()->resizeSection(NameColumn, 200);
+    lvFiles->header()->resizeSection(FolderColumn, 160);
+    lbCount = new QLabel(this);
+    lbCount->setObjectName(QStringLiteral("lbCount"));
+
+    auto *criteria = new QGridLayout;
+    auto label = [&](const QString &caption, QWidget *control, int row, int column, int span = 1) {
+        auto *text = new QLabel(caption, this);
+        text->setBuddy(control);
+        criteria->addWidget(text, row, column, Qt::AlignRight);
+        criteria->addWidget(control, row, column + 1, 1, span);
+    };
+    label(QStringLiteral("文件名："), edName, 0, 0, 3);
+    label(QStringLiteral("大小不小于："), edMinSize, 1, 0);
+    label(QStringLiteral("不大于："), edMaxSize, 1, 2);
+    label(QStringLiteral("日期不早于："), edDay1, 2, 0);
+    label(QStringLiteral("不晚于："), edDay2, 2, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(lbCount, 1);
+    buttons->addWidget(btnFind);
+    buttons->addWidget(btnClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(criteria);
+    layout->addWidget(lvFiles, 1);
+    layout->addLayout(buttons);
+    resize(760, 460);
+    edName->setFocus();
+
+    connect(btnFind, &QPushButton::clicked, this, Guarded([this] { btnFindClick(); }));
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(lvFiles, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *item) { RunCommand([this, item] { lvFilesDoubleClick(item); }); });
+}
+
+std::optional<DiscContents::TFileQuery> TFindFileFm::Query()
+{
+    DiscContents::TFileQuery query;
+    query.Name = edName->text();
+    bool ok = false;
+    query.MinSize = ParseSizeText(edMinSize->text(), &ok);
+    if (!ok) {
+        Msg::Warning(QStringLiteral("“%1”不是一个大小，请输入如 100K、700M、1.5G 这样的大小。").arg(edMinSize->text()));
+        edMinSize->setFocus();
+        return std::nullopt;
+    }
+    query.MaxSize = ParseSizeText(edMaxSize->text(), &ok);
+    if (!ok) {
+        Msg::Warning(QStringLiteral("“%1”不是一个大小，请输入如 100K、700M、1.5G 这样的大小。").arg(edMaxSize->text()));
+        edMaxSize->setFocus();
+        return std::nullopt;
+    }
+    query.Earliest = edDay1->CheckedDate();
+    query.Latest = edDay2->CheckedDate();
+    query.Limit = MaxListed;
+    return query;
+}
+
+void TFindFileFm::btnFindClick()
+{
+    const std::optional<DiscContents::TFileQuery> query = Query();
+    if (!query)
+        return;
+    const TWaitCursor busy;
+    lvFiles->clear();
+    m_found.clear();
+    lbCount->clear();
+    m_found = DiscContents::FindFiles(m_db, *query);
+    QList<QTreeWidgetItem *> items;
+    items.reserve(m_found.size());
+    for (const DiscContents::TFoundFile &file : m_found) {
+        const bool isFile = file.Kind == DiscContents::TKind::File;
+        auto *item = new QTreeWidgetItem(QStringList{
+            file.Name, file.Folder,
+            isFile ? ContentsText::SizeText(file.Size)
+                   : (file.Kind == DiscContents::TKind::Folder ? QStringLiteral("文件夹") : QStringLiteral("链接")),
+            ContentsText::DayText(file.MTime), file.DiscName, file.DiscCode, file.CatalogPath});
+        item->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+        items << item;
+    }
+    lvFiles->addTopLevelItems(items);
+    if (m_found.size() < MaxListed) {
+        lbCount->setText(m_found.isEmpty() ? QStringLiteral("没有找到文件。")
+                                           : QStringLiteral("找到 %1 项。").arg(m_found.size()));
+    } else {
+        lbCount->setText(QStringLiteral("找到 %1 项，只列出前 %2 项。")
+                             .arg(DiscContents::CountFiles(m_db, *query))
+                             .arg(MaxListed));
+    }
+}
+
+int TFindFileFm::DiscOfRow(int row) const
+{
+    return row >= 0 && row < m_found.size() ? int(m_found.at(row).DiscId) : 0;
+}
+
+void TFindFileFm::lvFilesDoubleClick(QTreeWidgetItem *item)
+{
+    const int disc = DiscOfRow(lvFiles->indexOfTopLevelItem(item));
+    if (disc != 0 && LocateDisc)
+        LocateDisc(disc);
+}

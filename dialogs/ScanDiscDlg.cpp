@@ -1,0 +1,206 @@
+#include "ScanDiscDlg.h"
+
+#include "CommandGuard.h"
+#include "ContentsText.h"
+#include "DiscContents.h"
+#include "MessageBoxes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QString KindText(Volumes::TKind kind)
+{
+    switch (kind) {
+    case Volumes::TKind::Optical:
+        return QStringLiteral("光驱");
+    case Volumes::TKind::Removable:
+        return QStringLiteral("可移动磁盘");
+    case Volumes::TKind::Image:
+        return QStringLiteral("光盘映像");
+    default:
+        return QStringLiteral("文件夹");
+    }
+}
+
+QString RunFolderDialog(QWidget *parent)
+{
+    return QFileDialog::getExistingDirectory(parent, QStringLiteral("选择要扫描的文件夹"));
+}
+
+} // namespace
+
+TScanDiscDlg::TScanDiscDlg(const QList<Volumes::TVolume> &volumes, QWidget *parent)
+    : TEnterFm(parent), ChooseFolder(RunFolderDialog), m_volumes(volumes)
+{
+    setWindowTitle(QStringLiteral("扫描光盘内容"));
+    auto *note = new QLabel(QStringLiteral("请选择要读入的光盘、可移动磁盘或光盘映像，或者选择一个文件夹："), this);
+    lvVolumes = new QTreeWidget(this);
+    lvVolumes->setObjectName(QStringLiteral("lvVolumes"));
+    lvVolumes->setRootIsDecorated(false);
+    lvVolumes->setHeaderLabels({QStringLiteral("卷标"), QStringLiteral("类型"), QStringLiteral("位置"),
+                                QStringLiteral("大小"), QStringLiteral("已用")});
+    for (const Volumes::TVolume &volume : m_volumes) {
+        auto *item = new QTreeWidgetItem(lvVolumes, {volume.Label, KindText(volume.Kind), volume.Root,
+                                                     ContentsText::SizeText(volume.Size),
+                                                     ContentsText::SizeText(volume.Used)});
+        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    if (lvVolumes->topLevelItemCount() > 0)
+        lvVolumes->setCurrentItem(lvVolumes->topLevelItem(0));
+    lvVolumes->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    btnFolder = new QPushButton(QStringLiteral("选择文件夹..."), this);
+    btnFolder->setObjectName(QStringLiteral("btnFolder"));
+    btnScan = new QPushButton(QStringLiteral("扫描"), this);
+    btnScan->setObjectName(QStringLiteral("btnScan"));
+    btnScan->setEnabled(lvVolumes->topLevelItemCount() > 0);
+    btnCancel = new QPushButton(QStringLiteral("取消"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(btnFolder);
+    buttons->addStretch();
+    buttons->addWidget(btnScan);
+    buttons->addWidget(btnCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(note);
+    layout->addWidget(lvVolumes, 1);
+    layout->addLayout(buttons);
+    resize(520, 300);
+
+    connect(btnFolder, &QPushButton::clicked, this, Guarded([this] { btnFolderClick(); }));
+    connect(btnScan, &QPushButton::clicked, this, Guarded([this] { btnScanClick(); }));
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(lvVolumes, &QTreeWidget::itemDoubleClicked, this, Guarded([this] { btnScanClick(); }));
+}
+
+void TScanDiscDlg::btnFolderClick()
+{
+    const QString folder = ChooseFolder ? ChooseFolder(this) : QString();
+    if (folder.isEmpty())
+        return;
+    m_chosen = Volumes::OfFolder(folder);
+    accept();
+}
+
+void TScanDiscDlg::btnScanClick()
+{
+    const int row = lvVolumes->indexOfTopLevelItem(lvVolumes->currentItem());
+    if (row < 0 || row >= m_volumes.size()) {
+        Msg::Warning(QStringLiteral("请先选择要扫描的光盘。"));
+        return;
+    }
+    m_chosen = m_volumes.at(row);
+    accept();
+}
+
+namespace ScanDisc {
+
+std::function<std::optional<Volumes::TVolume>(QWidget *parent)> ChooseVolumeHook;
+
+namespace {
+
+// The report's list of unreadable entries stops after this many.
+constexpr int UnreadableListed = 20;
+
+QString Report(const DiscScanner::TResult &result)
+{
+    QString text = QStringLiteral("扫描完成：%1 个文件，%2 个文件夹，共 %3。")
+                       .arg(result.Files)
+                       .arg(result.Folders)
+                       .arg(ContentsText::SizeText(result.Bytes));
+    if (result.Links > 0)
+        text += QStringLiteral("\n符号链接 %1 个（已记录，未跟随）。").arg(result.Links);
+    if (!result.Unreadable.isEmpty()) {
+        text += QStringLiteral("\n\n%1 项无法读取：").arg(result.Unreadable.size());
+        for (const QString &path : result.Unreadable.mid(0, UnreadableListed))
+            text += QLatin1Char('\n') + path;
+        if (result.Unreadable.size() > UnreadableListed)
+            text += QStringLiteral("\n……");
+    }
+    return text;
+}
+
+} // namespace
+
+bool Run(QWidget *parent, TDAODatabase &db, qint64 discId, const Volumes::TVolume &volume)
+{
+    QProgressDialog progress(QStringLiteral("正在扫描“%1”...").arg(volume.Root), QStringLiteral("取消"), 0, 0, parent);
+    progress.setWindowTitle(QStringLiteral("扫描光盘内容"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.show();
+    QElapsedTimer sincePaint;
+    sincePaint.start();
+
+    DiscContents::TVolume info;
+    info.Label = volume.Label;
+    info.FsSize = volume.Size;
+    info.FsUsed = volume.Used;
+    DiscScanner::TCallbacks callbacks;
+    callbacks.Progress = [&](const DiscScanner::TResult &sofar) {
+        if (sincePaint.elapsed() >= 100) {
+            progress.setLabelText(QStringLiteral("正在扫描“%1”...\n%2 个文件，%3 个文件夹，%4")
+                                      .arg(volume.Root)
+                                      .arg(sofar.Files)
+                                      .arg(sofar.Folders)
+                                      .arg(ContentsText::SizeText(sofar.Bytes)));
+            QCoreApplication::processEvents();
+            sincePaint.restart();
+        }
+        return !progress.wasCanceled();
+    };
+    const DiscScanner::TResult result = DiscScanner::ScanInto(db, discId, volume.Root, info, callbacks);
+    progress.close();
+    if (result.Cancelled) {
+        Msg::Information(QStringLiteral("扫描已取消，光盘内容保持原样。"));
+        return false;
+    }
+    Msg::Information(Report(result));
+    return true;
+}
+
+bool ScanDiscContents(QWidget *parent, TDAODatabase &db, qint64 discId)
+{
+    if (discId <= 0)
+        return false;
+    if (DiscContents::Volume(db, discId)
+        && !Msg::Confirm(QStringLiteral("这张光盘已经扫描过，重新扫描将替换原有的光盘内容。继续吗？")))
+        return false;
+    std::optional<Volumes::TVolume> volume;
+    if (ChooseVolumeHook) {
+        volume = ChooseVolumeHook(parent);
+    } else {
+        TScanDiscDlg dlg(Volumes::Mounted(), parent);
+        if (dlg.exec() == QDialog::Accepted)
+            volume = dlg.Chosen();
+    }
+    if (!volume)
+        return false;
+    return Run(parent, db, discId, *volume);
+}
+
+bool ClearDiscContents(TDAODatabase &db, qint64 discId)
+{
+    if (discId <= 0 || !DiscContents::Volume(db, discId))
+        return false;
+    if (!Msg::Confirm(QStringLiteral("真的要清除这张光盘的内容记录吗？")))
+        return false;
+    DiscContents::Clear(db, discId);
+    return true;
+}
+
+} // namespace ScanDisc

@@ -1,0 +1,222 @@
+// A disc's contents through the program: scanned from the disc list, shown
+// on the page and in the editor, found with "查找文件..." and the find
+// dialog, a found file's disc shown in the main window.
+#include "AddCdDlg.h"
+#include "CdListPane.h"
+#include "CdTreePane.h"
+#include "DataModule.h"
+#include "DetailView.h"
+#include "DiscContentsModel.h"
+#include "DiscContentsPage.h"
+#include "DiscScanner.h"
+#include "FindFileForm.h"
+#include "FindForm.h"
+#include "Globalvar.h"
+#include "MainForm.h"
+#include "MessageBoxes.h"
+#include "ScanDiscDlg.h"
+#include "Schema.h"
+#include "SettingObjects.h"
+#include "StartUp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
+
+class TestDiscContentsUi : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void scanShowAndFind();
+    void parsesSizes_data();
+    void parsesSizes();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_config;
+};
+
+namespace {
+
+void WriteFile(const QString &path, qint64 size)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize(size));
+}
+
+} // namespace
+
+void TestDiscContentsUi::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_config = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
+}
+
+void TestDiscContentsUi::scanShowAndFind()
+{
+    QTemporaryDir program;
+    QDir(program.path()).mkpath(QStringLiteral("Data"));
+    QDir(program.path()).mkpath(QStringLiteral("Picture"));
+    TMainFm::SetAppFolderForTests(program.path());
+    Msg::Recorder messages;
+    Options = TOptions::Defaults();
+    const QString path = program.filePath(QStringLiteral("Data/Test.MDB"));
+    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
+    {
+        TDM dm;
+        dm.NameCatalog(path);
+        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, \"电影\")"));
+        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, \"备份盘\")"));
+        const QString movies = dm.GetFieldValue(QStringLiteral("SELECT ID FROM TbTree WHERE Name=\"电影\""), QStringLiteral("ID"));
+        const QString backups = dm.GetFieldValue(QStringLiteral("SELECT ID FROM TbTree WHERE Name=\"备份盘\""), QStringLiteral("ID"));
+        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"M1\", \"英雄\", \"YX\", %1, 1)").arg(movies));
+        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"B7\", \"照片备份\", \"ZPBF\", %1, 1)").arg(backups));
+    }
+    QTemporaryDir disc;
+    WriteFile(disc.filePath(QStringLiteral("2019/年终报告.doc")), 300 * 1024);
+    WriteFile(disc.filePath(QStringLiteral("2019/相册/海边.jpg")), 2 * 1024 * 1024);
+    WriteFile(disc.filePath(QStringLiteral("说明.txt")), 10);
+
+    Settings = std::make_unique<TSettings>();
+    Settings->WriteDefaultDb(path);
+    CreateMainObjects();
+    MainFm->FormShow();
+    MainFm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(MainFm));
+
+    auto id = [](const QString &sql) { return DM->GetFieldValue(sql, QStringLiteral("V")).toInt(); };
+    const int movies = id(QStringLiteral("SELECT ID AS V FROM TbTree WHERE Name=\"电影\""));
+    const int backups = id(QStringLiteral("SELECT ID AS V FROM TbTree WHERE Name=\"备份盘\""));
+    const int hero = id(QStringLiteral("SELECT ID AS V FROM TbCd WHERE Code=\"M1\""));
+    const int photos = id(QStringLiteral("SELECT ID AS V FROM TbCd WHERE Code=\"B7\""));
+
+    // Scanned from the disc list's context menu.
+    QVERIFY(MainFm->CdTree->LocateFolder(backups));
+    MainFm->CdTree->tlCdTreeClick();
+    QCOMPARE(MainFm->QCd.Field(QStringLiteral("Name")).AsString(), QStringLiteral("照片备份"));
+    ScanDisc::ChooseVolumeHook = [&](QWidget *) { return Volumes::OfFolder(disc.path()); };
+    MainFm->CdList->pmCdScan->trigger();
+    ScanDisc::ChooseVolumeHook = nullptr;
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY2(messages.shown.first().text.startsWith(QStringLiteral("扫描完成：3 个文件，2 个文件夹")),
+             qPrintable(messages.shown.first().text));
+    messages.Clear();
+    const QString page = MainFm->WebBrowser->toPlainText();
+    QVERIFY2(page.contains(QStringLiteral("光盘内容")) && page.contains(QStringLiteral("文件数：")), qPrintable(page));
+    QVERIFY(page.contains(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    // A disc never scanned has no summary.
+    MainFm->ShowCdPage(hero);
+    QVERIFY(!MainFm->WebBrowser->toPlainText().contains(QStringLiteral("文件数：")));
+
+    // The editor's page shows the tree, read a folder at a time.
+    {
+        TCdRec rec;
+        rec.Id = photos;
+        TAddCdDlg editor(rec, TEditDiscContext{});
+        QCOMPARE(editor.PageControl->tabText(editor.PageControl->indexOf(editor.tsContents)), QStringLiteral("光盘内容"));
+        TDiscContentsModel *model = editor.tsContents->Model();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("2019"));
+        QCOMPARE(model->index(1, 2).data().toString().size(), 10); // yyyy-MM-dd
+        QCOMPARE(model->FoldersRead(), 1);
+        QVERIFY(model->hasChildren(model->index(0, 0)));
+        QVERIFY(model->canFetchMore(model->index(0, 0)));
+        model->fetchMore(model->index(0, 0));
+        QCOMPARE(model->rowCount(model->index(0, 0)), 2);
+        QCOMPARE(model->index(1, 1, model->index(0, 0)).data().toString(), QStringLiteral("300.0 KB"));
+        QVERIFY(editor.tsContents->lbSummary->text().contains(QStringLiteral("文件：3")));
+    }
+
+    // "查找文件..." from the menu; a double click shows the disc.
+    QVERIFY(MainFm->CdTree->LocateFolder(movies));
+    MainFm->CdTree->tlCdTreeClick();
+    MainFm->findChild<QAction *>(QStringLiteral("mFindFile"))->trigger();
+    TFindFileFm *finder = MainFm->FindFileFm;
+    QVERIFY(finder && finder->isVisible());
+    finder->edName->setText(QStringLiteral("终报"));
+    finder->btnFind->click();
+    QCOMPARE(finder->lvFiles->topLevelItemCount(), 1);
+    QTreeWidgetItem *row = finder->lvFiles->topLevelItem(0);
+    QCOMPARE(row->text(TFindFileFm::NameColumn), QStringLiteral("年终报告.doc"));
+    QCOMPARE(row->text(TFindFileFm::FolderColumn), QStringLiteral("/2019"));
+    QCOMPARE(row->text(TFindFileFm::SizeColumn), QStringLiteral("300.0 KB"));
+    QCOMPARE(row->text(TFindFileFm::DiscColumn), QStringLiteral("照片备份"));
+    QCOMPARE(row->text(TFindFileFm::CodeColumn), QStringLiteral("B7"));
+    QCOMPARE(row->text(TFindFileFm::CatalogColumn), QStringLiteral("备份盘"));
+    emit finder->lvFiles->itemDoubleClicked(row, 0);
+    QCOMPARE(MainFm->CdTree->CurrentFolderId(), backups);
+    QCOMPARE(MainFm->QCd.Field(QStringLiteral("ID")).AsInteger(), photos);
+    QVERIFY(MainFm->WebBrowser->toPlainText().contains(QStringLiteral("照片备份")));
+
+    // Sizes: only the photo is over 1 MB; a size that is none is refused.
+    finder->edName->clear();
+    finder->edMinSize->setText(QStringLiteral("1M"));
+    finder->btnFind->click();
+    QCOMPARE(finder->lvFiles->topLevelItemCount(), 1);
+    QCOMPARE(finder->lvFiles->topLevelItem(0)->text(0), QStringLiteral("海边.jpg"));
+    finder->edMinSize->setText(QStringLiteral("大"));
+    finder->btnFind->click();
+    QCOMPARE(messages.Texts().size(), 1);
+    finder->close();
+
+    // The find dialog's "包含文件" keeps the discs holding such a file.
+    {
+        TFindFm find(*DM);
+        find.FormShow();
+        find.edFile->setText(QStringLiteral("海边"));
+        find.RunFind();
+        QCOMPARE(find.QFind.RowCount(), 1);
+        QCOMPARE(find.QFind.Field(QStringLiteral("Name")).AsString(), QStringLiteral("照片备份"));
+        find.edFile->setText(QStringLiteral("没有的文件"));
+        find.RunFind();
+        QCOMPARE(find.QFind.RowCount(), 0);
+    }
+
+    // "清除光盘内容" removes it all; the page loses its summary.
+    QVERIFY(MainFm->CdTree->LocateFolder(backups));
+    MainFm->CdTree->tlCdTreeClick();
+    MainFm->CdList->pmCdClear->trigger();
+    QVERIFY(!MainFm->WebBrowser->toPlainText().contains(QStringLiteral("文件数：")));
+
+    DestroyMainObjects();
+}
+
+void TestDiscContentsUi::parsesSizes_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<qint64>("bytes");
+    QTest::newRow("empty") << QString() << true << qint64(-1);
+    QTest::newRow("bytes") << QStringLiteral("1234") << true << qint64(1234);
+    QTest::newRow("kilo") << QStringLiteral("100k") << true << qint64(102400);
+    QTest::newRow("giga with B") << QStringLiteral("1.5 GB") << true << qint64(1610612736);
+    QTest::newRow("word") << QStringLiteral("很大") << false << qint64(-1);
+    QTest::newRow("negative") << QStringLiteral("-5") << false << qint64(-1);
+}
+
+void TestDiscContentsUi::parsesSizes()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, ok);
+    QFETCH(qint64, bytes);
+    bool parsedOk = false;
+    const std::optional<qint64> parsed = ParseSizeText(typed, &parsedOk);
+    QCOMPARE(parsedOk, ok);
+    QCOMPARE(parsed.value_or(-1), bytes);
+}
+
+QTEST_MAIN(TestDiscContentsUi)
+#include "tst_disccontents_ui.moc"
