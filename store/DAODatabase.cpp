@@ -105,8 +105,13 @@ QString NumberOutOfRange(sqlite3 *db)
 
     QList<QByteArray> tables;
     sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%'", -1, &stmt,
-                           nullptr) == SQLITE_OK)
+    // A disc's contents (TbEntry, TbVolume) hold 64-bit numbers of their own
+    // and may run to millions of rows: they are not read as record numbers
+    // and are left out, so that opening a scanned catalog stays quick.
+    if (sqlite3_prepare_v2(db,
+                           "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%' "
+                           "AND name NOT IN ('TbEntry','TbVolume')",
+                           -1, &stmt, nullptr) == SQLITE_OK)
         while (sqlite3_step(stmt) == SQLITE_ROW)
             tables << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
     sqlite3_finalize(stmt);
