@@ -2,11 +2,15 @@
 
 #include "DAODatabase.h"
 #include "ImportStore.h"
+#include "NameIndex.h"
 #include "SqlDialect.h"
 #include "StoreStatement.h"
 
 #include <QHash>
 #include <QStringList>
+
+#include <algorithm>
+#include <limits>
 
 namespace DiscContents {
 
@@ -88,6 +92,30 @@ void BindCondition(TStoreStatement &statement, const TCondition &condition)
         statement.Bind(i + 2, condition.Numbers.at(i));
 }
 
+// The size and date criteria as a test of an entry the name index holds.
+std::function<bool(const NameIndex::TEntryFacts &)> FactsFilter(const TFileQuery &query)
+{
+    const bool sized = query.MinSize || query.MaxSize;
+    const qint64 minSize = query.MinSize.value_or(std::numeric_limits<qint64>::min());
+    const qint64 maxSize = query.MaxSize.value_or(std::numeric_limits<qint64>::max());
+    const qint64 from =
+        query.Earliest ? query.Earliest->startOfDay().toSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+    const qint64 before =
+        query.Latest ? query.Latest->addDays(1).startOfDay().toSecsSinceEpoch() : std::numeric_limits<qint64>::max();
+    if (!sized && !query.Earliest && !query.Latest)
+        return {};
+    return [=](const NameIndex::TEntryFacts &facts) {
+        if (sized && (facts.Kind != int(TKind::File) || facts.Size < minSize || facts.Size > maxSize))
+            return false;
+        return facts.MTime >= from && facts.MTime < before;
+    };
+}
+
+bool UsesNameIndex(const TFileQuery &query)
+{
+    return !query.Name.trimmed().isEmpty();
+}
+
 } // namespace
 
 bool HasTables(TDAODatabase &db)
@@ -98,7 +126,9 @@ bool HasTables(TDAODatabase &db)
 }
 
 TWriter::TWriter(TDAODatabase &db, qint64 discId)
-    : m_db(db), m_discId(discId), m_work(std::make_unique<TDAOTransaction>(db))
+    : m_db(db)
+    , m_discId(discId)
+    , m_work(std::make_unique<TDAOTransaction>(db))
 {
     if (HasTables(db))
         DeleteContents(db, discId);
@@ -243,27 +273,44 @@ QList<TFoundFile> FindFiles(TDAODatabase &db, const TFileQuery &query)
     QList<TFoundFile> found;
     if (!HasTables(db))
         return found;
-    const TCondition condition = ConditionOf(query);
-    QString sql = QStringLiteral("SELECT E.Id, E.ParentId, E.Name, E.Kind, E.Size, E.MTime, E.CdId, D.Name, D.Code, "
-                                 "D.TId FROM TbEntry E JOIN TbCd D ON D.ID=E.CdId WHERE ")
-        + condition.Sql;
-    if (query.Limit > 0)
-        sql += QStringLiteral(" LIMIT %1").arg(query.Limit);
-    TStoreStatement statement(db, sql);
-    BindCondition(statement, condition);
-    while (statement.Next()) {
-        TFoundFile file;
-        file.EntryId = statement.Int(0);
-        file.ParentId = statement.Int(1);
-        file.Name = statement.Text(2);
-        file.Kind = TKind(statement.Int(3));
-        file.Size = statement.Int(4);
-        file.MTime = statement.Int(5);
-        file.DiscId = statement.Int(6);
-        file.DiscName = statement.Text(7);
-        file.DiscCode = statement.Text(8);
-        file.FolderId = statement.Int(9);
-        found << file;
+    const QString columns = QStringLiteral("SELECT E.Id, E.ParentId, E.Name, E.Kind, E.Size, E.MTime, E.CdId, D.Name, "
+                                           "D.Code, D.TId FROM TbEntry E JOIN TbCd D ON D.ID=E.CdId WHERE ");
+    QStringList statements;
+    TCondition condition;
+    if (UsesNameIndex(query)) {
+        // The names are matched in memory; the rows found are read by Id,
+        // a bounded number per statement.
+        const qsizetype limit = query.Limit > 0 ? query.Limit : std::numeric_limits<qsizetype>::max();
+        const NameIndex::TMatches matches = NameIndex::Find(db, query.Name, FactsFilter(query), limit, false);
+        constexpr size_t PerStatement = 1000;
+        for (size_t first = 0; first < matches.Ids.size(); first += PerStatement) {
+            QStringList ids;
+            for (size_t i = first; i < std::min(matches.Ids.size(), first + PerStatement); ++i)
+                ids << QString::number(matches.Ids[i]);
+            statements << columns + QStringLiteral("E.Id IN (%1)").arg(ids.join(QLatin1Char(',')));
+        }
+    } else {
+        condition = ConditionOf(query);
+        statements << columns + condition.Sql +
+                          (query.Limit > 0 ? QStringLiteral(" LIMIT %1").arg(query.Limit) : QString());
+    }
+    for (const QString &sql : statements) {
+        TStoreStatement statement(db, sql);
+        BindCondition(statement, condition);
+        while (statement.Next()) {
+            TFoundFile file;
+            file.EntryId = statement.Int(0);
+            file.ParentId = statement.Int(1);
+            file.Name = statement.Text(2);
+            file.Kind = TKind(statement.Int(3));
+            file.Size = statement.Int(4);
+            file.MTime = statement.Int(5);
+            file.DiscId = statement.Int(6);
+            file.DiscName = statement.Text(7);
+            file.DiscCode = statement.Text(8);
+            file.FolderId = statement.Int(9);
+            found << file;
+        }
     }
     QHash<qint64, QString> folderPaths;
     QHash<int, QString> catalogPaths;
@@ -290,6 +337,8 @@ qint64 CountFiles(TDAODatabase &db, const TFileQuery &query)
 {
     if (!HasTables(db))
         return 0;
+    if (UsesNameIndex(query))
+        return NameIndex::Find(db, query.Name, FactsFilter(query), 0, true).Count;
     const TCondition condition = ConditionOf(query);
     TStoreStatement statement(db, QStringLiteral("SELECT count(*) FROM TbEntry E WHERE ") + condition.Sql);
     BindCondition(statement, condition);
@@ -300,8 +349,8 @@ QString HoldingFileCondition(TDAODatabase &db, const QString &typed)
 {
     if (!HasTables(db))
         return QStringLiteral(" 1=0 ");
-    return QLatin1String(" A.ID IN (SELECT CdId FROM TbEntry WHERE NameKey LIKE ")
-        + SqlDialect::Quote(QLatin1Char('*') + NameKey(typed) + QLatin1Char('*')) + QLatin1String(") ");
+    return QLatin1String(" A.ID IN (SELECT CdId FROM TbEntry WHERE NameKey LIKE ") +
+           SqlDialect::Quote(QLatin1Char('*') + NameKey(typed) + QLatin1Char('*')) + QLatin1String(") ");
 }
 
 } // namespace DiscContents

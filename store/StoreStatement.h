@@ -3,6 +3,7 @@
 #include "DAODatabase.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <sqlcipher/sqlite3.h>
@@ -59,6 +60,12 @@ public:
 
     qint64 Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
     bool IsNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+    // The text's UTF-8 bytes, valid until the next step.
+    QByteArrayView Utf8(int column) const
+    {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+        return QByteArrayView(text, sqlite3_column_bytes(m_stmt, column));
+    }
     QString Text(int column) const
     {
         const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));

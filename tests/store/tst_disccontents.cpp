@@ -28,6 +28,7 @@ private slots:
     void neverScannedCatalogIsUnchanged();
     void findsFiles_data();
     void findsFiles();
+    void findFollowsChanges();
     void offersVolumesInOrder();
 };
 
@@ -283,6 +284,10 @@ void TestDiscContents::findsFiles_data()
                           << QStringList{QStringLiteral("乙:/docs:readme.md")};
     QTest::newRow("question mark") << QStringLiteral("20?9") << -1ll << -1ll << none << none
                                    << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
+    QTest::newRow("question mark, chinese") << QStringLiteral("暑?期") << -1ll << -1ll << none << none
+                                            << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
+    QTest::newRow("star and size") << QStringLiteral("*.m*") << 2ll << -1ll << none << none
+                                   << QStringList{QStringLiteral("甲:/:song[1].mp3")};
     QTest::newRow("bracket is itself") << QStringLiteral("[1]") << -1ll << -1ll << none << none
                                        << QStringList{QStringLiteral("甲:/:song[1].mp3")};
     QTest::newRow("size range") << QString() << 100ll << 5000ll << none << none
@@ -342,6 +347,35 @@ void TestDiscContents::findsFiles()
     found.sort();
     QCOMPARE(lines, found);
     QCOMPARE(CountFiles(db, query), found.size());
+}
+
+void TestDiscContents::findFollowsChanges()
+{
+    CatalogFixture catalog;
+    TDAODatabase db;
+    catalog.Attach(db);
+    const qint64 disc = AddDisc(db, QStringLiteral("甲"), QStringLiteral("A"));
+    QTemporaryDir dir;
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("one/旧名字.txt")), "1"));
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("two/新名字.txt")), "1"));
+    auto count = [&db](const char *name) {
+        TFileQuery query;
+        query.Name = QString::fromUtf8(name);
+        return CountFiles(db, query);
+    };
+    DiscScanner::ScanInto(db, disc, dir.filePath(QStringLiteral("one")), {});
+    QCOMPARE(count("名字"), 1);
+    QCOMPARE(count("旧"), 1);
+    DiscScanner::ScanInto(db, disc, dir.filePath(QStringLiteral("two")), {});
+    QCOMPARE(count("旧"), 0);
+    QCOMPARE(count("新"), 1);
+    // A change made through another connection is seen too.
+    {
+        TDAODatabase other;
+        catalog.Attach(other);
+        Clear(other, disc);
+    }
+    QCOMPARE(count("新"), 0);
 }
 
 void TestDiscContents::offersVolumesInOrder()
