@@ -4,6 +4,7 @@
 #include "ContentsText.h"
 #include "FindForm.h"
 #include "MessageBoxes.h"
+#include "NameIndex.h"
 #include "WaitCursor.h"
 
 #include <QCheckBox>
@@ -110,6 +111,11 @@ TFindFileFm::TFindFileFm(TDAODatabase &db, QWidget *parent) : TEnterFm(parent), 
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(lvFiles, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem *item) { RunCommand([this, item] { lvFilesDoubleClick(item); }); });
+}
+
+TFindFileFm::~TFindFileFm()
+{
+    NameIndex::Release();
 }
 
 std::optional<DiscContents::TFileQuery> TFindFileFm::Query()

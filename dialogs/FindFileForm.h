@@ -25,6 +25,8 @@ class TFindFileFm : public TEnterFm
 
 public:
     explicit TFindFileFm(TDAODatabase &db, QWidget *parent = nullptr);
+    // Lets go of the names the searches held in memory.
+    ~TFindFileFm() override;
 
     // At most this many rows are listed; the count says how many matched.
     static constexpr int MaxListed = 2000;
