@@ -39,6 +39,7 @@ class TestDiscContentsUi : public QObject
 private slots:
     void initTestCase();
     void scanShowAndFind();
+    void scanDialogOffersVolumesAndFolders();
     void parsesSizes_data();
     void parsesSizes();
 
@@ -192,6 +193,41 @@ void TestDiscContentsUi::scanShowAndFind()
     QVERIFY(!MainFm->WebBrowser->toPlainText().contains(QStringLiteral("文件数：")));
 
     DestroyMainObjects();
+}
+
+void TestDiscContentsUi::scanDialogOffersVolumesAndFolders()
+{
+    Msg::Recorder messages;
+    Volumes::TVolume cd;
+    cd.Root = QStringLiteral("/media/cdrom");
+    cd.Label = QStringLiteral("照片2019");
+    cd.Size = 700 * 1024 * 1024;
+    cd.Kind = Volumes::TKind::Optical;
+    Volumes::TVolume iso = cd;
+    iso.Root = QStringLiteral("/media/iso");
+    iso.Kind = Volumes::TKind::Image;
+    {
+        TScanDiscDlg dlg({cd, iso});
+        QCOMPARE(dlg.lvVolumes->topLevelItemCount(), 2);
+        QCOMPARE(dlg.lvVolumes->topLevelItem(0)->text(1), QStringLiteral("光驱"));
+        QCOMPARE(dlg.lvVolumes->topLevelItem(0)->text(3), QStringLiteral("700.0 MB"));
+        QCOMPARE(dlg.lvVolumes->topLevelItem(1)->text(1), QStringLiteral("光盘映像"));
+        dlg.lvVolumes->setCurrentItem(dlg.lvVolumes->topLevelItem(1));
+        dlg.btnScan->click();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.Chosen()->Root, QStringLiteral("/media/iso"));
+    }
+    {
+        // Nothing mounted: only a folder can be chosen.
+        QTemporaryDir folder;
+        TScanDiscDlg dlg({});
+        QVERIFY(!dlg.btnScan->isEnabled());
+        dlg.ChooseFolder = [&](QWidget *) { return folder.path(); };
+        dlg.btnFolder->click();
+        QCOMPARE(dlg.Chosen()->Root, folder.path());
+        QCOMPARE(dlg.Chosen()->Label, QFileInfo(folder.path()).fileName());
+    }
+    QVERIFY(messages.shown.isEmpty());
 }
 
 void TestDiscContentsUi::parsesSizes_data()
