@@ -22,34 +22,6 @@
 
 namespace {
 
-const QString DiscList = DiscListStatement();
-
-QList<TFieldDef> DiscFields()
-{
-    // The catalog's widths, which the query keeps when it writes.
-    const auto Width = [](const char *table, const char *column) {
-        return Schema::TextWidth(QLatin1String(table), QLatin1String(column));
-    };
-    return {
-        {QStringLiteral("ID"), TFieldType::Integer, 0},
-        {QStringLiteral("Day"), TFieldType::DateTime, 0},
-        {QStringLiteral("Code"), TFieldType::Text, Width("TbCd", "Code")},
-        {QStringLiteral("Serial"), TFieldType::Text, Width("TbCd", "Serial")},
-        {QStringLiteral("Name"), TFieldType::Text, Width("TbCd", "Name")},
-        {QStringLiteral("Spell"), TFieldType::Text, Width("TbCd", "Spell")},
-        {QStringLiteral("CId"), TFieldType::Integer, 0},
-        {QStringLiteral("Category"), TFieldType::Text, Width("TbCategory", "Name")},
-        {QStringLiteral("TId"), TFieldType::Integer, 0},
-        {QStringLiteral("QId"), TFieldType::Integer, 0},
-        {QStringLiteral("Quality"), TFieldType::Text, Width("TbQuality", "Name")},
-        {QStringLiteral("DId"), TFieldType::Integer, 0},
-        {QStringLiteral("Price"), TFieldType::Currency, 0},
-        {QStringLiteral("Location"), TFieldType::Text, Width("TbCd", "Location")},
-        {QStringLiteral("Picture"), TFieldType::Text, Width("TbCd", "Picture")},
-        {QStringLiteral("Memo"), TFieldType::Memo, 0},
-    };
-}
-
 QList<TGridColumn> DiscColumns()
 {
     const Qt::Alignment center = Qt::AlignCenter;
@@ -117,7 +89,7 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     : QWidget(parent), QCd(discs)
 {
     setObjectName(QStringLiteral("CdListPane"));
-    QCd.FieldDefs = DiscFields();
+    QCd.FieldDefs = DiscListFields();
     QCd.AfterScroll = [this](TDAODataset &) { QCdAfterScroll(); };
 
     dsCd = new TDAODataSource(this);
@@ -163,14 +135,14 @@ TCdListPane::~TCdListPane()
 
 void TCdListPane::ShowCdList(int folderId)
 {
-    TDM::OpenQuery(QCd, folderId == 1 ? DiscList : DiscList + QStringLiteral(" WHERE TId=%1").arg(folderId));
+    TDM::OpenQuery(QCd, FolderDiscListStatement(folderId));
     if (QCd.RowCount() == 0)
         QCdAfterScroll(); // the store raises it only for a result with rows
 }
 
 void TCdListPane::LocateCd(int discId)
 {
-    TDM::OpenQuery(QCd, DiscList + QStringLiteral(" WHERE A.Id=%1").arg(discId));
+    TDM::OpenQuery(QCd, OneDiscStatement(discId));
     if (QCd.RowCount() == 0)
         QCdAfterScroll();
     const int folder = QCd.RowCount() > 0 ? QCd.Field(QStringLiteral("TId")).AsInteger() : 0;
@@ -197,39 +169,12 @@ void TCdListPane::QCdAfterScroll()
 
 TCdRec TCdListPane::ReadDisc() const
 {
-    TCdRec disc;
-    disc.Id = QCd.Field(QStringLiteral("ID")).AsInteger();
-    disc.Day = QCd.Field(QStringLiteral("Day")).AsDateTime();
-    disc.Serial = QCd.Field(QStringLiteral("Serial")).AsString();
-    disc.Code = QCd.Field(QStringLiteral("Code")).AsString();
-    disc.Name = QCd.Field(QStringLiteral("Name")).AsString();
-    disc.Spell = QCd.Field(QStringLiteral("Spell")).AsString();
-    disc.CId = QCd.Field(QStringLiteral("CId")).AsInteger();
-    disc.TId = QCd.Field(QStringLiteral("TId")).AsInteger();
-    disc.QId = QCd.Field(QStringLiteral("QId")).AsInteger();
-    disc.DId = QCd.Field(QStringLiteral("DId")).AsInteger();
-    disc.Price = QCd.Field(QStringLiteral("Price")).AsCurrency();
-    disc.Location = QCd.Field(QStringLiteral("Location")).AsString();
-    disc.Picture = QCd.Field(QStringLiteral("Picture")).AsString();
-    disc.Memo = QCd.Field(QStringLiteral("Memo")).AsString();
-    return disc;
+    return ReadCdRec(QCd);
 }
 
 void TCdListPane::WriteDisc(const TCdRec &disc)
 {
-    QCd.Field(QStringLiteral("Day")).SetAsDateTime(disc.Day);
-    QCd.Field(QStringLiteral("Serial")).SetAsString(disc.Serial);
-    QCd.Field(QStringLiteral("Code")).SetAsString(disc.Code);
-    QCd.Field(QStringLiteral("Name")).SetAsString(disc.Name);
-    QCd.Field(QStringLiteral("Spell")).SetAsString(disc.Spell);
-    QCd.Field(QStringLiteral("CId")).SetAsInteger(disc.CId);
-    QCd.Field(QStringLiteral("TId")).SetAsInteger(disc.TId);
-    QCd.Field(QStringLiteral("QId")).SetAsInteger(disc.QId);
-    QCd.Field(QStringLiteral("DId")).SetAsInteger(disc.DId);
-    QCd.Field(QStringLiteral("Price")).SetAsCurrency(disc.Price);
-    QCd.Field(QStringLiteral("Location")).SetAsString(disc.Location);
-    QCd.Field(QStringLiteral("Picture")).SetAsString(disc.Picture);
-    QCd.Field(QStringLiteral("Memo")).SetAsString(disc.Memo);
+    WriteCdRec(QCd, disc);
 }
 
 bool TCdListPane::SaveDisc(const TCdRec &disc, bool adding)

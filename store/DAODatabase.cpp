@@ -368,14 +368,21 @@ void TDAODatabase::RaiseEngineError(int code) const
     RaiseEngineError(m_db, code);
 }
 
-void TDAODatabase::RaiseEngineError(sqlite3 *db, int code, const QString &context)
+void TDAODatabase::RaiseEngineError(sqlite3 *db, int code, const QString &context, const QString &statement)
 {
     QString message = ExplainEngineError(db, code);
     if (!context.isEmpty())
         message += QStringLiteral("\n") + context;
     const QString details = EngineDetails(db, code);
     qCWarning(lcEngine).noquote() << message << details;
-    throw EDAOError(message, db ? sqlite3_extended_errcode(db) : code, details);
+    throw EDAOError(message, db ? sqlite3_extended_errcode(db) : code, details, statement);
+}
+
+void TDAODatabase::RaiseStatementError(sqlite3_stmt *stmt, int code)
+{
+    // The text as prepared: bound values (a key, say) stay placeholders.
+    const char *text = stmt ? sqlite3_sql(stmt) : nullptr;
+    RaiseEngineError(stmt ? sqlite3_db_handle(stmt) : nullptr, code, {}, text ? QString::fromUtf8(text) : QString());
 }
 
 sqlite3_stmt *TDAODatabase::Prepare(const QString &sql)
@@ -386,7 +393,7 @@ sqlite3_stmt *TDAODatabase::Prepare(const QString &sql)
     const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        RaiseEngineError(db, rc);
+        RaiseEngineError(db, rc, {}, sql);
     }
     return stmt;
 }
@@ -400,7 +407,7 @@ void TDAODatabase::Exec(const QString &sql)
     m_rowsAffected = sqlite3_changes(m_db);
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        RaiseEngineError(rc);
+        RaiseEngineError(m_db, rc, {}, sql);
 }
 
 void TDAODatabase::BeginWork()

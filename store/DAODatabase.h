@@ -67,7 +67,10 @@ public:
     sqlite3 *Handle();
     void Exec(const QString &sql);
     [[noreturn]] void RaiseEngineError(int code) const;
-    [[noreturn]] static void RaiseEngineError(sqlite3 *db, int code, const QString &context = {});
+    [[noreturn]] static void RaiseEngineError(sqlite3 *db, int code, const QString &context = {},
+                                              const QString &statement = {});
+    // The engine's error on a statement that failed to run, naming it.
+    [[noreturn]] static void RaiseStatementError(sqlite3_stmt *stmt, int code);
     sqlite3_stmt *Prepare(const QString &sql);
 
     void RegisterDataset(TDAODataset *dataset);

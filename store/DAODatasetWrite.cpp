@@ -127,7 +127,7 @@ void TDAODataset::ReadBack(qint64 rowid, quint32 physical)
     }
     sqlite3_reset(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        m_database->RaiseEngineError(rc);
+        TDAODatabase::RaiseStatementError(stmt, rc);
 }
 
 void TDAODataset::Post()
@@ -157,7 +157,7 @@ void TDAODataset::Post()
         sqlite3_reset(stmt);
         sqlite3_clear_bindings(stmt);
         if (rc != SQLITE_DONE)
-            TDAODatabase::RaiseEngineError(sqlite3_db_handle(stmt), rc);
+            TDAODatabase::RaiseStatementError(stmt, rc);
     };
 
     if (m_state == TDataSetState::Insert) {
@@ -232,7 +232,7 @@ void TDAODataset::Delete()
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE)
-        TDAODatabase::RaiseEngineError(sqlite3_db_handle(stmt), rc);
+        TDAODatabase::RaiseStatementError(stmt, rc);
 
     if (!m_suspendCount)
         emit rowAboutToBeRemoved(row);
