@@ -22,7 +22,27 @@
 
 namespace {
 
-QList<TGridColumn> DiscColumns()
+// A small yellow folder, the mark of a disc whose cover picture exists.
+const QPixmap &PictureMark()
+{
+    static const QPixmap mark = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QColor(0xB0, 0x80, 0x10));
+        p.setBrush(QColor(0xF6, 0xC8, 0x45));
+        p.drawRoundedRect(QRectF(1.5, 2.5, 6, 3), 1, 1);
+        p.setBrush(QColor(0xFB, 0xD8, 0x5E));
+        p.drawRoundedRect(QRectF(1.5, 4.5, 13, 9), 1.2, 1.2);
+        return pixmap;
+    }();
+    return mark;
+}
+
+} // namespace
+
+QList<TGridColumn> DiscListColumns()
 {
     const Qt::Alignment center = Qt::AlignCenter;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
@@ -65,26 +85,6 @@ QList<TGridColumn> DiscColumns()
     };
 }
 
-// A small yellow folder, the mark of a disc whose cover picture exists.
-const QPixmap &PictureMark()
-{
-    static const QPixmap mark = [] {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QColor(0xB0, 0x80, 0x10));
-        p.setBrush(QColor(0xF6, 0xC8, 0x45));
-        p.drawRoundedRect(QRectF(1.5, 2.5, 6, 3), 1, 1);
-        p.setBrush(QColor(0xFB, 0xD8, 0x5E));
-        p.drawRoundedRect(QRectF(1.5, 4.5, 13, 9), 1.2, 1.2);
-        return pixmap;
-    }();
-    return mark;
-}
-
-} // namespace
-
 TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     : QWidget(parent), QCd(discs)
 {
@@ -98,7 +98,7 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
 
     dgCd = new TDataGrid(this);
     dgCd->setObjectName(QStringLiteral("dgCd"));
-    dgCd->SetColumns(DiscColumns());
+    dgCd->SetColumns(DiscListColumns());
     dgCd->SetGroupSummary(QStringLiteral("小计：%1"), QStringLiteral("Price"), QStringLiteral("小计：%1"), 0);
     dgCd->SetDataSource(dsCd);
     dgCd->OnCustomDrawCell = [this](QPainter *painter, const QStyleOptionViewItem &option,

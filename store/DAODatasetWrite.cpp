@@ -4,6 +4,7 @@
 
 #include "DAODatabase.h"
 #include "Errors.h"
+#include "SqlDialect.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -12,11 +13,10 @@ namespace {
 const char *const EmptyDatasetError = "Cannot perform this operation on an empty dataset";
 const char *const NotEditingError = "Dataset not in edit or insert mode";
 
+// A table or column name, quoted whatever it holds.
 QString QuotedName(const QString &name)
 {
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return SqlDialect::Quote(name);
 }
 
 void Bind(sqlite3_stmt *stmt, int index, const QVariant &value)

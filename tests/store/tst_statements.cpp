@@ -8,6 +8,7 @@
 #include "DiscList.h"
 #include "FolderQueries.h"
 #include "LookupQueries.h"
+#include "PickFilter.h"
 
 #include <QTest>
 
@@ -141,10 +142,15 @@ void TestStatements::select_data()
     QTest::newRow("names and initials") << "SELECT Name,Spell FROM TbCd" << L{"Spell"} << "CJG|MUSIC|YXABC|12\"HJ";
 
     // The quick code box: the whole clause upper-cased.
-    QTest::newRow("initials prefix") << R"(SELECT Id,Code,Name,Spell FROM TbCd WHERE SPELL LIKE "CJ*")"
+    const QString pick = QuickPickDiscsStatement();
+    QTest::newRow("initials prefix") << pick + PickFilterClause(pick, QStringLiteral("Spell"), QStringLiteral("cj"))
                                      << L{"Id"} << "1";
-    QTest::newRow("code prefix") << R"(SELECT Id,Code,Name,Spell FROM TbCd WHERE CODE LIKE "A0*")" << L{"Id"}
-                                 << "1|2";
+    QTest::newRow("code prefix") << pick + PickFilterClause(pick, QStringLiteral("Code"), QStringLiteral("A0"))
+                                 << L{"Id"} << "1|2";
+    QTest::newRow("prefix after a condition")
+        << FolderQueries::FolderChoices()
+               + PickFilterClause(FolderQueries::FolderChoices(), QStringLiteral("Name"), QStringLiteral("华"))
+        << L{"Id"} << "4";
     QTest::newRow("lower-case prefix") << R"(SELECT Id,Code,Name,Spell FROM TbCd WHERE Spell LIKE "yx*")"
                                        << L{"Id"} << "3";
 
