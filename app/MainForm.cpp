@@ -9,6 +9,7 @@
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "DetailView.h"
+#include "DiscList.h"
 #include "ExPickEdit.h"
 #include "DiscExport.h"
 #include "ExportDiscs.h"
@@ -507,7 +508,7 @@ void TMainFm::SetupCodeBox()
     cbCode->setFocusPolicy(Qt::ClickFocus); // not a tab stop
     cbCode->setToolTip(QStringLiteral("请输入光盘编号或者名称拼音首字母（如：藏金阁  cjg）"));
     cbCodeHolder->layout()->addWidget(cbCode);
-    DM->SetupPickEdit(QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd"), *cbCode, true, false);
+    DM->SetupPickEdit(QuickPickDiscsStatement(), *cbCode, true, false);
     cbCode->OnKeyPress = [this](TExPickEdit &box, int key) {
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             RunCommand([this, &box] { LocateCd(box.SelectedKey()); });

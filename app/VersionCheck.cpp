@@ -1,6 +1,7 @@
 #include "VersionCheck.h"
 
 #include "DataModule.h"
+#include "LookupQueries.h"
 #include "MessageBoxes.h"
 
 #include <QDesktopServices>
@@ -150,7 +151,7 @@ TVersionClient::Reply TVersionClient::Get(const QUrl &url) const
 
 void NMHTTP1Success(TDM &dm, const QByteArray &body)
 {
-    const QString local = dm.GetFieldValue(QStringLiteral("SELECT Version FROM TbSetings"), QStringLiteral("Version"));
+    const QString local = dm.GetFieldValue(LookupQueries::CatalogVersion(), QStringLiteral("Version"));
     Msg::Information(VersionCheck::ResultMessage(body, local));
 }
 

@@ -83,28 +83,28 @@ qint64 ReadAll(sqlite3_stmt *stmt)
 RawDb::RawDb(const QString &path)
 {
     const QByteArray file = path.toUtf8();
-    if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(file.constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    m_db.reset(raw);
+    if (rc != SQLITE_OK) {
         Close();
         throw EDAOError(QStringLiteral("cannot open %1").arg(path), 0);
     }
-    sqlite3_key(m_db, Schema::CatalogPassword, int(qstrlen(Schema::CatalogPassword)));
+    sqlite3_key(raw, Schema::CatalogPassword, int(qstrlen(Schema::CatalogPassword)));
 }
 
 void RawDb::Close()
 {
-    if (!m_db)
-        return;
-    sqlite3_close(m_db);
-    m_db = nullptr;
+    m_db.reset();
 }
 
 RawStatement RawDb::Prepare(const char *sql, int bytes) const
 {
     sqlite3_stmt *stmt = nullptr;
-    const int rc = sqlite3_prepare_v2(m_db, sql, bytes, &stmt, nullptr);
+    const int rc = sqlite3_prepare_v2(m_db.get(), sql, bytes, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        TDAODatabase::RaiseEngineError(m_db, rc, QString::fromUtf8(sql, bytes));
+        TDAODatabase::RaiseEngineError(m_db.get(), rc, QString::fromUtf8(sql, bytes));
     }
     return RawStatement(stmt, sqlite3_finalize);
 }
@@ -123,9 +123,9 @@ qint64 RawDb::StepAll(const QString &sql) const
 
 void RawDb::Exec(const char *sql) const
 {
-    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    const int rc = sqlite3_exec(m_db.get(), sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        TDAODatabase::RaiseEngineError(m_db, rc, QString::fromUtf8(sql));
+        TDAODatabase::RaiseEngineError(m_db.get(), rc, QString::fromUtf8(sql));
 }
 
 qint64 RawDb::Count(const QString &sql) const

@@ -61,7 +61,7 @@ public:
     RawDb(const RawDb &) = delete;
     RawDb &operator=(const RawDb &) = delete;
 
-    sqlite3 *Handle() const { return m_db; }
+    sqlite3 *Handle() const { return m_db.get(); }
     void Close();
 
     // bytes: the statement's length, or -1 for up to its terminating zero.
@@ -78,12 +78,12 @@ public:
     void Run(sqlite3_stmt *stmt) const
     {
         if (sqlite3_step(stmt) != SQLITE_DONE)
-            TDAODatabase::RaiseEngineError(m_db, sqlite3_errcode(m_db));
+            TDAODatabase::RaiseEngineError(m_db.get(), sqlite3_errcode(m_db.get()));
         sqlite3_reset(stmt);
     }
 
 private:
-    sqlite3 *m_db = nullptr;
+    TCatalogHandle m_db;
 };
 
 // -- The cases ----------------------------------------------------------------

@@ -2,6 +2,7 @@
 // scrolling, next to the bare statement on the same file in the same run.
 // The run ends with a table of the ratios and of the bars each case meets.
 #include "BenchSupport.h"
+#include "CdListPane.h"
 #include "CatalogGenerator.h"
 #include "DAODataSource.h"
 #include "DAODatabase.h"
@@ -34,46 +35,6 @@ QString CatalogPath()
     return Bench::GeneratedCatalog(QStringLiteral("grid.db"), Discs);
 }
 
-// The disc list's columns.
-QList<TGridColumn> DiscColumns()
-{
-    auto column = [](const char *field, const char *caption, int width, bool visible = true) {
-        TGridColumn c;
-        c.FieldName = QString::fromLatin1(field);
-        c.Caption = QString::fromUtf8(caption);
-        c.Width = width;
-        c.Visible = visible;
-        return c;
-    };
-    TGridColumn picture = column("Picture", "", 25);
-    picture.Alignment = Qt::AlignCenter;
-    TGridColumn serial = column("Serial", "序列号", 80);
-    serial.Footer = TGridColumn::Summary::Count;
-    serial.FooterFormat = QStringLiteral("总数：%1");
-    TGridColumn day = column("Day", "日期", 80);
-    day.DisplayFormat = QStringLiteral("yyyy-MM-dd");
-    TGridColumn price = column("Price", "价格", 70);
-    price.Alignment = Qt::AlignRight | Qt::AlignVCenter;
-    price.DisplayFormat = QStringLiteral("0.00;-0.00");
-    price.Footer = TGridColumn::Summary::Sum;
-    price.FooterFormat = QStringLiteral("合计：%1");
-    price.FooterDecimals = 2;
-    return {picture,
-            column("ID", "", 40, false),
-            serial,
-            day,
-            column("Code", "编号", 80),
-            column("Name", "名称", 160),
-            column("Category", "分类", 80),
-            column("Quality", "质量", 70),
-            column("CId", "", 40, false),
-            column("TId", "", 40, false),
-            column("QId", "", 40, false),
-            price,
-            column("Location", "", 40, false),
-            column("Memo", "", 40, false)};
-}
-
 // The main window's disc list as it stands once a catalog is open: a
 // connected database, the disc query, its data source and the grid, shown.
 class DiscList
@@ -84,8 +45,9 @@ public:
         Bench::Attach(m_db, CatalogPath());
         m_db.SetConnected(true);
         m_query.SetDatabase(&m_db);
+        m_query.FieldDefs = DiscListFields();
         m_source.SetDataSet(&m_query);
-        m_grid.SetColumns(DiscColumns());
+        m_grid.SetColumns(DiscListColumns());
         m_grid.SetGroupSummary(QStringLiteral("小计：%1"), QStringLiteral("Price"), QStringLiteral("小计：%1"), 0);
         m_grid.SetDataSource(&m_source);
         m_grid.resize(900, 600);
@@ -136,6 +98,7 @@ void ShowCdListQuery(benchmark::State &state)
     db.SetConnected(true);
     TDAOQuery query;
     query.SetDatabase(&db);
+    query.FieldDefs = DiscListFields();
     TDAODataSource source;
     source.SetDataSet(&query);
     for (auto _ : state)

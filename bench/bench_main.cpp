@@ -101,7 +101,7 @@ QString FreshCopy(const QString &name)
 
 QString FolderStatement(int folderId)
 {
-    return folderId == Schema::RootFolderId ? DiscList : DiscList + QStringLiteral(" WHERE TId=%1").arg(folderId);
+    return FolderDiscListStatement(folderId);
 }
 
 // -- The program -------------------------------------------------------------
@@ -388,7 +388,7 @@ void JumpRaw(benchmark::State &state)
     for (auto _ : state) {
         IterationClock clock(state);
         rows = db.StepAll(matches);
-        const QString one = DiscList + QStringLiteral(" WHERE A.Id=%1").arg(keys[size_t(row)]);
+        const QString one = OneDiscStatement(keys[size_t(row)]);
         db.StepAll(one);
         db.StepAll(one);
         clock.Stop();
@@ -500,7 +500,7 @@ void CursorRaw(benchmark::State &state)
     for (auto _ : state) {
         ++id;
         IterationClock clock(state);
-        db.StepAll(DiscList + QStringLiteral(" WHERE A.Id=%1").arg(id));
+        db.StepAll(OneDiscStatement(id));
         clock.Stop();
     }
 }

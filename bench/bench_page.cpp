@@ -61,15 +61,13 @@ private:
     int m_next = 0;
 };
 
-const QString OneDisc = DiscListStatement() + QStringLiteral(" WHERE A.Id=%1");
-
 // Baseline: the store's part alone, the disc's row read and its page values
 // taken as text.
 void BM_DetailPageQuery(benchmark::State &state)
 {
     Fixture &f = Fixture::Instance();
     for (auto _ : state) {
-        TDM::OpenQuery(DM->Q2, OneDisc.arg(f.NextId()));
+        TDM::OpenQuery(DM->Q2, OneDiscStatement(f.NextId()));
         for (const char *name :
              {"Serial", "Day", "Code", "Name", "Category", "Quality", "Price", "Location", "Memo", "Picture"})
             benchmark::DoNotOptimize(DM->Q2.Field(QLatin1String(name)).AsString());

@@ -7,7 +7,9 @@
 #include "DAODatabase.h"
 #include "DAOQuery.h"
 #include "DataModule.h"
+#include "DiscFind.h"
 #include "DiscList.h"
+#include "PickFilter.h"
 #include "Errors.h"
 #include "Schema.h"
 #include "Spell.h"
@@ -32,11 +34,17 @@ const QString AllDiscs = DiscListStatement();
 
 // What the user types into the quick code box and the find dialog, as the
 // program sends it and as plain SQLite says it.
-const QString SpellJump = QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd WHERE SPELL LIKE \"XL*\"");
+const QString SpellJump =
+    QuickPickDiscsStatement() + PickFilterClause(QuickPickDiscsStatement(), QStringLiteral("Spell"), QStringLiteral("XL"));
 const char *const SpellJumpRaw = "SELECT Id,Code,Name,Spell FROM TbCd WHERE Spell LIKE 'XL%'";
-const QString CodeJump = QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd WHERE CODE LIKE \"12*\"");
+const QString CodeJump =
+    QuickPickDiscsStatement() + PickFilterClause(QuickPickDiscsStatement(), QStringLiteral("Code"), QStringLiteral("12"));
 const char *const CodeJumpRaw = "SELECT Id,Code,Name,Spell FROM TbCd WHERE Code LIKE '12%'";
-const QString NameSearch = AllDiscs + QStringLiteral(" WHERE A.Name LIKE \"*英*\"");
+const QString NameSearch = BuildFindStatement([] {
+    TFindCriteria criteria;
+    criteria.Name = QStringLiteral("英");
+    return criteria;
+}());
 const QByteArray NameSearchRaw = (AllDiscs + QStringLiteral(" WHERE A.Name LIKE '%英%'")).toUtf8();
 
 constexpr int LargeCatalog = 100000;

@@ -23,35 +23,27 @@
 
 namespace {
 
-const QString DiscList = DiscListStatement();
-
-QList<TFieldDef> DiscFields()
+// A small yellow folder, the mark of a disc whose cover picture exists.
+const QPixmap &PictureMark()
 {
-    // The catalog's widths, which the query keeps when it writes.
-    const auto Width = [](const char *table, const char *column) {
-        return Schema::TextWidth(QLatin1String(table), QLatin1String(column));
-    };
-    return {
-        {QStringLiteral("ID"), TFieldType::Integer, 0},
-        {QStringLiteral("Day"), TFieldType::DateTime, 0},
-        {QStringLiteral("Code"), TFieldType::Text, Width("TbCd", "Code")},
-        {QStringLiteral("Serial"), TFieldType::Text, Width("TbCd", "Serial")},
-        {QStringLiteral("Name"), TFieldType::Text, Width("TbCd", "Name")},
-        {QStringLiteral("Spell"), TFieldType::Text, Width("TbCd", "Spell")},
-        {QStringLiteral("CId"), TFieldType::Integer, 0},
-        {QStringLiteral("Category"), TFieldType::Text, Width("TbCategory", "Name")},
-        {QStringLiteral("TId"), TFieldType::Integer, 0},
-        {QStringLiteral("QId"), TFieldType::Integer, 0},
-        {QStringLiteral("Quality"), TFieldType::Text, Width("TbQuality", "Name")},
-        {QStringLiteral("DId"), TFieldType::Integer, 0},
-        {QStringLiteral("Price"), TFieldType::Currency, 0},
-        {QStringLiteral("Location"), TFieldType::Text, Width("TbCd", "Location")},
-        {QStringLiteral("Picture"), TFieldType::Text, Width("TbCd", "Picture")},
-        {QStringLiteral("Memo"), TFieldType::Memo, 0},
-    };
+    static const QPixmap mark = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QColor(0xB0, 0x80, 0x10));
+        p.setBrush(QColor(0xF6, 0xC8, 0x45));
+        p.drawRoundedRect(QRectF(1.5, 2.5, 6, 3), 1, 1);
+        p.setBrush(QColor(0xFB, 0xD8, 0x5E));
+        p.drawRoundedRect(QRectF(1.5, 4.5, 13, 9), 1.2, 1.2);
+        return pixmap;
+    }();
+    return mark;
 }
 
-QList<TGridColumn> DiscColumns()
+} // namespace
+
+QList<TGridColumn> DiscListColumns()
 {
     const Qt::Alignment center = Qt::AlignCenter;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
@@ -94,31 +86,11 @@ QList<TGridColumn> DiscColumns()
     };
 }
 
-// A small yellow folder, the mark of a disc whose cover picture exists.
-const QPixmap &PictureMark()
-{
-    static const QPixmap mark = [] {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QColor(0xB0, 0x80, 0x10));
-        p.setBrush(QColor(0xF6, 0xC8, 0x45));
-        p.drawRoundedRect(QRectF(1.5, 2.5, 6, 3), 1, 1);
-        p.setBrush(QColor(0xFB, 0xD8, 0x5E));
-        p.drawRoundedRect(QRectF(1.5, 4.5, 13, 9), 1.2, 1.2);
-        return pixmap;
-    }();
-    return mark;
-}
-
-} // namespace
-
 TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     : QWidget(parent), QCd(discs)
 {
     setObjectName(QStringLiteral("CdListPane"));
-    QCd.FieldDefs = DiscFields();
+    QCd.FieldDefs = DiscListFields();
     QCd.AfterScroll = [this](TDAODataset &) { QCdAfterScroll(); };
 
     dsCd = new TDAODataSource(this);
@@ -127,7 +99,7 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
 
     dgCd = new TDataGrid(this);
     dgCd->setObjectName(QStringLiteral("dgCd"));
-    dgCd->SetColumns(DiscColumns());
+    dgCd->SetColumns(DiscListColumns());
     dgCd->SetGroupSummary(QStringLiteral("小计：%1"), QStringLiteral("Price"), QStringLiteral("小计：%1"), 0);
     dgCd->SetDataSource(dsCd);
     dgCd->OnCustomDrawCell = [this](QPainter *painter, const QStyleOptionViewItem &option,
@@ -171,14 +143,14 @@ TCdListPane::~TCdListPane()
 
 void TCdListPane::ShowCdList(int folderId)
 {
-    TDM::OpenQuery(QCd, folderId == 1 ? DiscList : DiscList + QStringLiteral(" WHERE TId=%1").arg(folderId));
+    TDM::OpenQuery(QCd, FolderDiscListStatement(folderId));
     if (QCd.RowCount() == 0)
         QCdAfterScroll(); // the store raises it only for a result with rows
 }
 
 void TCdListPane::LocateCd(int discId)
 {
-    TDM::OpenQuery(QCd, DiscList + QStringLiteral(" WHERE A.Id=%1").arg(discId));
+    TDM::OpenQuery(QCd, OneDiscStatement(discId));
     if (QCd.RowCount() == 0)
         QCdAfterScroll();
     const int folder = QCd.RowCount() > 0 ? QCd.Field(QStringLiteral("TId")).AsInteger() : 0;
@@ -207,39 +179,12 @@ void TCdListPane::QCdAfterScroll()
 
 TCdRec TCdListPane::ReadDisc() const
 {
-    TCdRec disc;
-    disc.Id = QCd.Field(QStringLiteral("ID")).AsInteger();
-    disc.Day = QCd.Field(QStringLiteral("Day")).AsDateTime();
-    disc.Serial = QCd.Field(QStringLiteral("Serial")).AsString();
-    disc.Code = QCd.Field(QStringLiteral("Code")).AsString();
-    disc.Name = QCd.Field(QStringLiteral("Name")).AsString();
-    disc.Spell = QCd.Field(QStringLiteral("Spell")).AsString();
-    disc.CId = QCd.Field(QStringLiteral("CId")).AsInteger();
-    disc.TId = QCd.Field(QStringLiteral("TId")).AsInteger();
-    disc.QId = QCd.Field(QStringLiteral("QId")).AsInteger();
-    disc.DId = QCd.Field(QStringLiteral("DId")).AsInteger();
-    disc.Price = QCd.Field(QStringLiteral("Price")).AsCurrency();
-    disc.Location = QCd.Field(QStringLiteral("Location")).AsString();
-    disc.Picture = QCd.Field(QStringLiteral("Picture")).AsString();
-    disc.Memo = QCd.Field(QStringLiteral("Memo")).AsString();
-    return disc;
+    return ReadCdRec(QCd);
 }
 
 void TCdListPane::WriteDisc(const TCdRec &disc)
 {
-    QCd.Field(QStringLiteral("Day")).SetAsDateTime(disc.Day);
-    QCd.Field(QStringLiteral("Serial")).SetAsString(disc.Serial);
-    QCd.Field(QStringLiteral("Code")).SetAsString(disc.Code);
-    QCd.Field(QStringLiteral("Name")).SetAsString(disc.Name);
-    QCd.Field(QStringLiteral("Spell")).SetAsString(disc.Spell);
-    QCd.Field(QStringLiteral("CId")).SetAsInteger(disc.CId);
-    QCd.Field(QStringLiteral("TId")).SetAsInteger(disc.TId);
-    QCd.Field(QStringLiteral("QId")).SetAsInteger(disc.QId);
-    QCd.Field(QStringLiteral("DId")).SetAsInteger(disc.DId);
-    QCd.Field(QStringLiteral("Price")).SetAsCurrency(disc.Price);
-    QCd.Field(QStringLiteral("Location")).SetAsString(disc.Location);
-    QCd.Field(QStringLiteral("Picture")).SetAsString(disc.Picture);
-    QCd.Field(QStringLiteral("Memo")).SetAsString(disc.Memo);
+    WriteCdRec(QCd, disc);
 }
 
 bool TCdListPane::SaveDisc(const TCdRec &disc, bool adding)

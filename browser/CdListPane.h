@@ -14,6 +14,10 @@ class QStyleOptionViewItem;
 class TDAODataSource;
 class TDAOQuery;
 class TDataGrid;
+struct TGridColumn;
+
+// The disc list's columns, over the fields of DiscListFields().
+QList<TGridColumn> DiscListColumns();
 
 // The disc list: the grid over the disc query, its context menu and the
 // disc commands (add, edit, delete, jump to a disc).

@@ -5,6 +5,7 @@
 #include "CommandGuard.h"
 #include "DAOQuery.h"
 #include "DataModule.h"
+#include "FolderQueries.h"
 #include "MessageBoxes.h"
 #include "Schema.h"
 #include "WaitCursor.h"
@@ -105,7 +106,7 @@ void TCdTreePane::LoadCdTree()
 {
     if (!m_folders)
         return;
-    TDM::OpenQuery(*m_folders, QStringLiteral("SELECT * FROM TbTree"));
+    TDM::OpenQuery(*m_folders, FolderQueries::AllFolders());
     // The root folder, also when an orphan's name sorts before its own.
     QModelIndex top = tlCdTree->NodeOfKey(Schema::RootFolderId);
     if (!top.isValid() || tlCdTree->LevelOf(top) != 0)
@@ -156,7 +157,7 @@ void TCdTreePane::pmCdTreeDelClick()
         return;
     const int id = m_folders->Field(QStringLiteral("ID")).AsInteger();
     const QString name = m_folders->Field(QStringLiteral("Name")).AsString();
-    if (DM->HasRecords(QStringLiteral("SELECT Id FROM TbCd WHERE TId=%1").arg(id))) {
+    if (DM->HasRecords(FolderQueries::DiscsInFolder(id))) {
         Msg::Warning(QStringLiteral("目录[%1]不为空，不能删除！").arg(name));
         return;
     }
@@ -166,7 +167,7 @@ void TCdTreePane::pmCdTreeDelClick()
     }
     // Deleting the folder alone would leave its child folders without a
     // parent.
-    if (DM->HasRecords(QStringLiteral("SELECT ID FROM TbTree WHERE Id1=%1 AND ID<>%1").arg(id))) {
+    if (DM->HasRecords(FolderQueries::SubFolders(id))) {
         Msg::Warning(QStringLiteral("目录[%1]下还有子目录，不能删除！").arg(name));
         return;
     }

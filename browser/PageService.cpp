@@ -20,9 +20,6 @@ namespace {
 const QString PageName = QStringLiteral("cd.htm");
 const QString PageMimeType = QStringLiteral("text/html; charset=GBK");
 
-// The disc with its category's and quality grade's names.
-const QString OneDiscSql = DiscListStatement() + QStringLiteral(" WHERE A.Id=");
-
 QString PictureUrlText(const QString &name)
 {
     // Encoded, so that a name with '#', '?', '%' or a blank comes back as
@@ -98,7 +95,7 @@ QString TOurNSHandler::BuildCdPage(int id) const
     if (!DM)
         return BuildEmptyPage();
     TDAOQuery &q = DM->Q2;
-    TDM::OpenQuery(q, OneDiscSql + QString::number(id));
+    TDM::OpenQuery(q, OneDiscStatement(id));
     QueryCloser closer{q};
     if (q.RowCount() == 0)
         return BuildEmptyPage();

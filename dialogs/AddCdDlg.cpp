@@ -4,6 +4,7 @@
 #include "AddCdPicture.h"
 #include "CommandGuard.h"
 #include "DataModule.h"
+#include "FolderQueries.h"
 #include "DateUtils.h"
 #include "DiscContentsPage.h"
 #include "GbkLineEdit.h"
@@ -109,9 +110,9 @@ TAddCdDlg::TAddCdDlg(TCdRec &disc, const TEditDiscContext &context, QWidget *par
 {
     BuildControls();
     FillFromDisc();
-    FillCombo(cbCategory, QStringLiteral("SELECT Id,Name FROM TbCategory"), m_disc.CId);
-    FillCombo(cbCdTree, QStringLiteral("SELECT Id,Name FROM TbTree WHERE Id<>1"), m_disc.TId);
-    FillCombo(cbQuality, QStringLiteral("SELECT Id,Name FROM TbQuality"), m_disc.QId);
+    FillCombo(cbCategory, LookupQueries::NameChoices(TNameTable::Category), m_disc.CId);
+    FillCombo(cbCdTree, FolderQueries::FolderChoices(), m_disc.TId);
+    FillCombo(cbQuality, LookupQueries::NameChoices(TNameTable::Quality), m_disc.QId);
 
     connect(btnOk, &QPushButton::clicked, this, Guarded([this] { btnOkClick(); }));
     connect(btnCancle, &QPushButton::clicked, this, &QDialog::reject);

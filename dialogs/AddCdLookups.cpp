@@ -1,30 +1,25 @@
 #include "AddCdLookups.h"
 
 #include "DataModule.h"
-#include "SqlDialect.h"
-
-using SqlDialect::Quote;
+#include "DiscList.h"
+#include "FolderQueries.h"
 
 QString NextDiscCode()
 {
     bool ok = false;
     const int largest =
-        DM->GetFieldValue(QStringLiteral("SELECT Max(Id) As Code FROM TbCd"), QStringLiteral("Code")).toInt(&ok);
+        DM->GetFieldValue(LargestDiscIdStatement(), QLatin1String(LargestDiscIdField)).toInt(&ok);
     return ok ? QString::number(largest + 1) : QStringLiteral("1");
 }
 
 bool DiscCodeExists(const QString &code, int excludeId)
 {
-    // One pass over the placeholders: a typed "%2" stays text.
-    return DM->HasRecords(QStringLiteral("SELECT Id FROM TbCd WHERE (Code=%1) and (Id<>%2)")
-                              .arg(Quote(code), QString::number(excludeId)));
+    return DM->HasRecords(DiscsWithCodeStatement(code, excludeId));
 }
 
 int LookupOrAddName(TNameTable table, const QString &name)
 {
-    const QString tableName =
-        table == TNameTable::Category ? QStringLiteral("TbCategory") : QStringLiteral("TbQuality");
-    if (DM->HasRecords(QStringLiteral("SELECT Id,Name FROM %1 WHERE Name=%2").arg(tableName, Quote(name))))
+    if (DM->HasRecords(LookupQueries::NamedRows(table, name)))
         return DM->Q1.Field(QStringLiteral("Id")).AsInteger();
     DM->Q1.Append();
     DM->Q1.Field(QStringLiteral("Name")).SetAsString(name);
@@ -34,7 +29,7 @@ int LookupOrAddName(TNameTable table, const QString &name)
 
 int LookupOrAddFolder(const QString &name, int parentId)
 {
-    if (DM->HasRecords(QStringLiteral("SELECT Id,Id1,Name FROM TbTree WHERE Name=%1").arg(Quote(name))))
+    if (DM->HasRecords(FolderQueries::FoldersNamed(name)))
         return DM->Q1.Field(QStringLiteral("Id")).AsInteger();
     DM->Q1.Append();
     DM->Q1.Field(QStringLiteral("Id1")).SetAsInteger(parentId);

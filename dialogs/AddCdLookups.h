@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LookupQueries.h"
+
 #include <QString>
 
 // The catalog look-ups of the disc editor. They run on the data module's
@@ -12,8 +14,6 @@ QString NextDiscCode();
 // True when another disc than excludeId already has this code (compared as
 // the catalog compares text: without regard to letter case).
 bool DiscCodeExists(const QString &code, int excludeId);
-
-enum class TNameTable { Category, Quality };
 
 // The Id of the category or quality of this name, the row added first when
 // there is none.

@@ -2,6 +2,8 @@
 
 #include "DiscContents.h"
 #include "DiscList.h"
+#include "FolderQueries.h"
+#include "LookupQueries.h"
 
 #include "CommandGuard.h"
 #include "DAODataSource.h"
@@ -38,34 +40,7 @@
 
 namespace {
 
-const QString DiscList = DiscListStatement();
-
 constexpr int GridHeight = 175;
-
-QList<TFieldDef> FindFields()
-{
-    // The catalog's widths, which the query keeps when it writes.
-    const auto Width = [](const char *table, const char *column) {
-        return Schema::TextWidth(QLatin1String(table), QLatin1String(column));
-    };
-    return {
-        {QStringLiteral("ID"), TFieldType::Integer, 0},
-        {QStringLiteral("Day"), TFieldType::DateTime, 0},
-        {QStringLiteral("Code"), TFieldType::Text, Width("TbCd", "Code")},
-        {QStringLiteral("Serial"), TFieldType::Text, Width("TbCd", "Serial")},
-        {QStringLiteral("Name"), TFieldType::Text, Width("TbCd", "Name")},
-        {QStringLiteral("CId"), TFieldType::Integer, 0},
-        {QStringLiteral("Category"), TFieldType::Text, Width("TbCategory", "Name")},
-        {QStringLiteral("TId"), TFieldType::Integer, 0},
-        {QStringLiteral("QId"), TFieldType::Integer, 0},
-        {QStringLiteral("Quality"), TFieldType::Text, Width("TbQuality", "Name")},
-        {QStringLiteral("DId"), TFieldType::Integer, 0},
-        {QStringLiteral("Price"), TFieldType::Currency, 0},
-        {QStringLiteral("Location"), TFieldType::Text, Width("TbCd", "Location")},
-        {QStringLiteral("Memo"), TFieldType::Memo, 0},
-        {QStringLiteral("Picture"), TFieldType::Text, Width("TbCd", "Picture")},
-    };
-}
 
 QList<TGridColumn> FindColumns()
 {
@@ -103,102 +78,7 @@ QList<TGridColumn> FindColumns()
     };
 }
 
-// Each folder's sub-folders, in the order the file holds them, read with
-// one statement: a large tree would otherwise cost one query per folder.
-QHash<qint32, QList<qint32>> SubFolders(TDAODatabase &db)
-{
-    QHash<qint32, QList<qint32>> children;
-    TDAOQuery tree;
-    tree.SetDatabase(&db);
-    TDM::OpenQuery(tree, QStringLiteral("SELECT Id,Id1 FROM TbTree WHERE Id<>1"));
-    for (tree.First(); !tree.AtEnd(); tree.Next())
-        children[tree.Field(QStringLiteral("Id1")).AsInteger()].append(tree.Field(QStringLiteral("Id")).AsInteger());
-    return children;
-}
-
-// Folders joined by OR nest one level deeper each in the engine's parse
-// tree, which allows a depth of 1,000: a longer list is asked for with IN.
-constexpr int MaxFoldersJoinedByOr = 500;
-
 } // namespace
-
-QString BuildFindStatement(const TFindCriteria &criteria)
-{
-    QString condition;
-    int count = 0;
-    auto join = [&](const QString &fragment) {
-        if (count > 0)
-            condition += QLatin1String(" AND ");
-        condition += fragment;
-        ++count;
-    };
-
-    if (criteria.ScopeFolders.size() > MaxFoldersJoinedByOr) {
-        QStringList folders;
-        for (qint32 id : criteria.ScopeFolders)
-            folders << QString::number(id);
-        condition = QLatin1String("( A.TId IN (") + folders.join(QLatin1Char(',')) + QLatin1String(") )");
-        count = 1;
-    } else if (!criteria.ScopeFolders.isEmpty()) {
-        QStringList folders;
-        for (qint32 id : criteria.ScopeFolders)
-            folders << QStringLiteral(" A.TId=%1 ").arg(id);
-        condition = QLatin1Char('(') + folders.join(QLatin1String(" OR ")) + QLatin1Char(')');
-        count = 1;
-    }
-    // The typed text goes into the pattern as it is, blanks and wildcards
-    // included; only a text of blanks alone asks for nothing.
-    auto like = [&](const char *column, const QString &typed) {
-        if (!TextBlank::IsBlank(typed))
-            join(QLatin1String(" A.") + QLatin1String(column) + QLatin1String(" LIKE ") +
-                 SqlDialect::Quote(QLatin1Char('*') + typed + QLatin1Char('*')) + QLatin1Char(' '));
-    };
-    like("Name", criteria.Name);
-    like("Location", criteria.Location);
-    like("Memo", criteria.Memo);
-    if (criteria.CategoryId != 0)
-        join(QStringLiteral(" A.CId=%1 ").arg(criteria.CategoryId));
-    if (criteria.QualityId != 0)
-        join(QStringLiteral(" A.QId=%1 ").arg(criteria.QualityId));
-    if (const std::optional<double> price = PriceText::Parse(criteria.Price))
-        join(QString::asprintf(" A.Price=%0.2f ", *price));
-    if (criteria.Latest)
-        join(QLatin1String(" A.Day<=#") + DateUtils::FormatDate(*criteria.Latest) + QLatin1String("# "));
-    if (criteria.Earliest)
-        join(QLatin1String(" A.Day>=#") + DateUtils::FormatDate(*criteria.Earliest) + QLatin1String("# "));
-    if (!criteria.FileCondition.isEmpty())
-        join(criteria.FileCondition);
-
-    // No criterion: every disc, rather than a WHERE with nothing after it.
-    if (condition.isEmpty())
-        return DiscList;
-    return DiscList + QLatin1String(" WHERE ") + condition;
-}
-
-void CollectFolders(TDAODatabase &db, qint32 folderId, bool withSubFolders, QList<qint32> &folders)
-{
-    QSet<qint32> seen(folders.cbegin(), folders.cend());
-    if (seen.contains(folderId))
-        return;
-    if (!withSubFolders) {
-        folders.append(folderId);
-        return;
-    }
-    const QHash<qint32, QList<qint32>> children = SubFolders(db);
-    // Depth first, without recursion: a deep tree cannot exhaust the stack.
-    QList<qint32> pending{folderId};
-    while (!pending.isEmpty()) {
-        const qint32 folder = pending.takeLast();
-        if (seen.contains(folder))
-            continue;
-        seen.insert(folder);
-        folders.append(folder);
-        const QList<qint32> below = children.value(folder);
-        for (auto it = below.crbegin(); it != below.crend(); ++it)
-            if (!seen.contains(*it))
-                pending.append(*it);
-    }
-}
 
 // -- TCheckDateEdit ------------------------------------------------------
 
@@ -262,7 +142,7 @@ TFindFm::TFindFm(TDM &dm, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("手动查找"));
     QFind.SetDatabase(&m_dm.DbBase);
-    QFind.FieldDefs = FindFields();
+    QFind.FieldDefs = DiscListFields();
     BuildControls();
 
     connect(btnFind, &QPushButton::clicked, this, Guarded([this] { btnFindClick(); }));
@@ -427,12 +307,12 @@ void TFindFm::FormShow()
     ResetCriteria();
 }
 
-void TFindFm::LoadChoices(QComboBox *combo, const QString &table)
+void TFindFm::LoadChoices(QComboBox *combo, TNameTable table)
 {
     combo->clear();
     // The union returns its rows by Id, so "none chosen" with its 0 comes
     // first.
-    m_dm.OpenSQL(QStringLiteral("SELECT Id,Name FROM %1 UNION SELECT 0,\"-不选-\" FROM TbSetings").arg(table));
+    m_dm.OpenSQL(LookupQueries::NameChoicesWithNone(table));
     for (; !m_dm.Q1.AtEnd(); m_dm.Q1.Next())
         combo->addItem(m_dm.Q1.Field(QStringLiteral("Name")).AsString(),
                        m_dm.Q1.Field(QStringLiteral("Id")).AsInteger());
@@ -441,12 +321,12 @@ void TFindFm::LoadChoices(QComboBox *combo, const QString &table)
 
 void TFindFm::LoadCategoryChoices()
 {
-    LoadChoices(cbCategory, QStringLiteral("TbCategory"));
+    LoadChoices(cbCategory, TNameTable::Category);
 }
 
 void TFindFm::LoadQualityChoices()
 {
-    LoadChoices(cbQuality, QStringLiteral("TbQuality"));
+    LoadChoices(cbQuality, TNameTable::Quality);
 }
 
 void TFindFm::ResetCriteria()
@@ -468,7 +348,7 @@ void TFindFm::ResetCriteria()
 
 void TFindFm::ShowScope(qint32 folderId)
 {
-    edScope->setText(m_dm.GetFieldValue(QStringLiteral("SELECT Name FROM TbTree WHERE Id=%1").arg(folderId),
+    edScope->setText(m_dm.GetFieldValue(FolderQueries::FolderName(folderId),
                                         QStringLiteral("Name")));
     m_scopeId = folderId;
 }
@@ -484,7 +364,7 @@ TFindCriteria TFindFm::Criteria()
     criteria.Memo = edMemo->text();
     criteria.CategoryId = cbCategory->currentData().toInt();
     criteria.QualityId = cbQuality->currentData().toInt();
-    criteria.Price = edPrice->text();
+    criteria.Price = PriceText::Parse(edPrice->text());
     criteria.Latest = edDay1->CheckedDate();
     criteria.Earliest = edDay2->CheckedDate();
     if (!TextBlank::IsBlank(edFile->text()))

@@ -6,9 +6,9 @@
 #include "Errors.h"
 #include "GbkLineEdit.h"
 #include "GbkText.h"
+#include "LookupQueries.h"
 #include "MessageBoxes.h"
 #include "Schema.h"
-#include "SqlDialect.h"
 #include "TextBlank.h"
 
 #include <QCheckBox>
@@ -18,8 +18,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
-using SqlDialect::Quote;
 
 namespace {
 
@@ -93,12 +91,11 @@ void DeclareColumns(TDAOQuery &query)
 
 } // namespace
 
-// What tells the two lists apart: their table, the disc column that refers
-// to them, their query, their name box and their messages.
+// What tells the two lists apart: their table (and so the disc column that
+// refers to them), their query, their name box and their messages.
 struct TOptionDlg::NameList
 {
-    const char *table;
-    const char *discColumn;
+    TNameTable table;
     TDAOQuery &query;
     QLineEdit *edit;
     QString addEmpty;
@@ -203,8 +200,8 @@ TOptionDlg::~TOptionDlg()
 void TOptionDlg::FormCreate()
 {
     pcOption->setCurrentWidget(tsCategory);
-    TDM::OpenQuery(QCategory, QStringLiteral("SELECT * FROM TbCategory"));
-    TDM::OpenQuery(QQuality, QStringLiteral("SELECT * FROM TbQuality"));
+    TDM::OpenQuery(QCategory, LookupQueries::AllNames(TNameTable::Category));
+    TDM::OpenQuery(QQuality, LookupQueries::AllNames(TNameTable::Quality));
     cbAutoCode->setChecked(m_autoCode == 1);
     cbAutoNew->setChecked(m_autoNew == 1);
 }
@@ -219,8 +216,7 @@ void TOptionDlg::ShowPage(int page)
 
 TOptionDlg::NameList TOptionDlg::Categories()
 {
-    return {"TbCategory",
-            "CId",
+    return {TNameTable::Category,
             QCategory,
             edCategory,
             QStringLiteral("光盘分类不能为空，请输入"),
@@ -232,8 +228,7 @@ TOptionDlg::NameList TOptionDlg::Categories()
 
 TOptionDlg::NameList TOptionDlg::Qualities()
 {
-    return {"TbQuality",
-            "QId",
+    return {TNameTable::Quality,
             QQuality,
             edQuality,
             QStringLiteral("质量名称不能为空，请输入"),
@@ -254,8 +249,7 @@ bool TOptionDlg::AcceptName(const NameList &list, const QString &emptyText, QStr
         list.edit->setFocus();
         return false;
     }
-    if (m_dm.HasRecords(
-            QStringLiteral("SELECT Id FROM %1 WHERE Name=%2").arg(QLatin1String(list.table), Quote(name)))) {
+    if (m_dm.HasRecords(LookupQueries::NameIds(list.table, name))) {
         Msg::Error(list.duplicate);
         list.edit->setFocus();
         return false;
@@ -301,8 +295,7 @@ void TOptionDlg::DeleteName(const NameList &list)
         return;
     const int id = list.query.Field(QStringLiteral("Id")).AsInteger();
     const QString name = list.query.Field(QStringLiteral("Name")).AsString();
-    if (m_dm.HasRecords(
-            QStringLiteral("SELECT Id FROM TbCd WHERE %1=%2").arg(QLatin1String(list.discColumn)).arg(id))) {
+    if (m_dm.HasRecords(LookupQueries::DiscsUsingName(list.table, id))) {
         Msg::Warning(list.inUse);
         return;
     }

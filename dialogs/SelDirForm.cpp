@@ -2,6 +2,7 @@
 
 #include "DataModule.h"
 #include "Errors.h"
+#include "FolderQueries.h"
 #include "TreeShape.h"
 
 #include <QHBoxLayout>
@@ -74,7 +75,7 @@ TSelDirFm::TSelDirFm(TDM &dm, QWidget *parent)
 void TSelDirFm::LoadScope()
 {
     tlScope->clear();
-    TDM::OpenQuery(QScope, QStringLiteral("SELECT * FROM TbTree"));
+    TDM::OpenQuery(QScope, FolderQueries::AllFolders());
 
     // Every folder first, then each under its parent, in the order read.
     struct Row

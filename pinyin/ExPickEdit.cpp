@@ -3,7 +3,7 @@
 #include "Errors.h"
 #include "GbkText.h"
 #include "Spell.h"
-#include "SqlDialect.h"
+#include "PickFilter.h"
 
 #include <QAbstractItemView>
 #include <QInputMethodEvent>
@@ -117,14 +117,8 @@ void TExPickEdit::RefreshList()
             column = FieldList;
             break;
         }
-        if (!column.isEmpty()) {
-            // The typed text is quoted: a double quote in it can only ever
-            // be a character to look for.
-            const QString keyword = SQL.contains(QLatin1String("WHERE")) ? QStringLiteral(" AND ")
-                                                                          : QStringLiteral(" WHERE ");
-            m_filter = AsciiUpper(keyword + column + QStringLiteral(" LIKE ")
-                                  + SqlDialect::Quote(text + QLatin1Char('*')));
-        }
+        if (!column.isEmpty())
+            m_filter = PickFilterClause(SQL, column, text);
     }
     ClearRows();
     FillList();

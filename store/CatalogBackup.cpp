@@ -19,8 +19,6 @@ namespace CatalogBackup {
 
 namespace {
 
-using Handle = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
-
 const QString BackupFailed = QStringLiteral("备份光盘夹失败：");
 const QString RestoreFailed = QStringLiteral("恢复光盘夹失败：");
 
@@ -55,11 +53,11 @@ QString WriteReason(int code)
 }
 
 // Engine errors and refused files carry their own message naming the file.
-Handle OpenOrThrow(const QString &prefix, const QString &path, const QString &password, bool readOnly,
+TCatalogHandle OpenOrThrow(const QString &prefix, const QString &path, const QString &password, bool readOnly,
                    bool create = false)
 {
     try {
-        return Handle(OpenCatalogHandle(path, password, readOnly, create), sqlite3_close);
+        return OpenCatalogHandle(path, password, readOnly, create);
     } catch (const EAppError &e) {
         throw EFileError(prefix + e.Message(), e.Details());
     }
@@ -90,20 +88,8 @@ bool SameFile(const QString &a, const QString &b)
 
 void CheckCatalogFile(const QString &path, const QString &password)
 {
-    Handle db = OpenOrThrow(QString(), path, password, true);
-    // An empty file opens with any key: the catalog's tables tell.
-    sqlite3_stmt *stmt = nullptr;
-    int tables = 0;
-    if (sqlite3_prepare_v2(db.get(),
-                           "SELECT count(*) FROM sqlite_master WHERE type='table' "
-                           "AND lower(name) IN ('tbcd','tbtree','tbsetings')",
-                           -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        tables = sqlite3_column_int(stmt, 0);
-    sqlite3_finalize(stmt);
-    if (tables != 3)
-        throw EFileError(QStringLiteral("无法打开光盘夹文件“%1”：不是光盘夹文件，其中没有光盘夹的数据。")
-                             .arg(QDir::toNativeSeparators(path)));
+    // The open asks HoldsCatalog, as every open of a catalog does.
+    OpenOrThrow(QString(), path, password, true);
 }
 
 void BackupCatalog(const QString &source, const QString &password, const QString &destination)
@@ -112,7 +98,7 @@ void BackupCatalog(const QString &source, const QString &password, const QString
         throw EFileError(BackupFailed + QStringLiteral("“%1”就是当前光盘夹文件本身，请选择另一个文件。")
                                             .arg(QDir::toNativeSeparators(destination)));
     RequireNotFolder(BackupFailed, destination);
-    Handle from = OpenOrThrow(BackupFailed, source, password, true);
+    const TCatalogHandle from = OpenOrThrow(BackupFailed, source, password, true);
 
     const QFileInfo target(destination);
     QTemporaryFile temp(target.absolutePath() + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX"));
@@ -124,7 +110,7 @@ void BackupCatalog(const QString &source, const QString &password, const QString
     auto cleanUp = [&] { QFile::remove(tempPath + QStringLiteral("-journal")); };
 
     {
-        Handle to = OpenOrThrow(BackupFailed, tempPath, password, false, true);
+        TCatalogHandle to = OpenOrThrow(BackupFailed, tempPath, password, false, true);
         sqlite3_backup *backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
         if (!backup) {
             const int code = sqlite3_extended_errcode(to.get());
@@ -149,7 +135,7 @@ void BackupCatalog(const QString &source, const QString &password, const QString
             cleanUp();
             CannotWrite(BackupFailed, destination, WriteReason(rc), details);
         }
-        const int closed = sqlite3_close(to.release());
+        const int closed = CloseCatalogHandle(to);
         if (closed != SQLITE_OK) {
             cleanUp();
             CannotWrite(BackupFailed, destination, WriteReason(closed), QString::fromUtf8(sqlite3_errstr(closed)));

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class TDAODataset;
+
 // One disc as the disc editor fills it and the disc list writes it.
 struct TCdRec
 {
@@ -22,3 +24,9 @@ struct TCdRec
     QString Picture; // file name in the Picture folder, no folder part
     QString Memo;
 };
+
+// The disc at the dataset's current row (a row of the disc list).
+TCdRec ReadCdRec(TDAODataset &discs);
+// Sets the fields of the dataset's current row, in edit or insert, to the
+// disc; its Id is the catalog's to give and is left alone.
+void WriteCdRec(TDAODataset &discs, const TCdRec &disc);

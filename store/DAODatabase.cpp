@@ -2,6 +2,7 @@
 
 #include "DAODataset.h"
 #include "Errors.h"
+#include "SqlDialect.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -87,14 +88,13 @@ constexpr qint64 LargestId = 2000000000;
 QString NumberOutOfRange(sqlite3 *db)
 {
     auto firstValue = [db](const QByteArray &sql, qint64 &value) {
-        sqlite3_stmt *stmt = nullptr;
         bool found = false;
-        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL) {
-            value = sqlite3_column_int64(stmt, 0);
-            found = true;
-        }
-        sqlite3_finalize(stmt);
+        RunStatement(db, sql, [&](sqlite3_stmt *row) {
+            if (!found && sqlite3_column_type(row, 0) != SQLITE_NULL) {
+                value = sqlite3_column_int64(row, 0);
+                found = true;
+            }
+        });
         return found;
     };
     const QByteArray outside = " NOT BETWEEN " + QByteArray::number(-LargestId) + " AND " + QByteArray::number(LargestId);
@@ -104,29 +104,25 @@ QString NumberOutOfRange(sqlite3 *db)
         return QStringLiteral("sqlite_sequence = %1").arg(value);
 
     QList<QByteArray> tables;
-    sqlite3_stmt *stmt = nullptr;
     // A disc's contents (TbEntry, TbVolume) hold 64-bit numbers of their own
     // and may run to millions of rows: they are not read as record numbers
     // and are left out, so that opening a scanned catalog stays quick.
-    if (sqlite3_prepare_v2(db,
-                           "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%' "
-                           "AND name NOT IN ('TbEntry','TbVolume')",
-                           -1, &stmt, nullptr) == SQLITE_OK)
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            tables << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
+    RunStatement(db,
+                 "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%' "
+                 "AND name NOT IN ('TbEntry','TbVolume')",
+                 [&](sqlite3_stmt *row) {
+        tables << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)));
+    });
+    auto quoted = [](const QByteArray &name) { return SqlDialect::Quote(QString::fromUtf8(name)).toUtf8(); };
     for (const QByteArray &table : tables) {
-        const QByteArray quotedTable = '"' + QByteArray(table).replace('"', "\"\"") + '"';
+        const QByteArray quotedTable = quoted(table);
         QList<QByteArray> columns{"rowid"};
-        const QByteArray info = "PRAGMA table_info(" + quotedTable + ")";
-        if (sqlite3_prepare_v2(db, info.constData(), -1, &stmt, nullptr) == SQLITE_OK)
-            while (sqlite3_step(stmt) == SQLITE_ROW) {
-                const QByteArray column(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
-                // Id, ID, Id1 and the references CId, TId, QId, DId.
-                if (column.toLower().endsWith("id") || column.toLower() == "id1")
-                    columns << '"' + QByteArray(column).replace('"', "\"\"") + '"';
-            }
-        sqlite3_finalize(stmt);
+        RunStatement(db, "PRAGMA table_info(" + quotedTable + ")", [&](sqlite3_stmt *row) {
+            const QByteArray column(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)));
+            // Id, ID, Id1 and the references CId, TId, QId, DId.
+            if (column.toLower().endsWith("id") || column.toLower() == "id1")
+                columns << quoted(column);
+        });
         // One pass over the table for all of its numbers.
         QByteArrayList conditions;
         for (const QByteArray &column : columns)
@@ -187,7 +183,7 @@ QString ExplainEngineDetails(sqlite3 *db, int code)
     return EngineDetails(db, code);
 }
 
-sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create)
+TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create)
 {
     if (path.isEmpty())
         throw EDAOError(QStringLiteral("还没有打开光盘夹：请通过“新建/打开光盘夹..”选择一个光盘夹。"), SQLITE_CANTOPEN);
@@ -203,7 +199,7 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
     sqlite3 *raw = nullptr;
     const QByteArray file = path.toUtf8();
     int rc = sqlite3_open_v2(file.constData(), &raw, flags, nullptr);
-    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+    TCatalogHandle db(raw);
     if (rc != SQLITE_OK)
         RaiseOpenError(path, OpenFailureReason(rc), rc, EngineDetails(raw, rc));
 
@@ -218,23 +214,12 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
             RaiseOpenError(path, OpenFailureReason(rc), rc, EngineDetails(raw, rc));
     }
     // A wrong key or a file that is no catalog fails on the first read.
-    sqlite3_stmt *stmt = nullptr;
-    rc = sqlite3_prepare_v2(raw, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='TbCd'", -1, &stmt,
-                            nullptr);
-    bool hasDiscs = false;
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_step(stmt);
-        if (rc == SQLITE_ROW) {
-            hasDiscs = sqlite3_column_int(stmt, 0) > 0;
-            rc = SQLITE_OK;
-        }
-    }
-    sqlite3_finalize(stmt);
+    const bool isCatalog = HoldsCatalog(raw, rc);
     if (rc != SQLITE_OK)
         RaiseOpenError(path, OpenFailureReason(rc), rc, EngineDetails(raw, rc));
     // An empty file opens as an empty database: it holds no catalog.
-    if (!create && !hasDiscs)
-        RaiseOpenError(path, QStringLiteral("不是光盘夹文件（文件里没有光盘表）。"), SQLITE_NOTADB);
+    if (!create && !isCatalog)
+        RaiseOpenError(path, QStringLiteral("不是光盘夹文件（文件里没有光盘夹的数据表）。"), SQLITE_NOTADB);
 
     if (!create) {
         if (!readOnly && sqlite3_db_readonly(raw, "main") == 1)
@@ -242,14 +227,8 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
         // A file cut short still opens; its missing pages would only show
         // later, as a damaged list. Refuse it now.
         qint64 pages = 0, pageSize = 0;
-        if (sqlite3_prepare_v2(raw, "PRAGMA page_count", -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            pages = sqlite3_column_int64(stmt, 0);
-        sqlite3_finalize(stmt);
-        if (sqlite3_prepare_v2(raw, "PRAGMA page_size", -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            pageSize = sqlite3_column_int64(stmt, 0);
-        sqlite3_finalize(stmt);
+        RunStatement(raw, "PRAGMA page_count", [&](sqlite3_stmt *row) { pages = sqlite3_column_int64(row, 0); });
+        RunStatement(raw, "PRAGMA page_size", [&](sqlite3_stmt *row) { pageSize = sqlite3_column_int64(row, 0); });
         if (QFileInfo(path).size() < pages * pageSize)
             RaiseOpenError(path, QStringLiteral("文件不完整，已经损坏。"), SQLITE_CORRUPT);
         const QString outOfRange = NumberOutOfRange(raw);
@@ -259,7 +238,7 @@ sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool re
                                           "为了不把一条记录当成另一条，这个光盘夹没有打开。"),
                            SQLITE_CORRUPT, outOfRange);
     }
-    return db.release();
+    return db;
 }
 
 TDAODatabase::TDAODatabase() = default;
@@ -339,7 +318,7 @@ void TDAODatabase::Open()
         OnConnect(*this);
     m_db = OpenCatalogHandle(m_databaseName, m_password, m_readOnly);
     if (m_exclusive)
-        sqlite3_exec(m_db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db.get(), "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
     m_workDepth = 0;
     ++m_connectionSerial;
 }
@@ -355,32 +334,38 @@ void TDAODatabase::Close()
         m_openDatasets.back()->Close();
     // Work still open at this point was already done by a command that
     // stopped early; keep it.
-    if (!sqlite3_get_autocommit(m_db))
-        sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(m_db.get()))
+        sqlite3_exec(m_db.get(), "COMMIT", nullptr, nullptr, nullptr);
     m_workDepth = 0;
-    sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    m_db.reset();
 }
 
 sqlite3 *TDAODatabase::Handle()
 {
     Open();
-    return m_db;
+    return m_db.get();
 }
 
 void TDAODatabase::RaiseEngineError(int code) const
 {
-    RaiseEngineError(m_db, code);
+    RaiseEngineError(m_db.get(), code);
 }
 
-void TDAODatabase::RaiseEngineError(sqlite3 *db, int code, const QString &context)
+void TDAODatabase::RaiseEngineError(sqlite3 *db, int code, const QString &context, const QString &statement)
 {
     QString message = ExplainEngineError(db, code);
     if (!context.isEmpty())
         message += QStringLiteral("\n") + context;
     const QString details = EngineDetails(db, code);
     qCWarning(lcEngine).noquote() << message << details;
-    throw EDAOError(message, db ? sqlite3_extended_errcode(db) : code, details);
+    throw EDAOError(message, db ? sqlite3_extended_errcode(db) : code, details, statement);
+}
+
+void TDAODatabase::RaiseStatementError(sqlite3_stmt *stmt, int code)
+{
+    // The text as prepared: bound values (a key, say) stay placeholders.
+    const char *text = stmt ? sqlite3_sql(stmt) : nullptr;
+    RaiseEngineError(stmt ? sqlite3_db_handle(stmt) : nullptr, code, {}, text ? QString::fromUtf8(text) : QString());
 }
 
 sqlite3_stmt *TDAODatabase::Prepare(const QString &sql)
@@ -391,27 +376,33 @@ sqlite3_stmt *TDAODatabase::Prepare(const QString &sql)
     const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        RaiseEngineError(db, rc);
+        RaiseEngineError(db, rc, {}, sql);
     }
     return stmt;
 }
 
 void TDAODatabase::Exec(const QString &sql)
 {
-    sqlite3_stmt *stmt = Prepare(sql);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    }
-    m_rowsAffected = sqlite3_changes(m_db);
-    sqlite3_finalize(stmt);
+    TStatementHandle stmt(Prepare(sql));
+    const int rc = StepToEnd(stmt.get());
+    m_rowsAffected = sqlite3_changes(m_db.get());
+    stmt.reset();
     if (rc != SQLITE_DONE)
-        RaiseEngineError(rc);
+        RaiseEngineError(m_db.get(), rc, {}, sql);
+}
+
+void TDAODatabase::ForEachRow(const QString &sql, const std::function<void(sqlite3_stmt *)> &onRow)
+{
+    const TStatementHandle stmt(Prepare(sql));
+    const int rc = StepToEnd(stmt.get(), onRow);
+    if (rc != SQLITE_DONE)
+        RaiseStatementError(stmt.get(), rc);
 }
 
 void TDAODatabase::BeginWork()
 {
     Handle();
-    if (m_workDepth == 0 && sqlite3_get_autocommit(m_db))
+    if (m_workDepth == 0 && sqlite3_get_autocommit(m_db.get()))
         Exec(QStringLiteral("BEGIN IMMEDIATE"));
     else
         Exec(QStringLiteral("SAVEPOINT work%1").arg(m_workDepth));
@@ -425,7 +416,7 @@ void TDAODatabase::CommitWork()
     --m_workDepth;
     // The engine ends a transaction by itself on some errors (a full disk);
     // then there is nothing left to commit.
-    if (sqlite3_get_autocommit(m_db))
+    if (sqlite3_get_autocommit(m_db.get()))
         return;
     if (m_workDepth == 0)
         Exec(QStringLiteral("COMMIT"));
@@ -438,7 +429,7 @@ void TDAODatabase::RollbackWork()
     if (m_workDepth == 0 || !m_db)
         return;
     --m_workDepth;
-    if (sqlite3_get_autocommit(m_db))
+    if (sqlite3_get_autocommit(m_db.get()))
         return;
     if (m_workDepth == 0) {
         Exec(QStringLiteral("ROLLBACK"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DAOTypes.h"
+#include "EngineHandle.h"
 
 #include <QString>
 
@@ -66,8 +67,14 @@ public:
     // statement that returns no rows, and raising the engine's error.
     sqlite3 *Handle();
     void Exec(const QString &sql);
+    // Runs a statement to its end, handing each row to onRow; the engine's
+    // error, naming the statement, when it fails.
+    void ForEachRow(const QString &sql, const std::function<void(sqlite3_stmt *)> &onRow);
     [[noreturn]] void RaiseEngineError(int code) const;
-    [[noreturn]] static void RaiseEngineError(sqlite3 *db, int code, const QString &context = {});
+    [[noreturn]] static void RaiseEngineError(sqlite3 *db, int code, const QString &context = {},
+                                              const QString &statement = {});
+    // The engine's error on a statement that failed to run, naming it.
+    [[noreturn]] static void RaiseStatementError(sqlite3_stmt *stmt, int code);
     sqlite3_stmt *Prepare(const QString &sql);
 
     void RegisterDataset(TDAODataset *dataset);
@@ -85,7 +92,7 @@ private:
     bool m_readOnly = false;
     bool m_createWorkspace = false;
     QString m_systemDb;
-    sqlite3 *m_db = nullptr;
+    TCatalogHandle m_db;
     int m_rowsAffected = 0;
     int m_workDepth = 0;
     int m_connectionSerial = 0;
@@ -108,9 +115,10 @@ private:
     bool m_done = false;
 };
 
-// Opens a catalog file as SQLite with its key and proves the key at once.
+// Opens a catalog file as SQLite with its key and proves the key at once:
+// the file must hold a catalog (HoldsCatalog), unless it is being created.
 // Throws EDAOError with a clear message naming the file.
-sqlite3 *OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create = false);
+TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create = false);
 
 // The engine's error on db as the user should read it: a Chinese sentence
 // naming the catalog file (a damaged file, a full disk, a failed write, a file

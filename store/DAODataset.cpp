@@ -141,7 +141,7 @@ void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnIn
                 m_cells.push_back(ReadCell(stmt, source[size_t(c)]));
         }
         if (rc != SQLITE_DONE)
-            TDAODatabase::RaiseEngineError(sqlite3_db_handle(stmt), rc);
+            TDAODatabase::RaiseStatementError(stmt, rc);
 
         // Columns that are expressions take their type from their values.
         const size_t rows = m_rowids.size();

@@ -4,6 +4,7 @@
 
 #include "DAODatabase.h"
 #include "Errors.h"
+#include "SqlDialect.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -12,11 +13,10 @@ namespace {
 const char *const EmptyDatasetError = "Cannot perform this operation on an empty dataset";
 const char *const NotEditingError = "Dataset not in edit or insert mode";
 
+// A table or column name, quoted whatever it holds.
 QString QuotedName(const QString &name)
 {
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return SqlDialect::Quote(name);
 }
 
 void Bind(sqlite3_stmt *stmt, int index, const QVariant &value)
@@ -127,7 +127,7 @@ void TDAODataset::ReadBack(qint64 rowid, quint32 physical)
     }
     sqlite3_reset(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        m_database->RaiseEngineError(rc);
+        TDAODatabase::RaiseStatementError(stmt, rc);
 }
 
 void TDAODataset::Post()
@@ -157,7 +157,7 @@ void TDAODataset::Post()
         sqlite3_reset(stmt);
         sqlite3_clear_bindings(stmt);
         if (rc != SQLITE_DONE)
-            TDAODatabase::RaiseEngineError(sqlite3_db_handle(stmt), rc);
+            TDAODatabase::RaiseStatementError(stmt, rc);
     };
 
     if (m_state == TDataSetState::Insert) {
@@ -232,7 +232,7 @@ void TDAODataset::Delete()
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE)
-        TDAODatabase::RaiseEngineError(sqlite3_db_handle(stmt), rc);
+        TDAODatabase::RaiseStatementError(stmt, rc);
 
     if (!m_suspendCount)
         emit rowAboutToBeRemoved(row);

@@ -103,17 +103,15 @@ int ExportCompacted(sqlite3 *source, const QString &catalog, const QString &targ
         qWarning().noquote() << failure << ExplainEngineDetails(source, rc);
         return rc;
     };
-    sqlite3_stmt *stmt = nullptr;
-    int rc = sqlite3_prepare_v2(source, "ATTACH ?1 AS compacted KEY ?2", -1, &stmt, nullptr);
-    if (rc == SQLITE_OK) {
+    int rc = SQLITE_OK;
+    if (const TStatementHandle stmt = PrepareStatement(source, "ATTACH ?1 AS compacted KEY ?2", &rc)) {
         const QByteArray file = target.toUtf8();
         const QByteArray key = password.toUtf8();
-        sqlite3_bind_text(stmt, 1, file.constData(), int(file.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, key.constData(), int(key.size()), SQLITE_TRANSIENT);
-        rc = sqlite3_step(stmt);
+        sqlite3_bind_text(stmt.get(), 1, file.constData(), int(file.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt.get(), 2, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+        rc = StepToEnd(stmt.get());
         rc = rc == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(source);
     }
-    sqlite3_finalize(stmt);
     if (rc != SQLITE_OK)
         return fail(rc);
     // One transaction over both files: the catalog cannot change while it is
@@ -156,8 +154,7 @@ TCurrency TDM::CompactDb()
     RemoveCopy(copy);
     try {
         {
-            sqlite3 *raw = OpenCatalogHandle(fileName, password, false);
-            std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+            TCatalogHandle db = OpenCatalogHandle(fileName, password, false);
             QFile created(copy);
             if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
                 m_compactFailure = QStringLiteral("无法在光盘夹文件“%1”所在的文件夹里建立临时文件，"
@@ -167,7 +164,7 @@ TCurrency TDM::CompactDb()
                 return 0;
             }
             created.close();
-            if (ExportCompacted(raw, fileName, copy, password, m_compactFailure) != SQLITE_OK) {
+            if (ExportCompacted(db.get(), fileName, copy, password, m_compactFailure) != SQLITE_OK) {
                 db.reset();
                 RemoveCopy(copy);
                 return 0;
@@ -176,14 +173,12 @@ TCurrency TDM::CompactDb()
         // The copy must open with the key and be sound before it replaces
         // anything.
         {
-            sqlite3 *raw = OpenCatalogHandle(copy, password, true);
-            std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
-            sqlite3_stmt *stmt = nullptr;
+            TCatalogHandle db = OpenCatalogHandle(copy, password, true);
             QString check;
-            if (sqlite3_prepare_v2(raw, "PRAGMA quick_check", -1, &stmt, nullptr) == SQLITE_OK &&
-                sqlite3_step(stmt) == SQLITE_ROW)
-                check = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-            sqlite3_finalize(stmt);
+            RunStatement(db.get(), "PRAGMA quick_check", [&](sqlite3_stmt *row) {
+                if (check.isEmpty())
+                    check = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)));
+            });
             if (check != QLatin1String("ok")) {
                 db.reset();
                 RemoveCopy(copy);

@@ -25,21 +25,24 @@ private:
     QByteArray m_utf8;
 };
 
-// An error reported by the database engine: its message and its error number.
+// An error reported by the database engine: its message, its error number
+// and, when a statement failed, that statement's text (for the log).
 class EDAOError : public EAppError
 {
 public:
-    EDAOError(const QString &message, int errorCode, const QString &details = {})
-        : EAppError(message, details), m_errorCode(errorCode)
+    EDAOError(const QString &message, int errorCode, const QString &details = {}, const QString &statement = {})
+        : EAppError(message, details), m_errorCode(errorCode), m_statement(statement)
     {
     }
     int ErrorCode() const { return m_errorCode; }
+    const QString &Statement() const { return m_statement; }
     // A row refused because a column must be unique and is not (the
     // engine's extended code for a failed UNIQUE constraint).
     bool IsUniqueViolation() const { return m_errorCode == 2067; }
 
 private:
     int m_errorCode;
+    QString m_statement;
 };
 
 // A misuse of the data-access layer.

@@ -28,9 +28,6 @@ namespace FullBackup {
 
 namespace {
 
-using Handle = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
-using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
 const QString BackupFailed = QStringLiteral("完整备份失败：");
 const QString RestoreFailed = QStringLiteral("从完整备份恢复失败：");
 const QString ManifestEntry = QStringLiteral("manifest.json");
@@ -53,12 +50,13 @@ QString Native(const QString &path)
     throw EFileError(RestoreFailed + QStringLiteral("“%1”不是可用的完整备份：%2。").arg(Native(archive), reason));
 }
 
-Statement Prepare(sqlite3 *db, const char *sql)
+TStatementHandle Prepare(sqlite3 *db, const char *sql)
 {
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
-        TDAODatabase::RaiseEngineError(db, sqlite3_errcode(db));
-    return Statement(stmt, sqlite3_finalize);
+    int rc = SQLITE_OK;
+    TStatementHandle stmt = PrepareStatement(db, sql, &rc);
+    if (!stmt)
+        TDAODatabase::RaiseEngineError(db, rc, {}, QString::fromUtf8(sql));
+    return stmt;
 }
 
 // What the backup reads from the catalog copy.
@@ -71,18 +69,19 @@ struct TCatalogFacts
 
 TCatalogFacts ReadFacts(const QString &path, const QString &password)
 {
-    Handle db(OpenCatalogHandle(path, password, true), sqlite3_close);
+    const TCatalogHandle db = OpenCatalogHandle(path, password, true);
     TCatalogFacts facts;
-    Statement count = Prepare(db.get(), "SELECT count(*) FROM TbCd");
+    const TStatementHandle count = Prepare(db.get(), "SELECT count(*) FROM TbCd");
     if (sqlite3_step(count.get()) == SQLITE_ROW)
         facts.discs = sqlite3_column_int(count.get(), 0);
-    Statement version = Prepare(db.get(), "SELECT Version FROM TbSetings");
+    const TStatementHandle version = Prepare(db.get(), "SELECT Version FROM TbSetings");
     if (sqlite3_step(version.get()) == SQLITE_ROW)
         facts.version = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(version.get(), 0)));
-    Statement pictures =
+    const TStatementHandle pictures =
         Prepare(db.get(), "SELECT DISTINCT Picture FROM TbCd WHERE Picture IS NOT NULL AND Picture<>'' ORDER BY 1");
-    while (sqlite3_step(pictures.get()) == SQLITE_ROW)
-        facts.pictures << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(pictures.get(), 0)));
+    StepToEnd(pictures.get(), [&](sqlite3_stmt *row) {
+        facts.pictures << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)));
+    });
     return facts;
 }
 
@@ -91,14 +90,14 @@ void RenamePictures(const QString &path, const QString &password, const QHash<QS
 {
     if (renamed.isEmpty())
         return;
-    Handle db(OpenCatalogHandle(path, password, false), sqlite3_close);
+    const TCatalogHandle db = OpenCatalogHandle(path, password, false);
     auto exec = [&](const char *sql) {
         if (sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK)
             TDAODatabase::RaiseEngineError(db.get(), sqlite3_extended_errcode(db.get()));
     };
     exec("BEGIN IMMEDIATE");
     try {
-        Statement update = Prepare(db.get(), "UPDATE TbCd SET Picture=?1 WHERE Picture=?2");
+        const TStatementHandle update = Prepare(db.get(), "UPDATE TbCd SET Picture=?1 WHERE Picture=?2");
         for (auto it = renamed.cbegin(); it != renamed.cend(); ++it) {
             const QByteArray to = it.value().toUtf8(), from = it.key().toUtf8();
             sqlite3_bind_text(update.get(), 1, to.constData(), int(to.size()), SQLITE_TRANSIENT);

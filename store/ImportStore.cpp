@@ -133,28 +133,20 @@ ImportPlan::TWidths ReadWidths(TDAODatabase &db)
 QSet<QString> ExistingCodes(TDAODatabase &db)
 {
     QSet<QString> codes;
-    sqlite3_stmt *stmt = db.Prepare(QStringLiteral("SELECT Code FROM TbCd WHERE trim(Code)<>''"));
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        codes.insert(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))).toLower());
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE)
-        TDAODatabase::RaiseEngineError(db.Handle(), rc);
+    db.ForEachRow(QStringLiteral("SELECT Code FROM TbCd WHERE trim(Code)<>''"), [&](sqlite3_stmt *row) {
+        codes.insert(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 0))).toLower());
+    });
     return codes;
 }
 
 QList<QPair<int, QString>> FolderPaths(TDAODatabase &db)
 {
     QHash<qint64, QPair<qint64, QString>> folders; // Id → parent, name
-    sqlite3_stmt *stmt = db.Prepare(QStringLiteral("SELECT ID, Id1, Name FROM TbTree"));
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        folders.insert(sqlite3_column_int64(stmt, 0),
-                       {sqlite3_column_int64(stmt, 1),
-                        QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 2)))});
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE)
-        TDAODatabase::RaiseEngineError(db.Handle(), rc);
+    db.ForEachRow(QStringLiteral("SELECT ID, Id1, Name FROM TbTree"), [&](sqlite3_stmt *row) {
+        folders.insert(sqlite3_column_int64(row, 0),
+                       {sqlite3_column_int64(row, 1),
+                        QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 2)))});
+    });
     QList<QPair<int, QString>> paths;
     for (auto it = folders.constBegin(); it != folders.constEnd(); ++it) {
         if (it.key() == Schema::RootFolderId)

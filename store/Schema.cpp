@@ -2,6 +2,7 @@
 
 #include "DAODatabase.h"
 #include "Errors.h"
+#include "SqlDialect.h"
 #include "TextBlank.h"
 
 #include <QFileInfo>
@@ -9,6 +10,8 @@
 #include <sqlcipher/sqlite3.h>
 
 namespace Schema {
+
+using SqlDialect::SqliteLiteral;
 
 namespace {
 
@@ -130,13 +133,6 @@ void Exec(sqlite3 *db, const QString &sql)
     }
 }
 
-QString Quoted(const QString &text)
-{
-    QString t = text;
-    t.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + t + QLatin1Char('\'');
-}
-
 } // namespace
 
 QString VersionOf(Layout layout)
@@ -240,18 +236,18 @@ void CreateCatalog(const QString &path, Layout layout, bool seed, const QString 
 {
     if (QFileInfo::exists(path))
         throw EFileError(QStringLiteral("文件“%1”已经存在。").arg(path));
-    sqlite3 *raw = OpenCatalogHandle(path, password, false, true);
-    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(raw, sqlite3_close);
+    const TCatalogHandle db = OpenCatalogHandle(path, password, false, true);
+    sqlite3 *raw = db.get();
     Exec(raw, QStringLiteral("BEGIN"));
     for (const QString &statement : CreateStatements(layout))
         Exec(raw, statement);
     Exec(raw, QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (%1, 0, '主目录')").arg(RootFolderId));
-    Exec(raw, QStringLiteral("INSERT INTO TbSetings (Version) VALUES (%1)").arg(Quoted(VersionOf(layout))));
+    Exec(raw, QStringLiteral("INSERT INTO TbSetings (Version) VALUES (%1)").arg(SqliteLiteral(VersionOf(layout))));
     if (seed) {
         for (const char *name : {"电影", "音乐", "软件", "游戏", "教学", "动画", "资料"})
-            Exec(raw, QStringLiteral("INSERT INTO TbCategory (Name) VALUES (%1)").arg(Quoted(QString::fromUtf8(name))));
+            Exec(raw, QStringLiteral("INSERT INTO TbCategory (Name) VALUES (%1)").arg(SqliteLiteral(QString::fromUtf8(name))));
         for (const char *name : {"全新", "良好", "一般", "较差", "损坏"})
-            Exec(raw, QStringLiteral("INSERT INTO TbQuality (Name) VALUES (%1)").arg(Quoted(QString::fromUtf8(name))));
+            Exec(raw, QStringLiteral("INSERT INTO TbQuality (Name) VALUES (%1)").arg(SqliteLiteral(QString::fromUtf8(name))));
     }
     Exec(raw, QStringLiteral("COMMIT"));
 }

@@ -22,18 +22,18 @@ bool Token::isKeyword(const char *word) const
     return kind == Word && text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
 
-namespace {
-
-bool IsWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c.unicode() >= 0x80;
-}
-
 QString SqliteLiteral(const QString &value)
 {
     QString escaped = value;
     escaped.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+namespace {
+
+bool IsWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c.unicode() >= 0x80;
 }
 
 // A pattern of the program's LIKE: * any run, ? any one character, every

@@ -13,7 +13,12 @@ namespace SqlDialect {
 // Puts a typed text between double quotes for a statement, doubling every
 // double quote inside, so that the text is taken as it is typed and can
 // never end the literal early.
+// The same quoting names a table or column in SQLite whatever its name.
 QString Quote(const QString &text);
+
+// A text as an SQLite string literal, between single quotes, every single
+// quote inside doubled: for statements written for the engine itself.
+QString SqliteLiteral(const QString &value);
 
 struct Token
 {

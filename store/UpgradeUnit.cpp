@@ -3,6 +3,7 @@
 #include "DataModule.h"
 #include "Schema.h"
 #include "Spell.h"
+#include "SqlDialect.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -11,25 +12,13 @@
 #include <utility>
 #include <vector>
 
+using SqlDialect::SqliteLiteral;
+
 namespace {
-
-using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-Statement Prepare(TDAODatabase &db, const QString &sql)
-{
-    return Statement(db.Prepare(sql), sqlite3_finalize);
-}
 
 QString Text(sqlite3_stmt *stmt, int column)
 {
     return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)));
-}
-
-QString Literal(const QString &text)
-{
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
 // The indexes a table has, by name and statement, so that they come back
@@ -37,14 +26,10 @@ QString Literal(const QString &text)
 std::vector<std::pair<QString, QString>> IndexesOf(TDAODatabase &db, const QString &table)
 {
     std::vector<std::pair<QString, QString>> indexes;
-    const Statement stmt = Prepare(db, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' AND "
-                                                      "tbl_name=%1 COLLATE NOCASE AND sql IS NOT NULL")
-                                           .arg(Literal(table)));
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
-        indexes.emplace_back(Text(stmt.get(), 0), Text(stmt.get(), 1));
-    if (rc != SQLITE_DONE)
-        db.RaiseEngineError(rc);
+    db.ForEachRow(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' AND "
+                                 "tbl_name=%1 COLLATE NOCASE AND sql IS NOT NULL")
+                      .arg(SqliteLiteral(table)),
+                  [&](sqlite3_stmt *row) { indexes.emplace_back(Text(row, 0), Text(row, 1)); });
     return indexes;
 }
 
@@ -52,8 +37,8 @@ std::vector<std::pair<QString, QString>> IndexesOf(TDAODatabase &db, const QStri
 // included. None when the table never had a row.
 std::optional<qint64> CounterOf(TDAODatabase &db, const QString &table)
 {
-    const Statement stmt =
-        Prepare(db, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name=%1 COLLATE NOCASE").arg(Literal(table)));
+    const TStatementHandle stmt(
+        db.Prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name=%1 COLLATE NOCASE").arg(SqliteLiteral(table))));
     const int rc = sqlite3_step(stmt.get());
     if (rc == SQLITE_ROW)
         return sqlite3_column_int64(stmt.get(), 0);
@@ -78,10 +63,10 @@ void WidenTable(TDAODatabase &db, const QString &table)
     db.Exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(wide, table));
     // The copy set the counter to the largest ID copied (or to 0 for no
     // row); put back the one the table had.
-    db.Exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name=%1").arg(Literal(table)));
+    db.Exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name=%1").arg(SqliteLiteral(table)));
     db.Exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT %1, max(%2, coalesce((SELECT max(rowid) "
                            "FROM %3), 0)) WHERE %4 OR EXISTS (SELECT 1 FROM %3)")
-                .arg(Literal(table))
+                .arg(SqliteLiteral(table))
                 .arg(counter.value_or(0))
                 .arg(table)
                 .arg(counter ? 1 : 0));
@@ -136,7 +121,7 @@ void Upgrade101To102(TDM &dm, const QString &version)
     for (const QString &table : Schema::WidenedTables())
         WidenTable(dm.DbBase, table);
     dm.DbBase.Exec(
-        QStringLiteral("UPDATE TbSetings SET Version=%1").arg(Literal(QLatin1String(Schema::VersionCurrent))));
+        QStringLiteral("UPDATE TbSetings SET Version=%1").arg(SqliteLiteral(QLatin1String(Schema::VersionCurrent))));
     transaction.Commit();
 }
 

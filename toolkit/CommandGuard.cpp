@@ -7,12 +7,19 @@
 
 #include <new>
 
+Q_LOGGING_CATEGORY(lcCommand, "vorlix.command")
+
 void ShowError(std::exception_ptr error)
 {
     QString message;
     QString details;
+    QString statement;
     try {
         std::rethrow_exception(error);
+    } catch (const EDAOError &e) {
+        message = e.Message();
+        details = e.Details();
+        statement = e.Statement();
     } catch (const EAppError &e) {
         message = e.Message();
         details = e.Details();
@@ -23,6 +30,10 @@ void ShowError(std::exception_ptr error)
     } catch (...) {
         message = QStringLiteral("发生了未知的错误。");
     }
+    if (statement.isEmpty())
+        qCWarning(lcCommand).noquote() << "command failed:" << message << details;
+    else
+        qCWarning(lcCommand).noquote() << "command failed:" << message << details << "statement:" << statement;
     Msg::Error(message, details);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLoggingCategory>
+
 #include <exception>
 #include <functional>
 
@@ -8,7 +10,12 @@
 // handler, which shows its message, and the rest of the command is skipped.
 // Errors never cross the Qt event loop.
 
-// The application's default error handler: shows the error's message.
+// The program's trail of failed commands: each error the guard shows is
+// also logged here, with its details and the statement that failed.
+Q_DECLARE_LOGGING_CATEGORY(lcCommand)
+
+// The application's default error handler: shows the error's message and
+// logs it.
 void ShowError(std::exception_ptr error);
 
 // Runs the command; false when it stopped on an error (already shown).

@@ -156,7 +156,7 @@ struct Db
     }
 };
 
-using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+using Statement = TStatementHandle;
 
 void BindText(sqlite3_stmt *stmt, int index, const QString &text)
 {
@@ -166,8 +166,7 @@ void BindText(sqlite3_stmt *stmt, int index, const QString &text)
 
 void InsertNames(Db &db, const char *table, const char *const *names, int count)
 {
-    Statement stmt(db.prepare(QStringLiteral("INSERT INTO %1 (Id, Name) VALUES (?, ?)").arg(QLatin1String(table))),
-                   sqlite3_finalize);
+    Statement stmt(db.prepare(QStringLiteral("INSERT INTO %1 (Id, Name) VALUES (?, ?)").arg(QLatin1String(table))));
     for (int i = 0; i < count; ++i) {
         sqlite3_bind_int(stmt.get(), 1, i + 1);
         BindText(stmt.get(), 2, U(names[i]));
@@ -197,7 +196,7 @@ struct FolderTree
 
 void InsertFolders(Db &db, const FolderTree &tree)
 {
-    Statement stmt(db.prepare(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (?, ?, ?)")), sqlite3_finalize);
+    Statement stmt(db.prepare(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (?, ?, ?)")));
     int id = Schema::RootFolderId + 1;
     auto insert = [&](int parentId, const QString &name) {
         sqlite3_bind_int(stmt.get(), 1, id);
@@ -229,8 +228,8 @@ void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 
     const int lowerFolders = folders - tree.top;
     const QString password = QString::fromLatin1(Schema::CatalogPassword);
     Db db;
-    db.handle = OpenCatalogHandle(path, password, false);
-    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> owner(db.handle, sqlite3_close);
+    const TCatalogHandle owner = OpenCatalogHandle(path, password, false);
+    db.handle = owner.get();
     // A cache that holds the whole file keeps the index pages from being
     // written out and read back while the rows go in.
     db.exec("PRAGMA cache_size=-262144");
@@ -248,8 +247,7 @@ void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 
     for (int i = 0; i < columnCount; ++i)
         marks << QStringLiteral("?");
     Statement insert(
-        db.prepare(QStringLiteral("INSERT INTO TbCd (%1) VALUES (%2)").arg(columns, marks.join(QLatin1Char(',')))),
-        sqlite3_finalize);
+        db.prepare(QStringLiteral("INSERT INTO TbCd (%1) VALUES (%2)").arg(columns, marks.join(QLatin1Char(',')))));
     sqlite3_stmt *stmt = insert.get();
 
     Random random(seed);

@@ -35,11 +35,11 @@ const QString Password = QString::fromLatin1(Schema::CatalogPassword);
 const QString RestoredMessage = QStringLiteral("账本恢复成功！请选择打开账本开始使用。");
 const QString NoCatalogMessage = QStringLiteral("请先打开一个光盘夹。");
 
-using Handle = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
+using Handle = TCatalogHandle;
 
 Handle Open(const QString &path, const QString &password = Password)
 {
-    return Handle(OpenCatalogHandle(path, password, false), sqlite3_close);
+    return OpenCatalogHandle(path, password, false);
 }
 
 void Exec(sqlite3 *db, const QString &sql)
@@ -50,12 +50,11 @@ void Exec(sqlite3 *db, const QString &sql)
 QString Value(const QString &path, const QString &sql)
 {
     Handle db = Open(path);
-    sqlite3_stmt *stmt = nullptr;
     QString value;
-    if (sqlite3_prepare_v2(db.get(), sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
+    RunStatement(db.get(), sql.toUtf8(), [&](sqlite3_stmt *row) {
+        if (value.isEmpty())
+            value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)));
+    });
     return value;
 }
 

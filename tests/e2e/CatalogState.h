@@ -17,32 +17,24 @@
 // behind is rolled back first). Engine errors are thrown as EDAOError.
 namespace CatalogState {
 
-using Handle = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
+using Handle = TCatalogHandle;
 
 inline Handle Open(const QString &path)
 {
-    return Handle(OpenCatalogHandle(path, QString::fromLatin1(Schema::CatalogPassword), false), sqlite3_close);
+    return OpenCatalogHandle(path, QString::fromLatin1(Schema::CatalogPassword), false);
 }
 
 // The rows of a statement, each row's columns joined with '|'.
 inline QStringList Rows(sqlite3 *db, const QString &sql)
 {
-    sqlite3_stmt *stmt = nullptr;
-    const QByteArray text = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr);
-    if (rc != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        TDAODatabase::RaiseEngineError(db, rc, sql);
-    }
     QStringList rows;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    const int rc = RunStatement(db, sql.toUtf8(), [&](sqlite3_stmt *row) {
         QStringList columns;
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-            columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)));
+        for (int c = 0; c < sqlite3_column_count(row); ++c)
+            columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, c)));
         rows << columns.join(QLatin1Char('|'));
-    }
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE)
+    });
+    if (rc != SQLITE_OK)
         TDAODatabase::RaiseEngineError(db, rc, sql);
     return rows;
 }

@@ -363,7 +363,7 @@ void TestFaults::unreadableCatalogsStayAsTheyAre()
     } else if (kind == QLatin1String("plain")) {
         sqlite3 *raw = nullptr;
         QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
-        CatalogState::Handle db(raw, sqlite3_close);
+        const CatalogState::Handle db(raw);
         QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Songs (Title TEXT); INSERT INTO Songs VALUES ('x')", nullptr, nullptr,
                               nullptr),
                  SQLITE_OK);

@@ -568,7 +568,7 @@ void TestSession::unreadableCatalogsAreRefused()
     {
         sqlite3 *raw = nullptr;
         QCOMPARE(sqlite3_open((data + QStringLiteral("Other.MDB")).toUtf8().constData(), &raw), SQLITE_OK);
-        CatalogState::Handle other(raw, sqlite3_close);
+        const CatalogState::Handle other(raw);
         QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Songs (Title TEXT)", nullptr, nullptr, nullptr), SQLITE_OK);
     }
     QMap<QString, QByteArray> digests;

@@ -14,14 +14,14 @@ namespace {
 // Reads one value straight from the file, through a connection of its own.
 QString RawValue(const QString &path, const QString &sql)
 {
-    sqlite3 *db = OpenCatalogHandle(path, QString::fromLatin1(Schema::CatalogPassword), true);
-    sqlite3_stmt *stmt = nullptr;
+    const TCatalogHandle db = OpenCatalogHandle(path, QString::fromLatin1(Schema::CatalogPassword), true);
     QString value = QStringLiteral("<no row>");
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK
-        && sqlite3_step(stmt) == SQLITE_ROW)
-        value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
+    bool first = true;
+    RunStatement(db.get(), sql.toUtf8(), [&](sqlite3_stmt *row) {
+        if (first)
+            value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)));
+        first = false;
+    });
     return value;
 }
 

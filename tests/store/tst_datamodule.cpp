@@ -117,7 +117,9 @@ void TestDataModule::compactThatFailsLeavesFileAlone()
     // Another program holds a write lock on the catalog: the compaction
     // cannot run.
     m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version");
-    sqlite3 *other = OpenCatalogHandle(m_catalog->Path(), QString::fromLatin1(Schema::CatalogPassword), false);
+    const TCatalogHandle handle =
+        OpenCatalogHandle(m_catalog->Path(), QString::fromLatin1(Schema::CatalogPassword), false);
+    sqlite3 *other = handle.get();
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     const QByteArray digest = CatalogFixture::Digest(m_catalog->Path());
 
@@ -125,7 +127,6 @@ void TestDataModule::compactThatFailsLeavesFileAlone()
     QVERIFY2(m_dm->CompactFailure().contains(QStringLiteral("正被另一个程序使用")), qPrintable(m_dm->CompactFailure()));
     QCOMPARE(CatalogFixture::Digest(m_catalog->Path()), digest);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
     QCOMPARE(m_dm->GetFieldValue("SELECT * FROM TbSetings", "Version"), QStringLiteral("Build1.02"));
 }
 
@@ -322,9 +323,8 @@ void TestDataModule::badCatalogsAreRefusedUntouched()
         QVERIFY(QDir().mkpath(path));
     } else if (kind.startsWith(QLatin1String("INSERT"))) {
         path = m_catalog->Path();
-        sqlite3 *raw = OpenCatalogHandle(path, password, false);
-        const int rc = sqlite3_exec(raw, kind.toUtf8().constData(), nullptr, nullptr, nullptr);
-        sqlite3_close(raw);
+        const int rc = sqlite3_exec(OpenCatalogHandle(path, password, false).get(), kind.toUtf8().constData(),
+                                    nullptr, nullptr, nullptr);
         QCOMPARE(rc, SQLITE_OK);
     }
     const QByteArray digest = CatalogFixture::Digest(path);
@@ -390,7 +390,9 @@ void TestDataModule::catalogHeldForAMomentOpensAfterTheWait()
 {
     // Another connection writes to the file and holds it for a moment, as
     // during its commit; opening the catalog waits for it instead of failing.
-    sqlite3 *other = OpenCatalogHandle(m_catalog->Path(), QString::fromLatin1(Schema::CatalogPassword), false);
+    const TCatalogHandle handle =
+        OpenCatalogHandle(m_catalog->Path(), QString::fromLatin1(Schema::CatalogPassword), false);
+    sqlite3 *other = handle.get();
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     std::thread release([other] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -403,7 +405,6 @@ void TestDataModule::catalogHeldForAMomentOpensAfterTheWait()
         version = e.Message();
     }
     release.join();
-    sqlite3_close(other);
     QCOMPARE(version, QStringLiteral("Build1.02"));
 }
 

@@ -1,12 +1,15 @@
 // The one module every message box goes through: what a box shows, its
-// details, and how errors reach it through the command guard.
+// details, and how errors reach it (and the log) through the command guard.
+#include "CatalogFixture.h"
 #include "CommandGuard.h"
+#include "DataModule.h"
 #include "Errors.h"
 #include "MessageBoxes.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTest>
 
 class TestMessageBoxes : public QObject
@@ -18,6 +21,7 @@ private slots:
     void quotedTextIsNeverMarkup();
     void buttonsAndDetails();
     void errorDetailsReachTheBox();
+    void failedStatementIsLogged();
 };
 
 void TestMessageBoxes::quotedTextIsNeverMarkup_data()
@@ -69,6 +73,9 @@ void TestMessageBoxes::buttonsAndDetails()
 void TestMessageBoxes::errorDetailsReachTheBox()
 {
     Msg::Recorder messages(false);
+    // Logged as shown; no statement failed, so none is named.
+    QTest::ignoreMessage(QtWarningMsg, "command failed: 光盘夹文件“a.MDB”已经损坏，无法读取。 "
+                                       "database disk image is malformed (SQLite 11)");
     QVERIFY(!RunCommand([] {
         throw EDAOError(QStringLiteral("光盘夹文件“a.MDB”已经损坏，无法读取。"), 11,
                         QStringLiteral("database disk image is malformed (SQLite 11)"));
@@ -79,6 +86,22 @@ void TestMessageBoxes::errorDetailsReachTheBox()
     QCOMPARE(messages.shown[0].details, QStringLiteral("database disk image is malformed (SQLite 11)"));
     QVERIFY(!Msg::Ask(QStringLiteral("再打开吗？")));
     QVERIFY(!Msg::Confirm(QStringLiteral("删除吗？")));
+}
+
+// A command stopped by a statement the engine refuses leaves a trail that
+// names the statement, besides the message the user sees.
+void TestMessageBoxes::failedStatementIsLogged()
+{
+    CatalogFixture catalog;
+    TDM dm;
+    dm.NameCatalog(catalog.Path());
+    Msg::Recorder messages(false);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                           "^command failed: .*no such table: TbMissing.* statement: "
+                                           "SELECT Name FROM TbMissing WHERE Id=3$")));
+    QVERIFY(!RunCommand([&] { dm.OpenSQL(QStringLiteral("SELECT Name FROM TbMissing WHERE Id=3")); }));
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(!messages.shown[0].text.contains(QStringLiteral("SELECT")));
 }
 
 QTEST_MAIN(TestMessageBoxes)
