@@ -133,7 +133,6 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
                                     const QString &fieldName, const QString &text) {
         return dgCdCustomDrawCell(painter, option, fieldName, text);
     };
-    dgCd->RestoreLayout(QStringLiteral("dgCd"));
 
     pmCd = new QMenu(this);
     pmCd->setObjectName(QStringLiteral("pmCd"));
@@ -157,8 +156,17 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
 
 TCdListPane::~TCdListPane()
 {
-    dgCd->SaveLayout(QStringLiteral("dgCd"));
     QCd.AfterScroll = nullptr;
+}
+
+void TCdListPane::RestoreLayout(const QSettings &settings)
+{
+    dgCd->RestoreLayout(settings, QStringLiteral("dgCd"));
+}
+
+void TCdListPane::SaveLayout(QSettings &settings) const
+{
+    dgCd->SaveLayout(settings, QStringLiteral("dgCd"));
 }
 
 void TCdListPane::ShowCdList(int folderId)
@@ -174,8 +182,7 @@ void TCdListPane::LocateCd(int discId)
     if (QCd.RowCount() == 0)
         QCdAfterScroll();
     const int folder = QCd.RowCount() > 0 ? QCd.Field(QStringLiteral("TId")).AsInteger() : 0;
-    if (LocateFolder)
-        LocateFolder(folder);
+    emit DiscLocated(folder);
 }
 
 void TCdListPane::UpdateCdButtons()
@@ -183,16 +190,14 @@ void TCdListPane::UpdateCdButtons()
     const bool any = QCd.Active() && QCd.RowCount() > 0;
     pmCdEdit->setEnabled(any);
     pmCdDel->setEnabled(any);
-    if (EnableDiscCommands)
-        EnableDiscCommands(any);
+    emit DiscCommandsEnabled(any);
 }
 
 void TCdListPane::QCdAfterScroll()
 {
     UpdateCdButtons();
     const int id = (QCd.Active() && QCd.RowCount() > 0) ? QCd.Field(QStringLiteral("ID")).AsInteger() : 0;
-    if (ShowCdPage)
-        ShowCdPage(id);
+    emit DiscShown(id);
 }
 
 TCdRec TCdListPane::ReadDisc() const
@@ -313,8 +318,7 @@ void TCdListPane::btnDelClick()
         progress.Step();
     }
     dgCd->ClearSelection();
-    if (tlCdTreeClick)
-        tlCdTreeClick();
+    emit DiscsDeleted();
 }
 
 bool TCdListPane::dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option,
