@@ -31,8 +31,7 @@ void TTreeList::Footer::paintEvent(QPaintEvent *)
         const TTreeColumn &column = m_owner->m_columns[c];
         if (column.FooterFormat.isEmpty() || header->isSectionHidden(c))
             continue;
-        const QRect cell(offset + header->sectionViewportPosition(c) + 3, 1, header->sectionSize(c) - 6,
-                         height() - 1);
+        const QRect cell(offset + header->sectionViewportPosition(c) + 3, 1, header->sectionSize(c) - 6, height() - 1);
         painter.drawText(cell, int(column.Alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter,
                          m_owner->FooterText(column.FieldName));
     }

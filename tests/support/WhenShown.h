@@ -10,8 +10,7 @@
 // Runs action on the dialog once the code under test shows it modally (the
 // next turn of the event loop). Another window shown instead is closed and
 // the test fails, naming what was expected.
-template<typename Dialog>
-void WhenShown(std::function<void(Dialog &)> action, const char *what = "the dialog")
+template <typename Dialog> void WhenShown(std::function<void(Dialog &)> action, const char *what = "the dialog")
 {
     QTimer::singleShot(0, [action, what] {
         auto *dlg = qobject_cast<Dialog *>(QApplication::activeModalWidget());
