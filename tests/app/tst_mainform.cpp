@@ -3,6 +3,7 @@
 #include "CdListPane.h"
 #include "CdTreePane.h"
 #include "CommandGuard.h"
+#include "DAODataSource.h"
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "FlashForm.h"
@@ -33,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -209,8 +211,14 @@ void TestMainForm::savedLayoutsLoadAndStayWhereTheyWere()
     Start();
     TDataGrid *grid = MainFm->CdList->dgCd;
     QHeaderView *gridHeader = grid->View()->header();
-    QCOMPARE(grid->Columns().at(gridHeader->logicalIndex(0)).FieldName, QStringLiteral("Name"));
-    QCOMPARE(grid->Columns().at(gridHeader->logicalIndex(1)).FieldName, QStringLiteral("Code"));
+    const auto fieldAt = [grid, gridHeader](int visual) {
+        return grid->View()
+            ->model()
+            ->headerData(gridHeader->logicalIndex(visual), Qt::Horizontal, TDAODataSource::FieldNameRole)
+            .toString();
+    };
+    QCOMPARE(fieldAt(0), QStringLiteral("Name"));
+    QCOMPARE(fieldAt(1), QStringLiteral("Code"));
     QCOMPARE(grid->GroupedBy(), QStringLiteral("Category"));
     QCOMPARE(MainFm->CdTree->tlCdTree->View()->header()->sectionSize(2), 222);
 
