@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "AddCdDlg.h"
+#include "AddTreeDlg.h"
 #include "AppPaths.h"
 #include "CatalogCommands.h"
 #include "CdListPane.h"
@@ -21,6 +22,7 @@
 #include "MessageBoxes.h"
 #include "OpenDbForm.h"
 #include "OptionForm.h"
+#include "ScanDiscDlg.h"
 #include "SettingObjects.h"
 #include "SizingSplitter.h"
 #include "SkinData.h"
@@ -114,8 +116,13 @@ TMainFm::~TMainFm()
 {
     // FormDestroy
     UnregisterPageHandler();
-    // The panes work on the window's queries: they go first, saving their
-    // layouts while the queries still exist.
+    // The panes work on the window's queries: they go first, after saving
+    // their layouts, while the queries still exist.
+    {
+        const std::unique_ptr<QSettings> layouts = TSettings::OpenLayouts();
+        CdTree->SaveLayout(*layouts);
+        CdList->SaveLayout(*layouts);
+    }
     delete CdTree;
     delete CdList;
     if (MainFm == this)
@@ -279,20 +286,29 @@ void TMainFm::BuildPanes()
     layout->addWidget(LeftSplitter, 1);
     setCentralWidget(central);
 
-    // How the panes reach each other.
+    {
+        const std::unique_ptr<QSettings> layouts = TSettings::OpenLayouts();
+        CdTree->RestoreLayout(*layouts);
+        CdList->RestoreLayout(*layouts);
+    }
+
+    // How the panes reach each other: what they ask, and what they tell.
     CdTree->QCd = &QCd;
-    CdTree->ShowCdList = [this](int folderId) { ShowCdList(folderId); };
     CdTree->IsDiscList = [this](QObject *source) { return source == static_cast<QObject *>(CdList->dgCd->View()); };
     CdTree->SelectedDiscs = [this] { return CdList->dgCd->SelectedBookmarks(); };
-    CdTree->ClearDiscSelection = [this] { CdList->dgCd->ClearSelection(); };
+    CdTree->AskFolderName = [this](QString &name) { return EditFolderName(name, this); };
     CdList->CurrentFolderId = [this] { return CdTree->CurrentFolderId(); };
-    CdList->LocateFolder = [this](int folderId) { return CdTree->LocateFolder(folderId); };
-    CdList->tlCdTreeClick = [this] { CdTree->tlCdTreeClick(); };
-    CdList->ShowCdPage = [this](int discId) { ShowCdPage(discId); };
-    CdList->EnableDiscCommands = [this](bool discs) { UpdateCdButtons(discs); };
     CdList->EditDisc = [this](TCdRec &disc) {
         return EditDisc(disc, {AppFolder + QStringLiteral("/Picture"), TOptions::IsOn(Options.AutoCode)}, this);
     };
+    CdList->ScanContents = [this](int discId) { return ScanDisc::ScanDiscContents(this, DM->DbBase, discId); };
+    CdList->ClearContents = [this](int discId) { return ScanDisc::ClearDiscContents(DM->DbBase, discId); };
+    connect(CdTree, &TCdTreePane::FolderChosen, this, &TMainFm::ShowCdList);
+    connect(CdTree, &TCdTreePane::DiscsMoved, CdList->dgCd, &TDataGrid::ClearSelection);
+    connect(CdList, &TCdListPane::DiscLocated, CdTree, &TCdTreePane::LocateFolder);
+    connect(CdList, &TCdListPane::DiscsDeleted, CdTree, &TCdTreePane::tlCdTreeClick);
+    connect(CdList, &TCdListPane::DiscShown, this, &TMainFm::ShowCdPage);
+    connect(CdList, &TCdListPane::DiscCommandsEnabled, this, &TMainFm::UpdateCdButtons);
     UpdateCdButtons(false);
 }
 

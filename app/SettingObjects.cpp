@@ -29,6 +29,8 @@ namespace {
 const QString Organization = u"Zentra-Software"_s;
 const QString Application = u"Vorlix"_s;
 const QString Group = u"SoftWare/Zentra-Software/Vorlix"_s;
+// Spelt as the layouts have always been stored, so saved layouts still load.
+const QString LayoutGroup = u"Software/Zentra-SoftWare/Vorlix"_s;
 
 const QString DefaultDbName = u"DefaultDb"_s;
 const QString OpeningName = u"Opening"_s;
@@ -137,6 +139,13 @@ bool RestoreFile(const QString &path, const std::optional<QByteArray> &before)
 QString TSettings::FileName()
 {
     return OpenStore()->fileName();
+}
+
+std::unique_ptr<QSettings> TSettings::OpenLayouts()
+{
+    std::unique_ptr<QSettings> settings = OpenStore();
+    settings->beginGroup(LayoutGroup);
+    return settings;
 }
 
 QString TSettings::ReadDefaultDb() const

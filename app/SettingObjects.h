@@ -2,6 +2,7 @@
 
 #include "Globalvar.h"
 
+#include <QSettings>
 #include <QString>
 #include <QVariant>
 
@@ -57,6 +58,12 @@ public:
 
     // Where the settings live; for messages and tests.
     static QString FileName();
+
+    // The same file, opened at the group where the grids and the tree lists
+    // keep their column layouts (Software/Zentra-SoftWare/Vorlix, one
+    // subgroup per list). The caller owns it for as long as it reads and
+    // writes layouts; the values reach the file when it is let go.
+    static std::unique_ptr<QSettings> OpenLayouts();
 
 private:
     QString ReadText(const QString &name) const;

@@ -10,7 +10,6 @@
 #include "DateUtils.h"
 #include "Errors.h"
 #include "MessageBoxes.h"
-#include "ScanDiscDlg.h"
 #include "Schema.h"
 #include "WaitCursor.h"
 
@@ -106,7 +105,6 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
                                     const QString &fieldName, const QString &text) {
         return dgCdCustomDrawCell(painter, option, fieldName, text);
     };
-    dgCd->RestoreLayout(QStringLiteral("dgCd"));
 
     pmCd = new QMenu(this);
     pmCd->setObjectName(QStringLiteral("pmCd"));
@@ -137,8 +135,17 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
 
 TCdListPane::~TCdListPane()
 {
-    dgCd->SaveLayout(QStringLiteral("dgCd"));
     QCd.AfterScroll = nullptr;
+}
+
+void TCdListPane::RestoreLayout(const QSettings &settings)
+{
+    dgCd->RestoreLayout(settings, QStringLiteral("dgCd"));
+}
+
+void TCdListPane::SaveLayout(QSettings &settings) const
+{
+    dgCd->SaveLayout(settings, QStringLiteral("dgCd"));
 }
 
 void TCdListPane::ShowCdList(int folderId)
@@ -154,8 +161,7 @@ void TCdListPane::LocateCd(int discId)
     if (QCd.RowCount() == 0)
         QCdAfterScroll();
     const int folder = QCd.RowCount() > 0 ? QCd.Field(QStringLiteral("TId")).AsInteger() : 0;
-    if (LocateFolder)
-        LocateFolder(folder);
+    emit DiscLocated(folder);
 }
 
 void TCdListPane::UpdateCdButtons()
@@ -165,16 +171,14 @@ void TCdListPane::UpdateCdButtons()
     pmCdDel->setEnabled(any);
     pmCdScan->setEnabled(any);
     pmCdClear->setEnabled(any);
-    if (EnableDiscCommands)
-        EnableDiscCommands(any);
+    emit DiscCommandsEnabled(any);
 }
 
 void TCdListPane::QCdAfterScroll()
 {
     UpdateCdButtons();
     const int id = (QCd.Active() && QCd.RowCount() > 0) ? QCd.Field(QStringLiteral("ID")).AsInteger() : 0;
-    if (ShowCdPage)
-        ShowCdPage(id);
+    emit DiscShown(id);
 }
 
 TCdRec TCdListPane::ReadDisc() const
@@ -268,8 +272,7 @@ void TCdListPane::btnDelClick()
         progress.Step();
     }
     dgCd->ClearSelection();
-    if (tlCdTreeClick)
-        tlCdTreeClick();
+    emit DiscsDeleted();
 }
 
 void TCdListPane::pmCdScanClick()
@@ -277,8 +280,8 @@ void TCdListPane::pmCdScanClick()
     if (!QCd.Active() || QCd.RowCount() == 0)
         return;
     const int id = QCd.Field(QStringLiteral("ID")).AsInteger();
-    if (ScanDisc::ScanDiscContents(this, DM->DbBase, id) && ShowCdPage)
-        ShowCdPage(id);
+    if (ScanContents && ScanContents(id))
+        emit DiscShown(id);
 }
 
 void TCdListPane::pmCdClearClick()
@@ -286,8 +289,8 @@ void TCdListPane::pmCdClearClick()
     if (!QCd.Active() || QCd.RowCount() == 0)
         return;
     const int id = QCd.Field(QStringLiteral("ID")).AsInteger();
-    if (ScanDisc::ClearDiscContents(DM->DbBase, id) && ShowCdPage)
-        ShowCdPage(id);
+    if (ClearContents && ClearContents(id))
+        emit DiscShown(id);
 }
 
 bool TCdListPane::dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option,

@@ -10,6 +10,7 @@
 class QAction;
 class QMenu;
 class QPainter;
+class QSettings;
 class QStyleOptionViewItem;
 class TDAODataSource;
 class TDAOQuery;
@@ -43,13 +44,15 @@ public:
     // The folder where the pictures are; the picture mark tests its files.
     QString PictureFolder;
 
-    // What the list needs from the rest of the window.
-    std::function<int()> CurrentFolderId;                // the folder tree's current folder, 0 for none
-    std::function<bool(int folderId)> LocateFolder;      // moves the folder tree to a folder
-    std::function<void()> tlCdTreeClick;                 // lists the current folder again
-    std::function<void(int discId)> ShowCdPage;          // the detail page of a disc, 0 for none
-    std::function<bool(TCdRec &disc)> EditDisc;          // the disc editor; true when confirmed
-    std::function<void(bool enabled)> EnableDiscCommands; // the tool bar's edit and delete
+    // What the list asks of the rest of the window.
+    std::function<int()> CurrentFolderId;       // the folder tree's current folder, 0 for none
+    std::function<bool(TCdRec &disc)> EditDisc; // the disc editor; true when confirmed
+    std::function<bool(int discId)> ScanContents;  // reads a volume into the disc; true when stored
+    std::function<bool(int discId)> ClearContents; // removes the disc's contents; true when removed
+
+    // The column layout, in the settings group the owner keeps layouts in.
+    void RestoreLayout(const QSettings &settings);
+    void SaveLayout(QSettings &settings) const;
 
     TDataGrid *dgCd;
     TDAODataSource *dsCd;
@@ -61,6 +64,16 @@ public:
     // exists, otherwise the cell as it is.
     bool dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option, const QString &fieldName,
                             const QString &text) const;
+
+signals:
+    // The current disc changed: its detail page is to be shown (0: none).
+    void DiscShown(int discId);
+    // Whether there is a disc to edit or delete, for the tool bar.
+    void DiscCommandsEnabled(bool enabled);
+    // A disc was jumped to: the folder tree is to move to its folder.
+    void DiscLocated(int folderId);
+    // Discs were deleted: the current folder is to be listed again.
+    void DiscsDeleted();
 
 private:
     void WriteDisc(const TCdRec &disc);

@@ -1,6 +1,5 @@
 #include "CdTreePane.h"
 
-#include "AddTreeDlg.h"
 #include "BulkProgress.h"
 #include "CommandGuard.h"
 #include "DAOQuery.h"
@@ -44,7 +43,6 @@ TCdTreePane::TCdTreePane(TDAOQuery &folders, QWidget *parent)
     tlCdTree->SetStateImages({TTreeList::FolderImage(false), TTreeList::FolderImage(true)});
     tlCdTree->OnGetStateIndex = [this](const QModelIndex &node) { return tlCdTreeGetStateIndex(node); };
     tlCdTree->SetDataSet(&folders, QStringLiteral("ID"), QStringLiteral("Id1"), QStringLiteral("Name"));
-    tlCdTree->RestoreLayout(LayoutKey);
 
     pmCdTree = new QMenu(this);
     pmCdTree->setObjectName(QStringLiteral("pmCdTree"));
@@ -72,7 +70,6 @@ TCdTreePane::TCdTreePane(TDAOQuery &folders, QWidget *parent)
     };
 
     folders.AfterScroll = [this](TDAODataset &) { QCdTreeAfterScroll(); };
-    AskFolderName = [this](QString &folderName) { return EditFolderName(folderName, window()); };
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -82,9 +79,18 @@ TCdTreePane::TCdTreePane(TDAOQuery &folders, QWidget *parent)
 
 TCdTreePane::~TCdTreePane()
 {
-    tlCdTree->SaveLayout(LayoutKey);
     if (m_folders)
         m_folders->AfterScroll = nullptr;
+}
+
+void TCdTreePane::RestoreLayout(const QSettings &settings)
+{
+    tlCdTree->RestoreLayout(settings, LayoutKey);
+}
+
+void TCdTreePane::SaveLayout(QSettings &settings) const
+{
+    tlCdTree->SaveLayout(settings, LayoutKey);
 }
 
 bool TCdTreePane::HasFolders() const
@@ -118,8 +124,7 @@ void TCdTreePane::LoadCdTree()
 
 void TCdTreePane::tlCdTreeClick()
 {
-    if (ShowCdList)
-        ShowCdList(CurrentFolderId());
+    emit FolderChosen(CurrentFolderId());
 }
 
 void TCdTreePane::pmCdTreeAddClick()
@@ -259,10 +264,8 @@ void TCdTreePane::DropDiscs(int targetId)
         QCd->Field(QStringLiteral("TId")).SetAsInteger(folderId);
         QCd->Post();
     }
-    if (ClearDiscSelection)
-        ClearDiscSelection();
-    if (ShowCdList)
-        ShowCdList(folderId);
+    emit DiscsMoved();
+    emit FolderChosen(folderId);
 }
 
 bool TCdTreePane::CanDropFolders(int targetId, DropZone zone, bool ctrl, const QList<int> &folderIds) const

@@ -12,6 +12,7 @@
 class QAction;
 class QMenu;
 class QMimeData;
+class QSettings;
 class TDAOQuery;
 
 // The folder tree: the tree list over the window's folder query, its context
@@ -25,7 +26,7 @@ public:
     using DropZone = TTreeList::DropZone;
 
     // The folder query stays the window's; the pane installs its after-scroll
-    // handler. The column layout is read here and stored when the pane goes.
+    // handler. The owner restores and saves the column layout.
     explicit TCdTreePane(TDAOQuery &folders, QWidget *parent = nullptr);
     ~TCdTreePane() override;
 
@@ -33,14 +34,17 @@ public:
     QMenu *pmCdTree;
     QAction *pmCdTreeAdd, *pmCdTreeDel, *pmCdTreeRen;
 
-    // What the tree needs from the rest of the window.
-    std::function<void(int folderId)> ShowCdList;    // lists a folder's discs (1: all)
+    // What the tree asks of the rest of the window.
     std::function<bool(QObject *source)> IsDiscList; // whether a drag comes from the disc list
     std::function<QList<TBookmark>()> SelectedDiscs; // the disc list's selection, as bookmarks of QCd
-    std::function<void()> ClearDiscSelection;
     TDAOQuery *QCd = nullptr; // the disc list's query
-    // The folder-name dialog; true with the name when confirmed.
+    // The folder-name question, set by the owner; true with the name when
+    // confirmed. Unset, adding and renaming a folder are refused.
     std::function<bool(QString &name)> AskFolderName;
+
+    // The column layout, in the settings group the owner keeps layouts in.
+    void RestoreLayout(const QSettings &settings);
+    void SaveLayout(QSettings &settings) const;
 
     // The ID of the current folder, 0 when there is none.
     int CurrentFolderId() const;
@@ -76,6 +80,13 @@ public:
     // folders are copied with everything below them, else moved.
     bool CanDropFolders(int targetId, DropZone zone, bool ctrl, const QList<int> &folderIds) const;
     void DropFolders(int targetId, DropZone zone, bool ctrl, const QList<int> &folderIds);
+
+signals:
+    // A folder was clicked or discs were dropped on it: its discs are to be
+    // listed (1: every disc).
+    void FolderChosen(int folderId);
+    // Discs of the disc list's selection moved into another folder.
+    void DiscsMoved();
 
 private:
     struct FolderCopy

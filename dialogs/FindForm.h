@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CheckDateEdit.h"
 #include "DAOQuery.h"
 #include "DiscFind.h"
 #include "EnterForm.h"
@@ -23,26 +24,6 @@ class QPushButton;
 class TDAODataSource;
 class TDataGrid;
 class TDM;
-
-// A date picker with its own check box: the date counts only while the box
-// is checked, and can be changed only then.
-class TCheckDateEdit : public QWidget
-{
-    Q_OBJECT
-
-public:
-    explicit TCheckDateEdit(QWidget *parent = nullptr);
-
-    QCheckBox *Check;
-    QDateEdit *Edit;
-
-    bool Checked() const;
-    void SetChecked(bool checked);
-    QDate Date() const;
-    void SetDate(const QDate &date);
-    // The date when checked, nothing otherwise.
-    std::optional<QDate> CheckedDate() const;
-};
 
 // Finds discs anywhere in the catalog by combining criteria, and lists them.
 class TFindFm : public TEnterFm

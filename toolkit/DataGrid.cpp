@@ -16,13 +16,6 @@
 #include <algorithm>
 #include <numeric>
 
-namespace {
-
-// Grid layouts are kept per user, one group per grid.
-const QString LayoutRoot = QStringLiteral("Software/Zentra-SoftWare/Vorlix/");
-
-} // namespace
-
 class TDataGrid::Private
 {
 public:
@@ -379,7 +372,7 @@ QString TDataGrid::FooterText(const QString &fieldName) const
     return d->footer->Text(fieldName);
 }
 
-void TDataGrid::SaveLayout(const QString &key) const
+void TDataGrid::SaveLayout(QSettings &settings, const QString &key) const
 {
     QStringList order;
     QStringList widths;
@@ -389,28 +382,25 @@ void TDataGrid::SaveLayout(const QString &key) const
         widths << QString::number(int(d->widths[size_t(logical)] + 0.5));
     }
     const int sortColumn = d->model->SortColumn();
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Zentra-Software"),
-                       QStringLiteral("Vorlix"));
-    settings.beginGroup(LayoutRoot + key);
-    settings.setValue(QStringLiteral("Columns"), order.join(u','));
-    settings.setValue(QStringLiteral("Widths"), widths.join(u','));
-    settings.setValue(QStringLiteral("SortField"),
+    const QString group = key + u'/';
+    settings.setValue(group + QStringLiteral("Columns"), order.join(u','));
+    settings.setValue(group + QStringLiteral("Widths"), widths.join(u','));
+    settings.setValue(group + QStringLiteral("SortField"),
                       sortColumn >= 0 ? d->model->Columns().at(sortColumn).FieldName : QString());
-    settings.setValue(QStringLiteral("SortOrder"), d->model->SortOrder() == Qt::DescendingOrder
-                                                       ? QStringLiteral("Descending")
-                                                       : QStringLiteral("Ascending"));
-    settings.setValue(QStringLiteral("GroupField"), GroupedBy());
+    settings.setValue(group + QStringLiteral("SortOrder"), d->model->SortOrder() == Qt::DescendingOrder
+                                                               ? QStringLiteral("Descending")
+                                                               : QStringLiteral("Ascending"));
+    settings.setValue(group + QStringLiteral("GroupField"), GroupedBy());
 }
 
-void TDataGrid::RestoreLayout(const QString &key)
+void TDataGrid::RestoreLayout(const QSettings &settings, const QString &key)
 {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Zentra-Software"),
-                       QStringLiteral("Vorlix"));
-    settings.beginGroup(LayoutRoot + key);
-    if (!settings.contains(QStringLiteral("Columns")))
+    const QString group = key + u'/';
+    if (!settings.contains(group + QStringLiteral("Columns")))
         return;
-    const QStringList order = settings.value(QStringLiteral("Columns")).toString().split(u',', Qt::SkipEmptyParts);
-    const QStringList widths = settings.value(QStringLiteral("Widths")).toString().split(u',');
+    const QStringList order =
+        settings.value(group + QStringLiteral("Columns")).toString().split(u',', Qt::SkipEmptyParts);
+    const QStringList widths = settings.value(group + QStringLiteral("Widths")).toString().split(u',');
     {
         // Known columns take their stored places and widths, in the stored
         // order; columns the layout does not know keep theirs after them.
@@ -427,10 +417,11 @@ void TDataGrid::RestoreLayout(const QString &key)
                 d->widths[size_t(logical)] = width;
         }
     }
-    const bool descending = settings.value(QStringLiteral("SortOrder")).toString() == QLatin1String("Descending");
-    SortBy(settings.value(QStringLiteral("SortField")).toString(),
+    const bool descending =
+        settings.value(group + QStringLiteral("SortOrder")).toString() == QLatin1String("Descending");
+    SortBy(settings.value(group + QStringLiteral("SortField")).toString(),
            descending ? Qt::DescendingOrder : Qt::AscendingOrder);
-    GroupBy(settings.value(QStringLiteral("GroupField")).toString());
+    GroupBy(settings.value(group + QStringLiteral("GroupField")).toString());
     d->SectionsMoved();
     d->Fit();
 }

@@ -10,6 +10,7 @@
 
 class QModelIndex;
 class QPainter;
+class QSettings;
 class QStyleOptionViewItem;
 class QTreeView;
 class TDAODataSource;
@@ -39,7 +40,8 @@ struct TGridColumn
 // multi-selection handed over as bookmarks, sorting by a header click, a
 // group panel into which a header is dragged to group the rows (each group
 // row shows its row count and a sum), footers, rows that can be dragged out,
-// and a column layout stored per user. Smooth with 100,000 rows.
+// and a column layout kept in the settings its owner hands over. Smooth with
+// 100,000 rows.
 class TDataGrid : public QWidget
 {
     Q_OBJECT
@@ -85,10 +87,10 @@ public:
                        const QString &text)>
         OnCustomDrawCell;
 
-    // The column layout (order, widths, sort, grouping), stored per user
-    // under the given key.
-    void SaveLayout(const QString &key) const;
-    void RestoreLayout(const QString &key);
+    // The column layout (order, widths, sort, grouping), in the subgroup key
+    // of the settings' current group. The caller owns the settings.
+    void SaveLayout(QSettings &settings, const QString &key) const;
+    void RestoreLayout(const QSettings &settings, const QString &key);
 
     // The view showing the rows; the source of row drags.
     QTreeView *View() const;

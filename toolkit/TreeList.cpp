@@ -1,4 +1,6 @@
 #include "TreeList.h"
+#include "TreeListFooter.h"
+#include "TreeListView.h"
 
 #include "CommandGuard.h"
 #include "DAODataset.h"
@@ -21,247 +23,6 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-namespace {
-
-constexpr int HoverExpandMs = 500;
-constexpr int ScrollEdge = 12;
-constexpr int ScrollStepMs = 100;
-
-const QString LayoutGroup = QStringLiteral("Software/Zentra-SoftWare/Vorlix/");
-
-QModelIndex FirstColumn(const QModelIndex &index)
-{
-    return index.isValid() ? index.siblingAtColumn(0) : QModelIndex();
-}
-
-} // namespace
-
-// The tree's view: tree lines in the grey-text colour, and the drag and drop
-// of the tree list.
-class TTreeList::TreeView : public QTreeView
-{
-public:
-    explicit TreeView(TTreeList *owner)
-        : QTreeView(owner)
-        , m_owner(owner)
-    {
-        m_expandTimer.setSingleShot(true);
-        m_expandTimer.setInterval(HoverExpandMs);
-        connect(&m_expandTimer, &QTimer::timeout, this, [this] {
-            if (m_hover.isValid())
-                expand(m_hover);
-        });
-        m_scrollTimer.setInterval(ScrollStepMs);
-        connect(&m_scrollTimer, &QTimer::timeout, this, &TreeView::ScrollStep);
-    }
-
-    // Expanding many nodes one by one is quick only while a layout of all
-    // rows is pending anyway.
-    void ScheduleLayout() { scheduleDelayedItemsLayout(); }
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        m_pressed = FirstColumn(indexAt(event->position().toPoint()));
-        QTreeView::mousePressEvent(event);
-    }
-
-    // A drag of nodes moves nothing by itself: the drop hook decides.
-    void startDrag(Qt::DropActions) override
-    {
-        QList<int> keys = m_owner->SelectedKeys();
-        const QModelIndex start = m_pressed.isValid() ? QModelIndex(m_pressed) : FirstColumn(currentIndex());
-        const int startKey = m_owner->KeyOf(start);
-        if (keys.isEmpty()) {
-            if (!start.isValid())
-                return;
-            keys << startKey;
-        }
-        auto *drag = new QDrag(this);
-        drag->setMimeData(NodesMimeData(keys, startKey));
-        drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
-    }
-
-    void dragEnterEvent(QDragEnterEvent *event) override
-    {
-        if (!m_owner->OnDragOver) {
-            event->ignore();
-            return;
-        }
-        Track(event);
-        // Accepted even where the hook refuses, or no move would arrive;
-        // the move that follows an entry decides.
-        event->accept();
-    }
-
-    void dragMoveEvent(QDragMoveEvent *event) override { Track(event); }
-
-    void dragLeaveEvent(QDragLeaveEvent *event) override
-    {
-        StopTracking();
-        event->accept();
-    }
-
-    void dropEvent(QDropEvent *event) override
-    {
-        StopTracking();
-        const QPoint pos = event->position().toPoint();
-        const QModelIndex target = FirstColumn(indexAt(pos));
-        const DropZone zone = m_owner->ZoneAt(pos);
-        const bool ctrl = event->modifiers() & Qt::ControlModifier;
-        if (!Accept(event, target, zone, ctrl) || !m_owner->OnDragDrop)
-            return;
-        m_owner->OnDragDrop(event->source(), event->mimeData(), target, zone, ctrl);
-    }
-
-    void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override
-    {
-        const QModelIndex node = FirstColumn(index);
-        const int indent = indentation();
-        const QColor lines = palette().color(QPalette::Disabled, QPalette::Text);
-        QPen dotted(lines, 1, Qt::DotLine);
-        dotted.setCosmetic(true);
-        auto hasNextSibling = [this](const QModelIndex &i) { return i.row() + 1 < model()->rowCount(i.parent()); };
-
-        painter->save();
-        painter->setPen(dotted);
-        const int cell = rect.right() + 1 - indent;
-        const int midX = cell + indent / 2;
-        const int midY = rect.top() + rect.height() / 2;
-        const bool firstOfAll = !node.parent().isValid() && node.row() == 0;
-        painter->drawLine(midX, firstOfAll ? midY : rect.top(), midX, hasNextSibling(node) ? rect.bottom() : midY);
-        painter->drawLine(midX, midY, cell + indent - 2, midY);
-        int x = cell - indent;
-        for (QModelIndex up = node.parent(); up.isValid() && x >= rect.left(); up = up.parent(), x -= indent)
-            if (hasNextSibling(up))
-                painter->drawLine(x + indent / 2, rect.top(), x + indent / 2, rect.bottom());
-
-        if (model()->rowCount(node) > 0) {
-            const QRect box(midX - 4, midY - 4, 8, 8);
-            painter->setPen(QPen(lines, 1));
-            painter->setBrush(palette().base());
-            painter->drawRect(box);
-            painter->setPen(QPen(palette().color(QPalette::Text), 1));
-            painter->drawLine(midX - 2, midY, midX + 2, midY);
-            if (!isExpanded(node))
-                painter->drawLine(midX, midY - 2, midX, midY + 2);
-        }
-        painter->restore();
-    }
-
-private:
-    // One move of a drag over the tree: the node under the pointer becomes
-    // current, a collapsed node opens when the pointer rests on it, the tree
-    // scrolls near its edges, and the hook says whether to accept.
-    void Track(QDragMoveEvent *event)
-    {
-        m_dragPos = event->position().toPoint();
-        const int y = m_dragPos.y();
-        m_scrollDirection = y < ScrollEdge ? -1 : (y >= viewport()->height() - ScrollEdge ? 1 : 0);
-        if (m_scrollDirection == 0)
-            m_scrollTimer.stop();
-        else if (!m_scrollTimer.isActive())
-            m_scrollTimer.start();
-
-        const QModelIndex target = FirstColumn(indexAt(m_dragPos));
-        FollowPointer(target);
-        Accept(event, target, m_owner->ZoneAt(m_dragPos), event->modifiers() & Qt::ControlModifier);
-    }
-
-    bool Accept(QDropEvent *event, const QModelIndex &target, DropZone zone, bool ctrl)
-    {
-        const bool accepted =
-            m_owner->OnDragOver && m_owner->OnDragOver(event->source(), event->mimeData(), target, zone, ctrl);
-        if (!accepted) {
-            event->ignore();
-            return false;
-        }
-        const Qt::DropAction action = ctrl ? Qt::CopyAction : Qt::MoveAction;
-        if (event->possibleActions() & action) {
-            event->setDropAction(action);
-            event->accept();
-        } else {
-            event->acceptProposedAction();
-        }
-        return true;
-    }
-
-    void FollowPointer(const QModelIndex &target)
-    {
-        if (target.isValid() && FirstColumn(currentIndex()) != target)
-            selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
-        if (target != m_hover) {
-            m_hover = target;
-            m_expandTimer.stop();
-            if (target.isValid() && model()->rowCount(target) > 0 && !isExpanded(target))
-                m_expandTimer.start();
-        }
-    }
-
-    void ScrollStep()
-    {
-        QScrollBar *bar = verticalScrollBar();
-        bar->setValue(bar->value() + m_scrollDirection * bar->singleStep());
-        FollowPointer(FirstColumn(indexAt(m_dragPos)));
-    }
-
-    void StopTracking()
-    {
-        m_scrollTimer.stop();
-        m_expandTimer.stop();
-        m_hover = QPersistentModelIndex();
-    }
-
-    TTreeList *m_owner;
-    QPersistentModelIndex m_pressed;
-    QPersistentModelIndex m_hover;
-    QTimer m_expandTimer;
-    QTimer m_scrollTimer;
-    QPoint m_dragPos;
-    int m_scrollDirection = 0;
-};
-
-// The footers under the columns that have one.
-class TTreeList::Footer : public QWidget
-{
-public:
-    explicit Footer(TTreeList *owner)
-        : QWidget(owner)
-        , m_owner(owner)
-    {
-        setObjectName(QStringLiteral("TreeFooter"));
-        setAttribute(Qt::WA_StyledBackground);
-        setFixedHeight(fontMetrics().height() + 6);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        // The background as the skin paints it, if any.
-        QPainter painter(this);
-        QStyleOption option;
-        option.initFrom(this);
-        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-        painter.setPen(palette().color(QPalette::Mid));
-        painter.drawLine(0, 0, width(), 0);
-        painter.setPen(palette().color(QPalette::WindowText));
-        const QHeaderView *header = m_owner->m_view->header();
-        const int offset = m_owner->m_view->viewport()->geometry().left();
-        for (int c = 0; c < m_owner->m_columns.size(); ++c) {
-            const TTreeColumn &column = m_owner->m_columns[c];
-            if (column.FooterFormat.isEmpty() || header->isSectionHidden(c))
-                continue;
-            const QRect cell(offset + header->sectionViewportPosition(c) + 3, 1, header->sectionSize(c) - 6,
-                             height() - 1);
-            painter.drawText(cell, int(column.Alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter,
-                             m_owner->FooterText(column.FieldName));
-        }
-    }
-
-private:
-    TTreeList *m_owner;
-};
 
 TTreeList::TTreeList(QWidget *parent)
     : QWidget(parent)
@@ -521,18 +282,14 @@ TTreeList::DropZone TTreeList::ZoneAt(const QPoint &viewportPos) const
     return viewportPos.x() < treeStart + LevelOf(node) * m_view->indentation() ? DropZone::Indent : DropZone::OnRow;
 }
 
-void TTreeList::SaveLayout(const QString &key) const
+void TTreeList::SaveLayout(QSettings &settings, const QString &key) const
 {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Zentra-Software"),
-                       QStringLiteral("Vorlix"));
-    settings.setValue(LayoutGroup + key + QStringLiteral("/Header"), m_view->header()->saveState());
+    settings.setValue(key + QStringLiteral("/Header"), m_view->header()->saveState());
 }
 
-void TTreeList::RestoreLayout(const QString &key)
+void TTreeList::RestoreLayout(const QSettings &settings, const QString &key)
 {
-    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Zentra-Software"),
-                             QStringLiteral("Vorlix"));
-    const QByteArray state = settings.value(LayoutGroup + key + QStringLiteral("/Header")).toByteArray();
+    const QByteArray state = settings.value(key + QStringLiteral("/Header")).toByteArray();
     if (!state.isEmpty())
         m_view->header()->restoreState(state);
     // A stored layout keeps the widths; which columns show is the program's.

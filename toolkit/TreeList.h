@@ -11,6 +11,7 @@
 
 class QLabel;
 class QMimeData;
+class QSettings;
 class QTreeView;
 class TDAODataset;
 
@@ -18,8 +19,8 @@ class TDAODataset;
 // by key and parent fields (see TTreeListModel), with a state image per
 // node, tree lines, a footer, several nodes selectable, the focused node kept
 // at the query's cursor both ways, nodes dragged inside the tree, drops
-// decided by hooks, and a column layout stored per user. Smooth with tens of
-// thousands of nodes.
+// decided by hooks, and a column layout kept in the settings its owner hands
+// over. Smooth with tens of thousands of nodes.
 class TTreeList : public QWidget
 {
     Q_OBJECT
@@ -84,9 +85,10 @@ public:
     // The zone of a point of the view's viewport over a node.
     DropZone ZoneAt(const QPoint &viewportPos) const;
 
-    // The column layout, stored per user under a key.
-    void SaveLayout(const QString &key) const;
-    void RestoreLayout(const QString &key);
+    // The column widths, in the subgroup key of the settings' current group.
+    // The caller owns the settings.
+    void SaveLayout(QSettings &settings, const QString &key) const;
+    void RestoreLayout(const QSettings &settings, const QString &key);
 
 signals:
     // A mouse click on a node.

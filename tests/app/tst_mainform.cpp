@@ -1,7 +1,10 @@
 // The start-up, the main window's first showing, opening catalogs, closing,
 // skins and the splash.
 #include "CdListPane.h"
+#include "CdTreePane.h"
 #include "CommandGuard.h"
+#include "DAODataSource.h"
+#include "DataGrid.h"
 #include "DataModule.h"
 #include "FlashForm.h"
 #include "Globalvar.h"
@@ -21,6 +24,8 @@
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
+#include <QHeaderView>
+#include <QStandardItemModel>
 #include <QLabel>
 #include <QMenu>
 #include <QFile>
@@ -29,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -60,6 +66,7 @@ private slots:
     void startFileOpensWhereverItIs();
     void handedOverFileWaitsForDialogs();
     void closingStoresSettings();
+    void savedLayoutsLoadAndStayWhereTheyWere();
     void catalogTheProgramFailedOnIsNotReopenedUnasked_data();
     void catalogTheProgramFailedOnIsNotReopenedUnasked();
     void skinsLoadFailAndClear();
@@ -185,6 +192,46 @@ void TestMainForm::firstStartCreatesSettingsAndOpensNothing()
     QVERIFY(keys.first().endsWith(QLatin1String("Option")));
 }
 
+void TestMainForm::savedLayoutsLoadAndStayWhereTheyWere()
+{
+    // A settings file as earlier versions left it: the layouts under their
+    // own group, spelt differently from the options' group.
+    const QString root = QStringLiteral("Software/Zentra-SoftWare/Vorlix/");
+    {
+        QStandardItemModel columns(0, 3);
+        QHeaderView header(Qt::Horizontal);
+        header.setModel(&columns);
+        header.resizeSection(2, 222);
+        QSettings ini(TSettings::FileName(), QSettings::IniFormat);
+        ini.setValue(root + QStringLiteral("dgCd/Columns"), QStringLiteral("Name,Code"));
+        ini.setValue(root + QStringLiteral("dgCd/Widths"), QStringLiteral("200,90"));
+        ini.setValue(root + QStringLiteral("dgCd/GroupField"), QStringLiteral("Category"));
+        ini.setValue(root + QStringLiteral("tlCdTree/Header"), header.saveState());
+    }
+    Start();
+    TDataGrid *grid = MainFm->CdList->dgCd;
+    QHeaderView *gridHeader = grid->View()->header();
+    const auto fieldAt = [grid, gridHeader](int visual) {
+        return grid->View()
+            ->model()
+            ->headerData(gridHeader->logicalIndex(visual), Qt::Horizontal, TDAODataSource::FieldNameRole)
+            .toString();
+    };
+    QCOMPARE(fieldAt(0), QStringLiteral("Name"));
+    QCOMPARE(fieldAt(1), QStringLiteral("Code"));
+    QCOMPARE(grid->GroupedBy(), QStringLiteral("Category"));
+    QCOMPARE(MainFm->CdTree->tlCdTree->View()->header()->sectionSize(2), 222);
+
+    // Closing writes them back where they were read, and nowhere else.
+    gridHeader->moveSection(1, 0);
+    DestroyMainObjects();
+    QSettings ini(TSettings::FileName(), QSettings::IniFormat);
+    QVERIFY(ini.value(root + QStringLiteral("dgCd/Columns")).toString().startsWith(QLatin1String("Code,Name,")));
+    QVERIFY(!ini.value(root + QStringLiteral("tlCdTree/Header")).toByteArray().isEmpty());
+    ini.beginGroup(QStringLiteral("Software"));
+    QCOMPARE(ini.childGroups(), QStringList{QStringLiteral("Zentra-SoftWare")});
+}
+
 void TestMainForm::firstShowingOpensRememberedCatalog()
 {
     const QString path = MakeCatalog(QStringLiteral("光盘"), Schema::Layout::Build100, 3);
@@ -193,10 +240,10 @@ void TestMainForm::firstShowingOpensRememberedCatalog()
     // Reading the catalog into the panes shows the wait cursor, which goes
     // afterwards.
     QList<bool> busy;
-    MainFm->CdList->EnableDiscCommands = [&busy](bool on) {
+    const QObject watch; // the watch ends with this test
+    connect(MainFm->CdList, &TCdListPane::DiscCommandsEnabled, &watch, [&busy] {
         busy << (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
-        MainFm->UpdateCdButtons(on);
-    };
+    });
     MainFm->FormShow();
     QVERIFY(!busy.isEmpty() && !busy.contains(false));
     QVERIFY(!QApplication::overrideCursor());
@@ -409,10 +456,8 @@ void TestMainForm::catalogTheProgramFailedOnIsNotReopenedUnasked()
     Start();
     // While it opens, the catalog is noted as being opened.
     QString noted;
-    MainFm->CdList->EnableDiscCommands = [&noted](bool on) {
-        noted = Settings->ReadOpening();
-        MainFm->UpdateCdButtons(on);
-    };
+    const QObject watch; // the watch ends with this test
+    connect(MainFm->CdList, &TCdListPane::DiscCommandsEnabled, &watch, [&noted] { noted = Settings->ReadOpening(); });
     MainFm->show();
     RunCommand([] { MainFm->FormShow(); });
 

@@ -9,6 +9,7 @@
 #include "DateUtils.h"
 #include "MessageBoxes.h"
 #include "Schema.h"
+#include "TestCatalog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -44,8 +45,7 @@ private:
     int Count(const QString &where);
     void SelectRows(const QList<int> &rows);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TestCatalog> m_catalog;
     std::unique_ptr<TDAOQuery> m_qcd;
     std::unique_ptr<TCdListPane> m_pane;
     std::unique_ptr<Msg::Recorder> m_messages;
@@ -60,12 +60,7 @@ private:
 // 0), disc 4 in folder 3.
 void TestCdList::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
-    m_dm = std::make_unique<TDM>();
-    DM = m_dm.get();
-    m_dm->NameCatalog(path);
+    m_catalog = std::make_unique<TestCatalog>();
     for (const char *sql : {
              R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
              R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
@@ -74,35 +69,32 @@ void TestCdList::init()
              R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("大话西游", "3", 2, 1, 0))",
              R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("Music", "4", 3, 2, 20))",
          })
-        m_dm->ExecuteSQL(QString::fromUtf8(sql));
+        m_catalog->Dm().ExecuteSQL(QString::fromUtf8(sql));
 
     m_messages = std::make_unique<Msg::Recorder>();
     m_qcd = std::make_unique<TDAOQuery>();
-    m_qcd->SetDatabase(&m_dm->DbBase);
+    m_qcd->SetDatabase(&m_catalog->Dm().DbBase);
     m_pane = std::make_unique<TCdListPane>(*m_qcd);
-    m_pane->PictureFolder = m_dir->path();
+    m_pane->PictureFolder = m_catalog->DirPath();
     m_pages.clear();
     m_located.clear();
     m_clicks.clear();
     m_enabled.clear();
     m_folder = 2;
     m_pane->CurrentFolderId = [this] { return m_folder; };
-    m_pane->LocateFolder = [this](int id) {
-        m_located << id;
-        return true;
-    };
+    connect(m_pane.get(), &TCdListPane::DiscLocated, this, [this](int id) { m_located << id; });
     m_busyAtClick.clear();
     m_progressAtClick.clear();
-    m_pane->tlCdTreeClick = [this] {
+    connect(m_pane.get(), &TCdListPane::DiscsDeleted, this, [this] {
         m_clicks << m_folder;
         m_busyAtClick << (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         const auto *bar = m_pane->findChild<QProgressDialog *>();
         m_progressAtClick << (bar && bar->isVisible() ? QStringLiteral("%1/%2").arg(bar->value()).arg(bar->maximum())
                                                       : QString());
         m_pane->ShowCdList(m_folder);
-    };
-    m_pane->ShowCdPage = [this](int id) { m_pages << id; };
-    m_pane->EnableDiscCommands = [this](bool on) { m_enabled << on; };
+    });
+    connect(m_pane.get(), &TCdListPane::DiscShown, this, [this](int id) { m_pages << id; });
+    connect(m_pane.get(), &TCdListPane::DiscCommandsEnabled, this, [this](bool on) { m_enabled << on; });
 }
 
 void TestCdList::cleanup()
@@ -111,13 +103,12 @@ void TestCdList::cleanup()
     m_qcd.reset();
     m_messages.reset();
     DM = nullptr;
-    m_dm.reset();
-    m_dir.reset();
+    m_catalog.reset();
 }
 
 int TestCdList::Count(const QString &where)
 {
-    return m_dm->GetFieldValue(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE ") + where, QStringLiteral("N"))
+    return m_catalog->Dm().GetFieldValue(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE ") + where, QStringLiteral("N"))
         .toInt();
 }
 
@@ -158,7 +149,7 @@ void TestCdList::listsFoldersWithFooters()
 
 void TestCdList::emptyFolder()
 {
-    m_dm->ExecuteSQL(QStringLiteral(R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "空"))"));
+    m_catalog->Dm().ExecuteSQL(QStringLiteral(R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "空"))"));
     m_pane->ShowCdList(4);
     QCOMPARE(m_qcd->RowCount(), 0);
     QCOMPARE(m_pane->dgCd->FooterText(QStringLiteral("Serial")), QStringLiteral("总数：0"));
@@ -230,7 +221,7 @@ void TestCdList::refusedWriteReopensTheEditor()
     m_folder = 2;
     m_pane->ShowCdList(2);
     TDM other;
-    other.NameCatalog(m_dir->filePath(QStringLiteral("Test.MDB")));
+    other.NameCatalog(m_catalog->FilePath(QStringLiteral("Test.MDB")));
 
     QList<TCdRec> shown;
     m_pane->EditDisc = [&](TCdRec &disc) {
@@ -265,7 +256,7 @@ void TestCdList::refusedWriteReopensTheEditor()
     QCOMPARE(shown[1].Price, TCurrency(125000));
     QCOMPARE(shown[1].Id, adding ? 0 : 1);
     QCOMPARE(Count(QStringLiteral("Code=\"X10\" AND Name=\"新光盘\" AND Price=12.5")), 1);
-    QCOMPARE(m_dm->GetFieldValue(QStringLiteral("SELECT Memo FROM TbCd WHERE Code=\"X10\""), QStringLiteral("Memo")),
+    QCOMPARE(m_catalog->Dm().GetFieldValue(QStringLiteral("SELECT Memo FROM TbCd WHERE Code=\"X10\""), QStringLiteral("Memo")),
              QStringLiteral("一\r\n二"));
     QCOMPARE(Count(QStringLiteral("Code=\"X9\"")), 1);
     QCOMPARE(Count(QStringLiteral("1=1")), adding ? 6 : 5);
@@ -368,7 +359,7 @@ void TestCdList::pictureMark()
 {
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(Qt::red);
-    QVERIFY(image.save(m_dir->filePath(QStringLiteral("a.jpg"))));
+    QVERIFY(image.save(m_catalog->FilePath(QStringLiteral("a.jpg"))));
     QImage canvas(40, 20, QImage::Format_RGB32);
     QPainter painter(&canvas);
     QStyleOptionViewItem option;
@@ -377,7 +368,7 @@ void TestCdList::pictureMark()
     QVERIFY(!m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Picture"), QStringLiteral("gone.jpg")));
     QVERIFY(!m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Picture"), QString()));
     QVERIFY(!m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Picture"),
-                                        QStringLiteral("../") + QFileInfo(m_dir->path()).fileName() + "/a.jpg"));
+                                        QStringLiteral("../") + QFileInfo(m_catalog->DirPath()).fileName() + "/a.jpg"));
     QVERIFY(!m_pane->dgCdCustomDrawCell(&painter, option, QStringLiteral("Name"), QStringLiteral("a.jpg")));
 }
 

@@ -3,7 +3,7 @@
 #include "CdTreePane.h"
 #include "DAOQuery.h"
 #include "DataGrid.h"
-#include "FolderCatalog.h"
+#include "TestCatalog.h"
 #include "MessageBoxes.h"
 
 #include <QAbstractItemModelTester>
@@ -65,7 +65,7 @@ private:
     void SetCurrent(int id);
     QString TreeOutline() const { return Outline(*m_pane->tlCdTree->Model(), NameColumn); }
 
-    std::unique_ptr<FolderCatalog> m_catalog;
+    std::unique_ptr<TestCatalog> m_catalog;
     std::unique_ptr<TDAOQuery> m_folders, m_discs;
     std::unique_ptr<TCdTreePane> m_pane;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
@@ -74,13 +74,19 @@ private:
     QStringList m_asked;
     QString m_answer; // null: the folder-name dialog is cancelled
     int m_selectionCleared = 0;
+    bool m_busyAtListing = false;
+
+    void ListDiscs(int folderId)
+    {
+        TDM::OpenQuery(*m_discs, AllDiscs + QStringLiteral(" WHERE TId=%1").arg(folderId));
+    }
     QObject m_discList;
 };
 
 // The folders of Base, discs 1-3 in 音乐 (3) and disc 4 in 爱情 (5).
 void TestCdTree::init()
 {
-    m_catalog = std::make_unique<FolderCatalog>();
+    m_catalog = std::make_unique<TestCatalog>();
     m_catalog->AddFolders({R"(2, 1, "电影")", R"(3, 1, "音乐")", R"(4, 2, "动作")", R"(5, 2, "爱情")",
                            R"(6, 4, "武侠")", R"(7, 99, "孤儿")", R"(8, 8, "自己")"});
     for (const char *sql : {R"(INSERT INTO TbCd (ID, Name, Code, TId) VALUES (1, "英雄", "1", 3))",
@@ -101,12 +107,13 @@ void TestCdTree::init()
     m_asked.clear();
     m_answer = QString();
     m_selectionCleared = 0;
-    m_pane->ShowCdList = [this](int id) {
+    connect(m_pane.get(), &TCdTreePane::FolderChosen, this, [this](int id) {
         m_listed << id;
-        TDM::OpenQuery(*m_discs, AllDiscs + QStringLiteral(" WHERE TId=%1").arg(id));
-    };
+        m_busyAtListing = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        ListDiscs(id);
+    });
     m_pane->IsDiscList = [this](QObject *source) { return source == &m_discList; };
-    m_pane->ClearDiscSelection = [this] { ++m_selectionCleared; };
+    connect(m_pane.get(), &TCdTreePane::DiscsMoved, this, [this] { ++m_selectionCleared; });
     m_pane->QCd = m_discs.get();
     m_pane->AskFolderName = [this](QString &name) {
         m_asked << name;
@@ -367,8 +374,7 @@ void TestCdTree::deleteFolder()
 void TestCdTree::dropDiscs()
 {
     TTreeList *tree = m_pane->tlCdTree;
-    m_pane->ShowCdList(3);
-    m_listed.clear();
+    ListDiscs(3);
     QList<TBookmark> selected;
     for (int row = 0; row < m_discs->RowCount(); ++row)
         selected << m_discs->BookmarkAt(row);
@@ -402,14 +408,9 @@ void TestCdTree::dropDiscs()
     // Onto a leaf: the discs move, the list shows the leaf, the selection
     // goes; under the wait cursor, which goes afterwards.
     SetCurrent(2);
-    bool busy = false;
-    const auto list = m_pane->ShowCdList;
-    m_pane->ShowCdList = [&](int id) {
-        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-        list(id);
-    };
+    m_busyAtListing = false;
     m_pane->tlCdTreeDragDrop(&m_discList, &rows, tree->NodeOfKey(6), Zone::OnRow, false);
-    QVERIFY(busy);
+    QVERIFY(m_busyAtListing);
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=6")), 3);
     QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=3")), 0);

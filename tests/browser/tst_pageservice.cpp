@@ -9,6 +9,7 @@
 #include "GridPrint.h"
 #include "PageService.h"
 #include "Schema.h"
+#include "TestCatalog.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -97,8 +98,7 @@ private:
     QString Page(int id) const;
     QString Expand(QString text) const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TestCatalog> m_catalog;
     std::unique_ptr<TOurNSHandler> m_service;
     QString m_pictures;
     int m_full = 0, m_bare = 0;
@@ -109,21 +109,15 @@ private:
 // link that leads out of the folder to secret.txt beside it.
 void TestPageService::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    const QString catalog = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(catalog, Schema::Layout::Build102, true); // categories 1 电影, 2 音乐...; grades 1 全新...
-    m_dm = std::make_unique<TDM>();
-    m_dm->NameCatalog(catalog);
-    DM = m_dm.get();
+    m_catalog = std::make_unique<TestCatalog>(); // categories 1 电影, 2 音乐...; grades 1 全新...
 
-    m_pictures = m_dir->filePath(QStringLiteral("Picture"));
+    m_pictures = m_catalog->FilePath(QStringLiteral("Picture"));
     QVERIFY(QDir().mkpath(m_pictures + QStringLiteral("/sub")));
     WriteFile(m_pictures + QStringLiteral("/cover.jpg"), Jpeg(30, 40));
     WriteFile(m_pictures + QStringLiteral("/封面 1#.png"), QByteArrayLiteral("\x89PNG not really"));
     WriteFile(m_pictures + QStringLiteral("/sub/inner.jpg"), QByteArrayLiteral("inner"));
-    WriteFile(m_dir->filePath(QStringLiteral("secret.txt")), QByteArrayLiteral("secret"));
-    QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("secret.txt")), m_pictures + QStringLiteral("/link.jpg")));
+    WriteFile(m_catalog->FilePath(QStringLiteral("secret.txt")), QByteArrayLiteral("secret"));
+    QVERIFY(QFile::link(m_catalog->FilePath(QStringLiteral("secret.txt")), m_pictures + QStringLiteral("/link.jpg")));
     QCOMPARE(mkfifo(QFile::encodeName(m_pictures + QStringLiteral("/pipe.jpg")).constData(), 0600), 0);
     m_service = std::make_unique<TOurNSHandler>(m_pictures);
 
@@ -148,14 +142,13 @@ void TestPageService::cleanup()
 {
     DM = nullptr;
     m_service.reset();
-    m_dm.reset();
-    m_dir.reset();
+    m_catalog.reset();
 }
 
 int TestPageService::AddDisc(const DiscFields &fields)
 {
     TDAOQuery q;
-    q.SetDatabase(&m_dm->DbBase);
+    q.SetDatabase(&m_catalog->Dm().DbBase);
     q.SetSQL(QStringLiteral("SELECT * FROM TbCd"));
     q.Open();
     q.Append();
@@ -186,7 +179,7 @@ QString TestPageService::Expand(QString text) const
 {
     return text.replace(QLatin1String("{full}"), QString::number(m_full))
         .replace(QLatin1String("{bare}"), QString::number(m_bare))
-        .replace(QLatin1String("{dir}"), m_dir->path());
+        .replace(QLatin1String("{dir}"), m_catalog->DirPath());
 }
 
 void TestPageService::respond_data()
@@ -459,7 +452,7 @@ void TestPageService::pageSavedAsPdfWithItsCover()
     QCoreApplication::processEvents();
     const auto page = view.PrintedPage();
     QVERIFY(page);
-    const QString pdf = m_dir->filePath(QStringLiteral("详情.pdf"));
+    const QString pdf = m_catalog->FilePath(QStringLiteral("详情.pdf"));
     GridPrint::WritePdf(*page, pdf);
 
     QProcess text;
@@ -582,7 +575,7 @@ void TestPageService::showCdPageRebuildsThePage()
     QVERIFY(view.toPlainText().contains(QStringLiteral("藏金阁")));
     QCOMPARE(view.document()->resource(QTextDocument::ImageResource, picture).value<QImage>().size(), QSize(30, 40));
 
-    m_dm->ExecuteSQL(QStringLiteral("UPDATE TbCd SET Name=\"新名字\" WHERE ID=%1").arg(m_full));
+    m_catalog->Dm().ExecuteSQL(QStringLiteral("UPDATE TbCd SET Name=\"新名字\" WHERE ID=%1").arg(m_full));
     WriteFile(m_pictures + QStringLiteral("/cover.jpg"), Jpeg(60, 80));
     view.ShowCdPage(m_full);
     QVERIFY(view.toPlainText().contains(QStringLiteral("新名字")));
@@ -598,13 +591,13 @@ void TestPageService::showCdPageReportsCatalogErrors()
 {
     TDetailView view;
     view.RegisterPageHandler(m_pictures);
-    m_dm->DbBase.SetConnected(false);
-    m_dm->NameCatalog(m_dir->filePath(QStringLiteral("Gone.MDB")));
+    m_catalog->Dm().DbBase.SetConnected(false);
+    m_catalog->Dm().NameCatalog(m_catalog->FilePath(QStringLiteral("Gone.MDB")));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("No document for")));
     QVERIFY_THROWS_EXCEPTION(EAppError, view.ShowCdPage(m_full));
-    QVERIFY(!m_dm->Q2.Active());
+    QVERIFY(!m_catalog->Dm().Q2.Active());
 
-    m_dm->NameCatalog(m_dir->filePath(QStringLiteral("Test.MDB")));
+    m_catalog->Dm().NameCatalog(m_catalog->FilePath(QStringLiteral("Test.MDB")));
     view.ShowCdPage(m_full);
     QVERIFY(view.toPlainText().contains(QStringLiteral("藏金阁")));
 }

@@ -1,7 +1,7 @@
 // The tree list over a query: the hierarchy it builds, how it follows the
 // query, the focus and the cursor, dragging over it, footer and layout.
 #include "DAOQuery.h"
-#include "FolderCatalog.h"
+#include "TestCatalog.h"
 #include "TreeList.h"
 #include "TreeShape.h"
 
@@ -11,6 +11,8 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
@@ -126,7 +128,7 @@ void TestTreeList::hierarchy()
     QFETCH(QStringList, rows);
     QFETCH(QString, outline);
 
-    FolderCatalog catalog;
+    TestCatalog catalog;
     catalog.AddFolders(rows);
     TDAOQuery query;
     query.SetDatabase(&catalog.Dm().DbBase);
@@ -144,7 +146,7 @@ void TestTreeList::hierarchy()
 // the same as one read afresh.
 void TestTreeList::followsTheQueryRowByRow()
 {
-    FolderCatalog catalog;
+    TestCatalog catalog;
     catalog.AddFolders({R"(2, 1, "电影")", R"(3, 1, "音乐")", R"(4, 2, "动作")", R"(5, 99, "孤儿")"});
     TDAOQuery query;
     query.SetDatabase(&catalog.Dm().DbBase);
@@ -223,7 +225,7 @@ void TestTreeList::followsTheQueryRowByRow()
 
 void TestTreeList::focusAndCursorFollowEachOther()
 {
-    FolderCatalog catalog;
+    TestCatalog catalog;
     catalog.AddFolders({R"(2, 1, "电影")", R"(3, 1, "音乐")", R"(4, 2, "动作")"});
     TDAOQuery query;
     query.SetDatabase(&catalog.Dm().DbBase);
@@ -289,7 +291,7 @@ struct DropCall
 // A shown tree list over the folders, recording its drop hooks.
 struct DragFixture
 {
-    explicit DragFixture(FolderCatalog &catalog)
+    explicit DragFixture(TestCatalog &catalog)
     {
         query.SetDatabase(&catalog.Dm().DbBase);
         Bind(tree, query);
@@ -342,7 +344,7 @@ struct DragFixture
 
 void TestTreeList::dragOverTheTree()
 {
-    FolderCatalog catalog;
+    TestCatalog catalog;
     catalog.AddFolders({R"(2, 1, "电影")", R"(3, 1, "音乐")", R"(4, 2, "动作")", R"(5, 2, "爱情")"});
     DragFixture f(catalog);
     f.tree.ExpandAll(f.tree.NodeOfKey(1));
@@ -400,7 +402,7 @@ void TestTreeList::dragOverTheTree()
 
 void TestTreeList::hoverOpensAndEdgesScroll()
 {
-    FolderCatalog catalog;
+    TestCatalog catalog;
     QStringList rows{R"(2, 1, "电影")", R"(3, 2, "动作")"};
     for (int id = 10; id < 60; ++id)
         rows << QStringLiteral(R"(%1, 1, "盘%1")").arg(id);
@@ -442,7 +444,11 @@ void TestTreeList::hoverOpensAndEdgesScroll()
 
 void TestTreeList::footerAndLayout()
 {
-    FolderCatalog catalog;
+    TestCatalog catalog;
+    // The tree list keeps its layout in whatever group its owner hands it.
+    const QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("layouts.ini")), QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("Layouts"));
     catalog.AddFolders({R"(2, 1, "电影")"});
     TDAOQuery query;
     query.SetDatabase(&catalog.Dm().DbBase);
@@ -461,12 +467,12 @@ void TestTreeList::footerAndLayout()
         QCOMPARE(tree.View()->treePosition(), 1);
         tree.View()->header()->resizeSection(1, 77);
         tree.View()->header()->setSectionHidden(0, false);
-        tree.SaveLayout(QStringLiteral("tlTest"));
+        tree.SaveLayout(settings, QStringLiteral("tlTest"));
     }
     TTreeList restored;
     restored.SetColumns(columns);
     restored.SetDataSet(&query, QStringLiteral("ID"), QStringLiteral("Id1"), QStringLiteral("Name"));
-    restored.RestoreLayout(QStringLiteral("tlTest"));
+    restored.RestoreLayout(settings, QStringLiteral("tlTest"));
     QCOMPARE(restored.View()->header()->sectionSize(1), 77);
     QVERIFY(restored.View()->header()->isSectionHidden(0));
     QVERIFY(!restored.View()->header()->isSectionHidden(1));
@@ -477,7 +483,7 @@ void TestTreeList::footerAndLayout()
 // 10,000 folders: 100 under the root with 89 each, and a chain 1,000 deep.
 void TestTreeList::tenThousandFolders()
 {
-    FolderCatalog catalog;
+    TestCatalog catalog;
     TDM &dm = catalog.Dm();
     TDAOQuery writer;
     writer.SetDatabase(&dm.DbBase);
@@ -520,7 +526,7 @@ void TestTreeList::tenThousandFolders()
 void TestTreeList::chainDeeperThanAViewCanShow()
 {
     constexpr int Chain = 30000;
-    FolderCatalog catalog;
+    TestCatalog catalog;
     TDM &dm = catalog.Dm();
     const QByteArray sql = "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                            QByteArray::number(Chain + 1) +

@@ -10,6 +10,7 @@
 #include "Schema.h"
 #include "Spell.h"
 #include "SqlDialect.h"
+#include "WhenShown.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -36,20 +37,6 @@
 using SqlDialect::Quote;
 
 namespace {
-
-// Runs action on the editor once EditDisc shows it modally.
-void WhenShown(std::function<void(TAddCdDlg &)> action)
-{
-    QTimer::singleShot(0, [action] {
-        auto *dlg = qobject_cast<TAddCdDlg *>(QApplication::activeModalWidget());
-        if (!dlg) {
-            if (QWidget *other = QApplication::activeModalWidget())
-                other->close();
-            QFAIL("the editor is not shown");
-        }
-        action(*dlg);
-    });
-}
 
 // Every field of a disc, to see that a refused OK writes none of them.
 QStringList Fields(const TCdRec &disc)
@@ -281,7 +268,7 @@ void TestAddDisc::editDiscOpens()
     QSize cover;
     QString hint, firstPage;
     Qt::DayOfWeek firstDay = Qt::Monday;
-    WhenShown([&](TAddCdDlg &dlg) {
+    WhenShown<TAddCdDlg>([&](TAddCdDlg &dlg) {
         seen << dlg.windowTitle() << dlg.edCode->text() << dlg.edDay->text() << dlg.edSerial->text()
              << dlg.edName->text() << dlg.edPrice->text() << dlg.edLocation->text() << dlg.edMemo->toPlainText()
              << dlg.cbCategory->currentText() << dlg.cbCdTree->currentText() << dlg.cbQuality->currentText();

@@ -10,6 +10,7 @@
 #include "GridPrint.h"
 #include "MessageBoxes.h"
 #include "Schema.h"
+#include "TestCatalog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -125,8 +126,7 @@ private slots:
     void resultsAreExportedAndPrinted();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TestCatalog> m_catalog;
 };
 
 // Folders: 2 电影, 3 音乐, 5 收藏 under the root; 4 华语 and 6 欧美 under
@@ -134,18 +134,12 @@ private:
 // the root included, and one more in 电影.
 void TestFindDialog::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
-    m_dm = std::make_unique<TDM>();
-    m_dm->NameCatalog(path);
-    DM = m_dm.get();
+    m_catalog = std::make_unique<TestCatalog>();
 
     const char *folders[][3] = {{"2", "1", "电影"}, {"3", "1", "音乐"}, {"4", "3", "华语"}, {"5", "1", "收藏"},
                                 {"6", "3", "欧美"}, {"7", "5", "甲"},   {"8", "4", "粤语"}, {"9", "5", "乙"}};
     for (const auto &f : folders)
-        m_dm->ExecuteSQL(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (%1, %2, \"%3\")")
+        m_catalog->Dm().ExecuteSQL(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (%1, %2, \"%3\")")
                              .arg(QLatin1String(f[0]), QLatin1String(f[1]), QString::fromUtf8(f[2])));
     // Code, folder, category, grade, price, date, name, location, memo.
     const QStringList discs = {
@@ -161,7 +155,7 @@ void TestFindDialog::init()
         R"("A10", 2, 5, 1, -1234.5, #2006-01-01#, "退货", "", "")",
     };
     for (const QString &disc : discs)
-        m_dm->ExecuteSQL(
+        m_catalog->Dm().ExecuteSQL(
             QStringLiteral("INSERT INTO TbCd (Code, TId, CId, QId, Price, Day, Name, Location, Memo, DId, Spell) "
                            "VALUES (%1, 0, \"\")")
                 .arg(disc));
@@ -170,8 +164,7 @@ void TestFindDialog::init()
 void TestFindDialog::cleanup()
 {
     DM = nullptr;
-    m_dm.reset();
-    m_dir.reset();
+    m_catalog.reset();
 }
 
 void TestFindDialog::statement_data()
@@ -225,7 +218,7 @@ void TestFindDialog::statement()
     QFETCH(Input, input);
     QFETCH(QString, condition);
 
-    TFindFm dlg(*m_dm);
+    TFindFm dlg(m_catalog->Dm());
     dlg.FormShow();
     Fill(dlg, input);
     QCOMPARE(BuildFindStatement(dlg.Criteria()), DiscList + condition);
@@ -272,9 +265,9 @@ void TestFindDialog::discsFound()
     QFETCH(QString, codes);
 
     for (const QString &statement : input.setup)
-        m_dm->ExecuteSQL(statement);
+        m_catalog->Dm().ExecuteSQL(statement);
     Msg::Recorder messages;
-    TFindFm dlg(*m_dm);
+    TFindFm dlg(m_catalog->Dm());
     dlg.FormShow();
     Fill(dlg, input);
     QTest::mouseClick(dlg.btnFind, Qt::LeftButton);
@@ -377,12 +370,12 @@ void TestFindDialog::findAsTheUserDoes()
 void TestFindDialog::failedFindIsReportedAndListsNothing()
 {
     Msg::Recorder messages;
-    TFindFm dlg(*m_dm);
+    TFindFm dlg(m_catalog->Dm());
     dlg.FormShow();
     QTest::mouseClick(dlg.btnFind, Qt::LeftButton);
     QCOMPARE(dlg.dsFind->rowCount(), 10);
 
-    m_dm->ExecuteSQL(QStringLiteral("DROP TABLE TbQuality"));
+    m_catalog->Dm().ExecuteSQL(QStringLiteral("DROP TABLE TbQuality"));
     QTest::mouseClick(dlg.btnFind, Qt::LeftButton);
     QCOMPARE(messages.shown.size(), 1);
     QCOMPARE(messages.shown[0].kind, Msg::Kind::Error);
@@ -396,13 +389,13 @@ void TestFindDialog::failedFindIsReportedAndListsNothing()
 void TestFindDialog::resultsAreExportedAndPrinted()
 {
     Msg::Recorder messages;
-    TFindFm dlg(*m_dm);
+    TFindFm dlg(m_catalog->Dm());
     dlg.FormShow();
     dlg.edName->setText(QStringLiteral("盘"));
     QTest::mouseClick(dlg.btnFind, Qt::LeftButton);
     QCOMPARE(dlg.QFind.RowCount(), 3);
 
-    const QString path = m_dir->filePath(QStringLiteral("结果.csv"));
+    const QString path = m_catalog->FilePath(QStringLiteral("结果.csv"));
     ExportDiscs::ChooseExportHook = [&](QWidget *) {
         return ExportDiscs::TChoice{path, DiscExport::TFormat::CsvUtf8, false};
     };

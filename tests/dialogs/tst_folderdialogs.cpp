@@ -7,6 +7,8 @@
 #include "Schema.h"
 #include "SelDirForm.h"
 #include "TreeShape.h"
+#include "WhenShown.h"
+#include "TestCatalog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -23,21 +25,6 @@
 #include <sqlcipher/sqlite3.h>
 
 namespace {
-
-// Runs action on the dialog once its entry operation shows it modally.
-template<typename Dialog>
-void WhenShown(std::function<void(Dialog &)> action)
-{
-    QTimer::singleShot(0, [action] {
-        auto *dlg = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (!dlg) {
-            if (QWidget *other = QApplication::activeModalWidget())
-                other->close();
-            QFAIL("the dialog is not shown");
-        }
-        action(*dlg);
-    });
-}
 
 enum class Finish { Ok, Cancel, CloseBox };
 
@@ -79,26 +66,18 @@ private slots:
     void pickerErrorsReachTheCommandGuard();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TestCatalog> m_catalog;
 };
 
 void TestFolderDialogs::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
-    m_dm = std::make_unique<TDM>();
-    m_dm->NameCatalog(path);
-    DM = m_dm.get();
+    m_catalog = std::make_unique<TestCatalog>();
 }
 
 void TestFolderDialogs::cleanup()
 {
     DM = nullptr;
-    m_dm.reset();
-    m_dir.reset();
+    m_catalog.reset();
 }
 
 void TestFolderDialogs::editFolderName_data()
@@ -210,8 +189,8 @@ bool AllExpanded(const QTreeWidgetItem *item)
 
 void TestFolderDialogs::pickerShowsTheFoldersAsATree()
 {
-    AddFolders(*m_dm);
-    TSelDirFm dlg(*m_dm);
+    AddFolders(m_catalog->Dm());
+    TSelDirFm dlg(m_catalog->Dm());
     dlg.LoadScope();
 
     QStringList topLevel;
@@ -239,9 +218,9 @@ void TestFolderDialogs::pickerStaysUpForAChainOf30000()
     const QByteArray sql = "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                            QByteArray::number(Chain + 1) +
                            ") INSERT INTO TbTree (ID, Id1, Name) SELECT i, i - 1, 'F' || i FROM n";
-    QCOMPARE(sqlite3_exec(m_dm->DbBase.Handle(), sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(m_catalog->Dm().DbBase.Handle(), sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     {
-        TSelDirFm dlg(*m_dm);
+        TSelDirFm dlg(m_catalog->Dm());
         dlg.LoadScope();
         dlg.show();
         QCoreApplication::processEvents();
@@ -284,7 +263,7 @@ void TestFolderDialogs::chooseScopeFolder()
     QFETCH(Finish, finish);
     QFETCH(int, id);
 
-    AddFolders(*m_dm);
+    AddFolders(m_catalog->Dm());
     WhenShown<TSelDirFm>([&](TSelDirFm &dlg) {
         if (pick) {
             QTreeWidgetItem *item = dlg.ItemOfFolder(pick);
@@ -301,12 +280,12 @@ void TestFolderDialogs::chooseScopeFolder()
 void TestFolderDialogs::pickerErrorsReachTheCommandGuard()
 {
     // A catalog file that is no database: the error stops the command.
-    const QString bad = m_dir->filePath(QStringLiteral("Bad.MDB"));
+    const QString bad = m_catalog->FilePath(QStringLiteral("Bad.MDB"));
     QFile file(bad);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(4096, 'x'));
     file.close();
-    m_dm->NameCatalog(bad);
+    m_catalog->Dm().NameCatalog(bad);
 
     Msg::Recorder messages;
     bool reachedTheEnd = false;

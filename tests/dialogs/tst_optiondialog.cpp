@@ -5,6 +5,8 @@
 #include "OptionForm.h"
 #include "Schema.h"
 #include "SqlDialect.h"
+#include "WhenShown.h"
+#include "TestCatalog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -108,20 +110,6 @@ bool SelectShown(TDataGrid *grid, const QString &name)
     return true;
 }
 
-// Runs action on the dialog once ShowOptions shows it modally.
-void WhenShown(std::function<void(TOptionDlg &)> action)
-{
-    QTimer::singleShot(0, [action] {
-        auto *dlg = qobject_cast<TOptionDlg *>(QApplication::activeModalWidget());
-        if (!dlg) {
-            if (QWidget *other = QApplication::activeModalWidget())
-                other->close();
-            QFAIL("the options dialog is not shown");
-        }
-        action(*dlg);
-    });
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(List)
@@ -147,21 +135,14 @@ private slots:
 private:
     QString DiscListName(List list) const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TestCatalog> m_catalog;
     qint32 m_autoCode = 1;
     qint32 m_autoNew = 1;
 };
 
 void TestOptionDialog::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
-    m_dm = std::make_unique<TDM>();
-    m_dm->NameCatalog(path);
-    DM = m_dm.get();
+    m_catalog = std::make_unique<TestCatalog>();
     for (List list : {List::Category, List::Quality}) {
         DM->ExecuteSQL(QStringLiteral("DELETE FROM %1").arg(Table(list)));
         for (const QString &name : StartNames)
@@ -180,8 +161,7 @@ void TestOptionDialog::init()
 void TestOptionDialog::cleanup()
 {
     DM = nullptr;
-    m_dm.reset();
-    m_dir.reset();
+    m_catalog.reset();
 }
 
 // The name the disc shows for its category or quality.
@@ -405,7 +385,7 @@ void TestOptionDialog::switches()
     qint32 autoCode = autoCodeIn;
     qint32 autoNew = autoNewIn;
     bool ran = false;
-    WhenShown([&](TOptionDlg &dlg) {
+    WhenShown<TOptionDlg>([&](TOptionDlg &dlg) {
         ran = true;
         const QString current = dlg.pcOption->currentWidget()->objectName();
         const bool codeShown = dlg.cbAutoCode->isChecked();

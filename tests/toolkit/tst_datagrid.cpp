@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTest>
@@ -537,8 +538,10 @@ void TestDataGrid::headerClickSortsAndColumnsShareWidth()
 
 void TestDataGrid::layoutRoundTrip()
 {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Zentra-Software", "Vorlix");
-    settings.remove("Software/Zentra-SoftWare/Vorlix/dgCd");
+    // The grid keeps its layout in whatever group its owner hands it.
+    const QTemporaryDir dir;
+    QSettings settings(dir.filePath("layouts.ini"), QSettings::IniFormat);
+    settings.beginGroup("Layouts");
     AddDiscs(FiveDiscs);
     m_q->Open();
     QHeaderView *header = m_grid->View()->header();
@@ -547,13 +550,13 @@ void TestDataGrid::layoutRoundTrip()
     m_grid->GroupBy("Category");
     header->resizeSection(CodeColumn, header->sectionSize(CodeColumn) + 20);
     const QList<TGridColumn> columns = m_grid->Columns();
-    m_grid->SaveLayout("dgCd");
+    m_grid->SaveLayout(settings, "dgCd");
 
     TDataGrid restored;
     restored.SetColumns(DiscColumns());
     restored.SetGroupSummary(QStringLiteral("小计：%1"), QStringLiteral("Price"), QStringLiteral("小计：%1"), 0);
     restored.SetDataSource(m_source.get());
-    restored.RestoreLayout("dgCd");
+    restored.RestoreLayout(settings, "dgCd");
     QCOMPARE(FieldOrder(restored), QStringList({"Name", "Serial", "Day", "Code", "Category", "Price"}));
     QCOMPARE(restored.GroupedBy(), QStringLiteral("Category"));
     QCOMPARE(Shown(*restored.View()->model()), Shown(*Model()));
@@ -562,15 +565,15 @@ void TestDataGrid::layoutRoundTrip()
 
     // A layout naming fields the grid does not have: the known ones take
     // their places, the rest is ignored.
-    settings.setValue("Software/Zentra-SoftWare/Vorlix/dgCd/Columns", "Gone,Price,Code");
-    settings.setValue("Software/Zentra-SoftWare/Vorlix/dgCd/Widths", "10,abc,90");
-    settings.setValue("Software/Zentra-SoftWare/Vorlix/dgCd/SortField", "Gone");
-    settings.setValue("Software/Zentra-SoftWare/Vorlix/dgCd/GroupField", "Nothing");
+    settings.setValue("dgCd/Columns", "Gone,Price,Code");
+    settings.setValue("dgCd/Widths", "10,abc,90");
+    settings.setValue("dgCd/SortField", "Gone");
+    settings.setValue("dgCd/GroupField", "Nothing");
     settings.sync();
     TDataGrid other;
     other.SetColumns(DiscColumns());
     other.SetDataSource(m_source.get());
-    other.RestoreLayout("dgCd");
+    other.RestoreLayout(settings, "dgCd");
     QCOMPARE(FieldOrder(other), QStringList({"Price", "Code", "Serial", "Day", "Name", "Category"}));
     QCOMPARE(other.GroupedBy(), QString());
     QCOMPARE(Shown(*other.View()->model()), QStringLiteral("西游记;红楼梦;办公软件;Alpha;bravo"));

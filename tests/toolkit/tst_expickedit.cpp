@@ -4,6 +4,7 @@
 #include "ExPickEdit.h"
 #include "GbkText.h"
 #include "Schema.h"
+#include "TestCatalog.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -41,8 +42,7 @@ private slots:
 private:
     void Type(const QString &text);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TestCatalog> m_catalog;
     std::unique_ptr<QWidget> m_window;
     TExPickEdit *m_edit = nullptr;
     QLineEdit *m_next = nullptr;
@@ -52,18 +52,14 @@ private:
 
 void TestExPickEdit::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    const QString path = m_dir->filePath(QStringLiteral("Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, false);
-    m_dm = std::make_unique<TDM>();
-    m_dm->NameCatalog(path);
+    m_catalog = std::make_unique<TestCatalog>(Schema::Layout::Build102, false);
     for (const char *sql : {
              R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("A0001", "藏金阁", "CJG", 1))",
              R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("A0002", "藏金阁续集", "CJGXJ", 1))",
              R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("12", "英雄", "YX", 1))",
              R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("345", "大话西游", "DHXY", 1))",
          })
-        m_dm->ExecuteSQL(QString::fromUtf8(sql));
+        m_catalog->Dm().ExecuteSQL(QString::fromUtf8(sql));
 
     m_window = std::make_unique<QWidget>();
     auto *layout = new QVBoxLayout(m_window.get());
@@ -71,7 +67,7 @@ void TestExPickEdit::init()
     m_next = new QLineEdit(m_window.get());
     layout->addWidget(m_edit);
     layout->addWidget(m_next);
-    m_dm->SetupPickEdit(QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd"), *m_edit, true, false);
+    m_catalog->Dm().SetupPickEdit(QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd"), *m_edit, true, false);
     m_changes.clear();
     m_keys.clear();
     m_edit->OnSelectionChange = [this](TExPickEdit &edit) { m_changes << edit.SelectedKey(); };
@@ -84,8 +80,7 @@ void TestExPickEdit::init()
 void TestExPickEdit::cleanup()
 {
     m_window.reset();
-    m_dm.reset();
-    m_dir.reset();
+    m_catalog.reset();
 }
 
 void TestExPickEdit::Type(const QString &text)
@@ -151,9 +146,9 @@ void TestExPickEdit::longNamesKeepColumns()
     // at 40 bytes would split a character.
     const QString chinese = QStringLiteral("指环王护戒使者加长版").repeated(5);
     const QString mixed = QStringLiteral("a") + chinese.left(49);
-    m_dm->ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("6901234567", "%1", "ZHW", 1))")
+    m_catalog->Dm().ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("6901234567", "%1", "ZHW", 1))")
                          .arg(chinese));
-    m_dm->ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("7", "%1", "ZHWA", 1))")
+    m_catalog->Dm().ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("7", "%1", "ZHWA", 1))")
                          .arg(mixed));
     Type(QStringLiteral("zhw"));
     QTest::keyClick(m_edit, Qt::Key_Return);

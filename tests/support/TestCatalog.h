@@ -10,25 +10,35 @@
 
 #include <memory>
 
-// A fresh catalog with the data module on it, for one test; folders are
-// written as "ID, Id1, name" rows.
-class FolderCatalog
+// A fresh catalog in a temporary folder with the data module on it, made the
+// program's data module (DM) for one test; folders are written as
+// "ID, Id1, name" rows. Seeded catalogs hold the shipped categories and
+// qualities.
+class TestCatalog
 {
 public:
-    FolderCatalog()
+    explicit TestCatalog(Schema::Layout layout = Schema::Layout::Build102, bool seed = true)
     {
         QVERIFY2(m_dir.isValid(), "no temporary folder");
-        const QString path = m_dir.filePath(QStringLiteral("Test.MDB"));
-        Schema::CreateCatalog(path, Schema::Layout::Build102, true);
+        m_path = m_dir.filePath(QStringLiteral("Test.MDB"));
+        Schema::CreateCatalog(m_path, layout, seed);
         m_dm = std::make_unique<TDM>();
+        m_dm->NameCatalog(m_path);
         DM = m_dm.get();
-        m_dm->NameCatalog(path);
     }
-    ~FolderCatalog() { DM = nullptr; }
-    FolderCatalog(const FolderCatalog &) = delete;
-    FolderCatalog &operator=(const FolderCatalog &) = delete;
+    ~TestCatalog()
+    {
+        if (DM == m_dm.get())
+            DM = nullptr;
+    }
+    TestCatalog(const TestCatalog &) = delete;
+    TestCatalog &operator=(const TestCatalog &) = delete;
 
     TDM &Dm() { return *m_dm; }
+    const QString &Path() const { return m_path; }
+    // The temporary folder the catalog lies in, and a file in it.
+    QString DirPath() const { return m_dir.path(); }
+    QString FilePath(const QString &name) const { return m_dir.filePath(name); }
 
     void AddFolders(const QStringList &rows)
     {
@@ -38,6 +48,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_path;
     std::unique_ptr<TDM> m_dm;
 };
 
