@@ -10,6 +10,9 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
+#include <vector>
+
 // One prepared statement, bound afresh for every row: the bulk writers
 // (import, merge) run the same few statements thousands of times.
 class TBoundStatement
@@ -20,10 +23,16 @@ public:
     TBoundStatement(const TBoundStatement &) = delete;
     TBoundStatement &operator=(const TBoundStatement &) = delete;
 
+    // The text's UTF-8 is kept here until the statement has run, so the
+    // engine need not copy it.
     TBoundStatement &Bind(int index, const QString &text)
     {
-        const QByteArray utf8 = text.toUtf8();
-        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        const size_t slot = size_t(qMax(index, 1));
+        if (slot > m_texts.size())
+            m_texts.resize(slot);
+        QByteArray &utf8 = m_texts[slot - 1];
+        utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         return *this;
     }
     TBoundStatement &Bind(int index, qint64 value)
@@ -82,6 +91,7 @@ private:
 
     TDAODatabase &m_db;
     sqlite3_stmt *m_stmt;
+    std::vector<QByteArray> m_texts; // per parameter, the bound text
 };
 
 // Finds or adds names in a category or grade table, remembering each. Names
@@ -114,9 +124,12 @@ public:
 
     static QString FoldAscii(const QString &text)
     {
+        auto upper = [](QChar c) { return c >= QLatin1Char('A') && c <= QLatin1Char('Z'); };
+        if (std::none_of(text.cbegin(), text.cend(), upper))
+            return text;
         QString folded = text;
         for (QChar &c : folded) {
-            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            if (upper(c))
                 c = QChar(c.unicode() + 32);
         }
         return folded;

@@ -117,7 +117,13 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
     TNameTable qualities(db, QStringLiteral("TbQuality"), report.Qualities);
     QHash<QString, qint64> folders; // path below the target, lower case → Id
 
-    auto folderOf = [&](const QStringList &path) {
+    QHash<QStringList, qint64> byPath; // the path as the row spells it → Id
+
+    auto folderOf = [&](const QStringList &path) -> qint64 {
+        if (path.isEmpty())
+            return targetFolder;
+        if (auto hit = byPath.constFind(path); hit != byPath.constEnd())
+            return *hit;
         qint64 id = targetFolder;
         QString key;
         for (const QString &name : path) {
@@ -135,6 +141,7 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
             folders.insert(key, child);
             id = child;
         }
+        byPath.insert(path, id);
         return id;
     };
 
