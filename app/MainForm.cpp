@@ -18,6 +18,7 @@
 #include "FindForm.h"
 #include "GridPrint.h"
 #include "ImportDlg.h"
+#include "MergeDlg.h"
 #include "Globalvar.h"
 #include "MessageBoxes.h"
 #include "OpenDbForm.h"
@@ -105,6 +106,10 @@ TMainFm::TMainFm(QWidget *parent)
         return QFileDialog::getOpenFileName(this, QStringLiteral("选择要导入的文件"), QString(),
                                             QStringLiteral("表格文件 (*.csv *.txt *.tsv);;所有文件 (*)"));
     };
+    ChooseMergeFileHook = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("选择要合并的光盘夹"), AppFolder + QStringLiteral("/Data"),
+                                            QStringLiteral("光盘夹文件 (*.MDB *.mdb);;所有文件 (*)"));
+    };
     ChooseSkinFileHook = [this](const QString &startFolder) {
         return QFileDialog::getOpenFileName(this, QStringLiteral("请选择一个皮肤文件"), startFolder,
                                             QStringLiteral("*.ini"));
@@ -144,6 +149,7 @@ void TMainFm::BuildMenus()
     mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
     mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
     mImport = action(mCd, "mImport", QStringLiteral("导入光盘..."), &TMainFm::mImportClick);
+    mMerge = action(mCd, "mMerge", QStringLiteral("合并光盘夹..."), &TMainFm::mMergeClick);
     mExport = action(mCd, "mExport", QStringLiteral("导出光盘列表..."), &TMainFm::mExportClick);
     mPrint = action(mCd, "mPrint", QStringLiteral("打印光盘列表..."), &TMainFm::mPrintClick);
     mFullBackup = action(mCd, "mFullBackup", QStringLiteral("完整备份（含封面）..."), &TMainFm::mFullBackupClick);
@@ -648,6 +654,16 @@ void TMainFm::mImportClick()
 {
     const int folder = RunImport(this, ChooseImportFileHook, DM->DbBase, CdTree->CurrentFolderId(),
                                  AppFolder + QStringLiteral("/Picture"), &QCd);
+    if (folder == 0)
+        return;
+    CdTree->LoadCdTree();
+    CdTree->LocateFolder(folder);
+    CdList->ShowCdList(folder);
+}
+
+void TMainFm::mMergeClick()
+{
+    const int folder = RunMerge(this, ChooseMergeFileHook, DM->DbBase, CurrentDb, &QCd);
     if (folder == 0)
         return;
     CdTree->LoadCdTree();

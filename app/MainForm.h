@@ -61,6 +61,7 @@ public:
     void mRestoreClick();
     void mCompressClick();
     void mImportClick();
+    void mMergeClick();
     void mExportClick();
     void mPrintClick();
     void mFullBackupClick();
@@ -96,11 +97,13 @@ public:
     std::function<QString(const QString &startFolder)> ChooseSkinFileHook;
     // The file to import discs from; empty when the user declined.
     std::function<QString()> ChooseImportFileHook;
+    // The catalog to merge into the open one; empty when the user declined.
+    std::function<QString()> ChooseMergeFileHook;
 
     TDAOQuery QCd;
     TDAOQuery QCdTree;
 
-    QAction *mOpen, *mBackup, *mRestore, *mCompress, *mImport, *mExit;
+    QAction *mOpen, *mBackup, *mRestore, *mCompress, *mImport, *mMerge, *mExit;
     QAction *mExport, *mPrint, *mFullBackup, *mFullRestore;
     QAction *mFindFile;
     QAction *mOption, *mSkin, *mClearSkin;

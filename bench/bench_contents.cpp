@@ -4,7 +4,7 @@
 #include "DiscContents.h"
 #include "DiscScanner.h"
 #include "NameIndex.h"
-#include "StoreStatement.h"
+#include "BoundStatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,7 +61,7 @@ QString NewCatalogWithDiscs(const QString &name, int discs)
     TDAODatabase db;
     Bench::Attach(db, path);
     TDAOTransaction work(db);
-    TStoreStatement insert(db, QStringLiteral("INSERT INTO TbCd (Code, Name, TId, Spell) VALUES (?, ?, 1, '')"));
+    TBoundStatement insert(db, QStringLiteral("INSERT INTO TbCd (Code, Name, TId, Spell) VALUES (?, ?, 1, '')"));
     for (int i = 1; i <= discs; ++i)
         insert.Bind(1, QString::number(i)).Bind(2, QStringLiteral("光盘%1").arg(i)).Run();
     work.Commit();

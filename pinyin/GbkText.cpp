@@ -44,8 +44,12 @@ int CharWidth(const QString &text, qsizetype &i)
 
 QByteArray Encode(const QString &text)
 {
-    QStringEncoder encoder("GBK");
+    // One encoder per thread, started afresh for every text: making one
+    // costs more than encoding a name.
+    static thread_local QStringEncoder encoder("GBK");
+    encoder.resetState();
     QByteArray bytes = encoder(text);
+    encoder.resetState();
     // The encoder keeps a high surrogate at the very end back for a low one
     // that never comes: it is a character GBK cannot express.
     if (!text.isEmpty() && text.back().isHighSurrogate())

@@ -173,6 +173,9 @@ QByteArray GetSpell(const QByteArray &gbk)
 
 QString GetSpell(const QString &text)
 {
+    // Most names hold no such character: one run, read without splitting.
+    if (std::none_of(text.cbegin(), text.cend(), IsSingleHighByte))
+        return QString::fromLatin1(GetSpell(GbkText::Encode(text)));
     QByteArray result;
     for (const QString &run : SpellRuns(text))
         result += GetSpell(GbkText::Encode(run));

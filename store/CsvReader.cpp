@@ -75,9 +75,9 @@ QList<TRecord> Parse(const QString &text, QChar separator)
     bool fieldQuoted = false;
     int number = 1;
     auto endField = [&] {
-        record.Fields << field;
+        record.Fields << std::move(field);
         record.Quoted << fieldQuoted;
-        field.clear();
+        field = QString();
         fieldQuoted = false;
     };
     auto endRecord = [&] {
@@ -86,11 +86,15 @@ QList<TRecord> Parse(const QString &text, QChar separator)
         bool blank = true;
         for (const QString &f : std::as_const(record.Fields))
             blank = blank && f.isEmpty();
+        // The next record likely has as many fields.
+        const qsizetype fields = record.Fields.size();
         if (!blank) {
             record.Number = number;
-            records << record;
+            records << std::move(record);
         }
         record = TRecord();
+        record.Fields.reserve(fields);
+        record.Quoted.reserve(fields);
         fieldStarted = false;
         ++number;
     };
@@ -106,8 +110,14 @@ QList<TRecord> Parse(const QString &text, QChar separator)
                 else
                     quoted = false;
             }
-            else
-                field += c;
+            else {
+                // The run up to the next quote, in one go.
+                qsizetype end = i + 1;
+                while (end < size && text.at(end) != QLatin1Char('"'))
+                    ++end;
+                field += QStringView(text).mid(i, end - i);
+                i = end - 1;
+            }
             continue;
         }
         if (c == QLatin1Char('"') && field.isEmpty()) {
@@ -124,8 +134,22 @@ QList<TRecord> Parse(const QString &text, QChar separator)
                 ++i;
             endRecord();
         }
-        else
-            field += c;
+        else {
+            // The run up to the next separator or line end, in one go; a
+            // quote inside it is a character like any other.
+            qsizetype end = i + 1;
+            while (end < size) {
+                const QChar e = text.at(end);
+                if (e == separator || e == QLatin1Char('\r') || e == QLatin1Char('\n'))
+                    break;
+                ++end;
+            }
+            if (field.isEmpty())
+                field = text.mid(i, end - i);
+            else
+                field += QStringView(text).mid(i, end - i);
+            i = end - 1;
+        }
     }
     if (quoted || !field.isEmpty() || fieldStarted || !record.Fields.isEmpty())
         endRecord();

@@ -4,7 +4,7 @@
 #include "ImportStore.h"
 #include "NameIndex.h"
 #include "SqlDialect.h"
-#include "StoreStatement.h"
+#include "BoundStatement.h"
 
 #include <QHash>
 #include <QStringList>
@@ -45,8 +45,8 @@ void CreateTables(TDAODatabase &db)
 
 void DeleteContents(TDAODatabase &db, qint64 discId)
 {
-    TStoreStatement(db, QStringLiteral("DELETE FROM TbEntry WHERE CdId=?")).Bind(1, discId).Run();
-    TStoreStatement(db, QStringLiteral("DELETE FROM TbVolume WHERE CdId=?")).Bind(1, discId).Run();
+    TBoundStatement(db, QStringLiteral("DELETE FROM TbEntry WHERE CdId=?")).Bind(1, discId).Run();
+    TBoundStatement(db, QStringLiteral("DELETE FROM TbVolume WHERE CdId=?")).Bind(1, discId).Run();
 }
 
 // The WHERE conditions and their values for a query; the name pattern is
@@ -85,7 +85,7 @@ TCondition ConditionOf(const TFileQuery &query)
     return condition;
 }
 
-void BindCondition(TStoreStatement &statement, const TCondition &condition)
+void BindCondition(TBoundStatement &statement, const TCondition &condition)
 {
     statement.Bind(1, condition.Pattern);
     for (int i = 0; i < condition.Numbers.size(); ++i)
@@ -120,7 +120,7 @@ bool UsesNameIndex(const TFileQuery &query)
 
 bool HasTables(TDAODatabase &db)
 {
-    TStoreStatement statement(
+    TBoundStatement statement(
         db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN ('TbEntry','TbVolume')"));
     return statement.Scalar() == 2;
 }
@@ -134,7 +134,7 @@ TWriter::TWriter(TDAODatabase &db, qint64 discId)
         DeleteContents(db, discId);
     else
         CreateTables(db);
-    m_insert = std::make_unique<TStoreStatement>(
+    m_insert = std::make_unique<TBoundStatement>(
         db, QStringLiteral("INSERT INTO TbEntry (CdId, ParentId, Name, NameKey, Kind, Size, MTime, Unreadable) "
                            "VALUES (?,?,?,?,?,?,?,?)"));
 }
@@ -160,7 +160,7 @@ qint64 TWriter::Add(qint64 parentId, const QString &name, TKind kind, qint64 siz
 void TWriter::Commit(const TVolume &volume)
 {
     m_insert.reset();
-    TStoreStatement(m_db, QStringLiteral("INSERT INTO TbVolume (CdId, Label, FsSize, FsUsed, ScanDate, Files, "
+    TBoundStatement(m_db, QStringLiteral("INSERT INTO TbVolume (CdId, Label, FsSize, FsUsed, ScanDate, Files, "
                                          "Folders, Links, Bytes, Unreadable) VALUES (?,?,?,?,?,?,?,?,?,?)"))
         .Bind(1, m_discId)
         .Bind(2, volume.Label)
@@ -189,7 +189,7 @@ std::optional<TVolume> Volume(TDAODatabase &db, qint64 discId)
 {
     if (!HasTables(db))
         return std::nullopt;
-    TStoreStatement statement(db, QStringLiteral("SELECT Label, FsSize, FsUsed, ScanDate, Files, Folders, Links, "
+    TBoundStatement statement(db, QStringLiteral("SELECT Label, FsSize, FsUsed, ScanDate, Files, Folders, Links, "
                                                  "Bytes, Unreadable FROM TbVolume WHERE CdId=?"));
     statement.Bind(1, discId);
     if (!statement.Next())
@@ -213,7 +213,7 @@ QList<TEntry> Children(TDAODatabase &db, qint64 discId, qint64 parentId)
     QList<TEntry> entries;
     if (!HasTables(db))
         return entries;
-    TStoreStatement statement(
+    TBoundStatement statement(
         db, QStringLiteral("SELECT E.Id, E.Name, E.Kind, E.Size, E.MTime, E.Unreadable, "
                            "E.Kind=1 AND EXISTS (SELECT 1 FROM TbEntry C WHERE C.CdId=E.CdId AND C.ParentId=E.Id) "
                            "FROM TbEntry E WHERE E.CdId=? AND E.ParentId=? "
@@ -237,7 +237,7 @@ QList<TEntry> Children(TDAODatabase &db, qint64 discId, qint64 parentId)
 QString FolderPath(TDAODatabase &db, qint64 parentId)
 {
     QStringList names;
-    TStoreStatement statement(db, QStringLiteral("SELECT ParentId, Name FROM TbEntry WHERE Id=?"));
+    TBoundStatement statement(db, QStringLiteral("SELECT ParentId, Name FROM TbEntry WHERE Id=?"));
     // A damaged chain (a loop) ends after a depth no disc reaches.
     for (int depth = 0; parentId != 0 && depth < 4096; ++depth) {
         statement.Bind(1, parentId);
@@ -295,7 +295,7 @@ QList<TFoundFile> FindFiles(TDAODatabase &db, const TFileQuery &query)
                           (query.Limit > 0 ? QStringLiteral(" LIMIT %1").arg(query.Limit) : QString());
     }
     for (const QString &sql : statements) {
-        TStoreStatement statement(db, sql);
+        TBoundStatement statement(db, sql);
         BindCondition(statement, condition);
         while (statement.Next()) {
             TFoundFile file;
@@ -340,7 +340,7 @@ qint64 CountFiles(TDAODatabase &db, const TFileQuery &query)
     if (UsesNameIndex(query))
         return NameIndex::Find(db, query.Name, FactsFilter(query), 0, true).Count;
     const TCondition condition = ConditionOf(query);
-    TStoreStatement statement(db, QStringLiteral("SELECT count(*) FROM TbEntry E WHERE ") + condition.Sql);
+    TBoundStatement statement(db, QStringLiteral("SELECT count(*) FROM TbEntry E WHERE ") + condition.Sql);
     BindCondition(statement, condition);
     return statement.Scalar();
 }

@@ -10,7 +10,7 @@
 
 class TDAODatabase;
 class TDAOTransaction;
-class TStoreStatement;
+class TBoundStatement;
 
 // What is on each disc: the folders and files read from a disc, kept in the
 // catalog beside the discs. The two tables are made by the first scan, so a
@@ -70,7 +70,7 @@ private:
     TDAODatabase &m_db;
     qint64 m_discId;
     std::unique_ptr<TDAOTransaction> m_work;
-    std::unique_ptr<TStoreStatement> m_insert;
+    std::unique_ptr<TBoundStatement> m_insert;
 };
 
 // Removes a disc's contents ("清除光盘内容"); nothing for a disc never scanned.

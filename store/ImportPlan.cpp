@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace ImportPlan {
 
@@ -63,11 +62,12 @@ public:
     }
 
     // The text cut to the width, or the row skipped, as chosen.
-    QString Fitted(const QString &text, int width, const QString &caption)
+    QString Fitted(const QString &text, int width, int field)
     {
-        if (width <= 0 || GbkText::ByteWidth(text) <= width)
+        // No character is wider than two bytes: a short text needs no count.
+        if (width <= 0 || text.size() * 2 <= width || GbkText::ByteWidth(text) <= width)
             return text;
-        Note(TooWide, QStringLiteral("%1超过%2字节").arg(caption, QString::number(width)));
+        Note(TooWide, QStringLiteral("%1超过%2字节").arg(ImportFields::Caption(field), QString::number(width)));
         return GbkText::Truncate(text, width);
     }
 
@@ -86,9 +86,11 @@ QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &set
     QList<TRow> rows;
     rows.reserve(records.size());
     QSet<QString> codesTaken = settings.ExistingCodes;
+    codesTaken.reserve(settings.ExistingCodes.size() + records.size());
     const TWidths &w = settings.Widths;
     for (const CsvReader::TRecord &record : records) {
-        TRow row;
+        // Built in its place in the list: a row is too big to move cheaply.
+        TRow &row = rows.emplaceBack();
         row.Number = record.Number;
         TRowBuilder b(settings, row);
         auto cell = [&](int field) {
@@ -104,18 +106,19 @@ QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &set
             return asWritten && column < record.Quoted.size() && record.Quoted.at(column) ? value : value.trimmed();
         };
 
-        row.Disc.Name = b.Fitted(cell(Name), w.Name, Caption(Name));
+        row.Disc.Name = b.Fitted(cell(Name), w.Name, Name);
         if (TextBlank::IsBlank(row.Disc.Name))
             b.Note(EmptyName, Caption(Name));
         row.Disc.Spell = GbkText::Truncate(GetSpell(row.Disc.Name), w.Spell > 0 ? w.Spell : 1 << 20);
-        row.Disc.Serial = b.Fitted(cell(Serial), w.Serial, Caption(Serial));
-        row.Disc.Location = b.Fitted(cell(Location), w.Location, Caption(Location));
+        row.Disc.Serial = b.Fitted(cell(Serial), w.Serial, Serial);
+        row.Disc.Location = b.Fitted(cell(Location), w.Location, Location);
         row.Disc.Memo = cell(Memo);
-        row.Category = b.Fitted(cell(Category), w.Category, Caption(Category));
-        row.Quality = b.Fitted(cell(Quality), w.Quality, Caption(Quality));
+        row.Category = b.Fitted(cell(Category), w.Category, Category);
+        row.Quality = b.Fitted(cell(Quality), w.Quality, Quality);
 
-        const QString code = b.Fitted(cell(Code), w.Code, Caption(Code));
-        if (!code.isEmpty() && codesTaken.contains(code.toLower()))
+        const QString code = b.Fitted(cell(Code), w.Code, Code);
+        const QString codeKey = code.toLower();
+        if (!code.isEmpty() && codesTaken.contains(codeKey))
             b.Note(CodeClash, code);
         else
             row.Disc.Code = code;
@@ -138,12 +141,16 @@ QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &set
                 b.Note(BadPrice, price);
         }
 
-        static const QRegularExpression slashes(QStringLiteral("[/\\\\]"));
+        // The path's names between slashes or backslashes.
         const QString folder = cell(Folder);
-        for (QString part : folder.split(slashes, Qt::SkipEmptyParts)) {
-            part = part.trimmed();
+        for (qsizetype start = 0; start < folder.size();) {
+            qsizetype end = start;
+            while (end < folder.size() && folder.at(end) != QLatin1Char('/') && folder.at(end) != QLatin1Char('\\'))
+                ++end;
+            const QString part = QStringView(folder).mid(start, end - start).trimmed().toString();
             if (!part.isEmpty())
-                row.FolderPath << b.Fitted(part, w.Folder, Caption(Folder));
+                row.FolderPath << b.Fitted(part, w.Folder, Folder);
+            start = end + 1;
         }
 
         const QString cover = cell(Cover);
@@ -156,8 +163,7 @@ QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &set
         }
 
         if (!row.Skipped && !row.Disc.Code.isEmpty())
-            codesTaken.insert(row.Disc.Code.toLower());
-        rows << row;
+            codesTaken.insert(codeKey);
     }
     return rows;
 }

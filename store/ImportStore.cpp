@@ -1,5 +1,6 @@
 #include "ImportStore.h"
 
+#include "BoundStatement.h"
 #include "DAODatabase.h"
 #include "DAOQuery.h"
 #include "Schema.h"
@@ -12,64 +13,6 @@ namespace ImportStore {
 
 namespace {
 
-// One prepared statement, bound afresh for every row.
-class TStatement
-{
-public:
-    TStatement(TDAODatabase &db, const QString &sql) : m_db(db), m_stmt(db.Prepare(sql)) {}
-    ~TStatement() { sqlite3_finalize(m_stmt); }
-    TStatement(const TStatement &) = delete;
-    TStatement &operator=(const TStatement &) = delete;
-
-    TStatement &Bind(int index, const QString &text)
-    {
-        const QByteArray utf8 = text.toUtf8();
-        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    TStatement &Bind(int index, qint64 value)
-    {
-        sqlite3_bind_int64(m_stmt, index, value);
-        return *this;
-    }
-    TStatement &Bind(int index, double value)
-    {
-        sqlite3_bind_double(m_stmt, index, value);
-        return *this;
-    }
-    TStatement &BindNull(int index)
-    {
-        sqlite3_bind_null(m_stmt, index);
-        return *this;
-    }
-    // The first column of the first row, 0 for none.
-    qint64 Scalar()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        const qint64 value = rc == SQLITE_ROW ? sqlite3_column_int64(m_stmt, 0) : 0;
-        Finish(rc == SQLITE_ROW ? SQLITE_DONE : rc);
-        return value;
-    }
-    // Runs the statement; the new row's key.
-    qint64 Run()
-    {
-        Finish(sqlite3_step(m_stmt));
-        return sqlite3_last_insert_rowid(m_db.Handle());
-    }
-
-private:
-    void Finish(int rc)
-    {
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-            TDAODatabase::RaiseEngineError(m_db.Handle(), sqlite3_extended_errcode(m_db.Handle()));
-    }
-
-    TDAODatabase &m_db;
-    sqlite3_stmt *m_stmt;
-};
-
 int WidthOf(TDAODatabase &db, const QString &table, const QString &column)
 {
     TDAOQuery q;
@@ -80,38 +23,6 @@ int WidthOf(TDAODatabase &db, const QString &table, const QString &column)
     q.Close();
     return size;
 }
-
-// Finds or adds names in a category or grade table, remembering each.
-class TNameTable
-{
-public:
-    TNameTable(TDAODatabase &db, const QString &table, QStringList &added)
-        : m_find(db, QStringLiteral("SELECT Id FROM %1 WHERE Name=?1").arg(table)),
-          m_add(db, QStringLiteral("INSERT INTO %1 (Name) VALUES (?1)").arg(table)), m_added(added)
-    {
-    }
-    qint64 Id(const QString &name)
-    {
-        if (name.isEmpty())
-            return 0;
-        const QString key = name.toLower();
-        auto it = m_ids.constFind(key);
-        if (it != m_ids.constEnd())
-            return *it;
-        qint64 id = m_find.Bind(1, name).Scalar();
-        if (id == 0) {
-            id = m_add.Bind(1, name).Run();
-            m_added << name;
-        }
-        m_ids.insert(key, id);
-        return id;
-    }
-
-private:
-    TStatement m_find, m_add;
-    QStringList &m_added;
-    QHash<QString, qint64> m_ids;
-};
 
 } // namespace
 
@@ -190,15 +101,21 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
 {
     TReport report;
     TDAOTransaction work(db);
-    TStatement insert(db, QStringLiteral("INSERT INTO TbCd (Day, Code, Serial, Name, Spell, CId, TId, QId, DId, Price, "
+    TBoundStatement insert(db, QStringLiteral("INSERT INTO TbCd (Day, Code, Serial, Name, Spell, CId, TId, QId, DId, Price, "
                                          "Location, Memo, Picture) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,0,?9,?10,?11,?12)"));
-    TStatement findFolder(db, QStringLiteral("SELECT ID FROM TbTree WHERE Id1=?1 AND Name=?2 ORDER BY ID LIMIT 1"));
-    TStatement addFolder(db, QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (?1, ?2)"));
-    TNameTable categories(db, QStringLiteral("TbCategory"), report.Categories);
-    TNameTable qualities(db, QStringLiteral("TbQuality"), report.Qualities);
+    TBoundStatement findFolder(db, QStringLiteral("SELECT ID FROM TbTree WHERE Id1=?1 AND Name=?2 ORDER BY ID LIMIT 1"));
+    TBoundStatement addFolder(db, QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (?1, ?2)"));
+    TNameIds categories(db, QStringLiteral("TbCategory"), report.Categories);
+    TNameIds qualities(db, QStringLiteral("TbQuality"), report.Qualities);
     QHash<QString, qint64> folders; // path below the target, lower case → Id
 
-    auto folderOf = [&](const QStringList &path) {
+    QHash<QStringList, qint64> byPath; // the path as the row spells it → Id
+
+    auto folderOf = [&](const QStringList &path) -> qint64 {
+        if (path.isEmpty())
+            return targetFolder;
+        if (auto hit = byPath.constFind(path); hit != byPath.constEnd())
+            return *hit;
         qint64 id = targetFolder;
         QString key;
         for (const QString &name : path) {
@@ -216,6 +133,7 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
             folders.insert(key, child);
             id = child;
         }
+        byPath.insert(path, id);
         return id;
     };
 

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ImportValues {
@@ -17,9 +18,9 @@ std::optional<QDate> ParseDate(const QString &text)
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
         return std::nullopt;
-    const int year = m.captured(1).toInt();
-    const int month = m.captured(2).isEmpty() ? 1 : m.captured(2).toInt();
-    const int day = m.captured(3).isEmpty() ? 1 : m.captured(3).toInt();
+    const int year = m.capturedView(1).toInt();
+    const int month = m.capturedView(2).isEmpty() ? 1 : m.capturedView(2).toInt();
+    const int day = m.capturedView(3).isEmpty() ? 1 : m.capturedView(3).toInt();
     const QDate date(year, month, day);
     if (!date.isValid() || year < 100)
         return std::nullopt;
@@ -29,19 +30,28 @@ std::optional<QDate> ParseDate(const QString &text)
 std::optional<double> ParsePrice(const QString &text)
 {
     QString t = text.trimmed();
-    for (const QString &mark : {QStringLiteral("¥"), QStringLiteral("￥"), QStringLiteral("元"),
-                                QStringLiteral("RMB"), QStringLiteral("CNY")})
-        t.remove(mark, Qt::CaseInsensitive);
+    static const QString marks[] = {QStringLiteral("¥"), QStringLiteral("￥"), QStringLiteral("元"),
+                                    QStringLiteral("RMB"), QStringLiteral("CNY")};
+    for (const QString &mark : marks) {
+        if (t.contains(mark, Qt::CaseInsensitive))
+            t.remove(mark, Qt::CaseInsensitive);
+    }
+    // The pattern is only asked when a character could be a blank: plain
+    // ASCII without spaces holds none.
     static const QRegularExpression blanks(QStringLiteral("\\s"));
-    t.remove(blanks);
+    if (std::any_of(t.cbegin(), t.cend(), [](QChar c) { return c.unicode() >= 0x80 || c.isSpace(); }))
+        t.remove(blanks);
     // Thousands separators only between groups of three digits.
     static const QRegularExpression grouped(QStringLiteral("^-?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
-    if (grouped.match(t).hasMatch())
+    if (t.contains(QLatin1Char(',')) && grouped.match(t).hasMatch())
         t.remove(QLatin1Char(','));
     if (t.isEmpty())
         return std::nullopt;
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    static const QLocale c = [] {
+        QLocale locale = QLocale::c();
+        locale.setNumberOptions(QLocale::RejectGroupSeparator);
+        return locale;
+    }();
     bool ok = false;
     const double value = c.toDouble(t, &ok);
     if (!ok || !std::isfinite(value))

@@ -2,7 +2,7 @@
 
 #include "DAODatabase.h"
 #include "DiscContents.h"
-#include "StoreStatement.h"
+#include "BoundStatement.h"
 
 #include <QByteArray>
 
@@ -35,7 +35,7 @@ std::unique_ptr<TIndex> &Held()
 
 qint64 DataVersion(TDAODatabase &db)
 {
-    return TStoreStatement(db, QStringLiteral("PRAGMA data_version")).Scalar();
+    return TBoundStatement(db, QStringLiteral("PRAGMA data_version")).Scalar();
 }
 
 // The index for the catalog as it is now: the one held, or a new one.
@@ -55,7 +55,7 @@ const TIndex &Current(TDAODatabase &db)
     index->TotalChanges = changes;
     index->DataVersion = version;
     if (DiscContents::HasTables(db)) {
-        TStoreStatement rows(db, QStringLiteral("SELECT Id, NameKey, Kind, Size, MTime FROM TbEntry"));
+        TBoundStatement rows(db, QStringLiteral("SELECT Id, NameKey, Kind, Size, MTime FROM TbEntry"));
         while (rows.Next()) {
             index->Start.push_back(index->Names.size());
             index->Ids.push_back(rows.Int(0));

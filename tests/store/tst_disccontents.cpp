@@ -4,7 +4,7 @@
 #include "DiscContents.h"
 #include "DiscScanner.h"
 #include "Errors.h"
-#include "StoreStatement.h"
+#include "BoundStatement.h"
 #include "Volumes.h"
 
 #include <QDir>
@@ -48,7 +48,7 @@ bool WriteFile(const QString &path, const QByteArray &bytes = {}, qint64 mtime =
 
 qint64 AddDisc(TDAODatabase &db, const QString &name, const QString &code, int folder = 1)
 {
-    TStoreStatement insert(db, QStringLiteral("INSERT INTO TbCd (Code, Name, TId, Spell) VALUES (?, ?, ?, '')"));
+    TBoundStatement insert(db, QStringLiteral("INSERT INTO TbCd (Code, Name, TId, Spell) VALUES (?, ?, ?, '')"));
     return insert.Bind(1, code).Bind(2, name).Bind(3, folder).Run();
 }
 
@@ -235,7 +235,7 @@ void TestDiscContents::rescanReplacesClearAndDeleteRemove()
 
     // A disc deleted takes its contents with it, however it is deleted.
     db.Exec(QStringLiteral("DELETE FROM TbCd WHERE ID=%1").arg(a));
-    TStoreStatement left(db, QStringLiteral("SELECT count(*) FROM TbEntry"));
+    TBoundStatement left(db, QStringLiteral("SELECT count(*) FROM TbEntry"));
     QCOMPARE(left.Scalar(), 0);
     QVERIFY(!DiscContents::Volume(db, a));
 }

@@ -1,0 +1,149 @@
+// Merging another catalog through the main window's menu.
+#include "CdListPane.h"
+#include "CdTreePane.h"
+#include "DataModule.h"
+#include "Globalvar.h"
+#include "ImportDlg.h"
+#include "MainForm.h"
+#include "MergeDlg.h"
+#include "MessageBoxes.h"
+#include "Schema.h"
+#include "SettingObjects.h"
+#include "StartUp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestMerge : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void mergeThroughTheMenu();
+
+private:
+    QString Value(const QString &sql) { return DM->GetFieldValue(sql, QStringLiteral("V")); }
+    std::unique_ptr<QTemporaryDir> m_config;
+};
+
+namespace {
+
+QByteArray Digest(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                          : QByteArray();
+}
+
+} // namespace
+
+void TestMerge::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_config = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", m_config->path().toLocal8Bit());
+}
+
+void TestMerge::mergeThroughTheMenu()
+{
+    QTemporaryDir program;
+    QDir(program.path()).mkpath(QStringLiteral("Data"));
+    TMainFm::SetAppFolderForTests(program.path());
+    Msg::Recorder messages;
+    Options = TOptions::Defaults();
+    const QString path = program.filePath(QStringLiteral("Data/Test.MDB"));
+    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
+    {
+        TDM dm;
+        dm.NameCatalog(path);
+        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId) VALUES (\"7\", \"英雄\", \"YX\", 1)"));
+    }
+    // The other catalog, of the older layout, in the catalog folder.
+    const QString other = program.filePath(QStringLiteral("Data/朋友的光盘.MDB"));
+    Schema::CreateCatalog(other, Schema::Layout::Build101, false);
+    {
+        TDM dm;
+        dm.NameCatalog(other);
+        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (2, 1, \"动画\")"));
+        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, Picture) VALUES "
+                                     "(\"7\", \"重名编号\", \"CMBH\", 1, \"\"), (\"8\", \"千与千寻\", \"QYQX\", 2, \"q.jpg\")"));
+    }
+    const QByteArray otherBefore = Digest(other);
+
+    Settings = std::make_unique<TSettings>();
+    Settings->WriteDefaultDb(path);
+    CreateMainObjects();
+    MainFm->FormShow();
+    MainFm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(MainFm));
+    QAction *merge = MainFm->findChild<QAction *>(QStringLiteral("mMerge"));
+    QVERIFY(merge);
+
+    // The open catalog itself is refused.
+    MainFm->ChooseMergeFileHook = [&] { return path; };
+    merge->trigger();
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY2(messages.shown.first().text.contains(QStringLiteral("就是当前打开的光盘夹")),
+             qPrintable(messages.shown.first().text));
+    messages.Clear();
+
+    MainFm->ChooseMergeFileHook = [&] { return other; };
+    const QString savedReport = program.filePath(QStringLiteral("合并报告.txt"));
+    QString summary, clashes, reportText, reportTitle;
+    QTimer::singleShot(0, MainFm, [&] {
+        auto *dialog = qobject_cast<TMergeDlg *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        summary = dialog->lbSummary->text();
+        clashes = dialog->lbClashes->text();
+        dialog->cbCodeClash->setCurrentIndex(dialog->cbCodeClash->findData(int(ImportPlan::TChoice::Empty)));
+        QTimer::singleShot(0, MainFm, [&] {
+            auto *report = qobject_cast<TImportReportDlg *>(QApplication::activeModalWidget());
+            QVERIFY(report);
+            reportTitle = report->windowTitle();
+            reportText = report->edReport->toPlainText();
+            report->ChooseFileHook = [&] { return savedReport; };
+            report->btnSave->click();
+            report->accept();
+        });
+        dialog->btnMerge->click();
+    });
+    merge->trigger();
+
+    QVERIFY2(summary.contains(QStringLiteral("1 个目录和 2 张光盘")) &&
+                 summary.contains(QStringLiteral("新目录“朋友的光盘”")),
+             qPrintable(summary));
+    QVERIFY2(clashes.contains(QStringLiteral("“重名编号”（编号 7）")), qPrintable(clashes));
+    QCOMPARE(reportTitle, QStringLiteral("合并报告"));
+    QVERIFY2(reportText.contains(QStringLiteral("已合并光盘：2 张")) &&
+                 reportText.contains(QStringLiteral("编号留空的光盘：1 张")),
+             qPrintable(reportText));
+    QFile saved(savedReport);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(saved.readAll()), reportText);
+    QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.Texts().join(QLatin1Char('\n'))));
+
+    QCOMPARE(Value(QStringLiteral("SELECT count(*) AS V FROM TbCd")), QStringLiteral("3"));
+    QCOMPARE(Value(QStringLiteral("SELECT Code AS V FROM TbCd WHERE Name=\"重名编号\"")), QString());
+    QCOMPARE(Value(QStringLiteral("SELECT Picture AS V FROM TbCd WHERE Code=\"8\"")), QStringLiteral("q.jpg"));
+    // The list shows the new folder, with the disc of the other catalog's root.
+    const int folder = Value(QStringLiteral("SELECT ID AS V FROM TbTree WHERE Name=\"朋友的光盘\"")).toInt();
+    QVERIFY(folder > 1);
+    QCOMPARE(MainFm->CdTree->CurrentFolderId(), folder);
+    QCOMPARE(MainFm->QCd.RowCount(), 1);
+    QCOMPARE(Digest(other), otherBefore);
+
+    DestroyMainObjects();
+}
+
+QTEST_MAIN(TestMerge)
+#include "tst_merge.moc"
