@@ -187,6 +187,8 @@ void TMainFm::BuildControlBar()
     tools->addWidget(btnDel);
     tools->addWidget(separator);
     tools->addWidget(btnFind);
+    btnWall = ToolButton(QStringLiteral("btnWall"), QString(), QString(), pnToolBar);
+    tools->addWidget(btnWall);
     connect(btnAdd, &QToolButton::clicked, this, Guarded([this] { btnAddClick(); }));
     connect(btnEdit, &QToolButton::clicked, this, Guarded([this] { btnEditClick(); }));
     connect(btnDel, &QToolButton::clicked, this, Guarded([this] { btnDelClick(); }));
@@ -276,7 +278,7 @@ void TMainFm::BuildPanes()
     // How the panes reach each other.
     CdTree->QCd = &QCd;
     CdTree->ShowCdList = [this](int folderId) { ShowCdList(folderId); };
-    CdTree->IsDiscList = [this](QObject *source) { return source == static_cast<QObject *>(CdList->dgCd->View()); };
+    CdTree->IsDiscList = [this](QObject *source) { return CdList->IsDiscView(source); };
     CdTree->SelectedDiscs = [this] { return CdList->dgCd->SelectedBookmarks(); };
     CdTree->ClearDiscSelection = [this] { CdList->dgCd->ClearSelection(); };
     CdList->CurrentFolderId = [this] { return CdTree->CurrentFolderId(); };
@@ -288,6 +290,16 @@ void TMainFm::BuildPanes()
         return EditDisc(disc, {AppFolder + QStringLiteral("/Picture"), TOptions::IsOn(Options.AutoCode)}, this);
     };
     UpdateCdButtons(false);
+
+    // The switch between the disc grid and the cover wall.
+    QIcon wall(QStringLiteral(":/icons/wall.png"));
+    wall.addFile(QStringLiteral(":/icons/wall@2x.png"));
+    CdList->acCoverWall->setIcon(wall);
+    btnWall->setDefaultAction(CdList->acCoverWall);
+    if (auto *menu = menuBar()->findChild<QMenu *>(QStringLiteral("mSystem"))) {
+        menu->addSeparator();
+        menu->addAction(CdList->acCoverWall);
+    }
 }
 
 QString TMainFm::GetAppFolder()

@@ -100,7 +100,7 @@ public:
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;
-    QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind;
+    QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind, *btnWall;
     QWidget *cbCodeHolder;
     TExPickEdit *cbCode = nullptr;
     QLabel *Label2;

@@ -11,6 +11,7 @@ class QAction;
 class QMenu;
 class QPainter;
 class QStyleOptionViewItem;
+class TCoverWall;
 class TDAODataSource;
 class TDAOQuery;
 class TDataGrid;
@@ -45,6 +46,13 @@ public:
     std::function<void(bool enabled)> EnableDiscCommands; // the tool bar's edit and delete
 
     TDataGrid *dgCd;
+    // The same discs as a wall of covers, in place of the grid while
+    // acCoverWall is checked; the choice is kept in the settings.
+    TCoverWall *lvCoverWall;
+    QAction *acCoverWall;
+    void ShowCoverWall(bool wall);
+    // True for the grid's and the wall's views, the sources of disc drags.
+    bool IsDiscView(const QObject *source) const;
     TDAODataSource *dsCd;
     QMenu *pmCd;
     QAction *pmCdAdd, *pmCdDel, *pmCdEdit;
