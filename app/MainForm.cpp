@@ -1,4 +1,5 @@
 #include "MainForm.h"
+#include "MainShortcuts.h"
 
 #include "AddCdDlg.h"
 #include "AppPaths.h"
@@ -106,6 +107,7 @@ TMainFm::TMainFm(QWidget *parent)
                                             QStringLiteral("*.ini"));
     };
     RunCommand([this] { FormCreate(); });
+    InstallMainShortcuts(*this);
 }
 
 TMainFm::~TMainFm()
