@@ -151,7 +151,7 @@ void TMainFm::BuildMenus()
 
     QMenu *n16 = menuBar()->addMenu(QStringLiteral("帮助"));
     n16->setObjectName(QStringLiteral("N16"));
-    N9 = n16->addAction(QStringLiteral("帮助内容")); // does nothing
+    N9 = n16->addAction(QStringLiteral("帮助内容")); // the guide, with F1 (MainShortcuts)
     N9->setObjectName(QStringLiteral("N9"));
     mHomepage = action(n16, "mHomepage", QStringLiteral("Zentra软件网站"), &TMainFm::mHomepageClick);
     mCheckVersion = action(n16, "mCheckVersion", QStringLiteral("检查是否有新版软件"), &TMainFm::mCheckVersionClick);

@@ -4,7 +4,9 @@
 #include "CommandGuard.h"
 #include "MainForm.h"
 #include "ExPickEdit.h"
+#include "HelpWindow.h"
 
+#include <QAction>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QShortcut>
@@ -51,6 +53,10 @@ void InstallMainShortcuts(TMainFm &window)
             w->btnDelClick();
     });
 
+    // "帮助内容" and F1: the user's guide.
+    QObject::connect(w->N9, &QAction::triggered, w, Guarded([w] { THelpWindow::ShowGuide(w); }));
+    w->N9->setShortcut(QKeySequence(Qt::Key_F1));
+    w->N9->setShortcutVisibleInContextMenu(true);
     w->btnAdd->setToolTip(QStringLiteral("添加光盘（Insert 或 Ctrl+N）"));
     w->btnEdit->setToolTip(QStringLiteral("修改光盘（F2）"));
     w->btnDel->setToolTip(QStringLiteral("删除光盘（Delete）"));

@@ -2,6 +2,7 @@
 // skins and the splash.
 #include "CdListPane.h"
 #include "ExPickEdit.h"
+#include "HelpWindow.h"
 #include "CommandGuard.h"
 #include "DataGrid.h"
 #include "DataModule.h"
@@ -26,6 +27,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTreeView>
 #include <QMenu>
 #include <QFile>
@@ -636,6 +639,20 @@ void TestMainForm::shortcuts()
     QTest::keyClick(grid, Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(m_asked, QStringList{QStringLiteral("cancel")});
     QVERIFY(MainFm->btnAdd->toolTip().contains(QStringLiteral("Ctrl+N")));
+
+    // F1 opens the guide, with its pictures; asked again, the same window.
+    QTest::keyClick(grid, Qt::Key_F1);
+    THelpWindow *help = nullptr;
+    QTRY_VERIFY(help = MainFm->findChild<THelpWindow *>());
+    QVERIFY(help->isVisible());
+    const QTextDocument *guide = help->Browser()->document();
+    QVERIFY(guide->toPlainText().contains(QStringLiteral("快速查找框")));
+    for (const char *picture : {"main-window.png", "disc-editor.png", "main-window-moyun.png"})
+        QVERIFY2(!guide->resource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(picture))).isNull(),
+                 picture);
+    QApplication::setActiveWindow(MainFm);
+    MainFm->N9->trigger();
+    QCOMPARE(MainFm->findChildren<THelpWindow *>().size(), 1);
     QVERIFY(MainFm->btnDel->toolTip().contains(QStringLiteral("Delete")));
 }
 
