@@ -189,8 +189,6 @@ void TMainFm::BuildControlBar()
     tools->addWidget(btnDel);
     tools->addWidget(separator);
     tools->addWidget(btnFind);
-    btnWall = ToolButton(QStringLiteral("btnWall"), QString(), QString(), pnToolBar);
-    tools->addWidget(btnWall);
     connect(btnAdd, &QToolButton::clicked, this, Guarded([this] { btnAddClick(); }));
     connect(btnEdit, &QToolButton::clicked, this, Guarded([this] { btnEditClick(); }));
     connect(btnDel, &QToolButton::clicked, this, Guarded([this] { btnDelClick(); }));
@@ -214,6 +212,9 @@ void TMainFm::BuildControlBar()
 
     bar->addWidget(pnToolBar);
     bar->addWidget(pnTop, 0, Qt::AlignVCenter);
+    // After the quick code box, which keeps its place.
+    btnWall = ToolButton(QStringLiteral("btnWall"), QString(), QString(), ControlBar);
+    bar->addWidget(btnWall);
     bar->addStretch(1);
 }
 
