@@ -1,4 +1,5 @@
 #include "MainForm.h"
+#include "MainShortcuts.h"
 
 #include "AddCdDlg.h"
 #include "AddTreeDlg.h"
@@ -115,6 +116,7 @@ TMainFm::TMainFm(QWidget *parent)
                                             QStringLiteral("*.ini"));
     };
     RunCommand([this] { FormCreate(); });
+    InstallMainShortcuts(*this);
 }
 
 TMainFm::~TMainFm()
@@ -165,7 +167,7 @@ void TMainFm::BuildMenus()
 
     QMenu *n16 = menuBar()->addMenu(QStringLiteral("帮助"));
     n16->setObjectName(QStringLiteral("N16"));
-    N9 = n16->addAction(QStringLiteral("帮助内容")); // does nothing
+    N9 = n16->addAction(QStringLiteral("帮助内容")); // the guide, with F1 (MainShortcuts)
     N9->setObjectName(QStringLiteral("N9"));
     mHomepage = action(n16, "mHomepage", QStringLiteral("Zentra软件网站"), &TMainFm::mHomepageClick);
     mCheckVersion = action(n16, "mCheckVersion", QStringLiteral("检查是否有新版软件"), &TMainFm::mCheckVersionClick);
@@ -229,6 +231,9 @@ void TMainFm::BuildControlBar()
 
     bar->addWidget(pnToolBar);
     bar->addWidget(pnTop, 0, Qt::AlignVCenter);
+    // After the quick code box, which keeps its place.
+    btnWall = ToolButton(QStringLiteral("btnWall"), QString(), QString(), ControlBar);
+    bar->addWidget(btnWall);
     bar->addStretch(1);
 }
 
@@ -300,7 +305,7 @@ void TMainFm::BuildPanes()
 
     // How the panes reach each other: what they ask, and what they tell.
     CdTree->QCd = &QCd;
-    CdTree->IsDiscList = [this](QObject *source) { return source == static_cast<QObject *>(CdList->dgCd->View()); };
+    CdTree->IsDiscList = [this](QObject *source) { return CdList->IsDiscView(source); };
     CdTree->SelectedDiscs = [this] { return CdList->dgCd->SelectedBookmarks(); };
     CdTree->AskFolderName = [this](QString &name) { return EditFolderName(name, this); };
     CdList->CurrentFolderId = [this] { return CdTree->CurrentFolderId(); };
@@ -316,6 +321,16 @@ void TMainFm::BuildPanes()
     connect(CdList, &TCdListPane::DiscShown, this, &TMainFm::ShowCdPage);
     connect(CdList, &TCdListPane::DiscCommandsEnabled, this, &TMainFm::UpdateCdButtons);
     UpdateCdButtons(false);
+
+    // The switch between the disc grid and the cover wall.
+    QIcon wall(QStringLiteral(":/icons/wall.png"));
+    wall.addFile(QStringLiteral(":/icons/wall@2x.png"));
+    CdList->acCoverWall->setIcon(wall);
+    btnWall->setDefaultAction(CdList->acCoverWall);
+    if (auto *menu = menuBar()->findChild<QMenu *>(QStringLiteral("mSystem"))) {
+        menu->addSeparator();
+        menu->addAction(CdList->acCoverWall);
+    }
 }
 
 QString TMainFm::GetAppFolder()

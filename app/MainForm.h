@@ -109,7 +109,7 @@ public:
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;
-    QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind;
+    QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind, *btnWall;
     QToolButton *btnFindFile;
     QPointer<TFindFileFm> FindFileFm; // the open "查找文件" window, if any
     QWidget *cbCodeHolder;

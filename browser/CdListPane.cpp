@@ -3,6 +3,8 @@
 
 #include "BulkProgress.h"
 #include "CommandGuard.h"
+#include "CoverWall.h"
+#include "CoverWallModel.h"
 #include "DAODataSource.h"
 #include "DAOQuery.h"
 #include "DataGrid.h"
@@ -10,14 +12,19 @@
 #include "DateUtils.h"
 #include "Errors.h"
 #include "MessageBoxes.h"
+#include "PictureFiles.h"
 #include "Schema.h"
+#include "ThumbnailCache.h"
 #include "WaitCursor.h"
 
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStyleOptionViewItem>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,6 +46,9 @@ const QPixmap &PictureMark()
     }();
     return mark;
 }
+
+// Whether the cover wall shows in place of the grid, beside the layouts.
+const QString CoverWallKey = QStringLiteral("CdList/CoverWall");
 
 } // namespace
 
@@ -127,10 +137,47 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     connect(dgCd, &TDataGrid::ContextMenuRequested, this, [this](const QPoint &pos) { pmCd->popup(pos); });
     connect(dgCd, &TDataGrid::DoubleClicked, this, Guarded([this] { btnEditClick(); }));
 
+    auto *thumbnails = new TThumbnailCache(
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/covers"),
+        TCoverWall::CoverSize, QImage(QStringLiteral(":/nopicture.jpg")), 48 * 1024, this);
+    lvCoverWall = new TCoverWall(dgCd, thumbnails, this);
+    lvCoverWall->WallModel()->PicturePath = [this](const QString &name) {
+        return PictureFiles::StoredPictureFile(PictureFolder, name);
+    };
+    lvCoverWall->hide();
+    connect(lvCoverWall, &TCoverWall::ContextMenuRequested, this, [this](const QPoint &pos) { pmCd->popup(pos); });
+    connect(lvCoverWall, &TCoverWall::DoubleClicked, this, Guarded([this] { btnEditClick(); }));
+    acCoverWall = new QAction(QStringLiteral("封面墙"), this);
+    acCoverWall->setObjectName(QStringLiteral("acCoverWall"));
+    acCoverWall->setCheckable(true);
+    acCoverWall->setToolTip(QStringLiteral("在光盘列表和封面墙之间切换"));
+    connect(acCoverWall, &QAction::toggled, this, &TCdListPane::ShowCoverWall);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(dgCd);
+    layout->addWidget(lvCoverWall);
     UpdateCdButtons();
+}
+
+void TCdListPane::ShowCoverWall(bool wall)
+{
+    if (acCoverWall->isChecked() != wall)
+        acCoverWall->setChecked(wall); // comes back here through toggled
+    const bool focused = dgCd->isAncestorOf(focusWidget()) || lvCoverWall->hasFocus();
+    dgCd->setVisible(!wall);
+    lvCoverWall->setVisible(wall);
+    if (focused) {
+        if (wall)
+            lvCoverWall->setFocus();
+        else
+            dgCd->View()->setFocus();
+    }
+}
+
+bool TCdListPane::IsDiscView(const QObject *source) const
+{
+    return source && (source == static_cast<const QObject *>(dgCd->View()) || source == static_cast<const QObject *>(lvCoverWall));
 }
 
 TCdListPane::~TCdListPane()
@@ -141,11 +188,13 @@ TCdListPane::~TCdListPane()
 void TCdListPane::RestoreLayout(const QSettings &settings)
 {
     dgCd->RestoreLayout(settings, QStringLiteral("dgCd"));
+    acCoverWall->setChecked(settings.value(CoverWallKey, false).toBool());
 }
 
 void TCdListPane::SaveLayout(QSettings &settings) const
 {
     dgCd->SaveLayout(settings, QStringLiteral("dgCd"));
+    settings.setValue(CoverWallKey, acCoverWall->isChecked());
 }
 
 void TCdListPane::ShowCdList(int folderId)

@@ -12,6 +12,7 @@ class QMenu;
 class QPainter;
 class QSettings;
 class QStyleOptionViewItem;
+class TCoverWall;
 class TDAODataSource;
 class TDAOQuery;
 class TDataGrid;
@@ -55,6 +56,13 @@ public:
     void SaveLayout(QSettings &settings) const;
 
     TDataGrid *dgCd;
+    // The same discs as a wall of covers, in place of the grid while
+    // acCoverWall is checked; the choice is kept in the settings.
+    TCoverWall *lvCoverWall;
+    QAction *acCoverWall;
+    void ShowCoverWall(bool wall);
+    // True for the grid's and the wall's views, the sources of disc drags.
+    bool IsDiscView(const QObject *source) const;
     TDAODataSource *dsCd;
     QMenu *pmCd;
     QAction *pmCdAdd, *pmCdDel, *pmCdEdit;

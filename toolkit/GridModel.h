@@ -61,6 +61,7 @@ public:
     // group were expanded), -1 for a group row.
     int Position(const QModelIndex &index) const;
     int SourceRowAt(int position) const { return m_rows[size_t(position)]; }
+    int DataRowCount() const { return int(m_rows.size()); }
     QModelIndex IndexOfSourceRow(int sourceRow, int column = 0) const;
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;

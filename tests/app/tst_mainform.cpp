@@ -4,6 +4,8 @@
 #include "CdTreePane.h"
 #include "CommandGuard.h"
 #include "DAODataSource.h"
+#include "ExPickEdit.h"
+#include "HelpWindow.h"
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "FlashForm.h"
@@ -27,6 +29,11 @@
 #include <QHeaderView>
 #include <QStandardItemModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTreeView>
 #include <QMenu>
 #include <QFile>
 #include <QPointer>
@@ -74,6 +81,7 @@ private slots:
     void sizingBarsCollapseAndRestore();
     void splashClosesByItsTimerOnly();
     void catalogMenuHasNoSeparator();
+    void shortcuts();
 
 private:
     void Start();
@@ -612,6 +620,84 @@ void TestMainForm::catalogMenuHasNoSeparator()
                           QStringLiteral("合并光盘夹..."), QStringLiteral("导出光盘列表..."), QStringLiteral("打印光盘列表..."),
                           QStringLiteral("完整备份（含封面）..."), QStringLiteral("从完整备份恢复..."),
                           QStringLiteral("查找文件..."), QStringLiteral("退出")}));
+}
+
+// Each shortcut through the real window: what it does, and that Delete in
+// the quick code box stays the box's own.
+void TestMainForm::shortcuts()
+{
+    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build102, 2);
+    Settings->WriteDefaultDb(films);
+    Start();
+    MainFm->FormShow();
+    MainFm->show();
+    QApplication::setActiveWindow(MainFm);
+    QVERIFY(QTest::qWaitForWindowActive(MainFm));
+    QList<int> edited;
+    MainFm->CdList->EditDisc = [&](TCdRec &disc) {
+        edited << disc.Id;
+        return false;
+    };
+    QTreeView *grid = MainFm->CdList->dgCd->View();
+    grid->setFocus();
+    const int current = MainFm->QCd.Field(QStringLiteral("ID")).AsInteger();
+    QVERIFY(current > 0);
+
+    QTest::keyClick(grid, Qt::Key_F2);
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QTest::keyClick(grid, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(edited, (QList<int>{current, 0, 0}));
+
+    m_messages->confirmAnswer = false;
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("真的要删除[%1]光盘吗？")
+                                                   .arg(MainFm->QCd.Field(QStringLiteral("Name")).AsString())});
+    QCOMPARE(MainFm->QCd.RowCount(), 2); // declined
+    m_messages->Clear();
+
+    QTest::keyClick(grid, Qt::Key_L, Qt::ControlModifier);
+    auto *code = MainFm->cbCode->findChild<QLineEdit *>();
+    QVERIFY(code);
+    QVERIFY(code->hasFocus() || MainFm->cbCode->hasFocus());
+    code->setText(QStringLiteral("cjg"));
+    code->setCursorPosition(0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    QCOMPARE(code->text(), QStringLiteral("jg"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
+    QVERIFY(m_messages->shown.isEmpty());
+    QCOMPARE(edited.size(), 3);
+
+    QString opened;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            opened = dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(!opened.isEmpty());
+
+    QApplication::setActiveWindow(MainFm);
+    QVERIFY(QTest::qWaitForWindowActive(MainFm));
+    m_asked.clear();
+    QTest::keyClick(grid, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(m_asked, QStringList{QStringLiteral("cancel")});
+    QVERIFY(MainFm->btnAdd->toolTip().contains(QStringLiteral("Ctrl+N")));
+
+    // F1 opens the guide, with its pictures; asked again, the same window.
+    QTest::keyClick(grid, Qt::Key_F1);
+    THelpWindow *help = nullptr;
+    QTRY_VERIFY(help = MainFm->findChild<THelpWindow *>());
+    QVERIFY(help->isVisible());
+    const QTextDocument *guide = help->Browser()->document();
+    QVERIFY(guide->toPlainText().contains(QStringLiteral("快速查找框")));
+    for (const char *picture : {"main-window.png", "disc-editor.png", "main-window-moyun.png"})
+        QVERIFY2(!guide->resource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(picture))).isNull(),
+                 picture);
+    QApplication::setActiveWindow(MainFm);
+    MainFm->N9->trigger();
+    QCOMPARE(MainFm->findChildren<THelpWindow *>().size(), 1);
+    QVERIFY(MainFm->btnDel->toolTip().contains(QStringLiteral("Delete")));
 }
 
 QTEST_MAIN(TestMainForm)
