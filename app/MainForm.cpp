@@ -15,6 +15,7 @@
 #include "FindForm.h"
 #include "GridPrint.h"
 #include "ImportDlg.h"
+#include "LoansForm.h"
 #include "Globalvar.h"
 #include "MessageBoxes.h"
 #include "OpenDbForm.h"
@@ -22,6 +23,7 @@
 #include "SettingObjects.h"
 #include "SizingSplitter.h"
 #include "SkinData.h"
+#include "StatsForm.h"
 #include "UpgradeUnit.h"
 #include "VersionCheck.h"
 #include "WaitCursor.h"
@@ -134,6 +136,8 @@ void TMainFm::BuildMenus()
     mBackup = action(mCd, "mBackup", QStringLiteral("备份光盘夹"), &TMainFm::mBackupClick);
     mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
     mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
+    mStats = action(mCd, "mStats", QStringLiteral("统计..."), &TMainFm::mStatsClick);
+    mLoans = action(mCd, "mLoans", QStringLiteral("借出记录..."), &TMainFm::mLoansClick);
     mImport = action(mCd, "mImport", QStringLiteral("导入光盘..."), &TMainFm::mImportClick);
     mExport = action(mCd, "mExport", QStringLiteral("导出光盘列表..."), &TMainFm::mExportClick);
     mPrint = action(mCd, "mPrint", QStringLiteral("打印光盘列表..."), &TMainFm::mPrintClick);
@@ -178,6 +182,7 @@ void TMainFm::BuildControlBar()
     btnEdit = ToolButton(QStringLiteral("btnEdit"), QStringLiteral("修改光盘"), QStringLiteral(":/icons/edit.png"), pnToolBar);
     btnDel = ToolButton(QStringLiteral("btnDel"), QStringLiteral("删除光盘"), QStringLiteral(":/icons/delete.png"), pnToolBar);
     btnFind = ToolButton(QStringLiteral("btnFind"), QStringLiteral("查找光盘"), QStringLiteral(":/icons/find.png"), pnToolBar);
+    btnStats = ToolButton(QStringLiteral("btnStats"), QStringLiteral("统计"), QStringLiteral(":/icons/stats.png"), pnToolBar);
     auto *separator = new QFrame(pnToolBar);
     separator->setObjectName(QStringLiteral("ToolSeparator"));
     separator->setFrameShape(QFrame::VLine);
@@ -187,10 +192,12 @@ void TMainFm::BuildControlBar()
     tools->addWidget(btnDel);
     tools->addWidget(separator);
     tools->addWidget(btnFind);
+    tools->addWidget(btnStats);
     connect(btnAdd, &QToolButton::clicked, this, Guarded([this] { btnAddClick(); }));
     connect(btnEdit, &QToolButton::clicked, this, Guarded([this] { btnEditClick(); }));
     connect(btnDel, &QToolButton::clicked, this, Guarded([this] { btnDelClick(); }));
     connect(btnFind, &QToolButton::clicked, this, Guarded([this] { btnFindClick(); }));
+    connect(btnStats, &QToolButton::clicked, this, Guarded([this] { mStatsClick(); }));
 
     pnTop = new QWidget(ControlBar);
     pnTop->setObjectName(QStringLiteral("pnTop"));
@@ -612,6 +619,20 @@ void TMainFm::mImportClick()
     CdTree->LoadCdTree();
     CdTree->LocateFolder(folder);
     CdList->ShowCdList(folder);
+}
+
+void TMainFm::mStatsClick()
+{
+    ShowStats(DM->DbBase, QFileInfo(CurrentDb).completeBaseName(), this);
+}
+
+void TMainFm::mLoansClick()
+{
+    TLoansForm *form = ShowLoans(DM->DbBase, this);
+    form->LoansChanged = [this] {
+        CdList->ReloadLoans();
+        CdList->QCdAfterScroll();
+    };
 }
 
 void TMainFm::mCheckVersionClick()

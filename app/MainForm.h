@@ -57,6 +57,8 @@ public:
     void mBackupClick();
     void mRestoreClick();
     void mCompressClick();
+    void mStatsClick();
+    void mLoansClick();
     void mImportClick();
     void mExportClick();
     void mPrintClick();
@@ -96,11 +98,13 @@ public:
     TDAOQuery QCdTree;
 
     QAction *mOpen, *mBackup, *mRestore, *mCompress, *mImport, *mExit;
+    QAction *mStats, *mLoans;
     QAction *mExport, *mPrint, *mFullBackup, *mFullRestore;
     QAction *mOption, *mSkin, *mClearSkin;
     QAction *N9, *mHomepage, *mCheckVersion;
     QWidget *ControlBar, *pnToolBar, *pnTop;
     QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind;
+    QToolButton *btnStats;
     QWidget *cbCodeHolder;
     TExPickEdit *cbCode = nullptr;
     QLabel *Label2;

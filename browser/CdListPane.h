@@ -2,6 +2,9 @@
 
 #include "CdRec.h"
 #include "DAOTypes.h"
+#include "LoanStore.h"
+
+#include <QHash>
 
 #include <QWidget>
 
@@ -32,6 +35,13 @@ public:
     void btnAddClick();
     void btnEditClick();
     void btnDelClick();
+    // Lends the current disc ("借出...") and takes it back ("归还").
+    void pmCdLendClick();
+    void pmCdReturnClick();
+    // Reads the discs out again and marks them in the grid.
+    void ReloadLoans();
+    // The loan of the current disc; none when it is not out.
+    std::optional<LoanStore::TLoan> CurrentDiscLoan() const;
 
     // The folder where the pictures are; the picture mark tests its files.
     QString PictureFolder;
@@ -48,6 +58,7 @@ public:
     TDAODataSource *dsCd;
     QMenu *pmCd;
     QAction *pmCdAdd, *pmCdDel, *pmCdEdit;
+    QAction *pmCdLend, *pmCdReturn;
 
     // Draws the picture mark: a folder icon when the disc's picture file
     // exists, otherwise the cell as it is.
@@ -60,6 +71,14 @@ private:
     // catalog refuses is undone and reported; false then.
     bool SaveDisc(const TCdRec &disc, bool adding);
     TCdRec ReadDisc() const;
+    // The lent mark and colour of a disc's name in the grid.
+    QVariant LoanMark(int sourceRow, const QString &fieldName, int role) const;
+
+    // The discs out, by ID: read with the list, one statement, so that the
+    // grid marks its rows without asking the catalog per row.
+    QHash<int, LoanStore::TLoan> m_loans;
+    QDate m_today;
+    int m_idField = -1;
 
     TDAOQuery &QCd;
 };

@@ -4,6 +4,7 @@
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "GbkText.h"
+#include "LoanStore.h"
 #include "PictureFiles.h"
 
 #include <QDateTime>
@@ -113,6 +114,7 @@ QString TOurNSHandler::BuildCdPage(int id) const
     values.Price = PriceText(q.Field(QStringLiteral("Price")).AsCurrency());
     values.Location = text("Location");
     values.Memo = MemoHtml(q.Field(QStringLiteral("Memo")).AsString());
+    values.Loan = LoanRow(id);
 
     const QString picture = q.Field(QStringLiteral("Picture")).AsString();
     values.Picture = PictureUrlText(picture).toHtmlEscaped();
@@ -121,6 +123,24 @@ QString TOurNSHandler::BuildCdPage(int id) const
     const QString linked = IsPlainFileName(picture) ? m_pictureFolder + QLatin1Char('/') + picture : m_pictureFolder;
     values.Link = QUrl::fromLocalFile(linked).toString(QUrl::FullyEncoded).toHtmlEscaped();
     return Fill(values);
+}
+
+QString TOurNSHandler::LoanRow(int id)
+{
+    const auto loan = LoanStore::CurrentLoan(DM->DbBase, id);
+    if (!loan)
+        return {};
+    QString text = QStringLiteral("借给“%1”，%2 借出").arg(loan->Borrower.toHtmlEscaped(), DateUtils::FormatDate(loan->Lent));
+    if (loan->Due.isValid())
+        text += QStringLiteral("，应于 %1 归还").arg(DateUtils::FormatDate(loan->Due));
+    const QDate today = DateUtils::ToDate(DateUtils::Today());
+    if (loan->IsOverdue(today))
+        text += QStringLiteral(" <font color=\"#C02020\"><b>（已逾期 %1 天）</b></font>").arg(loan->Due.daysTo(today));
+    return QStringLiteral("<tr bgcolor=\"#E0E0E0\">\n"
+                          "          <td width=\"25%\"><font color=\"#2C6CA0\"><b>借出：</b></font></td>\n"
+                          "          <td bgcolor=\"#E0E0E0\">%1</td>\n"
+                          "        </tr>")
+        .arg(text);
 }
 
 QString TOurNSHandler::BuildEmptyPage() const
@@ -144,7 +164,7 @@ QString TOurNSHandler::Fill(const PageValues &values) const
             {"Serial", &PageValues::Serial},   {"Day", &PageValues::Day},           {"Code", &PageValues::Code},
             {"Name", &PageValues::Name},       {"Category", &PageValues::Category}, {"Quality", &PageValues::Quality},
             {"Price", &PageValues::Price},     {"Location", &PageValues::Location}, {"Memo", &PageValues::Memo},
-            {"Picture", &PageValues::Picture}, {"Link", &PageValues::Link},
+            {"Picture", &PageValues::Picture}, {"Link", &PageValues::Link},         {"Loan", &PageValues::Loan},
         };
         for (const auto &[name, member] : fields) {
             if (key == QLatin1String(name))

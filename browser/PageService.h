@@ -74,11 +74,15 @@ public:
     static constexpr qsizetype MaxMemoShown = 5000;
     static constexpr int MaxMemoLines = 300;
     static QString MemoCutNote();
+    // The row that says to whom the disc is lent, since when and until when;
+    // empty for a disc that is not out.
+    static QString LoanRow(int id);
 
 private:
     struct PageValues
     {
         QString Serial, Day, Code, Name, Category, Quality, Price, Location, Memo, Picture, Link;
+        QString Loan; // a table row while the disc is lent, else empty
     };
     PageValues EmptyValues() const;
     QString Fill(const PageValues &values) const;

@@ -6,6 +6,8 @@
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "GbkLineEdit.h"
+#include "LendDlg.h"
+#include "LoanStore.h"
 #include "Schema.h"
 #include "MessageBoxes.h"
 #include "PriceText.h"
@@ -115,6 +117,26 @@ TAddCdDlg::TAddCdDlg(TCdRec &disc, const TEditDiscContext &context, QWidget *par
     connect(btnOk, &QPushButton::clicked, this, Guarded([this] { btnOkClick(); }));
     connect(btnCancle, &QPushButton::clicked, this, &QDialog::reject);
     connect(imgPicture, &TPictureBox::doubleClicked, this, Guarded([this] { imgPictureDblClick(); }));
+    connect(btnLend, &QPushButton::clicked, this, Guarded([this] { btnLendClick(); }));
+    UpdateLendButton();
+}
+
+void TAddCdDlg::UpdateLendButton()
+{
+    const bool out = m_disc.Id != 0 && LoanStore::CurrentLoan(DM->DbBase, m_disc.Id).has_value();
+    btnLend->setText(out ? QStringLiteral("归还") : QStringLiteral("借出..."));
+    btnLend->setVisible(m_disc.Id != 0);
+}
+
+void TAddCdDlg::btnLendClick()
+{
+    if (m_disc.Id == 0)
+        return;
+    if (LoanStore::CurrentLoan(DM->DbBase, m_disc.Id))
+        ReturnDisc(DM->DbBase, m_disc.Id, m_disc.Name);
+    else
+        LendDisc(DM->DbBase, m_disc.Id, m_disc.Name, this);
+    UpdateLendButton();
 }
 
 void TAddCdDlg::BuildControls()
@@ -125,6 +147,8 @@ void TAddCdDlg::BuildControls()
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnCancle = new QPushButton(QStringLiteral("取消"), this);
     btnCancle->setObjectName(QStringLiteral("btnCancle"));
+    btnLend = new QPushButton(QStringLiteral("借出..."), this);
+    btnLend->setObjectName(QStringLiteral("btnLend"));
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
 
@@ -204,6 +228,7 @@ void TAddCdDlg::BuildControls()
     pictureLayout->addWidget(imgPicture);
 
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(btnLend);
     buttons->addStretch();
     buttons->addWidget(btnOk);
     buttons->addWidget(btnCancle);

@@ -85,6 +85,13 @@ public:
                        const QString &text)>
         OnCustomDrawCell;
 
+    // What a row's cell shows besides its text: an icon (decoration role)
+    // or a text colour (foreground role), by the row of the
+    // source and the column's field. Asked for each cell painted, so it
+    // must be quick; RefreshCells paints the rows again after a change.
+    void SetCellRole(std::function<QVariant(int sourceRow, const QString &fieldName, int role)> cellRole);
+    void RefreshCells();
+
     // The column layout (order, widths, sort, grouping), stored per user
     // under the given key.
     void SaveLayout(const QString &key) const;
