@@ -175,12 +175,13 @@ QList<TBar> ByFolder(TDAODatabase &db, const QList<TGroup> &groups)
 
 QStringList GroupStatements()
 {
+    // The folder's index would make the engine visit the discs in folder
+    // order, a row lookup each: a scan with a sort is several times faster.
     return {
-        QStringLiteral("SELECT COUNT(*), %1 FROM TbCd").arg(QLatin1String(ValueSum)),
         Grouped("CId"),
         Grouped("QId"),
         Grouped(YearOfDay),
-        Grouped("TId"),
+        Grouped("+TId"),
     };
 }
 
@@ -188,31 +189,30 @@ TStats Read(TDAODatabase &db)
 {
     const QStringList statements = GroupStatements();
     TStats stats;
-    {
-        TStoreStatement q(db, statements.at(0));
-        if (q.Next()) {
-            stats.Discs = q.Integer(0);
-            stats.Value = q.IsNull(1) ? 0 : q.Integer(1);
-        }
+    // The totals are the sums of the category groups: every disc is in one.
+    const QList<TGroup> categories = ReadGroups(db, statements.at(0));
+    for (const TGroup &group : categories) {
+        stats.Discs += group.Discs;
+        stats.Value += group.Value;
     }
     {
         TStoreStatement q(db, QStringLiteral("SELECT COUNT(*) FROM TbTree WHERE ID<>%1").arg(Schema::RootFolderId));
         if (q.Next())
             stats.Folders = q.Integer(0);
     }
-    stats.ByCategory = ByList(ReadGroups(db, statements.at(1)),
+    stats.ByCategory = ByList(categories,
                               Names(db, QStringLiteral("SELECT Id, Name FROM TbCategory")), nullptr, NoCategory);
     QList<qint64> grades;
     const auto qualities = Names(db, QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id"), &grades);
-    stats.ByQuality = ByList(ReadGroups(db, statements.at(2)), qualities, &grades, NoQuality);
-    QList<TGroup> years = ReadGroups(db, statements.at(3));
+    stats.ByQuality = ByList(ReadGroups(db, statements.at(1)), qualities, &grades, NoQuality);
+    QList<TGroup> years = ReadGroups(db, statements.at(2));
     std::sort(years.begin(), years.end(), [](const TGroup &a, const TGroup &b) {
         return a.HasKey != b.HasKey ? a.HasKey : a.Key < b.Key;
     });
     for (const TGroup &group : years)
         stats.ByYear.append({group.HasKey ? QString::number(group.Key) : QString::fromUtf8(NoYear), group.Discs,
                              group.Value});
-    stats.ByFolder = ByFolder(db, ReadGroups(db, statements.at(4)));
+    stats.ByFolder = ByFolder(db, ReadGroups(db, statements.at(3)));
     return stats;
 }
 

@@ -47,8 +47,8 @@ inline constexpr const char *OutsideTree = "（目录树外）";
 // kind of bar.
 TStats Read(TDAODatabase &db);
 
-// The GROUP BY statements Read runs over the discs (totals, categories,
-// grades, years, folders), for comparisons.
+// The GROUP BY statements Read runs over the discs (categories, grades,
+// years, folders), for comparisons.
 QStringList GroupStatements();
 
 } // namespace CatalogStats
