@@ -20,6 +20,8 @@
 #include "GridPrint.h"
 #include "ImportDlg.h"
 #include "MergeDlg.h"
+#include "LendDlg.h"
+#include "LoansForm.h"
 #include "Globalvar.h"
 #include "MessageBoxes.h"
 #include "OpenDbForm.h"
@@ -28,6 +30,7 @@
 #include "SettingObjects.h"
 #include "SizingSplitter.h"
 #include "SkinData.h"
+#include "StatsForm.h"
 #include "UpgradeUnit.h"
 #include "VersionCheck.h"
 #include "WaitCursor.h"
@@ -150,6 +153,8 @@ void TMainFm::BuildMenus()
     mBackup = action(mCd, "mBackup", QStringLiteral("备份光盘夹"), &TMainFm::mBackupClick);
     mRestore = action(mCd, "mRestore", QStringLiteral("恢复光盘夹"), &TMainFm::mRestoreClick);
     mCompress = action(mCd, "mCompress", QStringLiteral("整理光盘夹..."), &TMainFm::mCompressClick);
+    mStats = action(mCd, "mStats", QStringLiteral("统计..."), &TMainFm::mStatsClick);
+    mLoans = action(mCd, "mLoans", QStringLiteral("借出记录..."), &TMainFm::mLoansClick);
     mImport = action(mCd, "mImport", QStringLiteral("导入光盘..."), &TMainFm::mImportClick);
     mMerge = action(mCd, "mMerge", QStringLiteral("合并光盘夹..."), &TMainFm::mMergeClick);
     mExport = action(mCd, "mExport", QStringLiteral("导出光盘列表..."), &TMainFm::mExportClick);
@@ -197,6 +202,7 @@ void TMainFm::BuildControlBar()
     btnDel = ToolButton(QStringLiteral("btnDel"), QStringLiteral("删除光盘"), QStringLiteral(":/icons/delete.png"), pnToolBar);
     btnFind = ToolButton(QStringLiteral("btnFind"), QStringLiteral("查找光盘"), QStringLiteral(":/icons/find.png"), pnToolBar);
     btnFindFile = ToolButton(QStringLiteral("btnFindFile"), QStringLiteral("查找文件"), QStringLiteral(":/icons/find.png"), pnToolBar);
+    btnStats = ToolButton(QStringLiteral("btnStats"), QStringLiteral("统计"), QStringLiteral(":/icons/stats.png"), pnToolBar);
     auto *separator = new QFrame(pnToolBar);
     separator->setObjectName(QStringLiteral("ToolSeparator"));
     separator->setFrameShape(QFrame::VLine);
@@ -207,11 +213,13 @@ void TMainFm::BuildControlBar()
     tools->addWidget(separator);
     tools->addWidget(btnFind);
     tools->addWidget(btnFindFile);
+    tools->addWidget(btnStats);
     connect(btnAdd, &QToolButton::clicked, this, Guarded([this] { btnAddClick(); }));
     connect(btnEdit, &QToolButton::clicked, this, Guarded([this] { btnEditClick(); }));
     connect(btnDel, &QToolButton::clicked, this, Guarded([this] { btnDelClick(); }));
     connect(btnFind, &QToolButton::clicked, this, Guarded([this] { btnFindClick(); }));
     connect(btnFindFile, &QToolButton::clicked, this, Guarded([this] { mFindFileClick(); }));
+    connect(btnStats, &QToolButton::clicked, this, Guarded([this] { mStatsClick(); }));
 
     pnTop = new QWidget(ControlBar);
     pnTop->setObjectName(QStringLiteral("pnTop"));
@@ -314,6 +322,8 @@ void TMainFm::BuildPanes()
     };
     CdList->ScanContents = [this](int discId) { return ScanDisc::ScanDiscContents(this, DM->DbBase, discId); };
     CdList->ClearContents = [this](int discId) { return ScanDisc::ClearDiscContents(DM->DbBase, discId); };
+    CdList->AskLend = [this](int discId, const QString &name) { return LendDisc(DM->DbBase, discId, name, this); };
+    CdList->AskReturn = [this](int discId, const QString &name) { return ReturnDisc(DM->DbBase, discId, name); };
     connect(CdTree, &TCdTreePane::FolderChosen, this, &TMainFm::ShowCdList);
     connect(CdTree, &TCdTreePane::DiscsMoved, CdList->dgCd, &TDataGrid::ClearSelection);
     connect(CdList, &TCdListPane::DiscLocated, CdTree, &TCdTreePane::LocateFolder);
@@ -684,6 +694,20 @@ void TMainFm::mMergeClick()
     CdTree->LoadCdTree();
     CdTree->LocateFolder(folder);
     CdList->ShowCdList(folder);
+}
+
+void TMainFm::mStatsClick()
+{
+    ShowStats(DM->DbBase, QFileInfo(CurrentDb).completeBaseName(), this);
+}
+
+void TMainFm::mLoansClick()
+{
+    TLoansForm *form = ShowLoans(DM->DbBase, this);
+    form->LoansChanged = [this] {
+        CdList->ReloadLoans();
+        CdList->QCdAfterScroll();
+    };
 }
 
 void TMainFm::mCheckVersionClick()

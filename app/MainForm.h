@@ -60,6 +60,8 @@ public:
     void mBackupClick();
     void mRestoreClick();
     void mCompressClick();
+    void mStatsClick();
+    void mLoansClick();
     void mImportClick();
     void mMergeClick();
     void mExportClick();
@@ -104,6 +106,7 @@ public:
     TDAOQuery QCdTree;
 
     QAction *mOpen, *mBackup, *mRestore, *mCompress, *mImport, *mMerge, *mExit;
+    QAction *mStats, *mLoans;
     QAction *mExport, *mPrint, *mFullBackup, *mFullRestore;
     QAction *mFindFile;
     QAction *mOption, *mSkin, *mClearSkin;
@@ -112,6 +115,7 @@ public:
     QToolButton *btnAdd, *btnEdit, *btnDel, *btnFind, *btnWall;
     QToolButton *btnFindFile;
     QPointer<TFindFileFm> FindFileFm; // the open "查找文件" window, if any
+    QToolButton *btnStats;
     QWidget *cbCodeHolder;
     TExPickEdit *cbCode = nullptr;
     QLabel *Label2;

@@ -95,6 +95,33 @@ QList<TGridColumn> DiscListColumns()
     };
 }
 
+namespace {
+
+// The marks of a lent disc and of one overdue: a small disc with an arrow
+// leaving it, blue, or red when it is late.
+QPixmap LoanPixmap(const QColor &color)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(color.darker(140), 1));
+    p.setBrush(color);
+    p.drawEllipse(QRectF(1.5, 3.5, 9, 9));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(4.8, 6.8, 2.4, 2.4));
+    p.setPen(QPen(color.darker(140), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(9.5, 8), QPointF(14.5, 8));
+    p.drawLine(QPointF(12, 5.5), QPointF(14.5, 8));
+    p.drawLine(QPointF(12, 10.5), QPointF(14.5, 8));
+    return pixmap;
+}
+
+const QColor LentColor(0x2C, 0x6C, 0xA0);
+const QColor OverdueColor(0xC0, 0x20, 0x20);
+
+} // namespace
+
 TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     : QWidget(parent), QCd(discs)
 {
@@ -115,6 +142,9 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
                                     const QString &fieldName, const QString &text) {
         return dgCdCustomDrawCell(painter, option, fieldName, text);
     };
+    dgCd->SetCellRole([this](int sourceRow, const QString &fieldName, int role) {
+        return LoanMark(sourceRow, fieldName, role);
+    });
 
     pmCd = new QMenu(this);
     pmCd->setObjectName(QStringLiteral("pmCd"));
@@ -124,6 +154,13 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     pmCdDel->setObjectName(QStringLiteral("pmCdDel"));
     pmCdEdit = pmCd->addAction(QStringLiteral("修改"));
     pmCdEdit->setObjectName(QStringLiteral("pmCdEdit"));
+    pmCd->addSeparator();
+    pmCdLend = pmCd->addAction(QStringLiteral("借出..."));
+    pmCdLend->setObjectName(QStringLiteral("pmCdLend"));
+    pmCdReturn = pmCd->addAction(QStringLiteral("归还"));
+    pmCdReturn->setObjectName(QStringLiteral("pmCdReturn"));
+    connect(pmCdLend, &QAction::triggered, this, Guarded([this] { pmCdLendClick(); }));
+    connect(pmCdReturn, &QAction::triggered, this, Guarded([this] { pmCdReturnClick(); }));
     connect(pmCdAdd, &QAction::triggered, this, Guarded([this] { btnAddClick(); }));
     connect(pmCdDel, &QAction::triggered, this, Guarded([this] { btnDelClick(); }));
     connect(pmCdEdit, &QAction::triggered, this, Guarded([this] { btnEditClick(); }));
@@ -200,6 +237,7 @@ void TCdListPane::SaveLayout(QSettings &settings) const
 void TCdListPane::ShowCdList(int folderId)
 {
     TDM::OpenQuery(QCd, FolderDiscListStatement(folderId));
+    ReloadLoans();
     if (QCd.RowCount() == 0)
         QCdAfterScroll(); // the store raises it only for a result with rows
 }
@@ -207,6 +245,7 @@ void TCdListPane::ShowCdList(int folderId)
 void TCdListPane::LocateCd(int discId)
 {
     TDM::OpenQuery(QCd, OneDiscStatement(discId));
+    ReloadLoans();
     if (QCd.RowCount() == 0)
         QCdAfterScroll();
     const int folder = QCd.RowCount() > 0 ? QCd.Field(QStringLiteral("TId")).AsInteger() : 0;
@@ -220,6 +259,9 @@ void TCdListPane::UpdateCdButtons()
     pmCdDel->setEnabled(any);
     pmCdScan->setEnabled(any);
     pmCdClear->setEnabled(any);
+    const bool out = any && CurrentDiscLoan().has_value();
+    pmCdLend->setEnabled(any && !out);
+    pmCdReturn->setEnabled(out);
     emit DiscCommandsEnabled(any);
 }
 
@@ -292,6 +334,9 @@ void TCdListPane::btnEditClick()
             return;
         }
     }
+    // The editor may have lent the disc or taken it back.
+    ReloadLoans();
+    QCdAfterScroll();
 }
 
 void TCdListPane::btnDelClick()
@@ -340,6 +385,70 @@ void TCdListPane::pmCdClearClick()
     const int id = QCd.Field(QStringLiteral("ID")).AsInteger();
     if (ClearContents && ClearContents(id))
         emit DiscShown(id);
+}
+
+void TCdListPane::ReloadLoans()
+{
+    m_loans = QCd.Database() ? LoanStore::CurrentLoans(*QCd.Database()) : QHash<int, LoanStore::TLoan>();
+    m_today = DateUtils::ToDate(DateUtils::Today());
+    m_idField = -1;
+    for (int field = 0; QCd.Active() && field < QCd.FieldCount(); ++field) {
+        if (QCd.FieldAt(field).FieldName().compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
+            m_idField = field;
+    }
+    dgCd->RefreshCells();
+}
+
+std::optional<LoanStore::TLoan> TCdListPane::CurrentDiscLoan() const
+{
+    if (m_loans.isEmpty() || !QCd.Active() || QCd.RowCount() == 0)
+        return std::nullopt;
+    const auto loan = m_loans.constFind(QCd.Field(QStringLiteral("ID")).AsInteger());
+    if (loan == m_loans.constEnd())
+        return std::nullopt;
+    return *loan;
+}
+
+QVariant TCdListPane::LoanMark(int sourceRow, const QString &fieldName, int role) const
+{
+    if (m_loans.isEmpty() || m_idField < 0 || fieldName.compare(QLatin1String("Name"), Qt::CaseInsensitive) != 0)
+        return {};
+    if (sourceRow < 0 || sourceRow >= QCd.RowCount())
+        return {};
+    const auto loan = m_loans.constFind(QCd.ValueAt(sourceRow, m_idField).toInt());
+    if (loan == m_loans.constEnd())
+        return {};
+    const bool overdue = loan->IsOverdue(m_today);
+    if (role == Qt::DecorationRole) {
+        static const QPixmap lent = LoanPixmap(LentColor);
+        static const QPixmap late = LoanPixmap(OverdueColor);
+        return overdue ? late : lent;
+    }
+    if (role == Qt::ForegroundRole)
+        return overdue ? OverdueColor : LentColor;
+    return {};
+}
+
+void TCdListPane::pmCdLendClick()
+{
+    if (!QCd.Active() || QCd.RowCount() == 0 || CurrentDiscLoan())
+        return;
+    const int id = QCd.Field(QStringLiteral("ID")).AsInteger();
+    if (!AskLend || !AskLend(id, QCd.Field(QStringLiteral("Name")).AsString()))
+        return;
+    ReloadLoans();
+    QCdAfterScroll();
+}
+
+void TCdListPane::pmCdReturnClick()
+{
+    if (!CurrentDiscLoan())
+        return;
+    const int id = QCd.Field(QStringLiteral("ID")).AsInteger();
+    if (!AskReturn || !AskReturn(id, QCd.Field(QStringLiteral("Name")).AsString()))
+        return;
+    ReloadLoans();
+    QCdAfterScroll();
 }
 
 bool TCdListPane::dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option,

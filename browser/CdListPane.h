@@ -2,6 +2,9 @@
 
 #include "CdRec.h"
 #include "DAOTypes.h"
+#include "LoanStore.h"
+
+#include <QHash>
 
 #include <QWidget>
 
@@ -41,6 +44,13 @@ public:
     // The current disc's contents: read them from a volume, or remove them.
     void pmCdScanClick();
     void pmCdClearClick();
+    // Lends the current disc ("借出...") and takes it back ("归还").
+    void pmCdLendClick();
+    void pmCdReturnClick();
+    // Reads the discs out again and marks them in the grid.
+    void ReloadLoans();
+    // The loan of the current disc; none when it is not out.
+    std::optional<LoanStore::TLoan> CurrentDiscLoan() const;
 
     // The folder where the pictures are; the picture mark tests its files.
     QString PictureFolder;
@@ -50,6 +60,8 @@ public:
     std::function<bool(TCdRec &disc)> EditDisc; // the disc editor; true when confirmed
     std::function<bool(int discId)> ScanContents;  // reads a volume into the disc; true when stored
     std::function<bool(int discId)> ClearContents; // removes the disc's contents; true when removed
+    // Lends the disc, or takes it back; true when a loan was written or ended.
+    std::function<bool(int discId, const QString &name)> AskLend, AskReturn;
 
     // The column layout, in the settings group the owner keeps layouts in.
     void RestoreLayout(const QSettings &settings);
@@ -67,6 +79,7 @@ public:
     QMenu *pmCd;
     QAction *pmCdAdd, *pmCdDel, *pmCdEdit;
     QAction *pmCdScan, *pmCdClear; // "扫描光盘内容...", "清除光盘内容"
+    QAction *pmCdLend, *pmCdReturn;
 
     // Draws the picture mark: a folder icon when the disc's picture file
     // exists, otherwise the cell as it is.
@@ -89,6 +102,14 @@ private:
     // catalog refuses is undone and reported; false then.
     bool SaveDisc(const TCdRec &disc, bool adding);
     TCdRec ReadDisc() const;
+    // The lent mark and colour of a disc's name in the grid.
+    QVariant LoanMark(int sourceRow, const QString &fieldName, int role) const;
+
+    // The discs out, by ID: read with the list, one statement, so that the
+    // grid marks its rows without asking the catalog per row.
+    QHash<int, LoanStore::TLoan> m_loans;
+    QDate m_today;
+    int m_idField = -1;
 
     TDAOQuery &QCd;
 };

@@ -6,6 +6,7 @@
 #include "DiscContents.h"
 #include "DateUtils.h"
 #include "GbkText.h"
+#include "LoanStore.h"
 #include "PictureFiles.h"
 
 #include <QDateTime>
@@ -112,6 +113,7 @@ QString TOurNSHandler::BuildCdPage(int id) const
     values.Price = PriceText(q.Field(QStringLiteral("Price")).AsCurrency());
     values.Location = text("Location");
     values.Memo = MemoHtml(q.Field(QStringLiteral("Memo")).AsString());
+    values.Loan = LoanRow(id);
 
     const QString picture = q.Field(QStringLiteral("Picture")).AsString();
     values.Picture = PictureUrlText(picture).toHtmlEscaped();
@@ -146,6 +148,24 @@ QString TOurNSHandler::ContentsSummaryHtml(const DiscContents::TVolume &volume)
     return html + QStringLiteral("</table>\n");
 }
 
+QString TOurNSHandler::LoanRow(int id)
+{
+    const auto loan = LoanStore::CurrentLoan(DM->DbBase, id);
+    if (!loan)
+        return {};
+    QString text = QStringLiteral("借给“%1”，%2 借出").arg(loan->Borrower.toHtmlEscaped(), DateUtils::FormatDate(loan->Lent));
+    if (loan->Due.isValid())
+        text += QStringLiteral("，应于 %1 归还").arg(DateUtils::FormatDate(loan->Due));
+    const QDate today = DateUtils::ToDate(DateUtils::Today());
+    if (loan->IsOverdue(today))
+        text += QStringLiteral(" <font color=\"#C02020\"><b>（已逾期 %1 天）</b></font>").arg(loan->Due.daysTo(today));
+    return QStringLiteral("<tr bgcolor=\"#E0E0E0\">\n"
+                          "          <td width=\"25%\"><font color=\"#2C6CA0\"><b>借出：</b></font></td>\n"
+                          "          <td bgcolor=\"#E0E0E0\">%1</td>\n"
+                          "        </tr>")
+        .arg(text);
+}
+
 QString TOurNSHandler::BuildEmptyPage() const
 {
     return Fill(EmptyValues());
@@ -167,7 +187,7 @@ QString TOurNSHandler::Fill(const PageValues &values) const
             {"Serial", &PageValues::Serial},   {"Day", &PageValues::Day},           {"Code", &PageValues::Code},
             {"Name", &PageValues::Name},       {"Category", &PageValues::Category}, {"Quality", &PageValues::Quality},
             {"Price", &PageValues::Price},     {"Location", &PageValues::Location}, {"Memo", &PageValues::Memo},
-            {"Picture", &PageValues::Picture}, {"Link", &PageValues::Link},
+            {"Picture", &PageValues::Picture}, {"Link", &PageValues::Link},         {"Loan", &PageValues::Loan},
         };
         for (const auto &[name, member] : fields) {
             if (key == QLatin1String(name))

@@ -78,11 +78,15 @@ public:
     static QString MemoCutNote();
     // The summary of a scanned disc's contents, as it follows the page.
     static QString ContentsSummaryHtml(const DiscContents::TVolume &volume);
+    // The row that says to whom the disc is lent, since when and until when;
+    // empty for a disc that is not out.
+    static QString LoanRow(int id);
 
 private:
     struct PageValues
     {
         QString Serial, Day, Code, Name, Category, Quality, Price, Location, Memo, Picture, Link;
+        QString Loan; // a table row while the disc is lent, else empty
     };
     PageValues EmptyValues() const;
     QString Fill(const PageValues &values) const;

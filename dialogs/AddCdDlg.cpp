@@ -8,6 +8,8 @@
 #include "DateUtils.h"
 #include "DiscContentsPage.h"
 #include "GbkLineEdit.h"
+#include "LendDlg.h"
+#include "LoanStore.h"
 #include "Schema.h"
 #include "MessageBoxes.h"
 #include "PriceText.h"
@@ -117,6 +119,26 @@ TAddCdDlg::TAddCdDlg(TCdRec &disc, const TEditDiscContext &context, QWidget *par
     connect(btnOk, &QPushButton::clicked, this, Guarded([this] { btnOkClick(); }));
     connect(btnCancle, &QPushButton::clicked, this, &QDialog::reject);
     connect(imgPicture, &TPictureBox::doubleClicked, this, Guarded([this] { imgPictureDblClick(); }));
+    connect(btnLend, &QPushButton::clicked, this, Guarded([this] { btnLendClick(); }));
+    UpdateLendButton();
+}
+
+void TAddCdDlg::UpdateLendButton()
+{
+    const bool out = m_disc.Id != 0 && LoanStore::CurrentLoan(DM->DbBase, m_disc.Id).has_value();
+    btnLend->setText(out ? QStringLiteral("归还") : QStringLiteral("借出..."));
+    btnLend->setVisible(m_disc.Id != 0);
+}
+
+void TAddCdDlg::btnLendClick()
+{
+    if (m_disc.Id == 0)
+        return;
+    if (LoanStore::CurrentLoan(DM->DbBase, m_disc.Id))
+        ReturnDisc(DM->DbBase, m_disc.Id, m_disc.Name);
+    else
+        LendDisc(DM->DbBase, m_disc.Id, m_disc.Name, this);
+    UpdateLendButton();
 }
 
 void TAddCdDlg::BuildControls()
@@ -127,6 +149,8 @@ void TAddCdDlg::BuildControls()
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnCancle = new QPushButton(QStringLiteral("取消"), this);
     btnCancle->setObjectName(QStringLiteral("btnCancle"));
+    btnLend = new QPushButton(QStringLiteral("借出..."), this);
+    btnLend->setObjectName(QStringLiteral("btnLend"));
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
 
@@ -211,6 +235,7 @@ void TAddCdDlg::BuildControls()
     PageControl->addTab(tsContents, QStringLiteral("光盘内容"));
 
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(btnLend);
     buttons->addStretch();
     buttons->addWidget(btnOk);
     buttons->addWidget(btnCancle);

@@ -45,6 +45,9 @@ public:
     QPlainTextEdit *edMemo;
     TPictureBox *imgPicture;
     QPushButton *btnOk, *btnCancle;
+    // "借出..." for a disc in the catalog, "归还" while it is out; the loan is
+    // written at once, whatever becomes of the editor's other changes.
+    QPushButton *btnLend;
 
     // Asks for a picture file: the full path, or an empty text when the user
     // cancels. Replaceable for tests.
@@ -54,6 +57,8 @@ public:
     // nothing; then stores a chosen picture, finds or adds the category,
     // folder and quality, fills the disc and closes with the OK result.
     void btnOkClick();
+    void btnLendClick();
+    void UpdateLendButton();
     // Lets the user choose another cover picture.
     void imgPictureDblClick();
 

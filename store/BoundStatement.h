@@ -97,6 +97,7 @@ public:
     void Stop() { Finish(SQLITE_DONE); }
 
     qint64 Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    double Number(int column) const { return sqlite3_column_double(m_stmt, column); }
     bool IsNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
     // The text's UTF-8 bytes, valid until the next step.
     QByteArrayView Utf8(int column) const

@@ -426,6 +426,17 @@ void TDataGrid::RestoreLayout(const QSettings &settings, const QString &key)
     d->Fit();
 }
 
+void TDataGrid::SetCellRole(std::function<QVariant(int sourceRow, const QString &fieldName, int role)> cellRole)
+{
+    d->model->CellRole = std::move(cellRole);
+    RefreshCells();
+}
+
+void TDataGrid::RefreshCells()
+{
+    d->view->viewport()->update();
+}
+
 QTreeView *TDataGrid::View() const
 {
     return d->view;

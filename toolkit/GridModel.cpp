@@ -404,6 +404,9 @@ QVariant TGridModel::data(const QModelIndex &index, int role) const
         return sourceColumn < 0 ? QVariant() : m_source->data(m_source->index(row, sourceColumn), role);
     case TDAODataSource::BookmarkRole:
         return m_source->data(m_source->index(row, 0), role);
+    case Qt::DecorationRole:
+    case Qt::ForegroundRole:
+        return CellRole ? CellRole(row, m_columns.at(index.column()).FieldName, role) : QVariant();
     default:
         return {};
     }

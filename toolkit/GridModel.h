@@ -48,6 +48,11 @@ public:
     void SetGroupSummary(const QString &countFormat, const QString &sumField, const QString &sumFormat,
                          int sumDecimals);
 
+    // What a data row's cell shows besides its text (an icon, a colour):
+    // asked for the decoration and foreground roles
+    // with the row of the source and the column's field; none when unset.
+    std::function<QVariant(int sourceRow, const QString &fieldName, int role)> CellRole;
+
     void SetGroupColumn(int column);
     int GroupColumn() const { return m_groupColumn; }
     bool Grouped() const { return m_groupColumn >= 0; }

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-qpa-plugins libgl-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
   libsqlcipher-dev sqlcipher
   libquazip1-qt6-dev poppler-utils
   libbenchmark-dev

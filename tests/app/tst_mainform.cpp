@@ -616,8 +616,10 @@ void TestMainForm::catalogMenuHasNoSeparator()
         captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
     QCOMPARE(captions,
              (QStringList{QStringLiteral("新建/打开光盘夹.."), QStringLiteral("备份光盘夹"),
-                          QStringLiteral("恢复光盘夹"), QStringLiteral("整理光盘夹..."), QStringLiteral("导入光盘..."),
-                          QStringLiteral("合并光盘夹..."), QStringLiteral("导出光盘列表..."), QStringLiteral("打印光盘列表..."),
+                          QStringLiteral("恢复光盘夹"), QStringLiteral("整理光盘夹..."), QStringLiteral("统计..."),
+                          QStringLiteral("借出记录..."), QStringLiteral("导入光盘..."),
+                          QStringLiteral("合并光盘夹..."),
+                          QStringLiteral("导出光盘列表..."), QStringLiteral("打印光盘列表..."),
                           QStringLiteral("完整备份（含封面）..."), QStringLiteral("从完整备份恢复..."),
                           QStringLiteral("查找文件..."), QStringLiteral("退出")}));
 }

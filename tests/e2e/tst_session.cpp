@@ -47,7 +47,7 @@ const QSize SplashSize(472, 293);
 const QPoint AddButton(34, 50);
 const QPoint DeleteButton(156, 50);
 const QPoint FindButton(226, 50);
-const QPoint CodeBox(392, 48); // after the tool bar's five buttons
+const QPoint CodeBox(454, 48); // after the tool bar's six buttons
 const QPoint CatalogMenu(40, 8);
 const QPoint FolderTreeSpace(80, 330);
 const QRect DiscGrid(176, 100, 610, 180);

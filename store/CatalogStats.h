@@ -1,0 +1,54 @@
+#pragma once
+
+#include "DAOTypes.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class TDAODatabase;
+
+// The figures of the statistics window, counted by the catalog itself.
+namespace CatalogStats {
+
+// One bar: the discs of a group and their value (the sum of their prices).
+struct TBar
+{
+    QString Label;
+    qint64 Discs = 0;
+    TCurrency Value = 0;
+};
+
+struct TStats
+{
+    qint64 Discs = 0;
+    TCurrency Value = 0;
+    qint64 Folders = 0; // the root not counted
+
+    // Categories and folders by their number of discs, the most first;
+    // grades in the order they were entered; years in order. A group of
+    // discs without the value ("（无分类）", ...) comes last.
+    QList<TBar> ByCategory;
+    QList<TBar> ByQuality;
+    QList<TBar> ByYear;
+    // Each top-level folder with the discs of its whole subtree; the discs
+    // directly in the root as "主目录"; discs of folders that do not lead to
+    // the root (a missing parent or a loop) as "（目录树外）".
+    QList<TBar> ByFolder;
+};
+
+inline constexpr const char *NoCategory = "（无分类）";
+inline constexpr const char *NoQuality = "（无质量）";
+inline constexpr const char *NoYear = "（无日期）";
+inline constexpr const char *RootFolder = "主目录";
+inline constexpr const char *OutsideTree = "（目录树外）";
+
+// Reads every figure from the open catalog, with one GROUP BY statement per
+// kind of bar.
+TStats Read(TDAODatabase &db);
+
+// The GROUP BY statements Read runs over the discs (categories, grades,
+// years, folders), for comparisons.
+QStringList GroupStatements();
+
+} // namespace CatalogStats
