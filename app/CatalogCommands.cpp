@@ -221,14 +221,16 @@ void RunFullRestore(QWidget *parent, TDM &dm, const QString &currentDb, const QS
     const QString shown = QDir::toNativeSeparators(destination);
     const bool open = CatalogBackup::SameFile(destination, currentDb);
     if (open) {
-        if (!Msg::Confirm(QStringLiteral("“%1”是当前打开的光盘夹，恢复会用备份中的光盘夹替换它，其中现有的内容将会丢失。\n"
-                                         "要关闭这个光盘夹，恢复之后再重新打开吗？")
-                              .arg(shown)))
+        if (!Msg::Confirm(
+                QStringLiteral("“%1”是当前打开的光盘夹，恢复会用备份中的光盘夹替换它，其中现有的内容将会丢失。\n"
+                               "要关闭这个光盘夹，恢复之后再重新打开吗？")
+                    .arg(shown)))
             return;
     } else if (QFileInfo::exists(destination)) {
-        if (!Msg::Confirm(QStringLiteral("已经有名为“%1”的光盘夹，恢复会用备份中的光盘夹替换它，其中现有的内容将会丢失。\n"
-                                         "要替换它吗？")
-                              .arg(shown)))
+        if (!Msg::Confirm(
+                QStringLiteral("已经有名为“%1”的光盘夹，恢复会用备份中的光盘夹替换它，其中现有的内容将会丢失。\n"
+                               "要替换它吗？")
+                    .arg(shown)))
             return;
     }
 

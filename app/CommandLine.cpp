@@ -10,10 +10,10 @@ namespace {
 
 // The options QGuiApplication, QApplication and the X11 platform read from
 // the command line; they reach the program only to be passed on.
-const char *const QtValueOptions[] = {"platform",        "platformpluginpath", "platformtheme", "plugin",
-                                      "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
-                                      "display",         "name",               "style",         "stylesheet",
-                                      "geometry",        "title",              "visual"};
+const char *const QtValueOptions[] = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "name",
+    "style",       "stylesheet",         "geometry",      "title",   "visual"};
 const char *const QtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 QString HelpText(const QString &program)
@@ -48,8 +48,7 @@ QString LocalPath(const QString &argument, const QString &workingFolder)
 
 TRequest Failure(const QString &message, const QString &program)
 {
-    return {TRequest::Action::Error, {},
-            message + QStringLiteral("\n请用“%1 --help”查看用法。\n").arg(program)};
+    return {TRequest::Action::Error, {}, message + QStringLiteral("\n请用“%1 --help”查看用法。\n").arg(program)};
 }
 
 } // namespace
@@ -61,7 +60,8 @@ QString VersionText()
 
 TRequest Parse(const QStringList &arguments, const QString &workingFolder)
 {
-    const QString program = arguments.isEmpty() ? QStringLiteral("vorlix") : arguments.first().section(QLatin1Char('/'), -1);
+    const QString program =
+        arguments.isEmpty() ? QStringLiteral("vorlix") : arguments.first().section(QLatin1Char('/'), -1);
 
     QCommandLineParser parser;
     // Qt's own options are words after a single dash ("-platform xcb").

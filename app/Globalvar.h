@@ -21,6 +21,6 @@ struct TOptions
 };
 
 // Process-wide state read all over the program.
-extern QString AppFolder;  // folder of the executable, no trailing separator
-extern QString CurrentDb;  // full path of the open catalog file
-extern TOptions Options;   // zero until read from the settings at start-up
+extern QString AppFolder; // folder of the executable, no trailing separator
+extern QString CurrentDb; // full path of the open catalog file
+extern TOptions Options;  // zero until read from the settings at start-up

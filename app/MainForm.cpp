@@ -11,18 +11,18 @@
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "DetailView.h"
+#include "DiscExport.h"
 #include "DiscList.h"
 #include "ExPickEdit.h"
-#include "DiscExport.h"
 #include "ExportDiscs.h"
 #include "FindFileForm.h"
 #include "FindForm.h"
+#include "Globalvar.h"
 #include "GridPrint.h"
 #include "ImportDlg.h"
-#include "MergeDlg.h"
 #include "LendDlg.h"
 #include "LoansForm.h"
-#include "Globalvar.h"
+#include "MergeDlg.h"
 #include "MessageBoxes.h"
 #include "OpenDbForm.h"
 #include "OptionForm.h"
@@ -111,7 +111,8 @@ TMainFm::TMainFm(QWidget *parent)
                                             QStringLiteral("表格文件 (*.csv *.txt *.tsv);;所有文件 (*)"));
     };
     ChooseMergeFileHook = [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("选择要合并的光盘夹"), AppFolder + QStringLiteral("/Data"),
+        return QFileDialog::getOpenFileName(this, QStringLiteral("选择要合并的光盘夹"),
+                                            AppFolder + QStringLiteral("/Data"),
                                             QStringLiteral("光盘夹文件 (*.MDB *.mdb);;所有文件 (*)"));
     };
     ChooseSkinFileHook = [this](const QString &startFolder) {
@@ -197,12 +198,18 @@ void TMainFm::BuildControlBar()
     auto *tools = new QHBoxLayout(pnToolBar);
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(2);
-    btnAdd = ToolButton(QStringLiteral("btnAdd"), QStringLiteral("添加光盘"), QStringLiteral(":/icons/add.png"), pnToolBar);
-    btnEdit = ToolButton(QStringLiteral("btnEdit"), QStringLiteral("修改光盘"), QStringLiteral(":/icons/edit.png"), pnToolBar);
-    btnDel = ToolButton(QStringLiteral("btnDel"), QStringLiteral("删除光盘"), QStringLiteral(":/icons/delete.png"), pnToolBar);
-    btnFind = ToolButton(QStringLiteral("btnFind"), QStringLiteral("查找光盘"), QStringLiteral(":/icons/find.png"), pnToolBar);
-    btnFindFile = ToolButton(QStringLiteral("btnFindFile"), QStringLiteral("查找文件"), QStringLiteral(":/icons/find.png"), pnToolBar);
-    btnStats = ToolButton(QStringLiteral("btnStats"), QStringLiteral("统计"), QStringLiteral(":/icons/stats.png"), pnToolBar);
+    btnAdd =
+        ToolButton(QStringLiteral("btnAdd"), QStringLiteral("添加光盘"), QStringLiteral(":/icons/add.png"), pnToolBar);
+    btnEdit = ToolButton(QStringLiteral("btnEdit"), QStringLiteral("修改光盘"), QStringLiteral(":/icons/edit.png"),
+                         pnToolBar);
+    btnDel = ToolButton(QStringLiteral("btnDel"), QStringLiteral("删除光盘"), QStringLiteral(":/icons/delete.png"),
+                        pnToolBar);
+    btnFind = ToolButton(QStringLiteral("btnFind"), QStringLiteral("查找光盘"), QStringLiteral(":/icons/find.png"),
+                         pnToolBar);
+    btnFindFile = ToolButton(QStringLiteral("btnFindFile"), QStringLiteral("查找文件"),
+                             QStringLiteral(":/icons/find.png"), pnToolBar);
+    btnStats =
+        ToolButton(QStringLiteral("btnStats"), QStringLiteral("统计"), QStringLiteral(":/icons/stats.png"), pnToolBar);
     auto *separator = new QFrame(pnToolBar);
     separator->setObjectName(QStringLiteral("ToolSeparator"));
     separator->setFrameShape(QFrame::VLine);
@@ -560,9 +567,7 @@ void TMainFm::SetupCodeBox()
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             RunCommand([this, &box] { LocateCd(box.SelectedKey()); });
     };
-    cbCode->OnSelectionChange = [this](TExPickEdit &box) {
-        RunCommand([this, &box] { LocateCd(box.SelectedKey()); });
-    };
+    cbCode->OnSelectionChange = [this](TExPickEdit &box) { RunCommand([this, &box] { LocateCd(box.SelectedKey()); }); };
 }
 
 void TMainFm::RegisterPageHandler()

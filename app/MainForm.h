@@ -123,8 +123,8 @@ public:
     QTabWidget *pcTree;
     QWidget *tlCdTreeHolder;
     TSizingSplitter *LeftSplitter, *DetailSplitter;
-    TCdTreePane *CdTree;   // the folder tree tlCdTree with its menu
-    TCdListPane *CdList;   // the disc list dgCd with its menu
+    TCdTreePane *CdTree;     // the folder tree tlCdTree with its menu
+    TCdListPane *CdList;     // the disc list dgCd with its menu
     TDetailView *WebBrowser; // the detail page
 
 protected:

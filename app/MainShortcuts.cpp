@@ -2,9 +2,9 @@
 
 #include "CdListPane.h"
 #include "CommandGuard.h"
-#include "MainForm.h"
 #include "ExPickEdit.h"
 #include "HelpWindow.h"
+#include "MainForm.h"
 
 #include <QAction>
 #include <QKeySequence>

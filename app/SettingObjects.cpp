@@ -45,8 +45,7 @@ QString Key(const QString &name)
 // QSettings is neither copyable nor movable, hence the pointer.
 std::unique_ptr<QSettings> OpenStore()
 {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       Organization, Application);
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, Organization, Application);
 }
 
 QByteArray OptionsToBytes(const TOptions &options)
@@ -60,8 +59,7 @@ QByteArray OptionsToBytes(const TOptions &options)
 TOptions OptionsFromBytes(const QByteArray &bytes)
 {
     Q_ASSERT(bytes.size() == TOptions::StoredSize);
-    return {qFromLittleEndian<qint32>(bytes.constData()),
-            qFromLittleEndian<qint32>(bytes.constData() + 4)};
+    return {qFromLittleEndian<qint32>(bytes.constData()), qFromLittleEndian<qint32>(bytes.constData() + 4)};
 }
 
 std::optional<QByteArray> FileBytes(const QString &path)
@@ -100,9 +98,8 @@ bool SavedAsMeant(const QSettings &store)
     std::sort(savedKeys.begin(), savedKeys.end());
     if (meantKeys != savedKeys)
         return false;
-    return std::all_of(meantKeys.cbegin(), meantKeys.cend(), [&](const QString &key) {
-        return SameValue(store.value(key), saved.value(key));
-    });
+    return std::all_of(meantKeys.cbegin(), meantKeys.cend(),
+                       [&](const QString &key) { return SameValue(store.value(key), saved.value(key)); });
 }
 
 // Puts back the file as it was before a failed save, or removes it if there

@@ -19,7 +19,8 @@ constexpr qint64 MaxRequestSize = 64 * 1024;
 } // namespace
 
 TSingleInstance::TSingleInstance(QObject *parent)
-    : QObject(parent), m_server(new QLocalServer(this))
+    : QObject(parent)
+    , m_server(new QLocalServer(this))
 {
     // Only the user's own programs may connect.
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

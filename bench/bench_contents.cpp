@@ -1,10 +1,10 @@
 // What is on each disc: storing a scan, finding a file by name across the
 // collection, and reading a real folder tree, each beside its baseline.
 #include "BenchSupport.h"
+#include "BoundStatement.h"
 #include "DiscContents.h"
 #include "DiscScanner.h"
 #include "NameIndex.h"
-#include "BoundStatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,10 +33,11 @@ constexpr int ScannedFiles = 100000;
 // an extension; one in ten holds "报告".
 QString EntryName(qint64 i)
 {
-    static const char *const words[] = {"照片", "报告", "备份", "视频", "音乐", "文档", "setup", "README", "IMG_", "DSC"};
+    static const char *const words[] = {"照片", "报告",  "备份",   "视频", "音乐",
+                                        "文档", "setup", "README", "IMG_", "DSC"};
     static const char *const extensions[] = {".jpg", ".doc", ".zip", ".mp4", ".mp3", ".txt", ".exe", ".pdf"};
-    return QString::fromUtf8(words[i % 10]) + QString::number(i * 7919 % 1000003)
-        + QLatin1String(extensions[(i / 10) % 8]);
+    return QString::fromUtf8(words[i % 10]) + QString::number(i * 7919 % 1000003) +
+           QLatin1String(extensions[(i / 10) % 8]);
 }
 
 // Writes count entries into the disc through the store: folders of 50
@@ -245,12 +246,15 @@ int main(int argc, char **argv)
     Bench::Register("Store1M/Program", StoreProgram)->Iterations(1)->Unit(benchmark::kMillisecond);
     Bench::Register("Store1M/Raw", StoreRaw)->Iterations(1)->Unit(benchmark::kMillisecond);
     Bench::Register("Search/Cold/Program", SearchCold)->Unit(benchmark::kMillisecond);
-    Bench::Register("Search/FirstCommon/Program", [](auto &s) { SearchProgram(s, QStringLiteral("报告"), false); })
-        ->Unit(benchmark::kMillisecond);
-    Bench::Register("Search/FirstRare/Program", [](auto &s) { SearchProgram(s, QStringLiteral("报告12345*.pdf"), false); })
-        ->Unit(benchmark::kMillisecond);
-    Bench::Register("Search/Count/Program", [](auto &s) { SearchProgram(s, QStringLiteral("报告"), true); })
-        ->Unit(benchmark::kMillisecond);
+    Bench::Register("Search/FirstCommon/Program", [](auto &s) {
+        SearchProgram(s, QStringLiteral("报告"), false);
+    })->Unit(benchmark::kMillisecond);
+    Bench::Register("Search/FirstRare/Program", [](auto &s) {
+        SearchProgram(s, QStringLiteral("报告12345*.pdf"), false);
+    })->Unit(benchmark::kMillisecond);
+    Bench::Register("Search/Count/Program", [](auto &s) {
+        SearchProgram(s, QStringLiteral("报告"), true);
+    })->Unit(benchmark::kMillisecond);
     Bench::Register("Search/Count/RawLike", [](auto &s) {
         SearchRaw(s, "SELECT count(*) FROM TbEntry WHERE Name LIKE '%报告%'");
     })->Unit(benchmark::kMillisecond);

@@ -2,8 +2,8 @@
 // scrolling, next to the bare statement on the same file in the same run.
 // The run ends with a table of the ratios and of the bars each case meets.
 #include "BenchSupport.h"
-#include "CdListPane.h"
 #include "CatalogGenerator.h"
+#include "CdListPane.h"
 #include "DAODataSource.h"
 #include "DAODatabase.h"
 #include "DAODataset.h"

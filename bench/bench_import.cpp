@@ -69,62 +69,71 @@ qint64 PeakKiB()
 
 void Register()
 {
-    Bench::Register("Import100000/Store", [](benchmark::State &state) {
-        const QByteArray &bytes = CsvBytes();
-        for (auto _ : state) {
-            const QString path = FreshCatalog(state);
-            TDAODatabase db;
-            Bench::Attach(db, path);
-            const QString text = CsvReader::Decode(bytes, CsvReader::TEncoding::Auto);
-            const QList<CsvReader::TRecord> records = CsvReader::Parse(text, CsvReader::DetectSeparator(text));
-            ImportPlan::TSettings settings;
-            settings.Mapping = ImportFields::GuessMapping(records.first().Fields);
-            settings.Widths = ImportStore::ReadWidths(db);
-            settings.ExistingCodes = ImportStore::ExistingCodes(db);
-            const QList<ImportPlan::TRow> rows = ImportPlan::Build(records.mid(1), settings);
-            const ImportStore::TReport report = ImportStore::Import(db, rows, Schema::RootFolderId, {});
-            db.SetConnected(false);
-            Bench::CheckUntimed(state, [&] { return report.Added == Rows; }, "not every row was imported");
-        }
-        state.counters["peak_MiB"] = double(PeakKiB()) / 1024.0;
-    })->Unit(benchmark::kMillisecond)->Iterations(3);
+    Bench::Register("Import100000/Store",
+                    [](benchmark::State &state) {
+                        const QByteArray &bytes = CsvBytes();
+                        for (auto _ : state) {
+                            const QString path = FreshCatalog(state);
+                            TDAODatabase db;
+                            Bench::Attach(db, path);
+                            const QString text = CsvReader::Decode(bytes, CsvReader::TEncoding::Auto);
+                            const QList<CsvReader::TRecord> records =
+                                CsvReader::Parse(text, CsvReader::DetectSeparator(text));
+                            ImportPlan::TSettings settings;
+                            settings.Mapping = ImportFields::GuessMapping(records.first().Fields);
+                            settings.Widths = ImportStore::ReadWidths(db);
+                            settings.ExistingCodes = ImportStore::ExistingCodes(db);
+                            const QList<ImportPlan::TRow> rows = ImportPlan::Build(records.mid(1), settings);
+                            const ImportStore::TReport report = ImportStore::Import(db, rows, Schema::RootFolderId, {});
+                            db.SetConnected(false);
+                            Bench::CheckUntimed(
+                                state, [&] { return report.Added == Rows; }, "not every row was imported");
+                        }
+                        state.counters["peak_MiB"] = double(PeakKiB()) / 1024.0;
+                    })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
 
-    Bench::Register("Import100000/BareInsert", [](benchmark::State &state) {
-        // The same rows' values, worked out beforehand.
-        const QString text = CsvReader::Decode(CsvBytes(), CsvReader::TEncoding::Auto);
-        const QList<CsvReader::TRecord> records = CsvReader::Parse(text, QLatin1Char(','));
-        ImportPlan::TSettings settings;
-        settings.Mapping = ImportFields::GuessMapping(records.first().Fields);
-        const QList<ImportPlan::TRow> rows = ImportPlan::Build(records.mid(1), settings);
-        std::vector<QByteArray> names, codes, spells, memos;
-        for (const ImportPlan::TRow &row : rows) {
-            names.push_back(row.Disc.Name.toUtf8());
-            codes.push_back(row.Disc.Code.toUtf8());
-            spells.push_back(row.Disc.Spell.toUtf8());
-            memos.push_back(row.Disc.Memo.toUtf8());
-        }
-        for (auto _ : state) {
-            const QString path = FreshCatalog(state);
-            Bench::RawDb db(path);
-            db.Exec("BEGIN IMMEDIATE");
-            Bench::RawStatement insert = db.Prepare(
-                "INSERT INTO TbCd (Day, Code, Serial, Name, Spell, CId, TId, QId, DId, Price, Location, Memo, Picture) "
-                "VALUES (?1,?2,'',?3,?4,1,2,0,0,?5,'',?6,'')");
-            for (size_t i = 0; i < names.size(); ++i) {
-                sqlite3_stmt *s = insert.get();
-                sqlite3_bind_double(s, 1, rows.at(qsizetype(i)).Disc.Day);
-                sqlite3_bind_text(s, 2, codes[i].constData(), int(codes[i].size()), SQLITE_STATIC);
-                sqlite3_bind_text(s, 3, names[i].constData(), int(names[i].size()), SQLITE_STATIC);
-                sqlite3_bind_text(s, 4, spells[i].constData(), int(spells[i].size()), SQLITE_STATIC);
-                sqlite3_bind_double(s, 5, 12.5);
-                sqlite3_bind_text(s, 6, memos[i].constData(), int(memos[i].size()), SQLITE_STATIC);
-                db.Run(s);
-            }
-            insert.reset();
-            db.Exec("COMMIT");
-            db.Close();
-        }
-    })->Unit(benchmark::kMillisecond)->Iterations(3);
+    Bench::Register("Import100000/BareInsert",
+                    [](benchmark::State &state) {
+                        // The same rows' values, worked out beforehand.
+                        const QString text = CsvReader::Decode(CsvBytes(), CsvReader::TEncoding::Auto);
+                        const QList<CsvReader::TRecord> records = CsvReader::Parse(text, QLatin1Char(','));
+                        ImportPlan::TSettings settings;
+                        settings.Mapping = ImportFields::GuessMapping(records.first().Fields);
+                        const QList<ImportPlan::TRow> rows = ImportPlan::Build(records.mid(1), settings);
+                        std::vector<QByteArray> names, codes, spells, memos;
+                        for (const ImportPlan::TRow &row : rows) {
+                            names.push_back(row.Disc.Name.toUtf8());
+                            codes.push_back(row.Disc.Code.toUtf8());
+                            spells.push_back(row.Disc.Spell.toUtf8());
+                            memos.push_back(row.Disc.Memo.toUtf8());
+                        }
+                        for (auto _ : state) {
+                            const QString path = FreshCatalog(state);
+                            Bench::RawDb db(path);
+                            db.Exec("BEGIN IMMEDIATE");
+                            Bench::RawStatement insert =
+                                db.Prepare("INSERT INTO TbCd (Day, Code, Serial, Name, Spell, CId, TId, QId, DId, "
+                                           "Price, Location, Memo, Picture) "
+                                           "VALUES (?1,?2,'',?3,?4,1,2,0,0,?5,'',?6,'')");
+                            for (size_t i = 0; i < names.size(); ++i) {
+                                sqlite3_stmt *s = insert.get();
+                                sqlite3_bind_double(s, 1, rows.at(qsizetype(i)).Disc.Day);
+                                sqlite3_bind_text(s, 2, codes[i].constData(), int(codes[i].size()), SQLITE_STATIC);
+                                sqlite3_bind_text(s, 3, names[i].constData(), int(names[i].size()), SQLITE_STATIC);
+                                sqlite3_bind_text(s, 4, spells[i].constData(), int(spells[i].size()), SQLITE_STATIC);
+                                sqlite3_bind_double(s, 5, 12.5);
+                                sqlite3_bind_text(s, 6, memos[i].constData(), int(memos[i].size()), SQLITE_STATIC);
+                                db.Run(s);
+                            }
+                            insert.reset();
+                            db.Exec("COMMIT");
+                            db.Close();
+                        }
+                    })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
 }
 
 const Bench::TableStyle Style{52, "import", 10, "bare insert", 12, 7, 0, true, false};

@@ -54,8 +54,9 @@ void StatsRead(benchmark::State &state)
     TDM &dm = Connected();
     for (auto _ : state) {
         const CatalogStats::TStats stats = CatalogStats::Read(dm.DbBase);
-        Bench::CheckUntimed(state, [&] { return stats.Discs == Discs && stats.ByFolder.size() == 20; },
-                            "100,000 discs in 20 top folders");
+        Bench::CheckUntimed(
+            state, [&] { return stats.Discs == Discs && stats.ByFolder.size() == 20; },
+            "100,000 discs in 20 top folders");
     }
 }
 

@@ -9,8 +9,8 @@
 #include "DataModule.h"
 #include "DiscFind.h"
 #include "DiscList.h"
-#include "PickFilter.h"
 #include "Errors.h"
+#include "PickFilter.h"
 #include "Schema.h"
 #include "Spell.h"
 #include "UpgradeUnit.h"
@@ -34,11 +34,11 @@ const QString AllDiscs = DiscListStatement();
 
 // What the user types into the quick code box and the find dialog, as the
 // program sends it and as plain SQLite says it.
-const QString SpellJump =
-    QuickPickDiscsStatement() + PickFilterClause(QuickPickDiscsStatement(), QStringLiteral("Spell"), QStringLiteral("XL"));
+const QString SpellJump = QuickPickDiscsStatement() +
+                          PickFilterClause(QuickPickDiscsStatement(), QStringLiteral("Spell"), QStringLiteral("XL"));
 const char *const SpellJumpRaw = "SELECT Id,Code,Name,Spell FROM TbCd WHERE Spell LIKE 'XL%'";
-const QString CodeJump =
-    QuickPickDiscsStatement() + PickFilterClause(QuickPickDiscsStatement(), QStringLiteral("Code"), QStringLiteral("12"));
+const QString CodeJump = QuickPickDiscsStatement() +
+                         PickFilterClause(QuickPickDiscsStatement(), QStringLiteral("Code"), QStringLiteral("12"));
 const char *const CodeJumpRaw = "SELECT Id,Code,Name,Spell FROM TbCd WHERE Code LIKE '12%'";
 const QString NameSearch = BuildFindStatement([] {
     TFindCriteria criteria;
@@ -348,10 +348,10 @@ void WidenRaw(const RawDb &db)
                 indexes.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(stmt.get(), 0)));
         }
         const QString wide = table + QStringLiteral("_new");
-        for (const QString &sql :
-             {Schema::CreateTableStatement(table, Schema::Layout::Build102, wide),
-              QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(wide, columns, table),
-              QStringLiteral("DROP TABLE %1").arg(table), QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(wide, table)})
+        for (const QString &sql : {Schema::CreateTableStatement(table, Schema::Layout::Build102, wide),
+                                   QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(wide, columns, table),
+                                   QStringLiteral("DROP TABLE %1").arg(table),
+                                   QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(wide, table)})
             db.Exec(sql.toUtf8().constData());
         for (const QByteArray &sql : indexes)
             db.Exec(sql.constData());

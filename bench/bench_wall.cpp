@@ -48,8 +48,8 @@ class Wall
 public:
     explicit Wall(int discs)
     {
-        const QString path = Bench::FreshCopy(
-            Bench::GeneratedCatalog(QStringLiteral("wall%1.db").arg(discs), discs), QStringLiteral("wallcopy.db"));
+        const QString path = Bench::FreshCopy(Bench::GeneratedCatalog(QStringLiteral("wall%1.db").arg(discs), discs),
+                                              QStringLiteral("wallcopy.db"));
         Bench::Attach(m_db, path);
         m_db.SetConnected(true);
         m_db.Exec(QStringLiteral("UPDATE TbCd SET Picture = 'c' || (ID % %1) || '.jpg'").arg(Covers));

@@ -123,7 +123,8 @@ const QColor OverdueColor(0xC0, 0x20, 0x20);
 } // namespace
 
 TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
-    : QWidget(parent), QCd(discs)
+    : QWidget(parent)
+    , QCd(discs)
 {
     setObjectName(QStringLiteral("CdListPane"));
     QCd.FieldDefs = DiscListFields();
@@ -138,13 +139,12 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     dgCd->SetColumns(DiscListColumns());
     dgCd->SetGroupSummary(QStringLiteral("小计：%1"), QStringLiteral("Price"), QStringLiteral("小计：%1"), 0);
     dgCd->SetDataSource(dsCd);
-    dgCd->OnCustomDrawCell = [this](QPainter *painter, const QStyleOptionViewItem &option,
-                                    const QString &fieldName, const QString &text) {
+    dgCd->OnCustomDrawCell = [this](QPainter *painter, const QStyleOptionViewItem &option, const QString &fieldName,
+                                    const QString &text) {
         return dgCdCustomDrawCell(painter, option, fieldName, text);
     };
-    dgCd->SetCellRole([this](int sourceRow, const QString &fieldName, int role) {
-        return LoanMark(sourceRow, fieldName, role);
-    });
+    dgCd->SetCellRole(
+        [this](int sourceRow, const QString &fieldName, int role) { return LoanMark(sourceRow, fieldName, role); });
 
     pmCd = new QMenu(this);
     pmCd->setObjectName(QStringLiteral("pmCd"));
@@ -174,9 +174,9 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     connect(dgCd, &TDataGrid::ContextMenuRequested, this, [this](const QPoint &pos) { pmCd->popup(pos); });
     connect(dgCd, &TDataGrid::DoubleClicked, this, Guarded([this] { btnEditClick(); }));
 
-    auto *thumbnails = new TThumbnailCache(
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/covers"),
-        TCoverWall::CoverSize, QImage(QStringLiteral(":/nopicture.jpg")), 48 * 1024, this);
+    auto *thumbnails =
+        new TThumbnailCache(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/covers"),
+                            TCoverWall::CoverSize, QImage(QStringLiteral(":/nopicture.jpg")), 48 * 1024, this);
     lvCoverWall = new TCoverWall(dgCd, thumbnails, this);
     lvCoverWall->WallModel()->PicturePath = [this](const QString &name) {
         return PictureFiles::StoredPictureFile(PictureFolder, name);
@@ -214,7 +214,8 @@ void TCdListPane::ShowCoverWall(bool wall)
 
 bool TCdListPane::IsDiscView(const QObject *source) const
 {
-    return source && (source == static_cast<const QObject *>(dgCd->View()) || source == static_cast<const QObject *>(lvCoverWall));
+    return source && (source == static_cast<const QObject *>(dgCd->View()) ||
+                      source == static_cast<const QObject *>(lvCoverWall));
 }
 
 TCdListPane::~TCdListPane()
@@ -451,14 +452,14 @@ void TCdListPane::pmCdReturnClick()
     QCdAfterScroll();
 }
 
-bool TCdListPane::dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option,
-                                     const QString &fieldName, const QString &text) const
+bool TCdListPane::dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option, const QString &fieldName,
+                                     const QString &text) const
 {
     if (fieldName.compare(QLatin1String("Picture"), Qt::CaseInsensitive) != 0 || text.isEmpty())
         return false;
     // Only a bare file name inside the picture folder counts.
-    if (text.contains(QLatin1Char('/')) || text.contains(QLatin1Char('\\')) || text == QLatin1String("..")
-        || !QFileInfo(PictureFolder + QLatin1Char('/') + text).isFile())
+    if (text.contains(QLatin1Char('/')) || text.contains(QLatin1Char('\\')) || text == QLatin1String("..") ||
+        !QFileInfo(PictureFolder + QLatin1Char('/') + text).isFile())
         return false;
     painter->fillRect(option.rect, option.palette.color(QPalette::Window));
     painter->drawPixmap(option.rect.topLeft(), PictureMark());

@@ -56,8 +56,8 @@ public:
     QString PictureFolder;
 
     // What the list asks of the rest of the window.
-    std::function<int()> CurrentFolderId;       // the folder tree's current folder, 0 for none
-    std::function<bool(TCdRec &disc)> EditDisc; // the disc editor; true when confirmed
+    std::function<int()> CurrentFolderId;          // the folder tree's current folder, 0 for none
+    std::function<bool(TCdRec &disc)> EditDisc;    // the disc editor; true when confirmed
     std::function<bool(int discId)> ScanContents;  // reads a volume into the disc; true when stored
     std::function<bool(int discId)> ClearContents; // removes the disc's contents; true when removed
     // Lends the disc, or takes it back; true when a loan was written or ended.

@@ -37,7 +37,7 @@ public:
     // What the tree asks of the rest of the window.
     std::function<bool(QObject *source)> IsDiscList; // whether a drag comes from the disc list
     std::function<QList<TBookmark>()> SelectedDiscs; // the disc list's selection, as bookmarks of QCd
-    TDAOQuery *QCd = nullptr; // the disc list's query
+    TDAOQuery *QCd = nullptr;                        // the disc list's query
     // The folder-name question, set by the owner; true with the name when
     // confirmed. Unset, adding and renaming a folder are refused.
     std::function<bool(QString &name)> AskFolderName;

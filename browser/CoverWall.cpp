@@ -195,8 +195,8 @@ void TCoverTileDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     }
     const QRect textArea(tile.left() + 2, coverArea.bottom() + 4, tile.width() - 4,
                          tile.bottom() - coverArea.bottom() - 4);
-    const QString name = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                       textArea.width());
+    const QString name =
+        option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, textArea.width());
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     painter->setFont(option.font);
     painter->drawText(textArea, Qt::AlignHCenter | Qt::AlignTop, name);

@@ -3,8 +3,8 @@
 
 #include "ContentsText.h"
 #include "DataModule.h"
-#include "DiscContents.h"
 #include "DateUtils.h"
+#include "DiscContents.h"
 #include "GbkText.h"
 #include "LoanStore.h"
 #include "PictureFiles.h"
@@ -153,7 +153,8 @@ QString TOurNSHandler::LoanRow(int id)
     const auto loan = LoanStore::CurrentLoan(DM->DbBase, id);
     if (!loan)
         return {};
-    QString text = QStringLiteral("借给“%1”，%2 借出").arg(loan->Borrower.toHtmlEscaped(), DateUtils::FormatDate(loan->Lent));
+    QString text =
+        QStringLiteral("借给“%1”，%2 借出").arg(loan->Borrower.toHtmlEscaped(), DateUtils::FormatDate(loan->Lent));
     if (loan->Due.isValid())
         text += QStringLiteral("，应于 %1 归还").arg(DateUtils::FormatDate(loan->Due));
     const QDate today = DateUtils::ToDate(DateUtils::Today());

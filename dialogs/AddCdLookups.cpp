@@ -7,8 +7,7 @@
 QString NextDiscCode()
 {
     bool ok = false;
-    const int largest =
-        DM->GetFieldValue(LargestDiscIdStatement(), QLatin1String(LargestDiscIdField)).toInt(&ok);
+    const int largest = DM->GetFieldValue(LargestDiscIdStatement(), QLatin1String(LargestDiscIdField)).toInt(&ok);
     return ok ? QString::number(largest + 1) : QStringLiteral("1");
 }
 

@@ -34,8 +34,7 @@ private:
 
 } // namespace
 
-TCompactDbFm::TCompactDbFm(std::function<TCurrency()> compact, QWidget *parent,
-                           std::function<QString()> failureReason)
+TCompactDbFm::TCompactDbFm(std::function<TCurrency()> compact, QWidget *parent, std::function<QString()> failureReason)
     : TEnterFm(parent)
     , m_compact(std::move(compact))
     , m_failureReason(std::move(failureReason))

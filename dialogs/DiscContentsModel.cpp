@@ -8,7 +8,9 @@
 using DiscContents::TKind;
 
 TDiscContentsModel::TDiscContentsModel(TDAODatabase &db, qint64 discId, QObject *parent)
-    : QAbstractItemModel(parent), m_db(db), m_discId(discId)
+    : QAbstractItemModel(parent)
+    , m_db(db)
+    , m_discId(discId)
 {
     Reload();
 }
@@ -136,7 +138,7 @@ QVariant TDiscContentsModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::DecorationRole && index.column() == NameColumn) {
         const QStyle::StandardPixmap icon = entry.Kind == TKind::Folder ? QStyle::SP_DirIcon
-            : entry.Kind == TKind::Link                                 ? QStyle::SP_FileLinkIcon
+                                            : entry.Kind == TKind::Link ? QStyle::SP_FileLinkIcon
                                                                         : QStyle::SP_FileIcon;
         return QApplication::style()->standardIcon(icon);
     }

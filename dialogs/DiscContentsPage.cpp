@@ -14,7 +14,9 @@
 #include <QVBoxLayout>
 
 TDiscContentsPage::TDiscContentsPage(TDAODatabase &db, qint64 discId, QWidget *parent)
-    : QWidget(parent), m_db(db), m_discId(discId)
+    : QWidget(parent)
+    , m_db(db)
+    , m_discId(discId)
 {
     lbSummary = new QLabel(this);
     lbSummary->setObjectName(QStringLiteral("lbSummary"));

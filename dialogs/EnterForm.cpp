@@ -15,7 +15,12 @@
 class TEnterFm::KeyPreview : public QObject
 {
 public:
-    explicit KeyPreview(TEnterFm *dialog) : QObject(dialog), m_dialog(dialog) { qApp->installEventFilter(this); }
+    explicit KeyPreview(TEnterFm *dialog)
+        : QObject(dialog)
+        , m_dialog(dialog)
+    {
+        qApp->installEventFilter(this);
+    }
     ~KeyPreview() override { qApp->removeEventFilter(this); }
 
 protected:
@@ -34,7 +39,8 @@ private:
 };
 
 TEnterFm::TEnterFm(QWidget *parent)
-    : QDialog(parent), m_keyPreview(new KeyPreview(this))
+    : QDialog(parent)
+    , m_keyPreview(new KeyPreview(this))
 {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);

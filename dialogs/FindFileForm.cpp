@@ -49,7 +49,9 @@ std::optional<qint64> ParseSizeText(const QString &text, bool *ok)
     return qint64(std::llround(value));
 }
 
-TFindFileFm::TFindFileFm(TDAODatabase &db, QWidget *parent) : TEnterFm(parent), m_db(db)
+TFindFileFm::TFindFileFm(TDAODatabase &db, QWidget *parent)
+    : TEnterFm(parent)
+    , m_db(db)
 {
     setWindowTitle(QStringLiteral("查找文件"));
     auto newEdit = [this](const char *name, const QString &hint) {
@@ -168,9 +170,8 @@ void TFindFileFm::btnFindClick()
         lbCount->setText(m_found.isEmpty() ? QStringLiteral("没有找到文件。")
                                            : QStringLiteral("找到 %1 项。").arg(m_found.size()));
     } else {
-        lbCount->setText(QStringLiteral("找到 %1 项，只列出前 %2 项。")
-                             .arg(DiscContents::CountFiles(m_db, *query))
-                             .arg(MaxListed));
+        lbCount->setText(
+            QStringLiteral("找到 %1 项，只列出前 %2 项。").arg(DiscContents::CountFiles(m_db, *query)).arg(MaxListed));
     }
 }
 

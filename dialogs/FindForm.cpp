@@ -24,8 +24,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
-#include <QHash>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -105,9 +105,8 @@ TFindFm::TFindFm(TDM &dm, QWidget *parent)
             Guarded([this] { ExportDiscs::RunExport(this, *dgFind, QFind, m_dm.DbBase); }));
     pmFindPrint = pmFind->addAction(QStringLiteral("打印光盘列表..."));
     pmFindPrint->setObjectName(QStringLiteral("pmFindPrint"));
-    connect(pmFindPrint, &QAction::triggered, this, Guarded([this] {
-                GridPrint::PrintGrid(this, *dgFind, QStringLiteral("光盘查找结果"), ConditionLines());
-            }));
+    connect(pmFindPrint, &QAction::triggered, this,
+            Guarded([this] { GridPrint::PrintGrid(this, *dgFind, QStringLiteral("光盘查找结果"), ConditionLines()); }));
     connect(dgFind, &TDataGrid::ContextMenuRequested, this, [this](const QPoint &pos) { pmFind->popup(pos); });
 }
 
@@ -130,7 +129,8 @@ QStringList TFindFm::ConditionLines() const
         add(QStringLiteral("日期不早于："), edDay2->Edit->date().toString(QStringLiteral("yyyy-MM-dd")));
     if (edDay1->Check->isChecked())
         add(QStringLiteral("日期不晚于："), edDay1->Edit->date().toString(QStringLiteral("yyyy-MM-dd")));
-    return {QStringLiteral("查找条件：") + (conditions.isEmpty() ? QStringLiteral("全部光盘") : conditions.join(QStringLiteral("；")))};
+    return {QStringLiteral("查找条件：") +
+            (conditions.isEmpty() ? QStringLiteral("全部光盘") : conditions.join(QStringLiteral("；")))};
 }
 
 TFindFm::~TFindFm()
@@ -237,9 +237,9 @@ void TFindFm::BuildControls()
     layout->addStretch();
     layout->addWidget(dgFind);
 
-    const QList<QWidget *> order = {edName,        edLocation,   edMemo,        cbCategory,   cbQuality,      edPrice,      edFile,
-                                    edDay1->Check, edDay1->Edit, edDay2->Check, edDay2->Edit, dgFind->View(), edScope,
-                                    cbSub,         btnBrowse,    btnFind,       btnNewFind};
+    const QList<QWidget *> order = {edName,  edLocation,    edMemo,       cbCategory,    cbQuality,    edPrice,
+                                    edFile,  edDay1->Check, edDay1->Edit, edDay2->Check, edDay2->Edit, dgFind->View(),
+                                    edScope, cbSub,         btnBrowse,    btnFind,       btnNewFind};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -295,8 +295,7 @@ void TFindFm::ResetCriteria()
 
 void TFindFm::ShowScope(qint32 folderId)
 {
-    edScope->setText(m_dm.GetFieldValue(FolderQueries::FolderName(folderId),
-                                        QStringLiteral("Name")));
+    edScope->setText(m_dm.GetFieldValue(FolderQueries::FolderName(folderId), QStringLiteral("Name")));
     m_scopeId = folderId;
 }
 

@@ -40,7 +40,7 @@ public:
     QLineEdit *edName, *edLocation, *edMemo;
     QComboBox *cbCategory, *cbQuality;
     QLineEdit *edPrice;
-    QLineEdit *edFile; // "包含文件": a part of a file name on the disc
+    QLineEdit *edFile;      // "包含文件": a part of a file name on the disc
     TCheckDateEdit *edDay1; // latest date, inclusive
     TCheckDateEdit *edDay2; // earliest date, inclusive
     QPushButton *btnFind, *btnNewFind;

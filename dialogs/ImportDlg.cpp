@@ -51,7 +51,11 @@ QString SeparatorName(QChar c)
 
 TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabase &db, int currentFolder,
                        const QString &pictureFolder, QWidget *parent)
-    : QDialog(parent), m_path(path), m_bytes(bytes), m_db(db), m_pictureFolder(pictureFolder)
+    : QDialog(parent)
+    , m_path(path)
+    , m_bytes(bytes)
+    , m_db(db)
+    , m_pictureFolder(pictureFolder)
 {
     setObjectName(QStringLiteral("ImportDlg"));
     setWindowTitle(QStringLiteral("导入光盘 - %1").arg(QFileInfo(path).fileName()));
@@ -166,7 +170,8 @@ void TImportDlg::Reread()
     QStringList names;
     for (int c = 0; c < columns; ++c) {
         const QString name = header && c < first.size() ? first.at(c).trimmed() : QString();
-        names << (name.isEmpty() ? QStringLiteral("第%1列").arg(c + 1) : QStringLiteral("第%1列：%2").arg(c + 1).arg(name));
+        names << (name.isEmpty() ? QStringLiteral("第%1列").arg(c + 1)
+                                 : QStringLiteral("第%1列：%2").arg(c + 1).arg(name));
     }
     const QList<int> guess = header ? ImportFields::GuessMapping(first) : QList<int>(ImportFields::FieldCount, -1);
     for (int field = 0; field < cbFields.size(); ++field) {
@@ -204,9 +209,9 @@ void TImportDlg::Replan()
             if (row.FolderPath.isEmpty())
                 row.FolderPath << QFileInfo(m_path).completeBaseName();
 
-    const QStringList captions{QStringLiteral("行"),   QStringLiteral("名称"), QStringLiteral("编号"),
-                               QStringLiteral("序列号"), QStringLiteral("日期"), QStringLiteral("分类"),
-                               QStringLiteral("质量"), QStringLiteral("价格"), QStringLiteral("位置"),
+    const QStringList captions{QStringLiteral("行"),         QStringLiteral("名称"), QStringLiteral("编号"),
+                               QStringLiteral("序列号"),     QStringLiteral("日期"), QStringLiteral("分类"),
+                               QStringLiteral("质量"),       QStringLiteral("价格"), QStringLiteral("位置"),
                                QStringLiteral("光盘夹目录"), QStringLiteral("封面"), QStringLiteral("问题")};
     gridPreview->clear();
     gridPreview->setColumnCount(int(captions.size()));
@@ -320,7 +325,8 @@ void TImportDlg::btnImportClick()
     accept();
 }
 
-TImportReportDlg::TImportReportDlg(const QString &text, QWidget *parent) : QDialog(parent)
+TImportReportDlg::TImportReportDlg(const QString &text, QWidget *parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("ImportReportDlg"));
     setWindowTitle(QStringLiteral("导入报告"));
@@ -349,7 +355,8 @@ void TImportReportDlg::btnSaveClick()
         return;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(edReport->toPlainText().toUtf8()) < 0 || !file.commit())
-        throw EFileError(QStringLiteral("无法保存导入报告“%1”：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw EFileError(
+            QStringLiteral("无法保存导入报告“%1”：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
 }
 
 int RunImport(QWidget *parent, const std::function<QString()> &chooseFile, TDAODatabase &db, int currentFolder,

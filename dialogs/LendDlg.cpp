@@ -31,7 +31,9 @@ QDateEdit *NewDateEdit(const char *name, const QDate &date, QWidget *parent)
 } // namespace
 
 TLendDlg::TLendDlg(TDAODatabase &db, int cdId, const QString &discName, QWidget *parent)
-    : TEnterFm(parent), m_db(db), m_cdId(cdId)
+    : TEnterFm(parent)
+    , m_db(db)
+    , m_cdId(cdId)
 {
     setObjectName(QStringLiteral("LendDlg"));
     setWindowTitle(QStringLiteral("借出光盘"));

@@ -34,7 +34,9 @@ QTreeWidget *NewList(const char *name, const QStringList &captions, QWidget *par
 
 } // namespace
 
-TLoansForm::TLoansForm(TDAODatabase &db, QWidget *parent) : QWidget(parent, Qt::Window), m_db(db)
+TLoansForm::TLoansForm(TDAODatabase &db, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_db(db)
 {
     setObjectName(QStringLiteral("LoansForm"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -79,8 +81,8 @@ void TLoansForm::Reload()
         QString state;
         if (loan.IsOverdue(today))
             state = QStringLiteral("已逾期 %1 天").arg(loan.Due.daysTo(today));
-        auto *item = new QTreeWidgetItem(lvOut, {loan.CdCode, loan.CdName, loan.Borrower, DateText(loan.Lent),
-                                                 DateText(loan.Due), state});
+        auto *item = new QTreeWidgetItem(
+            lvOut, {loan.CdCode, loan.CdName, loan.Borrower, DateText(loan.Lent), DateText(loan.Due), state});
         item->setData(0, Qt::UserRole, loan.CdId);
         if (loan.IsOverdue(today)) {
             for (int column = 0; column < item->columnCount(); ++column)

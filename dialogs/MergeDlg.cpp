@@ -35,7 +35,9 @@ constexpr int ClashesShown = 20;
 } // namespace
 
 TMergeDlg::TMergeDlg(const CatalogMerge::TSource &source, TDAODatabase &db, QWidget *parent)
-    : QDialog(parent), m_source(source), m_db(db)
+    : QDialog(parent)
+    , m_source(source)
+    , m_db(db)
 {
     setObjectName(QStringLiteral("MergeDlg"));
     setWindowTitle(QStringLiteral("合并光盘夹 - %1").arg(QFileInfo(source.Path).fileName()));

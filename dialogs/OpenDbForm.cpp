@@ -21,7 +21,8 @@ constexpr int FileNameRole = Qt::UserRole;
 } // namespace
 
 TOpenDbFm::TOpenDbFm(const QString &appFolder, QWidget *parent)
-    : TEnterFm(parent), m_folder(CatalogFiles::CatalogFolder(appFolder))
+    : TEnterFm(parent)
+    , m_folder(CatalogFiles::CatalogFolder(appFolder))
 {
     setWindowTitle(QStringLiteral("打开/新建光盘夹"));
 

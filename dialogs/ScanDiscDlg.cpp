@@ -40,7 +40,9 @@ QString RunFolderDialog(QWidget *parent)
 } // namespace
 
 TScanDiscDlg::TScanDiscDlg(const QList<Volumes::TVolume> &volumes, QWidget *parent)
-    : TEnterFm(parent), ChooseFolder(RunFolderDialog), m_volumes(volumes)
+    : TEnterFm(parent)
+    , ChooseFolder(RunFolderDialog)
+    , m_volumes(volumes)
 {
     setWindowTitle(QStringLiteral("扫描光盘内容"));
     auto *note = new QLabel(QStringLiteral("请选择要读入的光盘、可移动磁盘或光盘映像，或者选择一个文件夹："), this);
@@ -50,9 +52,9 @@ TScanDiscDlg::TScanDiscDlg(const QList<Volumes::TVolume> &volumes, QWidget *pare
     lvVolumes->setHeaderLabels({QStringLiteral("卷标"), QStringLiteral("类型"), QStringLiteral("位置"),
                                 QStringLiteral("大小"), QStringLiteral("已用")});
     for (const Volumes::TVolume &volume : m_volumes) {
-        auto *item = new QTreeWidgetItem(lvVolumes, {volume.Label, KindText(volume.Kind), volume.Root,
-                                                     ContentsText::SizeText(volume.Size),
-                                                     ContentsText::SizeText(volume.Used)});
+        auto *item =
+            new QTreeWidgetItem(lvVolumes, {volume.Label, KindText(volume.Kind), volume.Root,
+                                            ContentsText::SizeText(volume.Size), ContentsText::SizeText(volume.Used)});
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -177,8 +179,8 @@ bool ScanDiscContents(QWidget *parent, TDAODatabase &db, qint64 discId)
 {
     if (discId <= 0)
         return false;
-    if (DiscContents::Volume(db, discId)
-        && !Msg::Confirm(QStringLiteral("这张光盘已经扫描过，重新扫描将替换原有的光盘内容。继续吗？")))
+    if (DiscContents::Volume(db, discId) &&
+        !Msg::Confirm(QStringLiteral("这张光盘已经扫描过，重新扫描将替换原有的光盘内容。继续吗？")))
         return false;
     std::optional<Volumes::TVolume> volume;
     if (ChooseVolumeHook) {

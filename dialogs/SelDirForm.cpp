@@ -21,8 +21,7 @@ constexpr int FolderIdRole = Qt::UserRole;
 
 // Every item below item (itself included), without recursion: a chain of
 // folders may be deep.
-template<typename F>
-void ForEachItem(QTreeWidgetItem *item, F visit)
+template <typename F> void ForEachItem(QTreeWidgetItem *item, F visit)
 {
     std::vector<QTreeWidgetItem *> pending{item};
     while (!pending.empty()) {
@@ -38,7 +37,8 @@ void ForEachItem(QTreeWidgetItem *item, F visit)
 } // namespace
 
 TSelDirFm::TSelDirFm(TDM &dm, QWidget *parent)
-    : TEnterFm(parent), m_dm(dm)
+    : TEnterFm(parent)
+    , m_dm(dm)
 {
     setWindowTitle(QStringLiteral("选择查找范围"));
     QScope.SetDatabase(&m_dm.DbBase);

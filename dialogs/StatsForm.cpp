@@ -17,8 +17,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 namespace {
 

@@ -21,7 +21,11 @@
 class TBoundStatement
 {
 public:
-    TBoundStatement(TDAODatabase &db, const QString &sql) : m_db(db), m_stmt(db.Prepare(sql)) {}
+    TBoundStatement(TDAODatabase &db, const QString &sql)
+        : m_db(db)
+        , m_stmt(db.Prepare(sql))
+    {
+    }
     ~TBoundStatement() { sqlite3_finalize(m_stmt); }
     TBoundStatement(const TBoundStatement &) = delete;
     TBoundStatement &operator=(const TBoundStatement &) = delete;
@@ -58,15 +62,19 @@ public:
     TBoundStatement &Bind(int index, const QVariant &value)
     {
         switch (value.typeId()) {
-        case QMetaType::LongLong: return Bind(index, value.toLongLong());
-        case QMetaType::Double: return Bind(index, value.toDouble());
-        case QMetaType::QString: return Bind(index, value.toString());
+        case QMetaType::LongLong:
+            return Bind(index, value.toLongLong());
+        case QMetaType::Double:
+            return Bind(index, value.toDouble());
+        case QMetaType::QString:
+            return Bind(index, value.toString());
         case QMetaType::QByteArray: {
             const QByteArray bytes = value.toByteArray();
             sqlite3_bind_blob(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
             return *this;
         }
-        default: return BindNull(index);
+        default:
+            return BindNull(index);
         }
     }
     // The first column of the first row, 0 for none.
@@ -132,8 +140,9 @@ class TNameIds
 {
 public:
     TNameIds(TDAODatabase &db, const QString &table, QStringList &added)
-        : m_find(db, QStringLiteral("SELECT Id FROM %1 WHERE Name=?1").arg(table)),
-          m_add(db, QStringLiteral("INSERT INTO %1 (Name) VALUES (?1)").arg(table)), m_added(added)
+        : m_find(db, QStringLiteral("SELECT Id FROM %1 WHERE Name=?1").arg(table))
+        , m_add(db, QStringLiteral("INSERT INTO %1 (Name) VALUES (?1)").arg(table))
+        , m_added(added)
     {
     }
     qint64 Id(const QString &name)

@@ -54,7 +54,7 @@ QString WriteReason(int code)
 
 // Engine errors and refused files carry their own message naming the file.
 TCatalogHandle OpenOrThrow(const QString &prefix, const QString &path, const QString &password, bool readOnly,
-                   bool create = false)
+                           bool create = false)
 {
     try {
         return OpenCatalogHandle(path, password, readOnly, create);

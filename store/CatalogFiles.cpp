@@ -14,9 +14,9 @@ constexpr QDir::Filters AnyFile = QDir::Files | QDir::Hidden | QDir::System;
 // A name that stays inside the folder: no separator of either platform.
 bool IsPlainFileName(const QString &fileName)
 {
-    return !fileName.isEmpty() && fileName != QLatin1String(".") && fileName != QLatin1String("..")
-        && !fileName.contains(QLatin1Char('/')) && !fileName.contains(QLatin1Char('\\'))
-        && !fileName.contains(QChar(0));
+    return !fileName.isEmpty() && fileName != QLatin1String(".") && fileName != QLatin1String("..") &&
+           !fileName.contains(QLatin1Char('/')) && !fileName.contains(QLatin1Char('\\')) &&
+           !fileName.contains(QChar(0));
 }
 
 } // namespace

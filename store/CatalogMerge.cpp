@@ -35,19 +35,22 @@ QString Text(sqlite3_stmt *stmt, int column)
 QVariant Value(sqlite3_stmt *stmt, int column)
 {
     switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER: return QVariant(qint64(sqlite3_column_int64(stmt, column)));
-    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(stmt, column));
-    case SQLITE_TEXT: return QVariant(Text(stmt, column));
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, column));
+    case SQLITE_TEXT:
+        return QVariant(Text(stmt, column));
     case SQLITE_BLOB:
         return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, column)),
                                    sqlite3_column_bytes(stmt, column)));
-    default: return QVariant();
+    default:
+        return QVariant();
     }
 }
 
 // Runs a query, handing each row to take.
-template<typename Take>
-void EachRow(TDAODatabase &db, const QString &sql, Take take)
+template <typename Take> void EachRow(TDAODatabase &db, const QString &sql, Take take)
 {
     const Statement stmt(db.Prepare(sql), sqlite3_finalize);
     int rc;
@@ -142,7 +145,8 @@ TSource Read(const QString &path)
         TDAODatabase &db = dm.DbBase;
 
         QList<TFolder> folders;
-        EachRow(db, QStringLiteral("SELECT ID, Id1, Name FROM TbTree WHERE ID<>%1 ORDER BY ID").arg(Schema::RootFolderId),
+        EachRow(db,
+                QStringLiteral("SELECT ID, Id1, Name FROM TbTree WHERE ID<>%1 ORDER BY ID").arg(Schema::RootFolderId),
                 [&](sqlite3_stmt *stmt) {
                     folders << TFolder{sqlite3_column_int64(stmt, 0), sqlite3_column_int64(stmt, 1), Text(stmt, 2)};
                 });
@@ -270,7 +274,8 @@ TReport Merge(TDAODatabase &target, const TSource &source, ImportPlan::TChoice c
             insert.Bind(c + 1, disc.Values[c]);
         if (clash) {
             insert.Bind(Code + 1, QString());
-            report.CodesEmptied << Describe(disc) + QStringLiteral("：") + ImportPlan::ProblemText(ImportPlan::CodeClash);
+            report.CodesEmptied << Describe(disc) + QStringLiteral("：") +
+                                       ImportPlan::ProblemText(ImportPlan::CodeClash);
         }
         insert.Bind(11, folders.value(disc.Folder, report.FolderId));
         insert.Bind(12, categories.Id(disc.Category)).Bind(13, qualities.Id(disc.Quality));

@@ -41,8 +41,8 @@ struct TDisc
 struct TSource
 {
     QString Path;
-    QString Title;           // the file's base name: the new folder's name
-    QList<TFolder> Folders;  // parents before their children, the root left out
+    QString Title;          // the file's base name: the new folder's name
+    QList<TFolder> Folders; // parents before their children, the root left out
     QList<TDisc> Discs;
 };
 
@@ -64,11 +64,11 @@ QString FreeFolderName(TDAODatabase &target, qint64 parent, const QString &name)
 struct TReport
 {
     bool Cancelled = false;
-    qint64 FolderId = 0;    // the new folder
-    QString Folder;         // its name
+    qint64 FolderId = 0; // the new folder
+    QString Folder;      // its name
     int Added = 0;
-    int FoldersMade = 0;    // the new folder and the ones below it
-    QStringList Skipped;    // "“name”（编号 code）：reason"
+    int FoldersMade = 0; // the new folder and the ones below it
+    QStringList Skipped; // "“name”（编号 code）：reason"
     QStringList CodesEmptied;
     QStringList Categories; // the categories added
     QStringList Qualities;  // the grades added

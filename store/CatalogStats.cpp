@@ -1,8 +1,8 @@
 #include "CatalogStats.h"
 
+#include "BoundStatement.h"
 #include "DAODatabase.h"
 #include "Schema.h"
-#include "BoundStatement.h"
 
 #include <QHash>
 #include <QSet>
@@ -200,18 +200,17 @@ TStats Read(TDAODatabase &db)
         if (q.Next())
             stats.Folders = q.Int(0);
     }
-    stats.ByCategory = ByList(categories,
-                              Names(db, QStringLiteral("SELECT Id, Name FROM TbCategory")), nullptr, NoCategory);
+    stats.ByCategory =
+        ByList(categories, Names(db, QStringLiteral("SELECT Id, Name FROM TbCategory")), nullptr, NoCategory);
     QList<qint64> grades;
     const auto qualities = Names(db, QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id"), &grades);
     stats.ByQuality = ByList(ReadGroups(db, statements.at(1)), qualities, &grades, NoQuality);
     QList<TGroup> years = ReadGroups(db, statements.at(2));
-    std::sort(years.begin(), years.end(), [](const TGroup &a, const TGroup &b) {
-        return a.HasKey != b.HasKey ? a.HasKey : a.Key < b.Key;
-    });
+    std::sort(years.begin(), years.end(),
+              [](const TGroup &a, const TGroup &b) { return a.HasKey != b.HasKey ? a.HasKey : a.Key < b.Key; });
     for (const TGroup &group : years)
-        stats.ByYear.append({group.HasKey ? QString::number(group.Key) : QString::fromUtf8(NoYear), group.Discs,
-                             group.Value});
+        stats.ByYear.append(
+            {group.HasKey ? QString::number(group.Key) : QString::fromUtf8(NoYear), group.Discs, group.Value});
     stats.ByFolder = ByFolder(db, ReadGroups(db, statements.at(3)));
     return stats;
 }

@@ -9,7 +9,7 @@ class TDAODataset;
 // One disc as the disc editor fills it and the disc list writes it.
 struct TCdRec
 {
-    int Id = 0; // 0 for a new disc
+    int Id = 0;     // 0 for a new disc
     double Day = 0; // days since 1899-12-30
     QString Serial;
     QString Code;

@@ -50,8 +50,7 @@ QChar DetectSeparator(const QString &text)
         else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
             if (tabs + semicolons + commas > 0)
                 break;
-        }
-        else if (c == QLatin1Char('\t'))
+        } else if (c == QLatin1Char('\t'))
             ++tabs;
         else if (c == QLatin1Char(';'))
             ++semicolons;
@@ -106,11 +105,9 @@ QList<TRecord> Parse(const QString &text, QChar separator)
                 if (i + 1 < size && text.at(i + 1) == QLatin1Char('"')) {
                     field += c;
                     ++i;
-                }
-                else
+                } else
                     quoted = false;
-            }
-            else {
+            } else {
                 // The run up to the next quote, in one go.
                 qsizetype end = i + 1;
                 while (end < size && text.at(end) != QLatin1Char('"'))
@@ -124,17 +121,14 @@ QList<TRecord> Parse(const QString &text, QChar separator)
             quoted = true;
             fieldQuoted = true;
             fieldStarted = true;
-        }
-        else if (c == separator) {
+        } else if (c == separator) {
             endField();
             fieldStarted = true;
-        }
-        else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
             if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
             endRecord();
-        }
-        else {
+        } else {
             // The run up to the next separator or line end, in one go; a
             // quote inside it is a character like any other.
             qsizetype end = i + 1;

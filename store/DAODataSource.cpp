@@ -147,12 +147,10 @@ void TDAODataSource::FollowSelection(QItemSelectionModel *selection)
         if (!guard || row < 0 || row >= rowCount())
             return;
         if (guard->currentIndex().row() != row)
-            guard->setCurrentIndex(index(row, 0),
-                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            guard->setCurrentIndex(index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     });
-    connect(selection, &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    SetCurrentRow(current.row());
-            });
+    connect(selection, &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
+        if (current.isValid())
+            SetCurrentRow(current.row());
+    });
 }

@@ -97,7 +97,8 @@ QString NumberOutOfRange(sqlite3 *db)
         });
         return found;
     };
-    const QByteArray outside = " NOT BETWEEN " + QByteArray::number(-LargestId) + " AND " + QByteArray::number(LargestId);
+    const QByteArray outside =
+        " NOT BETWEEN " + QByteArray::number(-LargestId) + " AND " + QByteArray::number(LargestId);
     qint64 value = 0;
     // The counters new rows are numbered from.
     if (firstValue("SELECT seq FROM sqlite_sequence WHERE seq" + outside + " LIMIT 1", value))
@@ -107,12 +108,11 @@ QString NumberOutOfRange(sqlite3 *db)
     // A disc's contents (TbEntry, TbVolume) hold 64-bit numbers of their own
     // and may run to millions of rows: they are not read as record numbers
     // and are left out, so that opening a scanned catalog stays quick.
-    RunStatement(db,
-                 "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%' "
-                 "AND name NOT IN ('TbEntry','TbVolume')",
-                 [&](sqlite3_stmt *row) {
-        tables << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)));
-    });
+    RunStatement(
+        db,
+        "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%' "
+        "AND name NOT IN ('TbEntry','TbVolume')",
+        [&](sqlite3_stmt *row) { tables << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 0))); });
     auto quoted = [](const QByteArray &name) { return SqlDialect::Quote(QString::fromUtf8(name)).toUtf8(); };
     for (const QByteArray &table : tables) {
         const QByteArray quotedTable = quoted(table);

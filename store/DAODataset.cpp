@@ -153,7 +153,7 @@ void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnIn
                 const Cell::Kind kind = m_cells[r * size_t(m_columnCount) + size_t(c)].kind;
                 if (kind == Cell::Null)
                     continue;
-                info.type = kind == Cell::Int ? TFieldType::Integer
+                info.type = kind == Cell::Int    ? TFieldType::Integer
                             : kind == Cell::Real ? TFieldType::Float
                                                  : TFieldType::Text;
                 break;
@@ -171,8 +171,8 @@ void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnIn
                 for (int n = 1; used.contains(name, Qt::CaseInsensitive); ++n)
                     name = info.name + QLatin1Char('_') + QString::number(n);
                 used << name;
-                m_fields.push_back(std::make_unique<TDAOField>(this, int(m_fields.size()), name, info.type,
-                                                               info.size, readOnly(c)));
+                m_fields.push_back(
+                    std::make_unique<TDAOField>(this, int(m_fields.size()), name, info.type, info.size, readOnly(c)));
                 m_fieldColumn.push_back(c);
             }
         } else {
@@ -183,8 +183,8 @@ void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnIn
                         column = c;
                 if (column < 0)
                     throw EDAODatabaseError(QStringLiteral("Field '%1' not found").arg(def.Name));
-                m_fields.push_back(std::make_unique<TDAOField>(this, int(m_fields.size()), def.Name, def.Type,
-                                                               def.Size, readOnly(column)));
+                m_fields.push_back(std::make_unique<TDAOField>(this, int(m_fields.size()), def.Name, def.Type, def.Size,
+                                                               readOnly(column)));
                 m_fieldColumn.push_back(column);
             }
         }
@@ -377,8 +377,8 @@ bool TDAODataset::Locate(const QString &fieldName, const QVariant &value)
     const TDAOField &field = Field(fieldName);
     const int column = m_fieldColumn[size_t(field.Index())];
     const bool null = !value.isValid() || value.isNull();
-    const bool text = value.typeId() == QMetaType::QString
-                      && (field.DataType() == TFieldType::Text || field.DataType() == TFieldType::Memo);
+    const bool text = value.typeId() == QMetaType::QString &&
+                      (field.DataType() == TFieldType::Text || field.DataType() == TFieldType::Memo);
     const QString wantedText = text ? value.toString() : QString();
     const double wantedNumber = (null || text) ? 0.0 : NumberOf(value);
 

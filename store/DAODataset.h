@@ -156,10 +156,10 @@ private:
     int m_columnCount = 0;
     WriteTarget m_target;
 
-    std::vector<Cell> m_cells;     // physical rows x columns
-    std::vector<qint64> m_rowids;  // physical row -> rowid of the written table
-    std::string m_text;            // UTF-8 of every text cell
-    std::vector<quint32> m_order;  // visible row -> physical row, increasing
+    std::vector<Cell> m_cells;    // physical rows x columns
+    std::vector<qint64> m_rowids; // physical row -> rowid of the written table
+    std::string m_text;           // UTF-8 of every text cell
+    std::vector<quint32> m_order; // visible row -> physical row, increasing
     int m_current = 0;
     bool m_atEnd = true;
     bool m_atStart = true;
@@ -176,7 +176,11 @@ private:
 class TDAOSuspendGuard
 {
 public:
-    explicit TDAOSuspendGuard(TDAODataset &dataset) : m_dataset(dataset) { m_dataset.SuspendControls(); }
+    explicit TDAOSuspendGuard(TDAODataset &dataset)
+        : m_dataset(dataset)
+    {
+        m_dataset.SuspendControls();
+    }
     ~TDAOSuspendGuard() noexcept(false)
     {
         if (std::uncaught_exceptions() > 0) {

@@ -10,9 +10,13 @@
 
 #include <cmath>
 
-TDAOField::TDAOField(TDAODataset *dataset, int index, const QString &name, TFieldType type, int size,
-                     bool readOnly)
-    : m_dataset(dataset), m_index(index), m_name(name), m_type(type), m_size(size), m_readOnly(readOnly)
+TDAOField::TDAOField(TDAODataset *dataset, int index, const QString &name, TFieldType type, int size, bool readOnly)
+    : m_dataset(dataset)
+    , m_index(index)
+    , m_name(name)
+    , m_type(type)
+    , m_size(size)
+    , m_readOnly(readOnly)
 {
 }
 
@@ -92,7 +96,7 @@ QString TDAOField::TextOf(const QVariant &stored) const
         return QString::number(TypedValue(stored).toInt());
     case TFieldType::Currency:
         return QString::number(Currency::ToDouble(Currency::FromDouble(NumberOf(stored))), 'g',
-                              QLocale::FloatingPointShortest);
+                               QLocale::FloatingPointShortest);
     case TFieldType::Float:
         return QString::number(NumberOf(stored), 'g', 15);
     case TFieldType::DateTime:

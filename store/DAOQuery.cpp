@@ -33,8 +33,8 @@ bool TypeOfDeclaration(const char *declared, TFieldType &type, int &size)
     size = 255;
     if (decl.contains(QLatin1String("LONGTEXT")) || decl.contains(QLatin1String("MEMO"))) {
         type = TFieldType::Memo;
-    } else if (decl.contains(QLatin1String("CHAR")) || decl.contains(QLatin1String("TEXT"))
-               || decl.contains(QLatin1String("CLOB"))) {
+    } else if (decl.contains(QLatin1String("CHAR")) || decl.contains(QLatin1String("TEXT")) ||
+               decl.contains(QLatin1String("CLOB"))) {
         type = TFieldType::Text;
         static const QRegularExpression width(QStringLiteral("\\(\\s*(\\d+)\\s*\\)"));
         const QRegularExpressionMatch m = width.match(decl);
@@ -44,17 +44,17 @@ bool TypeOfDeclaration(const char *declared, TFieldType &type, int &size)
         type = TFieldType::Currency;
     } else if (decl.contains(QLatin1String("DATE")) || decl.contains(QLatin1String("TIME"))) {
         type = TFieldType::DateTime;
-    } else if (decl.contains(QLatin1String("SMALLINT")) || decl.contains(QLatin1String("SHORT"))
-               || decl.contains(QLatin1String("BYTE")) || decl.contains(QLatin1String("TINYINT"))) {
+    } else if (decl.contains(QLatin1String("SMALLINT")) || decl.contains(QLatin1String("SHORT")) ||
+               decl.contains(QLatin1String("BYTE")) || decl.contains(QLatin1String("TINYINT"))) {
         type = TFieldType::SmallInt;
-    } else if (decl.contains(QLatin1String("INT")) || decl.contains(QLatin1String("LONG"))
-               || decl.contains(QLatin1String("COUNTER"))) {
+    } else if (decl.contains(QLatin1String("INT")) || decl.contains(QLatin1String("LONG")) ||
+               decl.contains(QLatin1String("COUNTER"))) {
         type = TFieldType::Integer;
-    } else if (decl.contains(QLatin1String("REAL")) || decl.contains(QLatin1String("FLOA"))
-               || decl.contains(QLatin1String("DOUB")) || decl.contains(QLatin1String("SINGLE"))) {
+    } else if (decl.contains(QLatin1String("REAL")) || decl.contains(QLatin1String("FLOA")) ||
+               decl.contains(QLatin1String("DOUB")) || decl.contains(QLatin1String("SINGLE"))) {
         type = TFieldType::Float;
-    } else if (decl.contains(QLatin1String("BOOL")) || decl.contains(QLatin1String("BIT"))
-               || decl.contains(QLatin1String("YESNO"))) {
+    } else if (decl.contains(QLatin1String("BOOL")) || decl.contains(QLatin1String("BIT")) ||
+               decl.contains(QLatin1String("YESNO"))) {
         type = TFieldType::Boolean;
     } else {
         return false;
@@ -124,8 +124,8 @@ void TDAOQuery::Open()
     // result that does not list the key can be edited.
     WriteTarget target;
     int rowidColumn = -1;
-    const bool simple = translation.isSelect && !translation.hasUnion && !translation.hasDistinct
-                        && !translation.hasGroupBy;
+    const bool simple =
+        translation.isSelect && !translation.hasUnion && !translation.hasDistinct && !translation.hasGroupBy;
     if (simple) {
         for (int c = 0; c < sqlite3_column_count(stmt) && target.table.isEmpty(); ++c)
             target.table = Utf8(sqlite3_column_table_name(stmt, c));
@@ -137,8 +137,7 @@ void TDAOQuery::Open()
             const QString rowid = QLatin1Char('"') + qualifier + QStringLiteral("\".rowid");
             sqlite3_stmt *withRowid = nullptr;
             const QByteArray text = SqlDialect::WithLeadingColumn(translation, rowid).toUtf8();
-            if (sqlite3_prepare_v2(db.Handle(), text.constData(), int(text.size()), &withRowid, nullptr)
-                == SQLITE_OK) {
+            if (sqlite3_prepare_v2(db.Handle(), text.constData(), int(text.size()), &withRowid, nullptr) == SQLITE_OK) {
                 statement.reset(withRowid);
                 stmt = withRowid;
                 rowidColumn = 0;

@@ -31,9 +31,15 @@ using TCurrency = qint64;
 
 namespace Currency {
 inline constexpr qint64 Scale = 10000;
-inline double ToDouble(TCurrency value) { return double(value) / Scale; }
+inline double ToDouble(TCurrency value)
+{
+    return double(value) / Scale;
+}
 // To the nearest ten-thousandth, ties to even.
-inline TCurrency FromDouble(double value) { return TCurrency(std::nearbyint(value * Scale)); }
+inline TCurrency FromDouble(double value)
+{
+    return TCurrency(std::nearbyint(value * Scale));
+}
 } // namespace Currency
 
 // A row of a query that the cursor can come back to.

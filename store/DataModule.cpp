@@ -182,8 +182,9 @@ TCurrency TDM::CompactDb()
             if (check != QLatin1String("ok")) {
                 db.reset();
                 RemoveCopy(copy);
-                m_compactFailure = QStringLiteral("整理光盘夹文件“%1”时得到的副本不完整，光盘夹没有整理，原文件保持不变。")
-                                       .arg(QDir::toNativeSeparators(fileName));
+                m_compactFailure =
+                    QStringLiteral("整理光盘夹文件“%1”时得到的副本不完整，光盘夹没有整理，原文件保持不变。")
+                        .arg(QDir::toNativeSeparators(fileName));
                 return 0;
             }
         }

@@ -46,8 +46,7 @@ public:
 
     // Configures a quick-pick lookup edit over the open catalog. A template,
     // so that the store needs no widget.
-    template<typename PickEdit>
-    void SetupPickEdit(const QString &sql, PickEdit &edit, bool useCode, bool useStatus)
+    template <typename PickEdit> void SetupPickEdit(const QString &sql, PickEdit &edit, bool useCode, bool useStatus)
     {
         edit.Database = &DbBase;
         edit.SQL = sql;

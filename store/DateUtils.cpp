@@ -49,10 +49,15 @@ QString FormatDate(const QDate &date)
     if (y < 0 || y > 9999)
         return date.toString(QLatin1String(DateFormat));
     // Written by hand: lists format a date for every row they show.
-    const char text[10] = {char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10),
-                           char('0' + y % 10),   '-',
-                           char('0' + m / 10),   char('0' + m % 10),
-                           '-',                  char('0' + d / 10),
+    const char text[10] = {char('0' + y / 1000),
+                           char('0' + y / 100 % 10),
+                           char('0' + y / 10 % 10),
+                           char('0' + y % 10),
+                           '-',
+                           char('0' + m / 10),
+                           char('0' + m % 10),
+                           '-',
+                           char('0' + d / 10),
                            char('0' + d % 10)};
     return QString::fromLatin1(text, 10);
 }

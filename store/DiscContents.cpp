@@ -1,10 +1,10 @@
 #include "DiscContents.h"
 
+#include "BoundStatement.h"
 #include "DAODatabase.h"
 #include "ImportStore.h"
 #include "NameIndex.h"
 #include "SqlDialect.h"
-#include "BoundStatement.h"
 
 #include <QHash>
 #include <QStringList>

@@ -26,9 +26,9 @@ struct TEntry
     qint64 ParentId = 0; // 0: directly below the disc's root
     QString Name;
     TKind Kind = TKind::File;
-    qint64 Size = 0;  // bytes; 0 for folders and links
-    qint64 MTime = 0; // seconds since 1970-01-01 UTC
-    bool Unreadable = false; // a folder whose entries could not be read
+    qint64 Size = 0;          // bytes; 0 for folders and links
+    qint64 MTime = 0;         // seconds since 1970-01-01 UTC
+    bool Unreadable = false;  // a folder whose entries could not be read
     bool HasChildren = false; // filled by Children() for folders
 };
 
@@ -89,7 +89,7 @@ QString FolderPath(TDAODatabase &db, qint64 parentId);
 // What "查找文件..." asks for.
 struct TFileQuery
 {
-    QString Name; // a part of the name; * and ? are wildcards; letter case is ignored
+    QString Name;                           // a part of the name; * and ? are wildcards; letter case is ignored
     std::optional<qint64> MinSize, MaxSize; // bytes, inclusive
     std::optional<QDate> Earliest, Latest;  // modification dates, inclusive
     int Limit = 0;                          // 0: every match
@@ -107,8 +107,8 @@ struct TFoundFile
     qint64 DiscId = 0;
     QString DiscName;
     QString DiscCode;
-    qint64 FolderId = 0;  // the disc's folder in the catalog
-    QString CatalogPath;  // that folder's path, "电影/华语"
+    qint64 FolderId = 0; // the disc's folder in the catalog
+    QString CatalogPath; // that folder's path, "电影/华语"
 };
 
 // Files and folders of every disc matching the query, by disc and name.

@@ -24,7 +24,10 @@ constexpr qint64 ProgressEvery = 256;
 class TWalker
 {
 public:
-    explicit TWalker(const TCallbacks &callbacks) : m_callbacks(callbacks) {}
+    explicit TWalker(const TCallbacks &callbacks)
+        : m_callbacks(callbacks)
+    {
+    }
 
     // Reads the folder at path (bytes, as the system names it; shown as
     // shown below the root) and reports what is inside to parentId. False when

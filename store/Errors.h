@@ -12,7 +12,9 @@ class EAppError : public std::exception
 {
 public:
     explicit EAppError(const QString &message, const QString &details = {})
-        : m_message(message), m_details(details), m_utf8(message.toUtf8())
+        : m_message(message)
+        , m_details(details)
+        , m_utf8(message.toUtf8())
     {
     }
     const QString &Message() const { return m_message; }
@@ -31,7 +33,9 @@ class EDAOError : public EAppError
 {
 public:
     EDAOError(const QString &message, int errorCode, const QString &details = {}, const QString &statement = {})
-        : EAppError(message, details), m_errorCode(errorCode), m_statement(statement)
+        : EAppError(message, details)
+        , m_errorCode(errorCode)
+        , m_statement(statement)
     {
     }
     int ErrorCode() const { return m_errorCode; }

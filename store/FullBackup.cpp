@@ -262,7 +262,8 @@ TArchive::TArchive(const QString &archivePath, const QString &password)
             Refused(archivePath, QStringLiteral("其中的光盘夹文件缺失或已损坏"));
         QFile catalog(QDir(m_tempFolder).filePath(CatalogEntry));
         if (!catalog.open(QIODevice::WriteOnly) || catalog.write(data) != data.size() || !catalog.flush())
-            throw EFileError(RestoreFailed + QStringLiteral("无法在临时文件夹中解开光盘夹（%1）。").arg(catalog.errorString()));
+            throw EFileError(RestoreFailed +
+                             QStringLiteral("无法在临时文件夹中解开光盘夹（%1）。").arg(catalog.errorString()));
         catalog.close();
         try {
             CatalogBackup::CheckCatalogFile(catalog.fileName(), password);
@@ -280,7 +281,8 @@ TArchive::TArchive(const QString &archivePath, const QString &password)
                 Refused(archivePath, QStringLiteral("清单中的封面“%1”缺失或已损坏").arg(name));
             QFile picture(QDir(m_tempFolder).filePath(PictureEntry + name));
             if (!picture.open(QIODevice::WriteOnly) || picture.write(data) != data.size() || !picture.flush())
-                throw EFileError(RestoreFailed + QStringLiteral("无法在临时文件夹中解开封面（%1）。").arg(picture.errorString()));
+                throw EFileError(RestoreFailed +
+                                 QStringLiteral("无法在临时文件夹中解开封面（%1）。").arg(picture.errorString()));
             m_pictures << name;
         }
     } catch (...) {

@@ -47,7 +47,7 @@ public:
 
     struct TRestoreReport
     {
-        int Pictures = 0;               // copied or already there
+        int Pictures = 0;                // copied or already there
         QHash<QString, QString> Renamed; // clashing name -> the free name it got
     };
 

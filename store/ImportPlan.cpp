@@ -2,10 +2,10 @@
 
 #include "TextBlank.h"
 
+#include "DateUtils.h"
 #include "GbkText.h"
 #include "ImportFields.h"
 #include "ImportValues.h"
-#include "DateUtils.h"
 #include "Spell.h"
 
 #include <QDir>
@@ -16,13 +16,20 @@ namespace ImportPlan {
 QString ProblemText(TProblem problem)
 {
     switch (problem) {
-    case EmptyName: return QStringLiteral("名称为空");
-    case CodeClash: return QStringLiteral("编号已存在或重复");
-    case TooWide: return QStringLiteral("文字超出字段宽度");
-    case BadDate: return QStringLiteral("无法识别的日期");
-    case BadPrice: return QStringLiteral("无法识别的价格");
-    case MissingPicture: return QStringLiteral("封面图片文件不存在");
-    case ProblemCount: break;
+    case EmptyName:
+        return QStringLiteral("名称为空");
+    case CodeClash:
+        return QStringLiteral("编号已存在或重复");
+    case TooWide:
+        return QStringLiteral("文字超出字段宽度");
+    case BadDate:
+        return QStringLiteral("无法识别的日期");
+    case BadPrice:
+        return QStringLiteral("无法识别的价格");
+    case MissingPicture:
+        return QStringLiteral("封面图片文件不存在");
+    case ProblemCount:
+        break;
     }
     return {};
 }
@@ -30,18 +37,24 @@ QString ProblemText(TProblem problem)
 QList<TChoice> ChoicesFor(TProblem problem)
 {
     switch (problem) {
-    case EmptyName: return {TChoice::Skip};
-    case TooWide: return {TChoice::Skip, TChoice::Cut};
-    default: return {TChoice::Skip, TChoice::Empty};
+    case EmptyName:
+        return {TChoice::Skip};
+    case TooWide:
+        return {TChoice::Skip, TChoice::Cut};
+    default:
+        return {TChoice::Skip, TChoice::Empty};
     }
 }
 
 QString ChoiceText(TChoice choice)
 {
     switch (choice) {
-    case TChoice::Skip: return QStringLiteral("跳过该行");
-    case TChoice::Cut: return QStringLiteral("截断文字");
-    case TChoice::Empty: return QStringLiteral("留空");
+    case TChoice::Skip:
+        return QStringLiteral("跳过该行");
+    case TChoice::Cut:
+        return QStringLiteral("截断文字");
+    case TChoice::Empty:
+        return QStringLiteral("留空");
     }
     return {};
 }
@@ -51,7 +64,11 @@ namespace {
 class TRowBuilder
 {
 public:
-    TRowBuilder(const TSettings &settings, TRow &row) : m_settings(settings), m_row(row) {}
+    TRowBuilder(const TSettings &settings, TRow &row)
+        : m_settings(settings)
+        , m_row(row)
+    {
+    }
 
     void Note(TProblem problem, const QString &what)
     {
@@ -128,8 +145,7 @@ QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &set
             if (const auto date = ImportValues::ParseDate(day)) {
                 row.Disc.Day = DateUtils::ToDays(*date);
                 row.HasDay = true;
-            }
-            else
+            } else
                 b.Note(BadDate, day);
         }
 

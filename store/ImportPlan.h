@@ -47,14 +47,14 @@ struct TSettings
 
 struct TRow
 {
-    int Number = 0;           // the row in the file, as a spreadsheet counts
+    int Number = 0; // the row in the file, as a spreadsheet counts
     bool Skipped = false;
-    QStringList Problems;     // in words, with what was done about each
-    TCdRec Disc;              // Name, Code, Serial, Spell, Price, Location, Memo
-    bool HasDay = false;      // Disc.Day holds a date
+    QStringList Problems; // in words, with what was done about each
+    TCdRec Disc;          // Name, Code, Serial, Spell, Price, Location, Memo
+    bool HasDay = false;  // Disc.Day holds a date
     QString Category, Quality;
-    QStringList FolderPath;   // below the target folder; empty for the target itself
-    QString PictureSource;    // the cover file to copy, empty for none
+    QStringList FolderPath; // below the target folder; empty for the target itself
+    QString PictureSource;  // the cover file to copy, empty for none
 };
 
 // The discs of the data records (the header row left out).

@@ -101,9 +101,11 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
 {
     TReport report;
     TDAOTransaction work(db);
-    TBoundStatement insert(db, QStringLiteral("INSERT INTO TbCd (Day, Code, Serial, Name, Spell, CId, TId, QId, DId, Price, "
-                                         "Location, Memo, Picture) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,0,?9,?10,?11,?12)"));
-    TBoundStatement findFolder(db, QStringLiteral("SELECT ID FROM TbTree WHERE Id1=?1 AND Name=?2 ORDER BY ID LIMIT 1"));
+    TBoundStatement insert(
+        db, QStringLiteral("INSERT INTO TbCd (Day, Code, Serial, Name, Spell, CId, TId, QId, DId, Price, "
+                           "Location, Memo, Picture) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,0,?9,?10,?11,?12)"));
+    TBoundStatement findFolder(db,
+                               QStringLiteral("SELECT ID FROM TbTree WHERE Id1=?1 AND Name=?2 ORDER BY ID LIMIT 1"));
     TBoundStatement addFolder(db, QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (?1, ?2)"));
     TNameIds categories(db, QStringLiteral("TbCategory"), report.Categories);
     TNameIds qualities(db, QStringLiteral("TbQuality"), report.Qualities);
@@ -156,7 +158,9 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
         else
             insert.BindNull(1);
         insert.Bind(2, d.Code).Bind(3, d.Serial).Bind(4, d.Name).Bind(5, d.Spell);
-        insert.Bind(6, categories.Id(row.Category)).Bind(7, folderOf(row.FolderPath)).Bind(8, qualities.Id(row.Quality));
+        insert.Bind(6, categories.Id(row.Category))
+            .Bind(7, folderOf(row.FolderPath))
+            .Bind(8, qualities.Id(row.Quality));
         insert.Bind(9, Currency::ToDouble(d.Price)).Bind(10, d.Location).Bind(11, d.Memo).Bind(12, picture);
         insert.Run();
         ++report.Added;

@@ -12,9 +12,9 @@ namespace ImportValues {
 
 std::optional<QDate> ParseDate(const QString &text)
 {
-    static const QRegularExpression form(QStringLiteral(
-        "^\\s*(\\d{4})\\s*(?:(?:[-/.]|年)\\s*(\\d{1,2})\\s*(?:(?:[-/.]|月)\\s*(\\d{1,2})\\s*日?|月)?)?"
-        "\\s*(?:年)?(?:[T\\s]+\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?\\s*$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{4})\\s*(?:(?:[-/.]|年)\\s*(\\d{1,2})\\s*(?:(?:[-/.]|月)\\s*(\\d{1,2})\\s*日?|月)?)?"
+                       "\\s*(?:年)?(?:[T\\s]+\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?\\s*$"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
         return std::nullopt;

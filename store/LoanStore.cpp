@@ -1,10 +1,10 @@
 #include "LoanStore.h"
 
+#include "BoundStatement.h"
 #include "DAODatabase.h"
 #include "DateUtils.h"
 #include "Errors.h"
 #include "GbkText.h"
-#include "BoundStatement.h"
 #include "TextBlank.h"
 
 #include <algorithm>
@@ -90,7 +90,8 @@ void Lend(TDAODatabase &db, int cdId, const QString &borrower, const QDate &lent
     if (name.isEmpty())
         throw EAppError(QStringLiteral("请填写借给谁。"));
     if (GbkText::ByteWidth(name) > BorrowerWidth)
-        throw EAppError(QStringLiteral("借给谁最多只能写 %1 个字节（%2 个汉字）。").arg(BorrowerWidth).arg(BorrowerWidth / 2));
+        throw EAppError(
+            QStringLiteral("借给谁最多只能写 %1 个字节（%2 个汉字）。").arg(BorrowerWidth).arg(BorrowerWidth / 2));
     if (!lent.isValid())
         throw EAppError(QStringLiteral("请填写借出日期。"));
     if (lent > DateUtils::ToDate(DateUtils::Today()))
@@ -107,7 +108,8 @@ void Lend(TDAODatabase &db, int cdId, const QString &borrower, const QDate &lent
         throw EAppError(QStringLiteral("这张光盘已经不在光盘夹里了。"));
     if (const auto out = CurrentLoan(db, cdId))
         throw EAppError(QStringLiteral("这张光盘已经借给了“%1”，还没有归还。").arg(out->Borrower));
-    TBoundStatement insert(db, QStringLiteral("INSERT INTO TbLoan (CdId, Borrower, LentDay, DueDay) VALUES (?1, ?2, ?3, ?4)"));
+    TBoundStatement insert(
+        db, QStringLiteral("INSERT INTO TbLoan (CdId, Borrower, LentDay, DueDay) VALUES (?1, ?2, ?3, ?4)"));
     insert.Bind(1, qint64(cdId)).Bind(2, name).Bind(3, Days(lent));
     if (due.isValid())
         insert.Bind(4, Days(due));

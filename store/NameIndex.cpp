@@ -1,8 +1,8 @@
 #include "NameIndex.h"
 
+#include "BoundStatement.h"
 #include "DAODatabase.h"
 #include "DiscContents.h"
-#include "BoundStatement.h"
 
 #include <QByteArray>
 

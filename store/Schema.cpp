@@ -245,9 +245,12 @@ void CreateCatalog(const QString &path, Layout layout, bool seed, const QString 
     Exec(raw, QStringLiteral("INSERT INTO TbSetings (Version) VALUES (%1)").arg(SqliteLiteral(VersionOf(layout))));
     if (seed) {
         for (const char *name : {"电影", "音乐", "软件", "游戏", "教学", "动画", "资料"})
-            Exec(raw, QStringLiteral("INSERT INTO TbCategory (Name) VALUES (%1)").arg(SqliteLiteral(QString::fromUtf8(name))));
+            Exec(raw, QStringLiteral("INSERT INTO TbCategory (Name) VALUES (%1)")
+                          .arg(SqliteLiteral(QString::fromUtf8(name))));
         for (const char *name : {"全新", "良好", "一般", "较差", "损坏"})
-            Exec(raw, QStringLiteral("INSERT INTO TbQuality (Name) VALUES (%1)").arg(SqliteLiteral(QString::fromUtf8(name))));
+            Exec(
+                raw,
+                QStringLiteral("INSERT INTO TbQuality (Name) VALUES (%1)").arg(SqliteLiteral(QString::fromUtf8(name))));
     }
     Exec(raw, QStringLiteral("COMMIT"));
 }

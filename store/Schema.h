@@ -51,6 +51,7 @@ QString CodeUniqueIndexStatement(Layout layout);
 // Writes a new catalog file with the tables of the layout, the root folder,
 // the settings row with the layout's version and, when seed is set, a few
 // categories and quality grades. Fails when the file exists.
-void CreateCatalog(const QString &path, Layout layout, bool seed, const QString &password = QString::fromLatin1(CatalogPassword));
+void CreateCatalog(const QString &path, Layout layout, bool seed,
+                   const QString &password = QString::fromLatin1(CatalogPassword));
 
 } // namespace Schema

@@ -34,8 +34,8 @@ struct Translation
     QString sql;               // the SQLite statement
     std::vector<Token> tokens; // its tokens, for the layer's own analysis
     bool isSelect = false;
-    bool hasUnion = false;     // UNION without ALL at the outer level
-    bool hasOrderBy = false;   // ORDER BY at the outer level
+    bool hasUnion = false;   // UNION without ALL at the outer level
+    bool hasOrderBy = false; // ORDER BY at the outer level
     bool hasDistinct = false;
     bool hasGroupBy = false;
 };

@@ -37,8 +37,8 @@ std::vector<std::pair<QString, QString>> IndexesOf(TDAODatabase &db, const QStri
 // included. None when the table never had a row.
 std::optional<qint64> CounterOf(TDAODatabase &db, const QString &table)
 {
-    const TStatementHandle stmt(
-        db.Prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name=%1 COLLATE NOCASE").arg(SqliteLiteral(table))));
+    const TStatementHandle stmt(db.Prepare(
+        QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name=%1 COLLATE NOCASE").arg(SqliteLiteral(table))));
     const int rc = sqlite3_step(stmt.get());
     if (rc == SQLITE_ROW)
         return sqlite3_column_int64(stmt.get(), 0);

@@ -14,7 +14,7 @@ struct TVolume
     QString Root;   // where it is mounted
     QString Device; // "/dev/sr0"
     QString FsType;
-    QString Label;  // the volume's name, or the folder's name when it has none
+    QString Label; // the volume's name, or the folder's name when it has none
     qint64 Size = 0;
     qint64 Used = 0;
     bool ReadOnly = false;

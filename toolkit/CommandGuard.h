@@ -22,8 +22,7 @@ void ShowError(std::exception_ptr error);
 bool RunCommand(const std::function<void()> &command);
 
 // A slot that runs the command under the guard, for connect().
-template<typename F>
-auto Guarded(F command)
+template <typename F> auto Guarded(F command)
 {
     return [command](auto &&...) { RunCommand(command); };
 }

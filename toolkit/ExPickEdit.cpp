@@ -2,8 +2,8 @@
 
 #include "Errors.h"
 #include "GbkText.h"
-#include "Spell.h"
 #include "PickFilter.h"
+#include "Spell.h"
 
 #include <QAbstractItemView>
 #include <QInputMethodEvent>
@@ -96,8 +96,8 @@ QString TExPickEdit::FormatRow(const QString &name, const QString &code, const Q
 {
     // The name is cut to its width, before the first character that does
     // not fit, so the columns after it stay in line.
-    return Pad(GbkText::Truncate(name.trimmed(), nameWidth), nameWidth) + Pad(AsciiUpper(code.trimmed()), codeWidth)
-           + Pad(spell.trimmed(), spellWidth) + Pad(status, statusWidth);
+    return Pad(GbkText::Truncate(name.trimmed(), nameWidth), nameWidth) + Pad(AsciiUpper(code.trimmed()), codeWidth) +
+           Pad(spell.trimmed(), spellWidth) + Pad(status, statusWidth);
 }
 
 void TExPickEdit::RefreshList()

@@ -26,7 +26,7 @@ public:
     QString SQL;
     QString FieldKey;
     QString FieldList;
-    QString FieldCode;   // empty: the table has no codes
+    QString FieldCode; // empty: the table has no codes
     QString FieldSpell;
     QString FieldStatus; // empty: no status column
 

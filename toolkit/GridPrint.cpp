@@ -169,8 +169,8 @@ void WritePdf(QTextDocument &document, const QString &path)
     QFile probe(path);
     const bool existed = probe.exists();
     if (!probe.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw EFileError(QStringLiteral("无法写入PDF文件“%1”（%2）。").arg(QDir::toNativeSeparators(path),
-                                                                        probe.errorString()));
+        throw EFileError(
+            QStringLiteral("无法写入PDF文件“%1”（%2）。").arg(QDir::toNativeSeparators(path), probe.errorString()));
     probe.close();
     if (!existed)
         probe.remove();

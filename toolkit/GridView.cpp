@@ -8,10 +8,10 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QHelpEvent>
 #include <QPainter>
 #include <QToolTip>
 

@@ -54,8 +54,10 @@ std::unique_ptr<QMessageBox> Build(Kind kind, const QString &text, const QString
     box->setText(text);
     if (!details.isEmpty())
         box->setDetailedText(details);
-    const std::pair<QMessageBox::StandardButton, const char16_t *> captions[] = {
-        {QMessageBox::Ok, u"确定"}, {QMessageBox::Cancel, u"取消"}, {QMessageBox::Yes, u"是"}, {QMessageBox::No, u"否"}};
+    const std::pair<QMessageBox::StandardButton, const char16_t *> captions[] = {{QMessageBox::Ok, u"确定"},
+                                                                                 {QMessageBox::Cancel, u"取消"},
+                                                                                 {QMessageBox::Yes, u"是"},
+                                                                                 {QMessageBox::No, u"否"}};
     for (const auto &[which, caption] : captions)
         if (QAbstractButton *button = box->button(which))
             button->setText(QString::fromUtf16(caption));
@@ -88,7 +90,8 @@ bool Ask(const QString &text)
 }
 
 Recorder::Recorder(bool answer)
-    : confirmAnswer(answer), m_previous(activeRecorder)
+    : confirmAnswer(answer)
+    , m_previous(activeRecorder)
 {
     activeRecorder = this;
 }

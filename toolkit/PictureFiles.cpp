@@ -62,7 +62,9 @@ bool OpenRegularFile(QFile &file, const QString &path, QString *error)
             return fail(QStringLiteral("无法打开文件"));
         }
     }
-    struct stat status{};
+    struct stat status
+    {
+    };
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
         return fail(QStringLiteral("不是普通文件"));

@@ -12,7 +12,8 @@ constexpr int HotSpotLength = 48;
 } // namespace
 
 TSizingSplitter::TSizingSplitter(Qt::Orientation orientation, int pane, QWidget *parent)
-    : QSplitter(orientation, parent), m_pane(pane)
+    : QSplitter(orientation, parent)
+    , m_pane(pane)
 {
     setHandleWidth(BarWidth);
     setChildrenCollapsible(true);

@@ -25,8 +25,7 @@ TThumbnailCache::TThumbnailCache(const QString &diskFolder, const QSize &size, c
     : QObject(parent)
     , m_diskFolder(diskFolder)
     , m_size(size)
-    , m_fallback(fallback.isNull() ? QImage()
-                                   : fallback.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation))
+    , m_fallback(fallback.isNull() ? QImage() : fallback.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation))
     , m_memory(std::max(1, memoryKB))
     , m_pool(new QThreadPool(this))
 {
@@ -48,7 +47,8 @@ QString TThumbnailCache::DiskName(const QString &path)
     QByteArray key = QFileInfo(path).absoluteFilePath().toUtf8();
     key += '\n' + QByteArray::number(info.lastModified().toMSecsSinceEpoch());
     key += '\n' + QByteArray::number(info.size());
-    return QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex()) + QStringLiteral(".jpg");
+    return QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex()) +
+           QStringLiteral(".jpg");
 }
 
 QImage TThumbnailCache::Make(const QString &path, const QSize &size, const QString &diskFolder)
@@ -74,8 +74,7 @@ QImage TThumbnailCache::Make(const QString &path, const QSize &size, const QStri
         return {};
     if (image.width() > size.width() || image.height() > size.height())
         image = image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                          : QImage::Format_RGB32);
+    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (!cached.isEmpty() && !image.hasAlphaChannel() && QDir().mkpath(diskFolder)) {
         // A cache that cannot be written is only slower.
         QSaveFile file(cached);

@@ -15,11 +15,11 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOption>
 #include <QPersistentModelIndex>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>

@@ -23,43 +23,54 @@ namespace {
 // Titles as people write them on their discs, the words put before and
 // after them, and the other texts a disc record holds.
 const char *const Titles[] = {
-    "英雄",     "大话西游", "金曲",       "西游记",   "红楼梦",     "三国演义", "水浒传",   "天龙八部",
-    "射雕英雄传", "笑傲江湖", "鹿鼎记",     "仙剑奇侠传", "魔兽争霸",   "星际争霸", "红色警戒", "帝国时代",
-    "流行歌曲", "古典音乐", "钢琴曲",     "民歌",     "摇滚",       "英语听力", "新概念英语", "日语入门",
-    "办公软件", "操作系统", "杀毒软件",   "图像处理", "网页设计",   "数据库",   "程序设计", "动画片",
-    "纪录片",   "动物世界", "自然风光",   "中国地图", "百科全书",   "成语故事", "唐诗三百首", "少儿英语",
-    "儿童歌曲", "京剧",     "相声小品",   "春节晚会", "世界杯",     "篮球",     "武术",     "太极拳",
-    "烹饪",     "健身操",   "家庭医生",   "法律顾问", "驱动程序",   "系统备份", "照片",     "婚礼录像",
-    "毕业典礼", "旅游",     "长城",       "黄山",     "小李飞刀",   "新龙门客栈", "学习软件", "电脑教程",
+    "英雄",       "大话西游", "金曲",     "西游记",     "红楼梦",   "三国演义",   "水浒传",     "天龙八部",
+    "射雕英雄传", "笑傲江湖", "鹿鼎记",   "仙剑奇侠传", "魔兽争霸", "星际争霸",   "红色警戒",   "帝国时代",
+    "流行歌曲",   "古典音乐", "钢琴曲",   "民歌",       "摇滚",     "英语听力",   "新概念英语", "日语入门",
+    "办公软件",   "操作系统", "杀毒软件", "图像处理",   "网页设计", "数据库",     "程序设计",   "动画片",
+    "纪录片",     "动物世界", "自然风光", "中国地图",   "百科全书", "成语故事",   "唐诗三百首", "少儿英语",
+    "儿童歌曲",   "京剧",     "相声小品", "春节晚会",   "世界杯",   "篮球",       "武术",       "太极拳",
+    "烹饪",       "健身操",   "家庭医生", "法律顾问",   "驱动程序", "系统备份",   "照片",       "婚礼录像",
+    "毕业典礼",   "旅游",     "长城",     "黄山",       "小李飞刀", "新龙门客栈", "学习软件",   "电脑教程",
 };
 const char *const Prefixes[] = {
     "经典", "精选", "最新", "珍藏", "高清", "国语", "粤语", "怀旧", "中文", "完全", "实用", "超级",
 };
 const char *const Suffixes[] = {
-    "合集", "全集", "精选", "上", "下", "大全", "珍藏版", "典藏版", "教程",
-    "第一部", "第二部", "1", "2", "3", "CD1", "CD2", "光盘", "续集",
+    "合集",   "全集",   "精选", "上", "下", "大全", "珍藏版", "典藏版", "教程",
+    "第一部", "第二部", "1",    "2",  "3",  "CD1",  "CD2",    "光盘",   "续集",
 };
 const char *const TopFolders[TopFolderCount] = {
     "电影", "音乐", "软件", "游戏", "教学", "动画", "资料", "电视剧", "综艺", "戏曲",
-    "体育", "儿童", "外语", "系统", "驱动", "图片", "备份", "文档", "工具", "其他",
+    "体育", "儿童", "外语", "系统", "驱动", "图片", "备份", "文档",   "工具", "其他",
 };
 const char *const Categories[CategoryCount] = {
     "电影", "音乐", "软件", "游戏", "教学", "动画", "资料", "电视剧", "综艺", "戏曲",
-    "体育", "儿童", "外语", "系统", "驱动", "图片", "备份", "文档", "工具", "其他",
+    "体育", "儿童", "外语", "系统", "驱动", "图片", "备份", "文档",   "工具", "其他",
 };
 const char *const Qualities[QualityCount] = {"全新", "良好", "一般", "较差", "损坏"};
 const char *const Places[] = {
     "书房柜子第%1层", "客厅电视柜第%1格", "光盘包%1", "办公室抽屉%1", "卧室书架第%1排", "储藏室纸箱%1",
 };
 const char *const MemoLines[] = {
-    "正版光盘，包装完好。",   "朋友送的。",             "含中文字幕。",         "已经备份到移动硬盘。",
-    "安装序列号写在封面背面。", "音质很好，值得推荐。",   "有几道划痕，读盘稍慢。", "在电脑城买的。",
-    "适合初学者。",           "共两张，这是第一张。",   "共两张，这是第二张。", "借给同事过，已经还回。",
-    "画面清晰，是高清版本。", "附带说明书一本。",       "需要先安装播放器。",   "孩子很喜欢看。",
+    "正版光盘，包装完好。",
+    "朋友送的。",
+    "含中文字幕。",
+    "已经备份到移动硬盘。",
+    "安装序列号写在封面背面。",
+    "音质很好，值得推荐。",
+    "有几道划痕，读盘稍慢。",
+    "在电脑城买的。",
+    "适合初学者。",
+    "共两张，这是第一张。",
+    "共两张，这是第二张。",
+    "借给同事过，已经还回。",
+    "画面清晰，是高清版本。",
+    "附带说明书一本。",
+    "需要先安装播放器。",
+    "孩子很喜欢看。",
 };
 
-template <typename T, size_t N>
-constexpr int Count(const T (&)[N])
+template <typename T, size_t N> constexpr int Count(const T (&)[N])
 {
     return int(N);
 }
@@ -67,7 +78,10 @@ constexpr int Count(const T (&)[N])
 class Random
 {
 public:
-    explicit Random(quint32 seed) : m_engine(seed) {}
+    explicit Random(quint32 seed)
+        : m_engine(seed)
+    {
+    }
     // 0 <= result < n; the modulo keeps the sequence the same everywhere,
     // which the standard distributions do not promise.
     int Below(int n) { return int(m_engine() % quint32(n)); }
@@ -240,8 +254,8 @@ void FillCatalog(const QString &path, int discs, Schema::Layout layout, quint32 
     InsertFolders(db, tree);
 
     const bool current = layout >= Schema::Layout::Build101;
-    const QString columns = QStringLiteral("ID, Day, Code, Serial, Name, CId, TId, QId, DId, Price, Location, Memo")
-                            + (current ? QStringLiteral(", Picture, Spell") : QString());
+    const QString columns = QStringLiteral("ID, Day, Code, Serial, Name, CId, TId, QId, DId, Price, Location, Memo") +
+                            (current ? QStringLiteral(", Picture, Spell") : QString());
     const int columnCount = current ? 14 : 12;
     QStringList marks;
     for (int i = 0; i < columnCount; ++i)

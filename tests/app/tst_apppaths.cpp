@@ -107,9 +107,12 @@ void TestAppPaths::failuresAreReported_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message");
-    QTest::newRow("template missing") << "template" << "找不到空白光盘夹模板";
-    QTest::newRow("data folder is a file") << "data" << "无法创建文件夹";
-    QTest::newRow("picture folder is a file") << "picture" << "无法创建文件夹";
+    QTest::newRow("template missing") << "template"
+                                      << "找不到空白光盘夹模板";
+    QTest::newRow("data folder is a file") << "data"
+                                           << "无法创建文件夹";
+    QTest::newRow("picture folder is a file") << "picture"
+                                              << "无法创建文件夹";
 }
 
 void TestAppPaths::failuresAreReported()

@@ -2,20 +2,20 @@
 // adding and editing a disc through the real disc editor.
 #include "AddCdDlg.h"
 #include "CatalogCommands.h"
-#include "FindForm.h"
-#include "Spell.h"
 #include "CdListPane.h"
 #include "CdTreePane.h"
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "DetailView.h"
 #include "ExPickEdit.h"
+#include "FindForm.h"
 #include "Globalvar.h"
 #include "MainForm.h"
 #include "MessageBoxes.h"
 #include "PageService.h"
 #include "Schema.h"
 #include "SettingObjects.h"
+#include "Spell.h"
 #include "StartUp.h"
 
 #include <QAbstractItemView>
@@ -128,8 +128,7 @@ void TestBrowsing::quickJump()
     QTRY_VERIFY(MainFm->cbCode->view()->isVisible());
     QCOMPARE(MainFm->QCd.Field("Name").AsString(), QStringLiteral("英雄"));
     QAbstractItemView *list = MainFm->cbCode->view();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualRect(list->model()->index(1, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
     QTRY_COMPARE(MainFm->QCd.Field("Name").AsString(), QStringLiteral("藏金阁二"));
     QCOMPARE(MainFm->CdTree->CurrentFolderId(), 3);
     QVERIFY(m_messages->shown.isEmpty());
@@ -196,7 +195,10 @@ void TestBrowsing::longNameAndSerialSurvive()
 {
     // 50 Chinese characters (100 bytes) and a 13-digit barcode: the widest
     // name and a typical serial of the current layout.
-    const QString name = QStringLiteral("指环王护戒使者加长版双塔奇兵王者归来霍比特人意外之旅史矛革之战五军之战魔戒三部曲导演剪辑版特别收藏纪念").left(50);
+    const QString name =
+        QStringLiteral(
+            "指环王护戒使者加长版双塔奇兵王者归来霍比特人意外之旅史矛革之战五军之战魔戒三部曲导演剪辑版特别收藏纪念")
+            .left(50);
     const QString serial = QStringLiteral("6901234567892");
     MainFm->CdList->EditDisc = [&](TCdRec &disc) {
         TAddCdDlg editor(disc, {AppFolder + QStringLiteral("/Picture"), true});

@@ -27,12 +27,14 @@ void TestCommandLine::parse_data()
     QTest::newRow("nothing") << QStringList{} << run << QString() << QString();
     QTest::newRow("absolute file") << QStringList{"/data/光盘/电影.MDB"} << run << "/data/光盘/电影.MDB" << QString();
     QTest::newRow("relative file") << QStringList{"../other/a.MDB"} << run << "/home/user/other/a.MDB" << QString();
-    QTest::newRow("file URL") << QStringList{"file:///data/%E5%85%89%E7%9B%98.MDB"} << run << "/data/光盘.MDB" << QString();
+    QTest::newRow("file URL") << QStringList{"file:///data/%E5%85%89%E7%9B%98.MDB"} << run << "/data/光盘.MDB"
+                              << QString();
     QTest::newRow("file after --") << QStringList{"--", "-odd.MDB"} << run << "/home/user/work/-odd.MDB" << QString();
     QTest::newRow("Qt options let through")
-        << QStringList{"-platform", "offscreen", "-style=Fusion", "-reverse", "a.MDB"} << run
-        << "/home/user/work/a.MDB" << QString();
-    QTest::newRow("help") << QStringList{"--help"} << int(Action::Help) << QString() << "用法：vorlix [选项] [光盘夹文件]";
+        << QStringList{"-platform", "offscreen", "-style=Fusion", "-reverse", "a.MDB"} << run << "/home/user/work/a.MDB"
+        << QString();
+    QTest::newRow("help") << QStringList{"--help"} << int(Action::Help) << QString()
+                          << "用法：vorlix [选项] [光盘夹文件]";
     QTest::newRow("short help") << QStringList{"-h", "a.MDB"} << int(Action::Help) << QString() << "-v, --version";
     QTest::newRow("version") << QStringList{"--version"} << int(Action::Version) << QString() << "Vorlix 1.";
     QTest::newRow("short version") << QStringList{"-v"} << int(Action::Version) << QString() << "Vorlix 1.";

@@ -81,10 +81,17 @@ void TestDiscContentsUi::scanShowAndFind()
         dm.NameCatalog(path);
         dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, \"电影\")"));
         dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, \"备份盘\")"));
-        const QString movies = dm.GetFieldValue(QStringLiteral("SELECT ID FROM TbTree WHERE Name=\"电影\""), QStringLiteral("ID"));
-        const QString backups = dm.GetFieldValue(QStringLiteral("SELECT ID FROM TbTree WHERE Name=\"备份盘\""), QStringLiteral("ID"));
-        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"M1\", \"英雄\", \"YX\", %1, 1)").arg(movies));
-        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"B7\", \"照片备份\", \"ZPBF\", %1, 1)").arg(backups));
+        const QString movies =
+            dm.GetFieldValue(QStringLiteral("SELECT ID FROM TbTree WHERE Name=\"电影\""), QStringLiteral("ID"));
+        const QString backups =
+            dm.GetFieldValue(QStringLiteral("SELECT ID FROM TbTree WHERE Name=\"备份盘\""), QStringLiteral("ID"));
+        dm.ExecuteSQL(
+            QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"M1\", \"英雄\", \"YX\", %1, 1)")
+                .arg(movies));
+        dm.ExecuteSQL(
+            QStringLiteral(
+                "INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"B7\", \"照片备份\", \"ZPBF\", %1, 1)")
+                .arg(backups));
     }
     QTemporaryDir disc;
     WriteFile(disc.filePath(QStringLiteral("2019/年终报告.doc")), 300 * 1024);
@@ -127,7 +134,8 @@ void TestDiscContentsUi::scanShowAndFind()
         TCdRec rec;
         rec.Id = photos;
         TAddCdDlg editor(rec, TEditDiscContext{});
-        QCOMPARE(editor.PageControl->tabText(editor.PageControl->indexOf(editor.tsContents)), QStringLiteral("光盘内容"));
+        QCOMPARE(editor.PageControl->tabText(editor.PageControl->indexOf(editor.tsContents)),
+                 QStringLiteral("光盘内容"));
         TDiscContentsModel *model = editor.tsContents->Model();
         QCOMPARE(model->rowCount(), 2);
         QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("2019"));

@@ -57,7 +57,8 @@ void TestImport::importThroughTheMenu()
         TDM dm;
         dm.NameCatalog(path);
         dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, \"电影\")"));
-        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"7\", \"英雄\", \"YX\", 2, 1)"));
+        dm.ExecuteSQL(
+            QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"7\", \"英雄\", \"YX\", 2, 1)"));
     }
     // The spreadsheet's "CSV (逗号分隔)": GB18030, CR LF, a cover beside it.
     QTemporaryDir source;
@@ -117,7 +118,8 @@ void TestImport::importThroughTheMenu()
     QCOMPARE(Value(QStringLiteral("SELECT count(*) AS V FROM TbCategory WHERE Name=\"剧情\"")), QStringLiteral("1"));
     QCOMPARE(Value(QStringLiteral("SELECT Picture AS V FROM TbCd WHERE Code=\"11\"")), QStringLiteral("mycover.jpg"));
     QVERIFY(QFile::exists(program.filePath(QStringLiteral("Picture/mycover.jpg"))));
-    QCOMPARE(Value(QStringLiteral("SELECT Spell AS V FROM TbCd WHERE Name=\"活着, 完整版\"")), QStringLiteral("HZ,WZB"));
+    QCOMPARE(Value(QStringLiteral("SELECT Spell AS V FROM TbCd WHERE Name=\"活着, 完整版\"")),
+             QStringLiteral("HZ,WZB"));
     // The list shows the folder the discs went to.
     QCOMPARE(MainFm->CdTree->CurrentFolderId(), 2);
     QCOMPARE(MainFm->QCd.RowCount(), 1); // 英雄; the new discs lie in the folders below

@@ -4,13 +4,13 @@
 #include "CdTreePane.h"
 #include "CommandGuard.h"
 #include "DAODataSource.h"
-#include "ExPickEdit.h"
-#include "HelpWindow.h"
 #include "DataGrid.h"
 #include "DataModule.h"
+#include "ExPickEdit.h"
 #include "FlashForm.h"
 #include "Globalvar.h"
 #include "GridTexts.h"
+#include "HelpWindow.h"
 #include "MainForm.h"
 #include "MessageBoxes.h"
 #include "OpenDbForm.h"
@@ -26,21 +26,20 @@
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
-#include <QStandardItemModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QToolButton>
-#include <QTextBrowser>
-#include <QTextDocument>
-#include <QTreeView>
 #include <QMenu>
-#include <QFile>
 #include <QPointer>
 #include <QSettings>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 namespace {
@@ -174,7 +173,8 @@ QString TestMainForm::CopySkin(const QString &name, bool withTool)
     for (const QString &dir : from.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QDir().mkpath(to + QLatin1Char('/') + dir);
         for (const QString &file : QDir(from.filePath(dir)).entryList(QDir::Files))
-            QFile::copy(from.filePath(dir + QLatin1Char('/') + file), to + QLatin1Char('/') + dir + QLatin1Char('/') + file);
+            QFile::copy(from.filePath(dir + QLatin1Char('/') + file),
+                        to + QLatin1Char('/') + dir + QLatin1Char('/') + file);
     }
     return mainFile;
 }
@@ -349,8 +349,10 @@ void TestMainForm::startFileOpensWhereverItIs_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
     QTest::newRow("outside the catalog folder") << "catalog" << QString();
-    QTest::newRow("missing: the remembered one instead") << "missing" << "找不到光盘夹文件“%1”。";
-    QTest::newRow("no catalog: the remembered one instead") << "broken" << "%1";
+    QTest::newRow("missing: the remembered one instead") << "missing"
+                                                         << "找不到光盘夹文件“%1”。";
+    QTest::newRow("no catalog: the remembered one instead") << "broken"
+                                                            << "%1";
 }
 
 void TestMainForm::startFileOpensWhereverItIs()
@@ -384,7 +386,8 @@ void TestMainForm::startFileOpensWhereverItIs()
         QCOMPARE(GetDbVersion(*DM), QString::fromLatin1(Schema::VersionCurrent));
     } else {
         QCOMPARE(m_messages->shown.size(), 1);
-        QVERIFY2(m_messages->shown.first().text.contains(message.arg(other)), qPrintable(m_messages->shown.first().text));
+        QVERIFY2(m_messages->shown.first().text.contains(message.arg(other)),
+                 qPrintable(m_messages->shown.first().text));
         if (kind == QLatin1String("broken"))
             QCOMPARE(CatalogDigest(other), before); // refused, not changed
     }
@@ -614,14 +617,13 @@ void TestMainForm::catalogMenuHasNoSeparator()
     QStringList captions;
     for (const QAction *action : menu->actions())
         captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(captions,
-             (QStringList{QStringLiteral("新建/打开光盘夹.."), QStringLiteral("备份光盘夹"),
-                          QStringLiteral("恢复光盘夹"), QStringLiteral("整理光盘夹..."), QStringLiteral("统计..."),
-                          QStringLiteral("借出记录..."), QStringLiteral("导入光盘..."),
-                          QStringLiteral("合并光盘夹..."),
-                          QStringLiteral("导出光盘列表..."), QStringLiteral("打印光盘列表..."),
-                          QStringLiteral("完整备份（含封面）..."), QStringLiteral("从完整备份恢复..."),
-                          QStringLiteral("查找文件..."), QStringLiteral("退出")}));
+    QCOMPARE(
+        captions,
+        (QStringList{QStringLiteral("新建/打开光盘夹.."), QStringLiteral("备份光盘夹"), QStringLiteral("恢复光盘夹"),
+                     QStringLiteral("整理光盘夹..."), QStringLiteral("统计..."), QStringLiteral("借出记录..."),
+                     QStringLiteral("导入光盘..."), QStringLiteral("合并光盘夹..."), QStringLiteral("导出光盘列表..."),
+                     QStringLiteral("打印光盘列表..."), QStringLiteral("完整备份（含封面）..."),
+                     QStringLiteral("从完整备份恢复..."), QStringLiteral("查找文件..."), QStringLiteral("退出")}));
 }
 
 // Each shortcut through the real window: what it does, and that Delete in
@@ -652,8 +654,9 @@ void TestMainForm::shortcuts()
 
     m_messages->confirmAnswer = false;
     QTest::keyClick(grid, Qt::Key_Delete);
-    QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("真的要删除[%1]光盘吗？")
-                                                   .arg(MainFm->QCd.Field(QStringLiteral("Name")).AsString())});
+    QCOMPARE(m_messages->Texts(),
+             QStringList{
+                 QStringLiteral("真的要删除[%1]光盘吗？").arg(MainFm->QCd.Field(QStringLiteral("Name")).AsString())});
     QCOMPARE(MainFm->QCd.RowCount(), 2); // declined
     m_messages->Clear();
 
@@ -694,8 +697,7 @@ void TestMainForm::shortcuts()
     const QTextDocument *guide = help->Browser()->document();
     QVERIFY(guide->toPlainText().contains(QStringLiteral("快速查找框")));
     for (const char *picture : {"main-window.png", "disc-editor.png", "main-window-moyun.png"})
-        QVERIFY2(!guide->resource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(picture))).isNull(),
-                 picture);
+        QVERIFY2(!guide->resource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(picture))).isNull(), picture);
     QApplication::setActiveWindow(MainFm);
     MainFm->N9->trigger();
     QCOMPARE(MainFm->findChildren<THelpWindow *>().size(), 1);

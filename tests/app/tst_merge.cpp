@@ -75,8 +75,9 @@ void TestMerge::mergeThroughTheMenu()
         TDM dm;
         dm.NameCatalog(other);
         dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (2, 1, \"动画\")"));
-        dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, Picture) VALUES "
-                                     "(\"7\", \"重名编号\", \"CMBH\", 1, \"\"), (\"8\", \"千与千寻\", \"QYQX\", 2, \"q.jpg\")"));
+        dm.ExecuteSQL(
+            QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, Picture) VALUES "
+                           "(\"7\", \"重名编号\", \"CMBH\", 1, \"\"), (\"8\", \"千与千寻\", \"QYQX\", 2, \"q.jpg\")"));
     }
     const QByteArray otherBefore = Digest(other);
 

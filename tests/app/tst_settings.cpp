@@ -122,8 +122,7 @@ void TestSettings::WriteSettingsFile(const QByteArray &lines)
     file.write("[SoftWare]\n" + lines);
     // Qt reads the file again only when its size or time changed; two cases
     // may write files of one size within the same millisecond.
-    file.setFileTime(QDateTime::currentDateTime().addSecs(++m_copies),
-                     QFileDevice::FileModificationTime);
+    file.setFileTime(QDateTime::currentDateTime().addSecs(++m_copies), QFileDevice::FileModificationTime);
 }
 
 // The value as it is on disk: parsed from a copy, so that Qt's in-process copy
@@ -133,8 +132,7 @@ QVariant TestSettings::StoredValue(const QString &name)
     const QString copy = m_config.filePath(u"copy-%1.ini"_s.arg(++m_copies));
     if (!QFile::copy(m_file, copy))
         return {};
-    return QSettings(copy, QSettings::IniFormat)
-        .value(u"SoftWare/Zentra-Software/Vorlix/"_s + name);
+    return QSettings(copy, QSettings::IniFormat).value(u"SoftWare/Zentra-Software/Vorlix/"_s + name);
 }
 
 // What lies at the settings file's place and its folder's.
@@ -212,16 +210,12 @@ void TestSettings::readOptions_data()
     const TOptions defaults{1, 1};
     QTest::newRow("absent") << QByteArray() << startUp << defaults << true;
     QTest::newRow("empty") << QByteArray("@ByteArray()") << startUp << defaults << true;
-    QTest::newRow("4 bytes") << QByteArray("@ByteArray(\\x1\\0\\0\\0)") << startUp
-                             << TOptions{1, 0} << false;
+    QTest::newRow("4 bytes") << QByteArray("@ByteArray(\\x1\\0\\0\\0)") << startUp << TOptions{1, 0} << false;
     QTest::newRow("2 bytes over earlier values")
-        << QByteArray("@ByteArray(\\x2\\x1)") << TOptions{-1, -1}
-        << TOptions{qint32(0xFFFF0102), -1} << false;
-    QTest::newRow("8 bytes with a 2")
-        << QByteArray("@ByteArray(\\x2\\0\\0\\0\\x1\\0\\0\\0)") << startUp
-        << TOptions{2, 1} << false;
-    QTest::newRow("9 bytes") << QByteArray("@ByteArray(\\x2\\0\\0\\0\\x2\\0\\0\\0\\x2)")
-                             << startUp << defaults << true;
+        << QByteArray("@ByteArray(\\x2\\x1)") << TOptions{-1, -1} << TOptions{qint32(0xFFFF0102), -1} << false;
+    QTest::newRow("8 bytes with a 2") << QByteArray("@ByteArray(\\x2\\0\\0\\0\\x1\\0\\0\\0)") << startUp
+                                      << TOptions{2, 1} << false;
+    QTest::newRow("9 bytes") << QByteArray("@ByteArray(\\x2\\0\\0\\0\\x2\\0\\0\\0\\x2)") << startUp << defaults << true;
     QTest::newRow("text") << QByteArray("hello") << startUp << defaults << true;
     QTest::newRow("integer") << QByteArray("5") << startUp << defaults << true;
 }
@@ -250,8 +244,7 @@ void TestSettings::writeOptionsKeepsEveryWord()
 {
     Options = {2, -1};
     TSettings().WriteOptions();
-    QCOMPARE(StoredValue(u"Option"_s),
-             QVariant(QByteArray("\2\0\0\0\xFF\xFF\xFF\xFF", 8)));
+    QCOMPARE(StoredValue(u"Option"_s), QVariant(QByteArray("\2\0\0\0\xFF\xFF\xFF\xFF", 8)));
 
     Options = {};
     QCOMPARE(TSettings().ReadOptions(), (TOptions{2, -1}));
@@ -299,8 +292,7 @@ void TestSettings::writeFailures()
         TSettings settings;
         Options = TOptions::Defaults();
         messages << MessageOf([&] { settings.WriteDefaultDb(longPath); })
-                 << MessageOf([&] { settings.WriteSkin(longPath); })
-                 << MessageOf([&] { settings.WriteOptions(); })
+                 << MessageOf([&] { settings.WriteSkin(longPath); }) << MessageOf([&] { settings.WriteOptions(); })
                  << MessageOf([&] { settings.ReadOptions(); }); // must store defaults
     }
 
@@ -310,8 +302,7 @@ void TestSettings::writeFailures()
 
     // Qt may keep a change it could not save and save it at its next chance;
     // give it that chance here rather than in the next case.
-    QSettings(QSettings::IniFormat, QSettings::UserScope, u"Zentra-Software"_s, u"Vorlix"_s)
-        .sync();
+    QSettings(QSettings::IniFormat, QSettings::UserScope, u"Zentra-Software"_s, u"Vorlix"_s).sync();
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

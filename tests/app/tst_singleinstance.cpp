@@ -76,7 +76,8 @@ void TestSingleInstance::laterStartHandsOver()
 
 void TestSingleInstance::nothingListening()
 {
-    QVERIFY(!TSingleInstance::HandOver(TSingleInstance::ServerName(QStringLiteral("/nobody")), QStringLiteral("/a.MDB")));
+    QVERIFY(
+        !TSingleInstance::HandOver(TSingleInstance::ServerName(QStringLiteral("/nobody")), QStringLiteral("/a.MDB")));
 }
 
 void TestSingleInstance::secondServerRefusedStaleSocketReplaced()

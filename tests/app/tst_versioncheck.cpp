@@ -140,10 +140,11 @@ void TestVersionCheck::resultMessage_data()
     QTest::newRow("character beyond 16 bits counts once") << QStringLiteral("😀uild1.02").toUtf8() << newest.arg("1.02");
     QTest::newRow("character beyond 16 bits is not cut")
         << QStringLiteral("Buil😀😀").toUtf8() << newest.arg(QStringLiteral("😀"));
-    QTest::newRow("not UTF-8") << QByteArray("Build\xFF" "1") << newest.arg(QStringLiteral("\uFFFD1"));
-    QTest::newRow("cut at 64 characters")
-        << QByteArray("Build") + QStringLiteral("版").repeated(70).toUtf8()
-        << newest.arg(QStringLiteral("版").repeated(64) + QStringLiteral("…"));
+    QTest::newRow("not UTF-8") << QByteArray("Build\xFF"
+                                             "1")
+                               << newest.arg(QStringLiteral("\uFFFD1"));
+    QTest::newRow("cut at 64 characters") << QByteArray("Build") + QStringLiteral("版").repeated(70).toUtf8()
+                                          << newest.arg(QStringLiteral("版").repeated(64) + QStringLiteral("…"));
     QTest::newRow("64 characters shown whole")
         << QByteArray("Build") + QByteArray(64, 'x') << newest.arg(QString(64, QLatin1Char('x')));
     QTest::newRow("cut after three lines") << QByteArray("Build1\n2\n3\n4\n5") << newest.arg("1\n2\n3\n…");
@@ -289,8 +290,9 @@ void TestVersionCheck::answerTooLongIsNoVersionText_data()
     QTest::newRow("900 KB") << HttpResponse(200, QByteArray(900 * 1024, '<')) << false;
     QTest::newRow("6 MB") << HttpResponse(200, QByteArray(6 * 1024 * 1024, 'x')) << false;
     // No length given: the server just goes on sending.
-    QTest::newRow("no length, 1 MB")
-        << QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n") + QByteArray(1024 * 1024, 'x') << false;
+    QTest::newRow("no length, 1 MB") << QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n") +
+                                            QByteArray(1024 * 1024, 'x')
+                                     << false;
     // A small gzip stream of a megabyte of zeros: the client unpacks it, and
     // the limit counts what it unpacks.
     const QByteArray zeros(1024 * 1024, '\0');

@@ -51,7 +51,7 @@ private:
     std::unique_ptr<Msg::Recorder> m_messages;
     int m_folder = 1;
     QList<int> m_pages, m_located, m_clicks;
-    QList<bool> m_busyAtClick; // the wait cursor on when the folder was listed again
+    QList<bool> m_busyAtClick;     // the wait cursor on when the folder was listed again
     QStringList m_progressAtClick; // the progress bar then, as "value/maximum"
     QList<bool> m_enabled;
 };
@@ -61,14 +61,15 @@ private:
 void TestCdList::init()
 {
     m_catalog = std::make_unique<TestCatalog>();
-    for (const char *sql : {
-             R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
-             R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
-             R"(INSERT INTO TbCd (Name, Code, TId, CId, Price, Day, Picture) VALUES ("藏金阁", "1", 2, 2, 12.5, #2004-03-01#, "a.jpg"))",
-             R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("英雄", "2", 2, 1, -3))",
-             R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("大话西游", "3", 2, 1, 0))",
-             R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("Music", "4", 3, 2, 20))",
-         })
+    for (
+        const char *sql : {
+            R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
+            R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
+            R"(INSERT INTO TbCd (Name, Code, TId, CId, Price, Day, Picture) VALUES ("藏金阁", "1", 2, 2, 12.5, #2004-03-01#, "a.jpg"))",
+            R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("英雄", "2", 2, 1, -3))",
+            R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("大话西游", "3", 2, 1, 0))",
+            R"(INSERT INTO TbCd (Name, Code, TId, CId, Price) VALUES ("Music", "4", 3, 2, 20))",
+        })
         m_catalog->Dm().ExecuteSQL(QString::fromUtf8(sql));
 
     m_messages = std::make_unique<Msg::Recorder>();
@@ -108,7 +109,8 @@ void TestCdList::cleanup()
 
 int TestCdList::Count(const QString &where)
 {
-    return m_catalog->Dm().GetFieldValue(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE ") + where, QStringLiteral("N"))
+    return m_catalog->Dm()
+        .GetFieldValue(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE ") + where, QStringLiteral("N"))
         .toInt();
 }
 
@@ -120,7 +122,8 @@ void TestCdList::SelectRows(const QList<int> &rows)
     for (int row : rows) {
         const QModelIndex index = view->model()->index(row, 0);
         if (row == rows.first())
-            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            view->selectionModel()->setCurrentIndex(index,
+                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         else
             view->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
@@ -256,7 +259,8 @@ void TestCdList::refusedWriteReopensTheEditor()
     QCOMPARE(shown[1].Price, TCurrency(125000));
     QCOMPARE(shown[1].Id, adding ? 0 : 1);
     QCOMPARE(Count(QStringLiteral("Code=\"X10\" AND Name=\"新光盘\" AND Price=12.5")), 1);
-    QCOMPARE(m_catalog->Dm().GetFieldValue(QStringLiteral("SELECT Memo FROM TbCd WHERE Code=\"X10\""), QStringLiteral("Memo")),
+    QCOMPARE(m_catalog->Dm().GetFieldValue(QStringLiteral("SELECT Memo FROM TbCd WHERE Code=\"X10\""),
+                                           QStringLiteral("Memo")),
              QStringLiteral("一\r\n二"));
     QCOMPARE(Count(QStringLiteral("Code=\"X9\"")), 1);
     QCOMPARE(Count(QStringLiteral("1=1")), adding ? 6 : 5);

@@ -3,8 +3,8 @@
 #include "CdTreePane.h"
 #include "DAOQuery.h"
 #include "DataGrid.h"
-#include "TestCatalog.h"
 #include "MessageBoxes.h"
+#include "TestCatalog.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -76,10 +76,7 @@ private:
     int m_selectionCleared = 0;
     bool m_busyAtListing = false;
 
-    void ListDiscs(int folderId)
-    {
-        TDM::OpenQuery(*m_discs, AllDiscs + QStringLiteral(" WHERE TId=%1").arg(folderId));
-    }
+    void ListDiscs(int folderId) { TDM::OpenQuery(*m_discs, AllDiscs + QStringLiteral(" WHERE TId=%1").arg(folderId)); }
     QObject m_discList;
 };
 

@@ -456,7 +456,8 @@ void TestPageService::pageSavedAsPdfWithItsCover()
     GridPrint::WritePdf(*page, pdf);
 
     QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     QVERIFY(text.waitForFinished(60000));
     const QString words = QString::fromUtf8(text.readAllStandardOutput());
     QVERIFY2(words.contains(QStringLiteral("藏金阁")) && words.contains(QStringLiteral("书柜第二层")),

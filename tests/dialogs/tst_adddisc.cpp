@@ -1,10 +1,10 @@
 // The disc editor: opening, the checks and look-ups of OK, the cover picture.
 #include "AddCdDlg.h"
-#include "GbkLineEdit.h"
 #include "AddCdLookups.h"
 #include "AddCdPicture.h"
 #include "DataModule.h"
 #include "DateUtils.h"
+#include "GbkLineEdit.h"
 #include "GbkText.h"
 #include "MessageBoxes.h"
 #include "Schema.h"

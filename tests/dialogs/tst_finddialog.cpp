@@ -140,7 +140,7 @@ void TestFindDialog::init()
                                 {"6", "3", "欧美"}, {"7", "5", "甲"},   {"8", "4", "粤语"}, {"9", "5", "乙"}};
     for (const auto &f : folders)
         m_catalog->Dm().ExecuteSQL(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (%1, %2, \"%3\")")
-                             .arg(QLatin1String(f[0]), QLatin1String(f[1]), QString::fromUtf8(f[2])));
+                                       .arg(QLatin1String(f[0]), QLatin1String(f[1]), QString::fromUtf8(f[2])));
     // Code, folder, category, grade, price, date, name, location, memo.
     const QStringList discs = {
         R"("A01", 2, 2, 1, 12.5, #2003-06-01#, "藏金阁", "书柜第二层", "第一行" & char(13,10) & "line2")",
@@ -240,9 +240,10 @@ void TestFindDialog::discsFound_data()
     // deepest: more folders than an OR of them can hold.
     QTest::newRow("a deep tree of 1,200 folders")
         << Input{.browse = {5},
-                 .setup = {"INSERT INTO TbTree (ID, Id1, Name) WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL "
-                           "SELECT i+1 FROM n WHERE i<1299) SELECT i, CASE WHEN i=100 THEN 7 ELSE i-1 END, \"x\" FROM n",
-                           "UPDATE TbCd SET TId=1299 WHERE Code=\"A08\""}}
+                 .setup =
+                     {"INSERT INTO TbTree (ID, Id1, Name) WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL "
+                      "SELECT i+1 FROM n WHERE i<1299) SELECT i, CASE WHEN i=100 THEN 7 ELSE i-1 END, \"x\" FROM n",
+                      "UPDATE TbCd SET TId=1299 WHERE Code=\"A08\""}}
         << "A06 A07 A08";
     QTest::newRow("typed *") << Input{.name = "英*c"} << "A03";
     QTest::newRow("typed ?") << Input{.name = "a?b"} << "A06";
@@ -400,13 +401,16 @@ void TestFindDialog::resultsAreExportedAndPrinted()
         return ExportDiscs::TChoice{path, DiscExport::TFormat::CsvUtf8, false};
     };
     dlg.pmFindExport->trigger();
-    QCOMPARE(messages.Texts(), QStringList{QStringLiteral("已导出 3 张光盘到“%1”。").arg(QDir::toNativeSeparators(path))});
+    QCOMPARE(messages.Texts(),
+             QStringList{QStringLiteral("已导出 3 张光盘到“%1”。").arg(QDir::toNativeSeparators(path))});
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromUtf8(file.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[0], QStringLiteral("序列号,编号,日期,名称,分类,质量,价格,位置,目录,说明,封面"));
-    QVERIFY2(lines.filter(QStringLiteral("甲盘")).value(0).contains(QStringLiteral(",收藏/甲,")), qPrintable(lines.join(u'|')));
+    QVERIFY2(lines.filter(QStringLiteral("甲盘")).value(0).contains(QStringLiteral(",收藏/甲,")),
+             qPrintable(lines.join(u'|')));
 
     QString printed;
     const auto preview = GridPrint::PreviewHook;

@@ -6,9 +6,9 @@
 #include "MessageBoxes.h"
 #include "Schema.h"
 #include "SelDirForm.h"
+#include "TestCatalog.h"
 #include "TreeShape.h"
 #include "WhenShown.h"
-#include "TestCatalog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -89,11 +89,16 @@ void TestFolderDialogs::editFolderName_data()
     QTest::addColumn<QString>("name");
 
     QTest::newRow("add") << QString() << QStringLiteral("电影") << Finish::Ok << true << QStringLiteral("电影");
-    QTest::newRow("rename keeps the caption") << QStringLiteral("电影") << QStringLiteral("动作片") << Finish::Ok << true << QStringLiteral("动作片");
-    QTest::newRow("unchanged name") << QStringLiteral("电影") << QString() << Finish::Ok << true << QStringLiteral("电影");
-    QTest::newRow("blanks around are kept") << QString() << QStringLiteral("  老 电影 ") << Finish::Ok << true << QStringLiteral("  老 电影 ");
-    QTest::newRow("cancel") << QStringLiteral("电影") << QStringLiteral("音乐") << Finish::Cancel << false << QStringLiteral("电影");
-    QTest::newRow("close box") << QStringLiteral("电影") << QStringLiteral("音乐") << Finish::CloseBox << false << QStringLiteral("电影");
+    QTest::newRow("rename keeps the caption")
+        << QStringLiteral("电影") << QStringLiteral("动作片") << Finish::Ok << true << QStringLiteral("动作片");
+    QTest::newRow("unchanged name") << QStringLiteral("电影") << QString() << Finish::Ok << true
+                                    << QStringLiteral("电影");
+    QTest::newRow("blanks around are kept")
+        << QString() << QStringLiteral("  老 电影 ") << Finish::Ok << true << QStringLiteral("  老 电影 ");
+    QTest::newRow("cancel") << QStringLiteral("电影") << QStringLiteral("音乐") << Finish::Cancel << false
+                            << QStringLiteral("电影");
+    QTest::newRow("close box") << QStringLiteral("电影") << QStringLiteral("音乐") << Finish::CloseBox << false
+                               << QStringLiteral("电影");
 }
 
 void TestFolderDialogs::editFolderName()
@@ -154,7 +159,7 @@ namespace {
 void AddFolders(TDM &dm)
 {
     const char *rows[] = {
-        "2, 1, \"电影\"", "3, 1, \"音乐\"", "4, 2, \"动作\"", "9, 10, \"古典\"", "10, 3, \"器乐\"",
+        "2, 1, \"电影\"",  "3, 1, \"音乐\"", "4, 2, \"动作\"", "9, 10, \"古典\"", "10, 3, \"器乐\"",
         "5, 99, \"孤儿\"", "6, 7, \"环甲\"", "7, 6, \"环乙\"", "8, 8, \"自己\"",
     };
     for (const char *row : rows)

@@ -261,7 +261,8 @@ void TestOpenDbForm::failedCopyKeepsTheDialogAndSaysWhy()
     QCOMPARE(messages.shown.size(), 2);
     for (const Msg::Shown &shown : std::as_const(messages.shown))
         QCOMPARE(shown.kind, Msg::Kind::Error);
-    QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral("无法建立光盘夹文件“")), qPrintable(messages.shown[0].text));
+    QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral("无法建立光盘夹文件“")),
+             qPrintable(messages.shown[0].text));
     QVERIFY2(messages.shown[1].text.contains(QDir::toNativeSeparators(app.DataPath(QStringLiteral("Films.MDB")))) &&
                  messages.shown[1].text.contains(QStringLiteral("模板")),
              qPrintable(messages.shown[1].text));
@@ -329,7 +330,8 @@ void TestOpenDbForm::focusAndChoiceFollowEachOther()
     QTest::keyClick(dlg.edDbName, Qt::Key_Return);
     QCOMPARE(QApplication::focusWidget(), dlg.lisboxDb);
     QVERIFY(dlg.rdNew->isChecked());
-    QTest::mouseClick(dlg.lisboxDb->viewport(), Qt::LeftButton, {}, dlg.lisboxDb->visualItemRect(dlg.lisboxDb->item(0)).center());
+    QTest::mouseClick(dlg.lisboxDb->viewport(), Qt::LeftButton, {},
+                      dlg.lisboxDb->visualItemRect(dlg.lisboxDb->item(0)).center());
     QVERIFY(dlg.rdOpen->isChecked());
 
     // A click into the name box chooses "new" even when it has the focus.

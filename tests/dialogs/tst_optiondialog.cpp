@@ -5,8 +5,8 @@
 #include "OptionForm.h"
 #include "Schema.h"
 #include "SqlDialect.h"
-#include "WhenShown.h"
 #include "TestCatalog.h"
+#include "WhenShown.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -149,7 +149,8 @@ void TestInstalled::packageContents()
     for (const QString &file : expected)
         QVERIFY2(QFileInfo(usr + QLatin1Char('/') + file).isFile(), qPrintable(file));
     QVERIFY(QFileInfo(usr + QStringLiteral("/bin/vorlix")).isExecutable());
-    QCOMPARE(QImage(hicolor + QStringLiteral("256x256/apps/") + AppId + QStringLiteral(".png")).size(), QSize(256, 256));
+    QCOMPARE(QImage(hicolor + QStringLiteral("256x256/apps/") + AppId + QStringLiteral(".png")).size(),
+             QSize(256, 256));
     // The skins, and nothing of the portable folder.
     QVERIFY(QDirIterator(usr + QStringLiteral("/share/vorlix/Skin"), {QStringLiteral("*.ini")}, QDir::Files,
                          QDirIterator::Subdirectories)
@@ -159,7 +160,8 @@ void TestInstalled::packageContents()
 
     const TRun depends = Run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), m_deb, QStringLiteral("Depends")});
     QCOMPARE(depends.exitCode, 0);
-    for (const char *package : {"libqt6widgets6", "libqt6network6", "libsqlcipher", "qt6-qpa-plugins", "qt6-translations-l10n", "fonts-wqy-microhei"})
+    for (const char *package : {"libqt6widgets6", "libqt6network6", "libsqlcipher", "qt6-qpa-plugins",
+                                "qt6-translations-l10n", "fonts-wqy-microhei"})
         QVERIFY2(depends.out.contains(QLatin1String(package)), qPrintable(depends.out));
 }
 
@@ -183,9 +185,9 @@ void TestInstalled::packageChecks()
 QProcessEnvironment TestInstalled::Environment(bool display) const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR",
-                             "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
-                             "WAYLAND_DISPLAY", "DISPLAY"})
+    for (const char *name :
+         {"QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR", "XDG_CURRENT_DESKTOP",
+          "DESKTOP_SESSION", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "WAYLAND_DISPLAY", "DISPLAY"})
         environment.remove(QLatin1String(name));
     // A private home: the data folder and the settings go to their usual
     // places inside it.
@@ -284,7 +286,8 @@ void TestInstalled::firstStartSecondStartAndFileOnCommandLine()
     Shot(QStringLiteral("open-dialog"));
     QVERIFY(m_x.Xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"),
                          QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab")}));
-    QVERIFY(m_x.Xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("Alpha")}));
+    QVERIFY(m_x.Xdotool(
+        {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("Alpha")}));
     QVERIFY(m_x.Xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("Tab"),
                          QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("space")}));
     TXServer::Window mainWindow = WaitForWindow(MainTitlePrefix + alpha, false);
@@ -298,8 +301,8 @@ void TestInstalled::firstStartSecondStartAndFileOnCommandLine()
     QVERIFY(QDir().mkpath(elsewhere));
     Schema::CreateCatalog(elsewhere + QStringLiteral("/Beta.MDB"), Schema::Layout::Build101, true);
     Schema::CreateCatalog(elsewhere + QStringLiteral("/Gamma.MDB"), Schema::Layout::Build101, true);
-    const TRun second = Run(m_root + QStringLiteral("/usr/bin/vorlix"), {QStringLiteral("Beta.MDB")},
-                            Environment(true), elsewhere, 15000);
+    const TRun second = Run(m_root + QStringLiteral("/usr/bin/vorlix"), {QStringLiteral("Beta.MDB")}, Environment(true),
+                            elsewhere, 15000);
     QVERIFY2(second.exitCode == 0, qPrintable(second.err));
     mainWindow = WaitForWindow(MainTitlePrefix + elsewhere + QStringLiteral("/Beta.MDB"), false);
     QVERIFY2(mainWindow.id, "the handed-over catalog is not open");

@@ -533,11 +533,12 @@ void TestSession::aUsersSession()
 
     // The file, read through the store.
     QCOMPARE(CatalogState::IntegrityCheck(catalog), QStringLiteral("ok"));
-    QCOMPARE(CatalogState::Rows(catalog,
-                                QStringLiteral("SELECT A.Serial,A.Code,A.Name,A.Spell,B.Name,C.Name,T.Name,A.Picture "
-                                               "FROM TbCd A JOIN TbCategory B ON A.CId=B.Id JOIN TbQuality C ON "
-                                               "A.QId=C.Id JOIN TbTree T ON A.TId=T.ID")),
-             QStringList{QStringLiteral("S1|A1|%1|%2|DVD|Good|Movies|cover.jpg").arg(DiscWithCover, DiscWithCoverSpell)});
+    QCOMPARE(
+        CatalogState::Rows(catalog,
+                           QStringLiteral("SELECT A.Serial,A.Code,A.Name,A.Spell,B.Name,C.Name,T.Name,A.Picture "
+                                          "FROM TbCd A JOIN TbCategory B ON A.CId=B.Id JOIN TbQuality C ON "
+                                          "A.QId=C.Id JOIN TbTree T ON A.TId=T.ID")),
+        QStringList{QStringLiteral("S1|A1|%1|%2|DVD|Good|Movies|cover.jpg").arg(DiscWithCover, DiscWithCoverSpell)});
     QCOMPARE(CatalogState::FileDigest(program + QStringLiteral("/Picture/cover.jpg")),
              CatalogState::FileDigest(m_cover));
 }

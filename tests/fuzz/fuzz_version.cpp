@@ -33,8 +33,9 @@ void FuzzVersion(const uint8_t *data, size_t size)
     const QString text = QString::fromUtf8(body);
     const QList<uint> characters = text.toUcs4();
     const QString after =
-        characters.size() <= 5 ? QString() : QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()) + 5,
-                                                               characters.size() - 5);
+        characters.size() <= 5
+            ? QString()
+            : QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()) + 5, characters.size() - 5);
     if (shown != after) {
         FUZZ_CHECK(shown.endsWith(QStringLiteral("…")), message);
         FUZZ_CHECK(after.startsWith(shown.chopped(1)), message);

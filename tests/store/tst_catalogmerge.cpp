@@ -63,18 +63,19 @@ QString MakeSource(const QTemporaryDir &dir, const QString &name, Schema::Layout
     db.SetDatabaseName(path);
     db.SetPassword(QString::fromLatin1(Schema::CatalogPassword));
     const bool old = layout == Schema::Layout::Build100;
-    for (const char *sql : {
-             "INSERT INTO TbTree (ID, Id1, Name) VALUES (2, 1, '电影'), (3, 2, '华语'), (4, 3, '经典'), (5, 1, '纪录')",
-             "INSERT INTO TbCategory (Id, Name) VALUES (1, 'drama'), (2, '纪录片')",
-             "INSERT INTO TbQuality (Id, Name) VALUES (1, '收藏')"})
+    for (const char *sql :
+         {"INSERT INTO TbTree (ID, Id1, Name) VALUES (2, 1, '电影'), (3, 2, '华语'), (4, 3, '经典'), (5, 1, '纪录')",
+          "INSERT INTO TbCategory (Id, Name) VALUES (1, 'drama'), (2, '纪录片')",
+          "INSERT INTO TbQuality (Id, Name) VALUES (1, '收藏')"})
         db.Exec(QString::fromUtf8(sql));
     db.Exec(old ? QStringLiteral("INSERT INTO TbCd (Code, Name, TId, CId, QId) VALUES ('A1', '英雄', 1, 1, 1), "
                                  "('B2', '活着', 4, 2, 0)")
-                : QStringLiteral("INSERT INTO TbCd (Day, Code, Serial, Name, Spell, TId, CId, QId, DId, Price, Location, "
-                                 "Memo, Picture) VALUES "
-                                 "(33970, 'A1', 'S-1', '英雄', 'YX', 1, 1, 1, 0, 35.5, '架子一', '说明\n两行', 'hero.jpg'), "
-                                 "(NULL, 'B2', '', '活着', 'HZ', 4, 2, 0, 0, 0, '', '', ''), "
-                                 "(NULL, '', '', '海洋', 'HY', 2, 2, 1, 0, 12, '', '', 'sea (2).png')"));
+                : QStringLiteral(
+                      "INSERT INTO TbCd (Day, Code, Serial, Name, Spell, TId, CId, QId, DId, Price, Location, "
+                      "Memo, Picture) VALUES "
+                      "(33970, 'A1', 'S-1', '英雄', 'YX', 1, 1, 1, 0, 35.5, '架子一', '说明\n两行', 'hero.jpg'), "
+                      "(NULL, 'B2', '', '活着', 'HZ', 4, 2, 0, 0, 0, '', '', ''), "
+                      "(NULL, '', '', '海洋', 'HY', 2, 2, 1, 0, 12, '', '', 'sea (2).png')"));
     return path;
 }
 

@@ -147,14 +147,14 @@ void TestCatalogStats::generatedCatalog()
 
     // Top-level folders through a recursive walk down from the root; every
     // disc it does not reach lies outside the tree.
-    CompareBars(stats.ByFolder,
-                Tally(db, QStringLiteral(
-                              "WITH RECURSIVE Sub(Id, Top) AS ("
-                              " SELECT ID, Name FROM TbTree WHERE Id1=1 AND ID<>1"
-                              " UNION SELECT T.ID, Sub.Top FROM TbTree T JOIN Sub ON T.Id1=Sub.Id AND T.ID<>1) "
-                              "SELECT CASE WHEN A.TId=1 THEN '主目录' ELSE coalesce(Sub.Top, '（目录树外）') END, "
-                              "A.Price FROM TbCd A LEFT JOIN Sub ON A.TId=Sub.Id")),
-                stats.Discs);
+    CompareBars(
+        stats.ByFolder,
+        Tally(db, QStringLiteral("WITH RECURSIVE Sub(Id, Top) AS ("
+                                 " SELECT ID, Name FROM TbTree WHERE Id1=1 AND ID<>1"
+                                 " UNION SELECT T.ID, Sub.Top FROM TbTree T JOIN Sub ON T.Id1=Sub.Id AND T.ID<>1) "
+                                 "SELECT CASE WHEN A.TId=1 THEN '主目录' ELSE coalesce(Sub.Top, '（目录树外）') END, "
+                                 "A.Price FROM TbCd A LEFT JOIN Sub ON A.TId=Sub.Id")),
+        stats.Discs);
     QCOMPARE(stats.ByFolder.first().Label, QStringLiteral("主目录"));
     QCOMPARE(stats.ByFolder.last().Label, QStringLiteral("（目录树外）"));
     QCOMPARE(stats.ByFolder.last().Discs, 10 + 5 + 5 + 2 + 3);

@@ -190,8 +190,8 @@ void TestDAOQuery::textKeepsWholeCharacters_data()
     const QString ten = QStringLiteral("一二三四五六七八九十");
     QTest::newRow("50 bytes of ASCII") << QString(50, QLatin1Char('x')) << QString(40, QLatin1Char('x'));
     QTest::newRow("25 Chinese characters") << ten + ten + ten.left(5) << ten + ten;
-    QTest::newRow("cut would split a character") << QStringLiteral("a") + ten + ten
-                                                  << QStringLiteral("a") + ten + ten.left(9);
+    QTest::newRow("cut would split a character")
+        << QStringLiteral("a") + ten + ten << QStringLiteral("a") + ten + ten.left(9);
 }
 
 void TestDAOQuery::textKeepsWholeCharacters()

@@ -212,10 +212,12 @@ void TestDataModule::writeErrorsNameTheFileInChinese_data()
     // The engine cannot make its journal beside the file (as in a folder that
     // cannot be written; root may write anywhere, so the journal's name
     // leads into a folder that does not exist).
-    QTest::newRow("no journal can be made") << "journal" << "文件夹";
+    QTest::newRow("no journal can be made") << "journal"
+                                            << "文件夹";
     // Another program put a different file (a restored backup) in its place
     // while this one had it open.
-    QTest::newRow("file replaced on disk") << "replaced" << "重新打开";
+    QTest::newRow("file replaced on disk") << "replaced"
+                                           << "重新打开";
 }
 
 void TestDataModule::writeErrorsNameTheFileInChinese()
@@ -266,12 +268,18 @@ void TestDataModule::badCatalogsAreRefusedUntouched_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << "missing" << "文件不存在";
-    QTest::newRow("not a catalog") << "text" << "不是光盘夹文件";
-    QTest::newRow("empty file") << "empty" << "不是光盘夹文件";
-    QTest::newRow("wrong password") << "password" << "密码不对";
-    QTest::newRow("truncated") << "truncated" << "损坏";
-    QTest::newRow("folder") << "folder" << "文件夹";
+    QTest::newRow("missing") << "missing"
+                             << "文件不存在";
+    QTest::newRow("not a catalog") << "text"
+                                   << "不是光盘夹文件";
+    QTest::newRow("empty file") << "empty"
+                                << "不是光盘夹文件";
+    QTest::newRow("wrong password") << "password"
+                                    << "密码不对";
+    QTest::newRow("truncated") << "truncated"
+                               << "损坏";
+    QTest::newRow("folder") << "folder"
+                            << "文件夹";
     // Numbers the program carries as 32-bit integers: never cut to another
     // row's number.
     QTest::newRow("disc number beyond 32 bits") << "INSERT INTO TbCd (Id, Name) VALUES (4294967298, 'x')"
@@ -323,8 +331,8 @@ void TestDataModule::badCatalogsAreRefusedUntouched()
         QVERIFY(QDir().mkpath(path));
     } else if (kind.startsWith(QLatin1String("INSERT"))) {
         path = m_catalog->Path();
-        const int rc = sqlite3_exec(OpenCatalogHandle(path, password, false).get(), kind.toUtf8().constData(),
-                                    nullptr, nullptr, nullptr);
+        const int rc = sqlite3_exec(OpenCatalogHandle(path, password, false).get(), kind.toUtf8().constData(), nullptr,
+                                    nullptr, nullptr);
         QCOMPARE(rc, SQLITE_OK);
     }
     const QByteArray digest = CatalogFixture::Digest(path);

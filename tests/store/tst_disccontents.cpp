@@ -1,10 +1,10 @@
 // A disc's files read into the catalog, kept, replaced, removed and found.
+#include "BoundStatement.h"
 #include "CatalogBackup.h"
 #include "CatalogFixture.h"
 #include "DiscContents.h"
 #include "DiscScanner.h"
 #include "Errors.h"
-#include "BoundStatement.h"
 #include "Volumes.h"
 
 #include <QDir>
@@ -262,7 +262,8 @@ void TestDiscContents::neverScannedCatalogIsUnchanged()
         QCOMPARE(HoldingFileCondition(db, QStringLiteral("a")), QStringLiteral(" 1=0 "));
         Clear(db, 1);
     }
-    CatalogBackup::BackupCatalog(catalog.Path(), QString::fromLatin1(Schema::CatalogPassword), catalog.FilePath(QStringLiteral("b.MDB")));
+    CatalogBackup::BackupCatalog(catalog.Path(), QString::fromLatin1(Schema::CatalogPassword),
+                                 catalog.FilePath(QStringLiteral("b.MDB")));
     QCOMPARE(CatalogFixture::Digest(catalog.Path()), digest);
 }
 
@@ -277,7 +278,8 @@ void TestDiscContents::findsFiles_data()
 
     const QDate none;
     QTest::newRow("part, any case") << QStringLiteral("READ") << -1ll << -1ll << none << none
-                                    << QStringList{QStringLiteral("甲:/:ReadMe.TXT"), QStringLiteral("乙:/docs:readme.md")};
+                                    << QStringList{QStringLiteral("甲:/:ReadMe.TXT"),
+                                                   QStringLiteral("乙:/docs:readme.md")};
     QTest::newRow("chinese middle part") << QStringLiteral("假期") << -1ll << -1ll << none << none
                                          << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("star") << QStringLiteral("r*.md") << -1ll << -1ll << none << none
@@ -291,7 +293,8 @@ void TestDiscContents::findsFiles_data()
     QTest::newRow("bracket is itself") << QStringLiteral("[1]") << -1ll << -1ll << none << none
                                        << QStringList{QStringLiteral("甲:/:song[1].mp3")};
     QTest::newRow("size range") << QString() << 100ll << 5000ll << none << none
-                                << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg"), QStringLiteral("甲:/:song[1].mp3")};
+                                << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg"),
+                                               QStringLiteral("甲:/:song[1].mp3")};
     QTest::newRow("date range") << QString() << -1ll << -1ll << QDate(2019, 7, 1) << QDate(2019, 7, 31)
                                 << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("folder by name") << QStringLiteral("照") << -1ll << -1ll << none << none
@@ -398,7 +401,8 @@ void TestDiscContents::offersVolumesInOrder()
     QStringList roots;
     for (const Volumes::TVolume &v : offered)
         roots << v.Root;
-    QCOMPARE(roots, (QStringList{QStringLiteral("/media/cdrom"), QStringLiteral("/media/usb"), QStringLiteral("/media/iso")}));
+    QCOMPARE(roots,
+             (QStringList{QStringLiteral("/media/cdrom"), QStringLiteral("/media/usb"), QStringLiteral("/media/iso")}));
 }
 
 QTEST_GUILESS_MAIN(TestDiscContents)

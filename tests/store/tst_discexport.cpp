@@ -1,11 +1,11 @@
 #include "CatalogFixture.h"
 
+#include "CsvReader.h"
 #include "DAODatabase.h"
 #include "DAOQuery.h"
 #include "DateUtils.h"
 #include "DiscExport.h"
 #include "Errors.h"
-#include "CsvReader.h"
 #include "ImportFields.h"
 #include "ImportPlan.h"
 #include "ImportStore.h"
@@ -183,8 +183,8 @@ void TestDiscExport::writesDiscsAsSpreadsheetsRead()
                                              {12, QStringLiteral("电影/华语/2019")},
                                              {13, QStringLiteral("音乐, \"现场\"")}};
     for (const QStringList &row : rows.mid(1)) {
-        const auto disc = std::find_if(m_discs.cbegin(), m_discs.cend(),
-                                       [&](const Disc &d) { return d.serial == row[0]; });
+        const auto disc =
+            std::find_if(m_discs.cbegin(), m_discs.cend(), [&](const Disc &d) { return d.serial == row[0]; });
         QVERIFY2(disc != m_discs.cend(), qPrintable(row.join(u'|')));
         const QStringList expected = {disc->serial,
                                       disc->day.toString(QStringLiteral("yyyy-MM-dd")),

@@ -101,10 +101,13 @@ void TestFullBackup::cleanup()
 FullBackup::TBackupReport TestFullBackup::Backup(const QString &archive)
 {
     const QString folder = m_pictures;
-    return FullBackup::WriteArchive(m_catalog->Path(), m_password, [folder](const QString &name) {
-        const QString path = QDir(folder).filePath(name);
-        return QFileInfo(path).isFile() ? path : QString();
-    }, archive);
+    return FullBackup::WriteArchive(
+        m_catalog->Path(), m_password,
+        [folder](const QString &name) {
+            const QString path = QDir(folder).filePath(name);
+            return QFileInfo(path).isFile() ? path : QString();
+        },
+        archive);
 }
 
 void TestFullBackup::roundTripKeepsCoversAndRenamesClashes()

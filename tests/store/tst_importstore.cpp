@@ -57,15 +57,22 @@ void TestImportStore::importsRows()
         QFile picture(catalog.FilePath(QLatin1String(name)));
         QVERIFY(picture.open(QIODevice::WriteOnly));
     }
-    const QList<ImportPlan::TRow> rows = Plan(db, QStringLiteral(
-        "名称,编号,分类,质量,日期,价格,目录,封面\n"
-        "霸王别姬,B1,电影,收藏,1993,¥35,电影/华语,a.jpg\n"
-        "Heat,a1,犯罪,,2019/3/1,,MOVIES/华语/90年代,\n" // code exists: skipped by default
-        "活着,,犯罪,收藏,,\"1,234.5\",电影/华语/90年代,b.jpg\n"
-        ",C9,,,,,,\n"), QFileInfo(catalog.Path()).path());
+    const QList<ImportPlan::TRow> rows =
+        Plan(db,
+             QStringLiteral("名称,编号,分类,质量,日期,价格,目录,封面\n"
+                            "霸王别姬,B1,电影,收藏,1993,¥35,电影/华语,a.jpg\n"
+                            "Heat,a1,犯罪,,2019/3/1,,MOVIES/华语/90年代,\n" // code exists: skipped by default
+                            "活着,,犯罪,收藏,,\"1,234.5\",电影/华语/90年代,b.jpg\n"
+                            ",C9,,,,,,\n"),
+             QFileInfo(catalog.Path()).path());
     QStringList stored;
-    const ImportStore::TReport report = ImportStore::Import(
-        db, rows, 1, {[&](const QString &source) { stored << source; return QStringLiteral("s_") + QFileInfo(source).fileName(); }, {}});
+    const ImportStore::TReport report =
+        ImportStore::Import(db, rows, 1,
+                            {[&](const QString &source) {
+                                 stored << source;
+                                 return QStringLiteral("s_") + QFileInfo(source).fileName();
+                             },
+                             {}});
 
     QCOMPARE(report.Added, 2);
     QCOMPARE(report.Skipped.size(), 2);
@@ -75,7 +82,8 @@ void TestImportStore::importsRows()
     QCOMPARE(report.Folders, (QStringList{QStringLiteral("电影/华语"), QStringLiteral("电影/华语/90年代")}));
     QCOMPARE(report.Categories, QStringList{QStringLiteral("犯罪")});
     QCOMPARE(report.Qualities, QStringList{QStringLiteral("收藏")});
-    QCOMPARE(stored, (QStringList{catalog.FilePath(QStringLiteral("a.jpg")), catalog.FilePath(QStringLiteral("b.jpg"))}));
+    QCOMPARE(stored,
+             (QStringList{catalog.FilePath(QStringLiteral("a.jpg")), catalog.FilePath(QStringLiteral("b.jpg"))}));
     QVERIFY(report.Text().contains(QStringLiteral("已导入光盘：2 张")));
 
     QCOMPARE(Scalar(db, QStringLiteral("SELECT count(*) FROM TbCategory WHERE Name='犯罪'")), QStringLiteral("1"));
@@ -104,7 +112,9 @@ void TestImportStore::cancelOrFailureLeavesFileAsItWas()
         catalog.Attach(db);
         QString csv = QStringLiteral("名称,分类,目录,封面\n");
         for (int i = 0; i < 50; ++i)
-            csv += QStringLiteral("片%1,新分类%1,新目录/%1,%2\n").arg(i).arg(i == 40 ? QStringLiteral("x.jpg") : QString());
+            csv += QStringLiteral("片%1,新分类%1,新目录/%1,%2\n")
+                       .arg(i)
+                       .arg(i == 40 ? QStringLiteral("x.jpg") : QString());
         QFile picture(catalog.FilePath(QStringLiteral("x.jpg")));
         QVERIFY(picture.open(QIODevice::WriteOnly));
         picture.close();

@@ -92,12 +92,10 @@ void TestStatements::select_data()
     using L = QStringList;
 
     // Lists with a fixed first row, ordered by their columns.
-    QTest::newRow("category choices")
-        << LookupQueries::NameChoicesWithNone(TNameTable::Category) << L{"Id", "Name"}
-        << "0,-不选-|1,电影|2,音乐|3,软件|4,游戏|5,教学|6,动画|7,资料";
-    QTest::newRow("quality choices")
-        << LookupQueries::NameChoicesWithNone(TNameTable::Quality) << L{"Id", "Name"}
-        << "0,-不选-|1,全新|2,良好|3,一般|4,较差|5,损坏";
+    QTest::newRow("category choices") << LookupQueries::NameChoicesWithNone(TNameTable::Category) << L{"Id", "Name"}
+                                      << "0,-不选-|1,电影|2,音乐|3,软件|4,游戏|5,教学|6,动画|7,资料";
+    QTest::newRow("quality choices") << LookupQueries::NameChoicesWithNone(TNameTable::Quality) << L{"Id", "Name"}
+                                     << "0,-不选-|1,全新|2,良好|3,一般|4,较差|5,损坏";
 
     // The disc list and the detail page.
     QTest::newRow("all discs, missing category empty")
@@ -114,21 +112,23 @@ void TestStatements::select_data()
                                  << "1,0,主目录|2,1,电影|3,1,音乐|4,3,华语";
     QTest::newRow("sub-folders") << FolderQueries::SubFolders(3) << L{"Id"} << "4";
     QTest::newRow("sub-folders of the root, never itself") << FolderQueries::SubFolders(1) << L{"Id"} << "2|3";
-    QTest::newRow("folder parents, never the root") << FolderQueries::FolderParents() << L{"Id", "Id1"}
-                                                    << "2,1|3,1|4,3";
-    QTest::newRow("folders but the root") << FolderQueries::FolderChoices() << L{"Id", "Name"}
-                                          << "2,电影|3,音乐|4,华语";
+    QTest::newRow("folder parents, never the root")
+        << FolderQueries::FolderParents() << L{"Id", "Id1"} << "2,1|3,1|4,3";
+    QTest::newRow("folders but the root")
+        << FolderQueries::FolderChoices() << L{"Id", "Name"} << "2,电影|3,音乐|4,华语";
     QTest::newRow("folder name") << FolderQueries::FolderName(3) << L{"Name"} << "音乐";
-    QTest::newRow("folder by name") << FolderQueries::FoldersNamed(QStringLiteral("华语"))
-                                    << L{"Id", "Id1", "Name"} << "4,3,华语";
+    QTest::newRow("folder by name") << FolderQueries::FoldersNamed(QStringLiteral("华语")) << L{"Id", "Id1", "Name"}
+                                    << "4,3,华语";
     QTest::newRow("discs of a folder") << FolderQueries::DiscsInFolder(4) << L{"Id"} << "2|4";
 
     // The disc editor and the options.
     QTest::newRow("next code") << LargestDiscIdStatement() << L{LargestDiscIdField} << "4";
-    QTest::newRow("category by name") << LookupQueries::NameIds(TNameTable::Category, QStringLiteral("音乐")) << L{"Id"} << "2";
+    QTest::newRow("category by name") << LookupQueries::NameIds(TNameTable::Category, QStringLiteral("音乐")) << L{"Id"}
+                                      << "2";
     QTest::newRow("category list") << LookupQueries::NameChoices(TNameTable::Category) << L{"Name"}
                                    << "电影|音乐|软件|游戏|教学|动画|资料";
-    QTest::newRow("quality by name") << LookupQueries::NamedRows(TNameTable::Quality, QStringLiteral("全新")) << L{"Id"} << "1";
+    QTest::newRow("quality by name") << LookupQueries::NamedRows(TNameTable::Quality, QStringLiteral("全新")) << L{"Id"}
+                                     << "1";
     QTest::newRow("all qualities") << LookupQueries::AllNames(TNameTable::Quality) << L{"Id"} << "1|2|3|4|5";
     QTest::newRow("name ignores case") << R"(SELECT Id FROM TbCd WHERE Name="MUSIC")" << L{"Id"} << "2";
     QTest::newRow("code used elsewhere") << DiscsWithCodeStatement(QStringLiteral("a01"), 2) << L{"Id"} << "1";
@@ -148,11 +148,11 @@ void TestStatements::select_data()
     QTest::newRow("code prefix") << pick + PickFilterClause(pick, QStringLiteral("Code"), QStringLiteral("A0"))
                                  << L{"Id"} << "1|2";
     QTest::newRow("prefix after a condition")
-        << FolderQueries::FolderChoices()
-               + PickFilterClause(FolderQueries::FolderChoices(), QStringLiteral("Name"), QStringLiteral("华"))
+        << FolderQueries::FolderChoices() +
+               PickFilterClause(FolderQueries::FolderChoices(), QStringLiteral("Name"), QStringLiteral("华"))
         << L{"Id"} << "4";
-    QTest::newRow("lower-case prefix") << R"(SELECT Id,Code,Name,Spell FROM TbCd WHERE Spell LIKE "yx*")"
-                                       << L{"Id"} << "3";
+    QTest::newRow("lower-case prefix") << R"(SELECT Id,Code,Name,Spell FROM TbCd WHERE Spell LIKE "yx*")" << L{"Id"}
+                                       << "3";
 
     // The find: its worked example, a match for it, and each criterion.
     const QDate day1(2004, 3, 1), day2(2003, 1, 1);
@@ -162,36 +162,39 @@ void TestStatements::select_data()
     QTest::newRow("find, all criteria") << BuildFindStatement(Find([&](TFindCriteria &c) {
         c = {{2, 3, 4}, QStringLiteral("藏"), {}, {}, 2, 0, 12.5, day1, day2, {}};
     })) << L{"Id"} << "1";
-    QTest::newRow("find name fragment")
-        << BuildFindStatement(Find([](TFindCriteria &c) { c.Name = QStringLiteral("ABC"); })) << L{"Id"} << "3";
-    QTest::newRow("find location")
-        << BuildFindStatement(Find([](TFindCriteria &c) { c.Location = QStringLiteral("第二"); })) << L{"Id"} << "1";
-    QTest::newRow("find description")
-        << BuildFindStatement(Find([](TFindCriteria &c) { c.Memo = QStringLiteral("line2"); })) << L{"Id"} << "1";
+    QTest::newRow("find name fragment") << BuildFindStatement(Find([](TFindCriteria &c) {
+        c.Name = QStringLiteral("ABC");
+    })) << L{"Id"} << "3";
+    QTest::newRow("find location") << BuildFindStatement(Find([](TFindCriteria &c) {
+        c.Location = QStringLiteral("第二");
+    })) << L{"Id"} << "1";
+    QTest::newRow("find description") << BuildFindStatement(Find([](TFindCriteria &c) {
+        c.Memo = QStringLiteral("line2");
+    })) << L{"Id"} << "1";
     QTest::newRow("find quality") << BuildFindStatement(Find([](TFindCriteria &c) { c.QualityId = 2; })) << L{"Id"}
                                   << "2|4";
     QTest::newRow("find price") << BuildFindStatement(Find([](TFindCriteria &c) { c.Price = 12.34; })) << L{"Id"}
                                 << "3";
-    QTest::newRow("find from date") << BuildFindStatement(Find([&](TFindCriteria &c) { c.Earliest = day1; }))
-                                    << L{"Id"} << "2|4";
+    QTest::newRow("find from date") << BuildFindStatement(Find([&](TFindCriteria &c) { c.Earliest = day1; })) << L{"Id"}
+                                    << "2|4";
     QTest::newRow("find to date") << BuildFindStatement(Find([&](TFindCriteria &c) { c.Latest = day1; })) << L{"Id"}
                                   << "1|2|3";
-    QTest::newRow("find folder") << BuildFindStatement(Find([](TFindCriteria &c) { c.ScopeFolders = {4}; }))
-                                 << L{"Id"} << "2|4";
+    QTest::newRow("find folder") << BuildFindStatement(Find([](TFindCriteria &c) { c.ScopeFolders = {4}; })) << L{"Id"}
+                                 << "2|4";
     QTest::newRow("find nothing asked, every disc") << BuildFindStatement({}) << L{"Id"} << "1|2|3|4";
 
     // Typed text: a double quote is itself, and cannot change the statement.
     QTest::newRow("typed quote") << BuildFindStatement(Find([](TFindCriteria &c) { c.Name = QStringLiteral("\""); }))
                                  << L{"Id"} << "4";
     QTest::newRow("typed quote, exact") << DiscsWithCodeStatement(QStringLiteral("12\"黑"), 0) << L{"Id"} << "4";
-    QTest::newRow("typed injection") << DiscsWithCodeStatement(QStringLiteral(R"(a" OR "1"="1)"), 0) << L{"Id"}
-                                     << "";
+    QTest::newRow("typed injection") << DiscsWithCodeStatement(QStringLiteral(R"(a" OR "1"="1)"), 0) << L{"Id"} << "";
     QTest::newRow("typed injection into a name")
         << FolderQueries::FoldersNamed(QStringLiteral(R"(a" OR "1"="1)")) << L{"Id"} << "";
     QTest::newRow("typed percent is no wildcard")
         << BuildFindStatement(Find([](TFindCriteria &c) { c.Name = QStringLiteral("%"); })) << L{"Id"} << "";
-    QTest::newRow("typed wildcard")
-        << BuildFindStatement(Find([](TFindCriteria &c) { c.Name = QStringLiteral("雄?b"); })) << L{"Id"} << "3";
+    QTest::newRow("typed wildcard") << BuildFindStatement(Find([](TFindCriteria &c) {
+        c.Name = QStringLiteral("雄?b");
+    })) << L{"Id"} << "3";
 }
 
 void TestStatements::select()

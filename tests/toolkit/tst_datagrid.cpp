@@ -13,16 +13,16 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMimeData>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QStringListModel>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
-#include <QHelpEvent>
 #include <QTreeView>
 
 #include <memory>
@@ -265,7 +265,7 @@ void TestDataGrid::longNamesElideWithToolTip()
         return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
     QCOMPARE(toolTipOf(1), QString()); // shown whole: no tip
-    QCOMPARE(toolTipOf(0), longName); // elided in its cell: the whole name as tip
+    QCOMPARE(toolTipOf(0), longName);  // elided in its cell: the whole name as tip
 }
 
 void TestDataGrid::groupsAndSorts_data()

@@ -95,15 +95,25 @@ void TestExPickEdit::filter_data()
     QTest::addColumn<QString>("filter");
     QTest::addColumn<int>("rows");
     const QString base = QStringLiteral("SELECT Id,Code,Name,Spell FROM TbCd");
-    QTest::newRow("initials") << base << "cjg" << R"( WHERE SPELL LIKE "CJG*")" << 2;
-    QTest::newRow("upper-case initials") << base << "CJG" << R"( WHERE SPELL LIKE "CJG*")" << 2;
-    QTest::newRow("code") << base << "12" << R"( WHERE CODE LIKE "12*")" << 1;
-    QTest::newRow("name") << base << "藏金" << R"( WHERE NAME LIKE "藏金*")" << 2;
-    QTest::newRow("blanks dropped") << base << "c j g" << R"( WHERE SPELL LIKE "CJG*")" << 2;
-    QTest::newRow("full-width") << base << "ＣＪＧ" << R"( WHERE SPELL LIKE "CJG*")" << 2;
-    QTest::newRow("empty: every row") << base << "" << "" << 4;
-    QTest::newRow("double quote: nothing") << base << "a\"b" << R"( WHERE CODE LIKE "A""B*")" << 0;
-    QTest::newRow("statement with WHERE") << base + " WHERE TId=1" << "yx" << R"( AND SPELL LIKE "YX*")" << 1;
+    QTest::newRow("initials") << base << "cjg"
+                              << R"( WHERE SPELL LIKE "CJG*")" << 2;
+    QTest::newRow("upper-case initials") << base << "CJG"
+                                         << R"( WHERE SPELL LIKE "CJG*")" << 2;
+    QTest::newRow("code") << base << "12"
+                          << R"( WHERE CODE LIKE "12*")" << 1;
+    QTest::newRow("name") << base << "藏金"
+                          << R"( WHERE NAME LIKE "藏金*")" << 2;
+    QTest::newRow("blanks dropped") << base << "c j g"
+                                    << R"( WHERE SPELL LIKE "CJG*")" << 2;
+    QTest::newRow("full-width") << base << "ＣＪＧ"
+                                << R"( WHERE SPELL LIKE "CJG*")" << 2;
+    QTest::newRow("empty: every row") << base << ""
+                                      << "" << 4;
+    QTest::newRow("double quote: nothing") << base << "a\"b"
+                                           << R"( WHERE CODE LIKE "A""B*")" << 0;
+    QTest::newRow("statement with WHERE") << base + " WHERE TId=1"
+                                          << "yx"
+                                          << R"( AND SPELL LIKE "YX*")" << 1;
 }
 
 void TestExPickEdit::filter()
@@ -124,11 +134,18 @@ void TestExPickEdit::rowFormat_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("row");
-    QTest::newRow("padded") << "藏金阁" << "a01" << "藏金阁              A01       CJG       ";
-    QTest::newRow("long code pushes on") << "英雄" << "12345678901" << "英雄                1234567890" "1CJG       ";
-    QTest::newRow("name cut at its width") << "一二三四五六七八九十一二" << "1"
+    QTest::newRow("padded") << "藏金阁"
+                            << "a01"
+                            << "藏金阁              A01       CJG       ";
+    QTest::newRow("long code pushes on") << "英雄"
+                                         << "12345678901"
+                                         << "英雄                1234567890"
+                                            "1CJG       ";
+    QTest::newRow("name cut at its width") << "一二三四五六七八九十一二"
+                                           << "1"
                                            << "一二三四五六七八九十1         CJG       ";
-    QTest::newRow("cut never splits") << "a一二三四五六七八九十" << "1"
+    QTest::newRow("cut never splits") << "a一二三四五六七八九十"
+                                      << "1"
                                       << "a一二三四五六七八九 1         CJG       ";
 }
 
@@ -146,10 +163,11 @@ void TestExPickEdit::longNamesKeepColumns()
     // at 40 bytes would split a character.
     const QString chinese = QStringLiteral("指环王护戒使者加长版").repeated(5);
     const QString mixed = QStringLiteral("a") + chinese.left(49);
-    m_catalog->Dm().ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("6901234567", "%1", "ZHW", 1))")
-                         .arg(chinese));
-    m_catalog->Dm().ExecuteSQL(QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("7", "%1", "ZHWA", 1))")
-                         .arg(mixed));
+    m_catalog->Dm().ExecuteSQL(
+        QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("6901234567", "%1", "ZHW", 1))")
+            .arg(chinese));
+    m_catalog->Dm().ExecuteSQL(
+        QStringLiteral(R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("7", "%1", "ZHWA", 1))").arg(mixed));
     Type(QStringLiteral("zhw"));
     QTest::keyClick(m_edit, Qt::Key_Return);
     QCOMPARE(m_edit->RowCount(), 2);

@@ -86,7 +86,8 @@ void TestGridPrint::pdfHoldsTheListAsShown()
                        {QStringLiteral("Name"), TFieldType::Text, 20},
                        {QStringLiteral("Category"), TFieldType::Text, 20},
                        {QStringLiteral("Price"), TFieldType::Currency, 0}};
-    discs.SetSQL(QStringLiteral("SELECT A.*,B.Name AS Category FROM TbCd AS A LEFT JOIN TbCategory AS B ON A.CId=B.Id"));
+    discs.SetSQL(
+        QStringLiteral("SELECT A.*,B.Name AS Category FROM TbCd AS A LEFT JOIN TbCategory AS B ON A.CId=B.Id"));
     discs.Open();
     TDAODataSource source;
     source.SetDataSet(&discs);
@@ -122,10 +123,10 @@ void TestGridPrint::pdfHoldsTheListAsShown()
     const QString text = PdfText(pdf);
     QVERIFY2(!text.isEmpty(), "pdftotext read nothing");
     // Selectable Chinese text, every disc, the heading and the totals.
-    for (const QString &expected : {QStringLiteral("光盘列表"), QStringLiteral("光盘夹：测试"),
-                                    QStringLiteral("目录：电影/华语"), QStringLiteral("序列号"),
-                                    QStringLiteral("盘0001"), QStringLiteral("盘0500"), QStringLiteral("盘1000"),
-                                    QStringLiteral("总数：1000"), QStringLiteral("合计：2500.00")})
+    for (const QString &expected :
+         {QStringLiteral("光盘列表"), QStringLiteral("光盘夹：测试"), QStringLiteral("目录：电影/华语"),
+          QStringLiteral("序列号"), QStringLiteral("盘0001"), QStringLiteral("盘0500"), QStringLiteral("盘1000"),
+          QStringLiteral("总数：1000"), QStringLiteral("合计：2500.00")})
         QVERIFY2(text.contains(expected), qPrintable(expected));
     QCOMPARE(text.count(QRegularExpression(QStringLiteral("盘\\d{4}"))), 1000);
     if (!groupBy.isEmpty())

@@ -39,8 +39,7 @@ void TestMessageBoxes::quotedTextIsNeverMarkup_data()
 void TestMessageBoxes::quotedTextIsNeverMarkup()
 {
     QFETCH(int, kind);
-    const QString text =
-        QStringLiteral("确实要删除光盘“<img src=/dev/zero>”吗？\n<b><img src=\"/etc/hosts.jpg\"></b>");
+    const QString text = QStringLiteral("确实要删除光盘“<img src=/dev/zero>”吗？\n<b><img src=\"/etc/hosts.jpg\"></b>");
     const std::unique_ptr<QMessageBox> box = Msg::Build(Msg::Kind(kind), text);
     QCOMPARE(box->textFormat(), Qt::PlainText);
     QCOMPARE(box->text(), text);
@@ -96,9 +95,9 @@ void TestMessageBoxes::failedStatementIsLogged()
     TDM dm;
     dm.NameCatalog(catalog.Path());
     Msg::Recorder messages(false);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
-                                           "^command failed: .*no such table: TbMissing.* statement: "
-                                           "SELECT Name FROM TbMissing WHERE Id=3$")));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^command failed: .*no such table: TbMissing.* statement: "
+                                                           "SELECT Name FROM TbMissing WHERE Id=3$")));
     QVERIFY(!RunCommand([&] { dm.OpenSQL(QStringLiteral("SELECT Name FROM TbMissing WHERE Id=3")); }));
     QCOMPARE(messages.shown.size(), 1);
     QVERIFY(!messages.shown[0].text.contains(QStringLiteral("SELECT")));
