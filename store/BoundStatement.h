@@ -107,6 +107,11 @@ public:
     qint64 Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
     double Number(int column) const { return sqlite3_column_double(m_stmt, column); }
     bool IsNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+    bool IsNumber(int column) const
+    {
+        const int type = sqlite3_column_type(m_stmt, column);
+        return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+    }
     // The text's UTF-8 bytes, valid until the next step.
     QByteArrayView Utf8(int column) const
     {

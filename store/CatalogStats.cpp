@@ -2,27 +2,26 @@
 
 #include "BoundStatement.h"
 #include "DAODatabase.h"
+#include "DateUtils.h"
 #include "Schema.h"
 
 #include <QHash>
 #include <QSet>
 
 #include <algorithm>
+#include <cmath>
 
 namespace CatalogStats {
 
 namespace {
 
-// A price in ten-thousandths, summed exactly as integers.
-constexpr const char *ValueSum = "SUM(CAST(round(Price*10000) AS INTEGER))";
-// The year of a disc's date (a day count since 1899-12-30); NULL without one.
-constexpr const char *YearOfDay =
-    "CASE WHEN typeof(Day) IN ('integer','real') THEN CAST(strftime('%Y', Day + 2415018.5) AS INTEGER) END";
-
-QString Grouped(const char *key)
+// Every disc read once with its four keys: the table is read in one pass and
+// each chart's groups are summed from it. (The table is encrypted: every
+// pass over it costs the decryption of all its pages, and the engine would
+// sort the rows again for each GROUP BY.)
+QString AllDiscs()
 {
-    return QStringLiteral("SELECT %1 AS K, COUNT(*), %2 FROM TbCd GROUP BY K")
-        .arg(QLatin1String(key), QLatin1String(ValueSum));
+    return QStringLiteral("SELECT CId, QId, Day, TId, Price FROM TbCd");
 }
 
 struct TGroup
@@ -33,13 +32,52 @@ struct TGroup
     TCurrency Value = 0;
 };
 
-QList<TGroup> ReadGroups(TDAODatabase &db, const QString &sql)
+// The discs of the table by each of the four keys.
+struct TGroups
 {
-    QList<TGroup> groups;
-    TBoundStatement q(db, sql);
-    while (q.Next())
-        groups.append({!q.IsNull(0), q.Int(0), q.Int(1), q.IsNull(2) ? 0 : q.Int(2)});
-    return groups;
+    QList<TGroup> Categories, Qualities, Years, Folders;
+};
+
+// Sums the rows of AllGroups into groups of one key.
+class TSummer
+{
+public:
+    void Add(bool hasKey, qint64 key, qint64 discs, TCurrency value)
+    {
+        TGroup &group = hasKey ? m_keyed[key] : m_none;
+        group.HasKey = hasKey;
+        group.Key = key;
+        group.Discs += discs;
+        group.Value += value;
+    }
+    QList<TGroup> Groups() const
+    {
+        QList<TGroup> groups = m_keyed.values();
+        if (m_none.Discs > 0)
+            groups.append(m_none);
+        return groups;
+    }
+
+private:
+    QHash<qint64, TGroup> m_keyed;
+    TGroup m_none;
+};
+
+TGroups ReadGroups(TDAODatabase &db)
+{
+    TSummer categories, qualities, years, folders;
+    TBoundStatement q(db, AllDiscs());
+    while (q.Next()) {
+        // A price in ten-thousandths, summed exactly as integers.
+        const TCurrency value = std::llround(q.Number(4) * 10000);
+        categories.Add(!q.IsNull(0), q.Int(0), 1, value);
+        qualities.Add(!q.IsNull(1), q.Int(1), 1, value);
+        // A date is a day count; a text or nothing there is no date.
+        const bool dated = q.IsNumber(2);
+        years.Add(dated, dated ? DateUtils::ToDate(q.Number(2)).year() : 0, 1, value);
+        folders.Add(!q.IsNull(3), q.Int(3), 1, value);
+    }
+    return {categories.Groups(), qualities.Groups(), years.Groups(), folders.Groups()};
 }
 
 // Id -> name of a small list table.
@@ -173,25 +211,12 @@ QList<TBar> ByFolder(TDAODatabase &db, const QList<TGroup> &groups)
 
 } // namespace
 
-QStringList GroupStatements()
-{
-    // The folder's index would make the engine visit the discs in folder
-    // order, a row lookup each: a scan with a sort is several times faster.
-    return {
-        Grouped("CId"),
-        Grouped("QId"),
-        Grouped(YearOfDay),
-        Grouped("+TId"),
-    };
-}
-
 TStats Read(TDAODatabase &db)
 {
-    const QStringList statements = GroupStatements();
     TStats stats;
+    const TGroups groups = ReadGroups(db);
     // The totals are the sums of the category groups: every disc is in one.
-    const QList<TGroup> categories = ReadGroups(db, statements.at(0));
-    for (const TGroup &group : categories) {
+    for (const TGroup &group : groups.Categories) {
         stats.Discs += group.Discs;
         stats.Value += group.Value;
     }
@@ -201,17 +226,17 @@ TStats Read(TDAODatabase &db)
             stats.Folders = q.Int(0);
     }
     stats.ByCategory =
-        ByList(categories, Names(db, QStringLiteral("SELECT Id, Name FROM TbCategory")), nullptr, NoCategory);
+        ByList(groups.Categories, Names(db, QStringLiteral("SELECT Id, Name FROM TbCategory")), nullptr, NoCategory);
     QList<qint64> grades;
     const auto qualities = Names(db, QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id"), &grades);
-    stats.ByQuality = ByList(ReadGroups(db, statements.at(1)), qualities, &grades, NoQuality);
-    QList<TGroup> years = ReadGroups(db, statements.at(2));
+    stats.ByQuality = ByList(groups.Qualities, qualities, &grades, NoQuality);
+    QList<TGroup> years = groups.Years;
     std::sort(years.begin(), years.end(),
               [](const TGroup &a, const TGroup &b) { return a.HasKey != b.HasKey ? a.HasKey : a.Key < b.Key; });
     for (const TGroup &group : years)
         stats.ByYear.append(
             {group.HasKey ? QString::number(group.Key) : QString::fromUtf8(NoYear), group.Discs, group.Value});
-    stats.ByFolder = ByFolder(db, ReadGroups(db, statements.at(3)));
+    stats.ByFolder = ByFolder(db, groups.Folders);
     return stats;
 }
 

@@ -43,12 +43,8 @@ inline constexpr const char *NoYear = "（无日期）";
 inline constexpr const char *RootFolder = "主目录";
 inline constexpr const char *OutsideTree = "（目录树外）";
 
-// Reads every figure from the open catalog, with one GROUP BY statement per
-// kind of bar.
+// Reads every figure from the open catalog in one pass over the discs, each
+// disc counted into its category, grade, year and folder at once.
 TStats Read(TDAODatabase &db);
-
-// The GROUP BY statements Read runs over the discs (categories, grades,
-// years, folders), for comparisons.
-QStringList GroupStatements();
 
 } // namespace CatalogStats
