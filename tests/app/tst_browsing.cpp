@@ -17,6 +17,7 @@
 #include "SettingObjects.h"
 #include "Spell.h"
 #include "StartUp.h"
+#include "TestProgram.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -46,8 +47,7 @@ private:
     QString Value(const QString &sql);
 
     std::unique_ptr<QTemporaryDir> m_config;
-    std::unique_ptr<QTemporaryDir> m_program;
-    std::unique_ptr<Msg::Recorder> m_messages;
+    std::unique_ptr<TestProgram> m_program;
 };
 
 void TestBrowsing::initTestCase()
@@ -60,40 +60,20 @@ void TestBrowsing::initTestCase()
 // Folders 2 电影 and 3 音乐; 英雄 in 电影, 藏金阁 and 藏金阁二 in 音乐.
 void TestBrowsing::init()
 {
-    QFile::remove(TSettings::FileName());
-    m_program = std::make_unique<QTemporaryDir>();
-    QDir(m_program->path()).mkpath(QStringLiteral("Data"));
-    QDir(m_program->path()).mkpath(QStringLiteral("Picture"));
-    TMainFm::SetAppFolderForTests(m_program->path());
-    m_messages = std::make_unique<Msg::Recorder>();
-    Options = TOptions::Defaults();
-    const QString path = m_program->filePath(QStringLiteral("Data/Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
-    {
-        TDM dm;
-        dm.NameCatalog(path);
-        for (const char *sql : {
-                 R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
-                 R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
-                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("1", "英雄", "YX", 2, 1))",
-                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("2", "藏金阁", "CJG", 3, 2))",
-                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("3", "藏金阁二", "CJGE", 3, 2))",
-             })
-            dm.ExecuteSQL(QString::fromUtf8(sql));
-    }
-    Settings = std::make_unique<TSettings>();
-    Settings->WriteDefaultDb(path);
-    CreateMainObjects();
-    MainFm->FormShow();
-    MainFm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(MainFm));
-    QVERIFY(m_messages->shown.isEmpty());
+    m_program = std::make_unique<TestProgram>();
+    m_program->Execute({
+        R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
+        R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
+        R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("1", "英雄", "YX", 2, 1))",
+        R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("2", "藏金阁", "CJG", 3, 2))",
+        R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("3", "藏金阁二", "CJGE", 3, 2))",
+    });
+    m_program->Start();
+    QVERIFY(m_program->Messages.shown.isEmpty());
 }
 
 void TestBrowsing::cleanup()
 {
-    DestroyMainObjects();
-    m_messages.reset();
     m_program.reset();
 }
 
@@ -131,14 +111,14 @@ void TestBrowsing::quickJump()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
     QTRY_COMPARE(MainFm->QCd.Field("Name").AsString(), QStringLiteral("藏金阁二"));
     QCOMPARE(MainFm->CdTree->CurrentFolderId(), 3);
-    QVERIFY(m_messages->shown.isEmpty());
+    QVERIFY(m_program->Messages.shown.isEmpty());
 }
 
 void TestBrowsing::addAndEditThroughTheEditor()
 {
     QImage cover(60, 80, QImage::Format_RGB32);
     cover.fill(QColor(30, 90, 160));
-    const QString coverFile = m_program->filePath(QStringLiteral("my cover.jpg"));
+    const QString coverFile = m_program->FilePath(QStringLiteral("my cover.jpg"));
     QVERIFY(cover.save(coverFile));
 
     // The real editor, filled as a user would and confirmed.
@@ -160,7 +140,7 @@ void TestBrowsing::addAndEditThroughTheEditor()
     picture = coverFile;
     MainFm->CdTree->LocateFolder(1);
     MainFm->btnAddClick();
-    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->Texts().join('\n')));
+    QVERIFY2(m_program->Messages.shown.isEmpty(), qPrintable(m_program->Messages.Texts().join('\n')));
     QCOMPARE(MainFm->QCd.RowCount(), 4); // the root lists every disc
     const QString id = Value(R"(SELECT Id AS V FROM TbCd WHERE Name="大话西游")");
     QCOMPARE(Value("SELECT Spell AS V FROM TbCd WHERE Id=" + id), QStringLiteral("DHXY"));
@@ -181,7 +161,7 @@ void TestBrowsing::addAndEditThroughTheEditor()
     name = QStringLiteral("英雄本色");
     picture.clear();
     MainFm->btnEditClick();
-    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->Texts().join('\n')));
+    QVERIFY2(m_program->Messages.shown.isEmpty(), qPrintable(m_program->Messages.Texts().join('\n')));
     QCOMPARE(Value("SELECT Spell AS V FROM TbCd WHERE Id=" + id), QStringLiteral("YXBS"));
     QCOMPARE(Value("SELECT Picture AS V FROM TbCd WHERE Id=" + id), stored);
     Jump(QStringLiteral("yxbs"));
@@ -212,7 +192,7 @@ void TestBrowsing::longNameAndSerialSurvive()
     };
     MainFm->CdTree->LocateFolder(2);
     MainFm->btnAddClick();
-    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->Texts().join('\n')));
+    QVERIFY2(m_program->Messages.shown.isEmpty(), qPrintable(m_program->Messages.Texts().join('\n')));
     const QString spell = GetSpell(name);
     QCOMPARE(spell.size(), 50);
 
@@ -255,7 +235,7 @@ void TestBrowsing::longNameAndSerialSurvive()
     QVERIFY(page.contains(serial));
 
     // And a backup holds them.
-    const QString backup = m_program->filePath(QStringLiteral("backup.MDB"));
+    const QString backup = m_program->FilePath(QStringLiteral("backup.MDB"));
     const auto chooser = CatalogCommands::ChooseBackupFileHook;
     CatalogCommands::ChooseBackupFileHook = [&](QWidget *, const QString &) { return backup; };
     CatalogCommands::RunBackup(MainFm, *DM, CurrentDb);
@@ -264,7 +244,8 @@ void TestBrowsing::longNameAndSerialSurvive()
     copy.NameCatalog(backup);
     QCOMPARE(copy.GetFieldValue("SELECT Name AS V FROM TbCd WHERE Id=" + id, "V"), name);
     QCOMPARE(copy.GetFieldValue("SELECT Serial AS V FROM TbCd WHERE Id=" + id, "V"), serial);
-    QVERIFY2(m_messages->shown.size() <= 1, qPrintable(m_messages->Texts().join('\n'))); // the backup's report
+    QVERIFY2(m_program->Messages.shown.size() <= 1,
+             qPrintable(m_program->Messages.Texts().join('\n'))); // the backup's report
 }
 
 QTEST_MAIN(TestBrowsing)

@@ -18,6 +18,7 @@
 #include "SettingObjects.h"
 #include "StartUp.h"
 #include "StatsForm.h"
+#include "TestProgram.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -53,8 +54,7 @@ private:
     QModelIndex NameCell(int row) const;
 
     std::unique_ptr<QTemporaryDir> m_config;
-    std::unique_ptr<QTemporaryDir> m_program;
-    std::unique_ptr<Msg::Recorder> m_messages;
+    std::unique_ptr<TestProgram> m_program;
 };
 
 void TestCollection::initTestCase()
@@ -67,40 +67,20 @@ void TestCollection::initTestCase()
 // Folders 2 电影 and 3 音乐; 英雄 in 电影, 藏金阁 and 藏金阁二 in 音乐.
 void TestCollection::init()
 {
-    QFile::remove(TSettings::FileName());
-    m_program = std::make_unique<QTemporaryDir>();
-    QDir(m_program->path()).mkpath(QStringLiteral("Data"));
-    QDir(m_program->path()).mkpath(QStringLiteral("Picture"));
-    TMainFm::SetAppFolderForTests(m_program->path());
-    m_messages = std::make_unique<Msg::Recorder>();
-    Options = TOptions::Defaults();
-    const QString path = m_program->filePath(QStringLiteral("Data/Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
-    {
-        TDM dm;
-        dm.NameCatalog(path);
-        for (const char *sql : {
-                 R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
-                 R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
-                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId, Price) VALUES ("1", "英雄", "YX", 2, 1, 25.5))",
-                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId, Price) VALUES ("2", "藏金阁", "CJG", 3, 2, 10))",
-                 R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("3", "藏金阁二", "CJGE", 3, 2))",
-             })
-            dm.ExecuteSQL(QString::fromUtf8(sql));
-    }
-    Settings = std::make_unique<TSettings>();
-    Settings->WriteDefaultDb(path);
-    CreateMainObjects();
-    MainFm->FormShow();
-    MainFm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(MainFm));
-    QVERIFY(m_messages->shown.isEmpty());
+    m_program = std::make_unique<TestProgram>();
+    m_program->Execute({
+        R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
+        R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",
+        R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId, Price) VALUES ("1", "英雄", "YX", 2, 1, 25.5))",
+        R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId, Price) VALUES ("2", "藏金阁", "CJG", 3, 2, 10))",
+        R"(INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ("3", "藏金阁二", "CJGE", 3, 2))",
+    });
+    m_program->Start();
+    QVERIFY(m_program->Messages.shown.isEmpty());
 }
 
 void TestCollection::cleanup()
 {
-    DestroyMainObjects();
-    m_messages.reset();
     m_program.reset();
 }
 
@@ -125,21 +105,21 @@ void TestCollection::statisticsFromTheToolBar()
 
     // Saved as a picture, the extension added when the name has none.
     form->pcCharts->setCurrentIndex(3);
-    const QString target = m_program->filePath(QStringLiteral("目录图"));
+    const QString target = m_program->FilePath(QStringLiteral("目录图"));
     form->ChooseFile = [&](const QString &suggested) {
         [&] { QCOMPARE(suggested, QStringLiteral("统计-目录.png")); }();
         return target;
     };
     form->findChild<QPushButton *>(QStringLiteral("btnSave"))->click();
-    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->Texts().join(u'\n')));
+    QVERIFY2(m_program->Messages.shown.isEmpty(), qPrintable(m_program->Messages.Texts().join(u'\n')));
     const QImage saved(target + QStringLiteral(".png"));
     QVERIFY(!saved.isNull());
     QVERIFY(saved.width() > 200 && saved.height() > 200);
 
     // A file that cannot be written is said so.
-    QVERIFY(!form->SaveCurrentPage(m_program->filePath(QStringLiteral("没有这个目录/图.png"))));
-    QCOMPARE(m_messages->shown.size(), 1);
-    QVERIFY(m_messages->shown.first().text.startsWith(QStringLiteral("图表没有保存")));
+    QVERIFY(!form->SaveCurrentPage(m_program->FilePath(QStringLiteral("没有这个目录/图.png"))));
+    QCOMPARE(m_program->Messages.shown.size(), 1);
+    QVERIFY(m_program->Messages.shown.first().text.startsWith(QStringLiteral("图表没有保存")));
     form->close();
 }
 
@@ -168,7 +148,7 @@ void TestCollection::lendMarkReturnAndDelete()
     });
     MainFm->CdList->pmCdLend->trigger();
     QVERIFY(answered);
-    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->Texts().join(u'\n')));
+    QVERIFY2(m_program->Messages.shown.isEmpty(), qPrintable(m_program->Messages.Texts().join(u'\n')));
     QCOMPARE(LoanStore::CurrentLoan(DM->DbBase, id)->Borrower, QStringLiteral("张三"));
 
     // Marked in the grid as overdue, named on the page, listed first.
@@ -190,7 +170,7 @@ void TestCollection::lendMarkReturnAndDelete()
 
     // Returned from the grid's menu: the mark goes, the history has it.
     MainFm->CdList->pmCdReturn->trigger();
-    QCOMPARE(m_messages->shown.size(), 1); // the question
+    QCOMPARE(m_program->Messages.shown.size(), 1); // the question
     QVERIFY(!LoanStore::CurrentLoan(DM->DbBase, id));
     QVERIFY(!NameCell(0).data(Qt::DecorationRole).isValid());
     QVERIFY(!MainFm->WebBrowser->PageHandler()->BuildCdPage(id).contains(QStringLiteral("张三")));

@@ -18,6 +18,7 @@
 #include "Schema.h"
 #include "SettingObjects.h"
 #include "StartUp.h"
+#include "TestProgram.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,17 +69,10 @@ void TestDiscContentsUi::initTestCase()
 
 void TestDiscContentsUi::scanShowAndFind()
 {
-    QTemporaryDir program;
-    QDir(program.path()).mkpath(QStringLiteral("Data"));
-    QDir(program.path()).mkpath(QStringLiteral("Picture"));
-    TMainFm::SetAppFolderForTests(program.path());
-    Msg::Recorder messages;
-    Options = TOptions::Defaults();
-    const QString path = program.filePath(QStringLiteral("Data/Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
+    TestProgram program;
     {
         TDM dm;
-        dm.NameCatalog(path);
+        dm.NameCatalog(program.Path());
         dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, \"电影\")"));
         dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, \"备份盘\")"));
         const QString movies =
@@ -98,12 +92,7 @@ void TestDiscContentsUi::scanShowAndFind()
     WriteFile(disc.filePath(QStringLiteral("2019/相册/海边.jpg")), 2 * 1024 * 1024);
     WriteFile(disc.filePath(QStringLiteral("说明.txt")), 10);
 
-    Settings = std::make_unique<TSettings>();
-    Settings->WriteDefaultDb(path);
-    CreateMainObjects();
-    MainFm->FormShow();
-    MainFm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(MainFm));
+    program.Start();
 
     auto id = [](const QString &sql) { return DM->GetFieldValue(sql, QStringLiteral("V")).toInt(); };
     const int movies = id(QStringLiteral("SELECT ID AS V FROM TbTree WHERE Name=\"电影\""));
@@ -118,10 +107,10 @@ void TestDiscContentsUi::scanShowAndFind()
     ScanDisc::ChooseVolumeHook = [&](QWidget *) { return Volumes::OfFolder(disc.path()); };
     MainFm->CdList->pmCdScan->trigger();
     ScanDisc::ChooseVolumeHook = nullptr;
-    QCOMPARE(messages.shown.size(), 1);
-    QVERIFY2(messages.shown.first().text.startsWith(QStringLiteral("扫描完成：3 个文件，2 个文件夹")),
-             qPrintable(messages.shown.first().text));
-    messages.Clear();
+    QCOMPARE(program.Messages.shown.size(), 1);
+    QVERIFY2(program.Messages.shown.first().text.startsWith(QStringLiteral("扫描完成：3 个文件，2 个文件夹")),
+             qPrintable(program.Messages.shown.first().text));
+    program.Messages.Clear();
     const QString page = MainFm->WebBrowser->toPlainText();
     QVERIFY2(page.contains(QStringLiteral("光盘内容")) && page.contains(QStringLiteral("文件数：")), qPrintable(page));
     QVERIFY(page.contains(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
@@ -178,7 +167,7 @@ void TestDiscContentsUi::scanShowAndFind()
     QCOMPARE(finder->lvFiles->topLevelItem(0)->text(0), QStringLiteral("海边.jpg"));
     finder->edMinSize->setText(QStringLiteral("大"));
     finder->btnFind->click();
-    QCOMPARE(messages.Texts().size(), 1);
+    QCOMPARE(program.Messages.Texts().size(), 1);
     finder->close();
 
     // The find dialog's "包含文件" keeps the discs holding such a file.
@@ -199,8 +188,6 @@ void TestDiscContentsUi::scanShowAndFind()
     MainFm->CdTree->tlCdTreeClick();
     MainFm->CdList->pmCdClear->trigger();
     QVERIFY(!MainFm->WebBrowser->toPlainText().contains(QStringLiteral("文件数：")));
-
-    DestroyMainObjects();
 }
 
 void TestDiscContentsUi::scanDialogOffersVolumesAndFolders()

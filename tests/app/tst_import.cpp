@@ -9,6 +9,7 @@
 #include "Schema.h"
 #include "SettingObjects.h"
 #include "StartUp.h"
+#include "TestProgram.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,17 +46,10 @@ void TestImport::initTestCase()
 
 void TestImport::importThroughTheMenu()
 {
-    QTemporaryDir program;
-    QDir(program.path()).mkpath(QStringLiteral("Data"));
-    QDir(program.path()).mkpath(QStringLiteral("Picture"));
-    TMainFm::SetAppFolderForTests(program.path());
-    Msg::Recorder messages;
-    Options = TOptions::Defaults();
-    const QString path = program.filePath(QStringLiteral("Data/Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build101, true);
+    TestProgram program(Schema::Layout::Build101);
     {
         TDM dm;
-        dm.NameCatalog(path);
+        dm.NameCatalog(program.Path());
         dm.ExecuteSQL(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, \"电影\")"));
         dm.ExecuteSQL(
             QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES (\"7\", \"英雄\", \"YX\", 2, 1)"));
@@ -74,12 +68,7 @@ void TestImport::importThroughTheMenu()
                                            "重复,7,剧情,,,华语,\r\n"
                                            "\"活着, 完整版\",,家庭,1994-05-17,\"1,200\",华语,\r\n")));
     }
-    Settings = std::make_unique<TSettings>();
-    Settings->WriteDefaultDb(path);
-    CreateMainObjects();
-    MainFm->FormShow();
-    MainFm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(MainFm));
+    program.Start();
     QVERIFY(MainFm->CdTree->LocateFolder(2));
 
     MainFm->ChooseImportFileHook = [&] { return source.filePath(QStringLiteral("片库.csv")); };
@@ -112,19 +101,17 @@ void TestImport::importThroughTheMenu()
     QFile saved(savedReport);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(saved.readAll()), reportText);
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(program.Messages.shown.isEmpty());
 
     QCOMPARE(Value(QStringLiteral("SELECT count(*) AS V FROM TbCd")), QStringLiteral("3"));
     QCOMPARE(Value(QStringLiteral("SELECT count(*) AS V FROM TbCategory WHERE Name=\"剧情\"")), QStringLiteral("1"));
     QCOMPARE(Value(QStringLiteral("SELECT Picture AS V FROM TbCd WHERE Code=\"11\"")), QStringLiteral("mycover.jpg"));
-    QVERIFY(QFile::exists(program.filePath(QStringLiteral("Picture/mycover.jpg"))));
+    QVERIFY(QFile::exists(program.FilePath(QStringLiteral("Picture/mycover.jpg"))));
     QCOMPARE(Value(QStringLiteral("SELECT Spell AS V FROM TbCd WHERE Name=\"活着, 完整版\"")),
              QStringLiteral("HZ,WZB"));
     // The list shows the folder the discs went to.
     QCOMPARE(MainFm->CdTree->CurrentFolderId(), 2);
     QCOMPARE(MainFm->QCd.RowCount(), 1); // 英雄; the new discs lie in the folders below
-
-    DestroyMainObjects();
 }
 
 QTEST_MAIN(TestImport)

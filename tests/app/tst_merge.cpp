@@ -10,6 +10,7 @@
 #include "Schema.h"
 #include "SettingObjects.h"
 #include "StartUp.h"
+#include "TestProgram.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,20 +57,14 @@ void TestMerge::initTestCase()
 
 void TestMerge::mergeThroughTheMenu()
 {
-    QTemporaryDir program;
-    QDir(program.path()).mkpath(QStringLiteral("Data"));
-    TMainFm::SetAppFolderForTests(program.path());
-    Msg::Recorder messages;
-    Options = TOptions::Defaults();
-    const QString path = program.filePath(QStringLiteral("Data/Test.MDB"));
-    Schema::CreateCatalog(path, Schema::Layout::Build102, true);
+    TestProgram program;
     {
         TDM dm;
-        dm.NameCatalog(path);
+        dm.NameCatalog(program.Path());
         dm.ExecuteSQL(QStringLiteral("INSERT INTO TbCd (Code, Name, Spell, TId) VALUES (\"7\", \"英雄\", \"YX\", 1)"));
     }
     // The other catalog, of the older layout, in the catalog folder.
-    const QString other = program.filePath(QStringLiteral("Data/朋友的光盘.MDB"));
+    const QString other = program.FilePath(QStringLiteral("Data/朋友的光盘.MDB"));
     Schema::CreateCatalog(other, Schema::Layout::Build101, false);
     {
         TDM dm;
@@ -81,25 +76,20 @@ void TestMerge::mergeThroughTheMenu()
     }
     const QByteArray otherBefore = Digest(other);
 
-    Settings = std::make_unique<TSettings>();
-    Settings->WriteDefaultDb(path);
-    CreateMainObjects();
-    MainFm->FormShow();
-    MainFm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(MainFm));
+    program.Start();
     QAction *merge = MainFm->findChild<QAction *>(QStringLiteral("mMerge"));
     QVERIFY(merge);
 
     // The open catalog itself is refused.
-    MainFm->ChooseMergeFileHook = [&] { return path; };
+    MainFm->ChooseMergeFileHook = [&] { return program.Path(); };
     merge->trigger();
-    QCOMPARE(messages.shown.size(), 1);
-    QVERIFY2(messages.shown.first().text.contains(QStringLiteral("就是当前打开的光盘夹")),
-             qPrintable(messages.shown.first().text));
-    messages.Clear();
+    QCOMPARE(program.Messages.shown.size(), 1);
+    QVERIFY2(program.Messages.shown.first().text.contains(QStringLiteral("就是当前打开的光盘夹")),
+             qPrintable(program.Messages.shown.first().text));
+    program.Messages.Clear();
 
     MainFm->ChooseMergeFileHook = [&] { return other; };
-    const QString savedReport = program.filePath(QStringLiteral("合并报告.txt"));
+    const QString savedReport = program.FilePath(QStringLiteral("合并报告.txt"));
     QString summary, clashes, reportText, reportTitle;
     QTimer::singleShot(0, MainFm, [&] {
         auto *dialog = qobject_cast<TMergeDlg *>(QApplication::activeModalWidget());
@@ -131,7 +121,7 @@ void TestMerge::mergeThroughTheMenu()
     QFile saved(savedReport);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(saved.readAll()), reportText);
-    QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.Texts().join(QLatin1Char('\n'))));
+    QVERIFY2(program.Messages.shown.isEmpty(), qPrintable(program.Messages.Texts().join(QLatin1Char('\n'))));
 
     QCOMPARE(Value(QStringLiteral("SELECT count(*) AS V FROM TbCd")), QStringLiteral("3"));
     QCOMPARE(Value(QStringLiteral("SELECT Code AS V FROM TbCd WHERE Name=\"重名编号\"")), QString());
@@ -142,8 +132,6 @@ void TestMerge::mergeThroughTheMenu()
     QCOMPARE(MainFm->CdTree->CurrentFolderId(), folder);
     QCOMPARE(MainFm->QCd.RowCount(), 1);
     QCOMPARE(Digest(other), otherBefore);
-
-    DestroyMainObjects();
 }
 
 QTEST_MAIN(TestMerge)
