@@ -10,6 +10,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
 
 namespace ImportPlan {
 
@@ -97,89 +102,137 @@ private:
 
 } // namespace
 
-QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &settings)
+namespace {
+
+// A row's code, read in the first pass and checked against the codes taken
+// in the second.
+struct TCodeCheck
+{
+    QString Code;
+    QString Key;          // lower case
+    qsizetype NoteAt = 0; // where in the row's problems a clash is told
+};
+
+// Everything of one row that does not depend on the rows before it.
+void BuildRow(const CsvReader::TRecord &record, const TSettings &settings, TRow &row, TCodeCheck &check)
 {
     using namespace ImportFields;
-    QList<TRow> rows;
-    rows.reserve(records.size());
+    const TWidths &w = settings.Widths;
+    row.Number = record.Number;
+    TRowBuilder b(settings, row);
+    auto cell = [&](int field) {
+        const int column = field < settings.Mapping.size() ? settings.Mapping.at(field) : -1;
+        if (column < 0 || column >= record.Fields.size())
+            return QString();
+        // A quoted text is taken as written (its writer quoted it to keep
+        // its blanks and line breaks); stray blanks around a bare one, or
+        // around a value that is read (date, price, code, a name looked
+        // up), go.
+        const bool asWritten = field == Name || field == Serial || field == Location || field == Memo;
+        const QString &value = record.Fields.at(column);
+        return asWritten && column < record.Quoted.size() && record.Quoted.at(column) ? value : value.trimmed();
+    };
+
+    row.Disc.Name = b.Fitted(cell(Name), w.Name, Name);
+    if (TextBlank::IsBlank(row.Disc.Name))
+        b.Note(EmptyName, Caption(Name));
+    row.Disc.Spell = GbkText::Truncate(GetSpell(row.Disc.Name), w.Spell > 0 ? w.Spell : 1 << 20);
+    row.Disc.Serial = b.Fitted(cell(Serial), w.Serial, Serial);
+    row.Disc.Location = b.Fitted(cell(Location), w.Location, Location);
+    row.Disc.Memo = cell(Memo);
+    row.Category = b.Fitted(cell(Category), w.Category, Category);
+    row.Quality = b.Fitted(cell(Quality), w.Quality, Quality);
+
+    check.Code = b.Fitted(cell(Code), w.Code, Code);
+    check.Key = check.Code.toLower();
+    check.NoteAt = row.Problems.size();
+
+    const QString day = cell(Date);
+    if (!day.isEmpty()) {
+        if (const auto date = ImportValues::ParseDate(day)) {
+            row.Disc.Day = DateUtils::ToDays(*date);
+            row.HasDay = true;
+        } else
+            b.Note(BadDate, day);
+    }
+
+    const QString price = cell(Price);
+    if (!price.isEmpty()) {
+        if (const auto value = ImportValues::ParsePrice(price))
+            row.Disc.Price = Currency::FromDouble(*value);
+        else
+            b.Note(BadPrice, price);
+    }
+
+    // The path's names between slashes or backslashes.
+    const QString folder = cell(Folder);
+    for (qsizetype start = 0; start < folder.size();) {
+        qsizetype end = start;
+        while (end < folder.size() && folder.at(end) != QLatin1Char('/') && folder.at(end) != QLatin1Char('\\'))
+            ++end;
+        const QString part = QStringView(folder).mid(start, end - start).trimmed().toString();
+        if (!part.isEmpty())
+            row.FolderPath << b.Fitted(part, w.Folder, Folder);
+        start = end + 1;
+    }
+
+    const QString cover = cell(Cover);
+    if (!cover.isEmpty()) {
+        const QString path = QDir(settings.PictureFolder).filePath(QDir::fromNativeSeparators(cover));
+        if (QFileInfo(path).isFile())
+            row.PictureSource = QDir::cleanPath(path);
+        else
+            b.Note(MissingPicture, cover);
+    }
+}
+
+// Rows below this many are built on the calling thread alone.
+constexpr qsizetype RowsPerThread = 2000;
+
+} // namespace
+
+QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &settings)
+{
+    QList<TRow> rows(records.size());
+    std::vector<TCodeCheck> checks(size_t(records.size()));
+
+    // The rows are independent of each other but for their codes: they are
+    // built on every core, each thread a run of rows of its own.
+    const qsizetype threads =
+        std::clamp<qsizetype>(records.size() / RowsPerThread, 1, std::max(1, QThread::idealThreadCount()));
+    const qsizetype per = (records.size() + threads - 1) / std::max<qsizetype>(threads, 1);
+    auto buildRun = [&](qsizetype first) {
+        const qsizetype last = std::min(records.size(), first + per);
+        for (qsizetype i = first; i < last; ++i)
+            BuildRow(records.at(i), settings, rows[i], checks[size_t(i)]);
+    };
+    std::vector<std::thread> workers;
+    for (qsizetype t = 1; t < threads; ++t)
+        workers.emplace_back(buildRun, t * per);
+    buildRun(0);
+    for (std::thread &worker : workers)
+        worker.join();
+
+    // Codes in file order: a code clashes with the catalog's and with those
+    // of the rows before it that go in.
     QSet<QString> codesTaken = settings.ExistingCodes;
     codesTaken.reserve(settings.ExistingCodes.size() + records.size());
-    const TWidths &w = settings.Widths;
-    for (const CsvReader::TRecord &record : records) {
-        // Built in its place in the list: a row is too big to move cheaply.
-        TRow &row = rows.emplaceBack();
-        row.Number = record.Number;
-        TRowBuilder b(settings, row);
-        auto cell = [&](int field) {
-            const int column = field < settings.Mapping.size() ? settings.Mapping.at(field) : -1;
-            if (column < 0 || column >= record.Fields.size())
-                return QString();
-            // A quoted text is taken as written (its writer quoted it to keep
-            // its blanks and line breaks); stray blanks around a bare one, or
-            // around a value that is read (date, price, code, a name looked
-            // up), go.
-            const bool asWritten = field == Name || field == Serial || field == Location || field == Memo;
-            const QString &value = record.Fields.at(column);
-            return asWritten && column < record.Quoted.size() && record.Quoted.at(column) ? value : value.trimmed();
-        };
-
-        row.Disc.Name = b.Fitted(cell(Name), w.Name, Name);
-        if (TextBlank::IsBlank(row.Disc.Name))
-            b.Note(EmptyName, Caption(Name));
-        row.Disc.Spell = GbkText::Truncate(GetSpell(row.Disc.Name), w.Spell > 0 ? w.Spell : 1 << 20);
-        row.Disc.Serial = b.Fitted(cell(Serial), w.Serial, Serial);
-        row.Disc.Location = b.Fitted(cell(Location), w.Location, Location);
-        row.Disc.Memo = cell(Memo);
-        row.Category = b.Fitted(cell(Category), w.Category, Category);
-        row.Quality = b.Fitted(cell(Quality), w.Quality, Quality);
-
-        const QString code = b.Fitted(cell(Code), w.Code, Code);
-        const QString codeKey = code.toLower();
-        if (!code.isEmpty() && codesTaken.contains(codeKey))
-            b.Note(CodeClash, code);
-        else
-            row.Disc.Code = code;
-
-        const QString day = cell(Date);
-        if (!day.isEmpty()) {
-            if (const auto date = ImportValues::ParseDate(day)) {
-                row.Disc.Day = DateUtils::ToDays(*date);
-                row.HasDay = true;
-            } else
-                b.Note(BadDate, day);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        TRow &row = rows[i];
+        const TCodeCheck &check = checks[size_t(i)];
+        if (check.Code.isEmpty())
+            continue;
+        if (codesTaken.contains(check.Key)) {
+            // Told in its place among the row's problems, as the row reads.
+            QStringList later = row.Problems.mid(check.NoteAt);
+            row.Problems.resize(check.NoteAt);
+            TRowBuilder(settings, row).Note(CodeClash, check.Code);
+            row.Problems << later;
+            continue;
         }
-
-        const QString price = cell(Price);
-        if (!price.isEmpty()) {
-            if (const auto value = ImportValues::ParsePrice(price))
-                row.Disc.Price = Currency::FromDouble(*value);
-            else
-                b.Note(BadPrice, price);
-        }
-
-        // The path's names between slashes or backslashes.
-        const QString folder = cell(Folder);
-        for (qsizetype start = 0; start < folder.size();) {
-            qsizetype end = start;
-            while (end < folder.size() && folder.at(end) != QLatin1Char('/') && folder.at(end) != QLatin1Char('\\'))
-                ++end;
-            const QString part = QStringView(folder).mid(start, end - start).trimmed().toString();
-            if (!part.isEmpty())
-                row.FolderPath << b.Fitted(part, w.Folder, Folder);
-            start = end + 1;
-        }
-
-        const QString cover = cell(Cover);
-        if (!cover.isEmpty()) {
-            const QString path = QDir(settings.PictureFolder).filePath(QDir::fromNativeSeparators(cover));
-            if (QFileInfo(path).isFile())
-                row.PictureSource = QDir::cleanPath(path);
-            else
-                b.Note(MissingPicture, cover);
-        }
-
-        if (!row.Skipped && !row.Disc.Code.isEmpty())
-            codesTaken.insert(codeKey);
+        row.Disc.Code = check.Code;
+        if (!row.Skipped)
+            codesTaken.insert(check.Key);
     }
     return rows;
 }

@@ -12,7 +12,7 @@ namespace ImportValues {
 
 std::optional<QDate> ParseDate(const QString &text)
 {
-    static const QRegularExpression form(
+    static thread_local const QRegularExpression form(
         QStringLiteral("^\\s*(\\d{4})\\s*(?:(?:[-/.]|年)\\s*(\\d{1,2})\\s*(?:(?:[-/.]|月)\\s*(\\d{1,2})\\s*日?|月)?)?"
                        "\\s*(?:年)?(?:[T\\s]+\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?\\s*$"));
     const QRegularExpressionMatch m = form.match(text);
@@ -38,16 +38,16 @@ std::optional<double> ParsePrice(const QString &text)
     }
     // The pattern is only asked when a character could be a blank: plain
     // ASCII without spaces holds none.
-    static const QRegularExpression blanks(QStringLiteral("\\s"));
+    static thread_local const QRegularExpression blanks(QStringLiteral("\\s"));
     if (std::any_of(t.cbegin(), t.cend(), [](QChar c) { return c.unicode() >= 0x80 || c.isSpace(); }))
         t.remove(blanks);
     // Thousands separators only between groups of three digits.
-    static const QRegularExpression grouped(QStringLiteral("^-?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
+    static thread_local const QRegularExpression grouped(QStringLiteral("^-?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
     if (t.contains(QLatin1Char(',')) && grouped.match(t).hasMatch())
         t.remove(QLatin1Char(','));
     if (t.isEmpty())
         return std::nullopt;
-    static const QLocale c = [] {
+    static thread_local const QLocale c = [] {
         QLocale locale = QLocale::c();
         locale.setNumberOptions(QLocale::RejectGroupSeparator);
         return locale;

@@ -47,6 +47,7 @@ private slots:
     void problemsAndChoices_data();
     void problemsAndChoices();
     void codeRepeatedInTheFile();
+    void codesOfALargeFileInFileOrder();
 };
 
 void TestCsvRead::reads_data()
@@ -267,6 +268,42 @@ void TestCsvRead::codeRepeatedInTheFile()
     QVERIFY(!rows.at(2).Skipped);
     QCOMPARE(rows.at(2).Problems.size(), 1);
     QVERIFY(rows.at(3).Problems.isEmpty() && rows.at(4).Problems.isEmpty()); // empty codes never clash
+}
+
+// A large file's rows are read on several threads: the codes are still
+// taken in file order, and a clash is told in its place among a row's
+// problems.
+void TestCsvRead::codesOfALargeFileInFileOrder()
+{
+    using namespace ImportPlan;
+    TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping({"名称", "编号", "日期"});
+    settings.Choices[CodeClash] = TChoice::Empty;
+    settings.Choices[BadDate] = TChoice::Empty;
+    QList<CsvReader::TRecord> records;
+    for (int i = 0; i < 6000; ++i)
+        records.append({i + 2,
+                        {QStringLiteral("片%1").arg(i), QStringLiteral("C%1").arg(i % 3000),
+                         i % 1000 == 999 ? QStringLiteral("坏日期") : QString()}});
+    records.append({6002, {QString(), QStringLiteral("Z"), QString()}}); // skipped: takes no code
+    records.append({6003, {QStringLiteral("末"), QStringLiteral("z"), QString()}});
+    const QList<TRow> rows = Build(records, settings);
+    QCOMPARE(rows.size(), 6002);
+    for (int i = 0; i < 6000; ++i) {
+        const TRow &row = rows.at(i);
+        QCOMPARE(row.Number, i + 2);
+        QCOMPARE(row.Disc.Code, i < 3000 ? QStringLiteral("C%1").arg(i) : QString());
+        QStringList expected;
+        if (i >= 3000)
+            expected << ProblemText(CodeClash);
+        if (i % 1000 == 999)
+            expected << ProblemText(BadDate);
+        QCOMPARE(row.Problems.size(), expected.size());
+        for (int p = 0; p < expected.size(); ++p)
+            QVERIFY2(row.Problems.at(p).startsWith(expected.at(p)), qPrintable(row.Problems.at(p)));
+    }
+    QVERIFY(rows.at(6000).Skipped);
+    QCOMPARE(rows.at(6001).Disc.Code, QStringLiteral("z"));
 }
 
 QTEST_GUILESS_MAIN(TestCsvRead)
