@@ -10,6 +10,31 @@
 #include <QTextFrame>
 #include <QTextTable>
 
+namespace {
+
+// The document is not laid out while this lives: on an empty page its
+// layout only forgets the old lines. The size given back lays out the page
+// once.
+class TLayoutHeldBack
+{
+public:
+    explicit TLayoutHeldBack(QTextDocument &document)
+        : m_document(document)
+        , m_pageSize(document.pageSize())
+    {
+        m_document.setPageSize(QSizeF(0, 0));
+    }
+    ~TLayoutHeldBack() { m_document.setPageSize(m_pageSize); }
+    TLayoutHeldBack(const TLayoutHeldBack &) = delete;
+    TLayoutHeldBack &operator=(const TLayoutHeldBack &) = delete;
+
+private:
+    QTextDocument &m_document;
+    const QSizeF m_pageSize;
+};
+
+} // namespace
+
 TDetailView::TDetailView(QWidget *parent)
     : QTextBrowser(parent)
 {
@@ -36,15 +61,20 @@ void TDetailView::ShowCdPage(int id)
 {
     const QUrl url = TOurNSHandler::PageUrl(id);
     m_pageError = nullptr;
-    // The browser skips a source it already shows; reloading also drops the
-    // pictures it keeps, so the cover is read again.
-    if (source() == url)
-        reload();
-    else
-        setSource(url, QTextDocument::HtmlResource);
-    // There is no going back and forth between pages.
-    clearHistory();
-    FillTheWidth();
+    {
+        // The new page, its base address and the widened column would each
+        // lay out the whole page again; it is laid out once, at the end.
+        const TLayoutHeldBack heldBack(*document());
+        // The browser skips a source it already shows; reloading also drops
+        // the pictures it keeps, so the cover is read again.
+        if (source() == url)
+            reload();
+        else
+            setSource(url, QTextDocument::HtmlResource);
+        // There is no going back and forth between pages.
+        clearHistory();
+        FillTheWidth();
+    }
     if (m_pageError)
         std::rethrow_exception(std::exchange(m_pageError, nullptr));
 }

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QWheelEvent>
@@ -14,6 +15,10 @@ TPickEdit::TPickEdit(QWidget *parent)
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
     setDuplicatesEnabled(true);
+    // Every row is one line in the list's font: the list lays out thousands
+    // of rows by the size of the first instead of measuring each one.
+    if (auto *list = qobject_cast<QListView *>(view()))
+        list->setUniformItemSizes(true);
     connect(lineEdit(), &QLineEdit::textChanged, this, [this] { TextOrSelectionChanged(); });
     connect(lineEdit(), &QLineEdit::selectionChanged, this, [this] { TextOrSelectionChanged(); });
     // A click on a row: the list has closed already (hidePopup came first).
