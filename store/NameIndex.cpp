@@ -284,38 +284,57 @@ bool MatchBytes(const char *p, const char *pe, const char *s, const char *se)
 }
 
 // Calls take for each entry of the disc whose name matches, until it
-// returns false; false then.
+// returns false; false then. literal is a run of the typed part that every
+// matching name holds, found with memmem; pattern is the whole part wrapped
+// in *...* when it has wildcards, empty for a plain part.
 template <typename Take>
-bool FindInDisc(const TDisc &disc, const QByteArray &part, const QByteArray &pattern, Take take)
+bool FindInDisc(const TDisc &disc, const QByteArray &literal, const QByteArray &pattern, Take take)
 {
     const char *names = disc.Names.constData();
     const size_t entries = disc.Ids.size();
-    if (pattern.isEmpty()) {
-        // A plain part: found in the whole block at once, then placed.
-        const char *at = names;
-        const char *end = names + disc.Names.size();
-        while (at < end) {
-            const void *hit = memmem(at, size_t(end - at), part.constData(), size_t(part.size()));
-            if (!hit)
-                break;
-            const qsizetype offset = static_cast<const char *>(hit) - names;
-            const size_t entry =
-                size_t(std::upper_bound(disc.Start.begin(), disc.Start.end(), offset) - disc.Start.begin()) - 1;
-            if (entry >= entries)
-                break;
-            if (!take(disc, entry))
+    auto matches = [&](size_t entry) {
+        return pattern.isEmpty() || MatchBytes(pattern.constData(), pattern.constData() + pattern.size(),
+                                               names + disc.Start[entry], names + disc.Start[entry + 1] - 1);
+    };
+    if (literal.isEmpty()) {
+        for (size_t entry = 0; entry < entries; ++entry) {
+            if (matches(entry) && !take(disc, entry))
                 return false;
-            at = names + disc.Start[entry + 1];
         }
         return true;
     }
-    for (size_t entry = 0; entry < entries; ++entry) {
-        const char *name = names + disc.Start[entry];
-        const char *nameEnd = names + disc.Start[entry + 1] - 1;
-        if (MatchBytes(pattern.constData(), pattern.constData() + pattern.size(), name, nameEnd) && !take(disc, entry))
+    // The run is found in the whole block at once, then placed.
+    const char *at = names;
+    const char *end = names + disc.Names.size();
+    while (at < end) {
+        const void *hit = memmem(at, size_t(end - at), literal.constData(), size_t(literal.size()));
+        if (!hit)
+            break;
+        const qsizetype offset = static_cast<const char *>(hit) - names;
+        const size_t entry =
+            size_t(std::upper_bound(disc.Start.begin(), disc.Start.end(), offset) - disc.Start.begin()) - 1;
+        if (entry >= entries)
+            break;
+        if (matches(entry) && !take(disc, entry))
             return false;
+        at = names + disc.Start[entry + 1];
     }
     return true;
+}
+
+// The longest run of the part without a wildcard.
+QByteArray LongestLiteral(const QByteArray &part)
+{
+    QByteArray longest;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= part.size(); ++i) {
+        if (i == part.size() || part[i] == '*' || part[i] == '?') {
+            if (i - from > longest.size())
+                longest = part.mid(from, i - from);
+            from = i + 1;
+        }
+    }
+    return longest;
 }
 
 } // namespace
@@ -332,6 +351,7 @@ TMatches Find(TDAODatabase &db, const QString &typed, const std::function<bool(c
     const TIndex &index = Current(db);
     const QByteArray part = DiscContents::NameKey(typed).toUtf8();
     const QByteArray pattern = part.contains('*') || part.contains('?') ? '*' + part + '*' : QByteArray();
+    const QByteArray literal = LongestLiteral(part);
     TMatches matches;
     auto take = [&](const TDisc &disc, size_t entry) {
         if (keep && !keep(disc.Facts[entry]))
@@ -342,7 +362,7 @@ TMatches Find(TDAODatabase &db, const QString &typed, const std::function<bool(c
         return count || matches.Ids.size() < size_t(limit);
     };
     for (const auto &disc : index.Discs) {
-        if (!FindInDisc(*disc, part, pattern, take))
+        if (!FindInDisc(*disc, literal, pattern, take))
             break;
     }
     return matches;

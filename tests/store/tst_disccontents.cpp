@@ -287,6 +287,13 @@ void TestDiscContents::findsFiles_data()
                                          << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("star") << QStringLiteral("r*.md") << -1ll << -1ll << none << none
                           << QStringList{QStringLiteral("乙:/docs:readme.md")};
+    QTest::newRow("star, the longer run found elsewhere too")
+        << QStringLiteral("read*.t") << -1ll << -1ll << none << none << QStringList{QStringLiteral("甲:/:ReadMe.TXT")};
+    QTest::newRow("wildcards only, characters not bytes")
+        << QStringLiteral("???") << -1ll << -1ll << none << none
+        << QStringList{QStringLiteral("甲:/:ReadMe.TXT"), QStringLiteral("甲:/:song[1].mp3"),
+                       QStringLiteral("乙:/:docs"), QStringLiteral("乙:/docs:readme.md"),
+                       QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("question mark") << QStringLiteral("20?9") << -1ll << -1ll << none << none
                                    << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("question mark, chinese") << QStringLiteral("暑?期") << -1ll << -1ll << none << none
