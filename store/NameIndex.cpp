@@ -232,13 +232,20 @@ const TIndex &Current(TDAODatabase &db)
     const bool elsewhere = same && held->DataVersion != version;
     const std::map<qint64, TScanned> scanned = scannedOnce ? ScannedDiscs(db, elsewhere) : std::map<qint64, TScanned>{};
     const qint64 maxId = scannedOnce ? MaxEntryId(db) : 0;
-    if (!same || !Update(db, scanned, elsewhere, maxId, *held)) {
+    // A read that fails leaves nothing held, never half the names.
+    try {
+        if (!same || !Update(db, scanned, elsewhere, maxId, *held)) {
+            held.reset();
+            auto index = std::make_unique<TIndex>();
+            index->Handle = handle;
+            index->Serial = db.ConnectionSerial();
+            if (scannedOnce)
+                ReadAll(db, scanned, *index);
+            held = std::move(index);
+        }
+    } catch (...) {
         held.reset();
-        held = std::make_unique<TIndex>();
-        held->Handle = handle;
-        held->Serial = db.ConnectionSerial();
-        if (scannedOnce)
-            ReadAll(db, scanned, *held);
+        throw;
     }
     held->TotalChanges = changes;
     held->DataVersion = version;
