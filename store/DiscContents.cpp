@@ -130,13 +130,18 @@ TWriter::TWriter(TDAODatabase &db, qint64 discId)
     , m_discId(discId)
     , m_work(std::make_unique<TDAOTransaction>(db))
 {
-    if (HasTables(db))
+    if (HasTables(db)) {
+        // The new entries are numbered above every entry there was, the
+        // disc's previous ones included, so that a rescan is told apart from
+        // the contents it replaces.
+        m_nextId = TBoundStatement(db, QStringLiteral("SELECT max(Id) FROM TbEntry")).Scalar() + 1;
         DeleteContents(db, discId);
-    else
+    } else {
         CreateTables(db);
+    }
     m_insert = std::make_unique<TBoundStatement>(
-        db, QStringLiteral("INSERT INTO TbEntry (CdId, ParentId, Name, NameKey, Kind, Size, MTime, Unreadable) "
-                           "VALUES (?,?,?,?,?,?,?,?)"));
+        db, QStringLiteral("INSERT INTO TbEntry (Id, CdId, ParentId, Name, NameKey, Kind, Size, MTime, Unreadable) "
+                           "VALUES (?,?,?,?,?,?,?,?,?)"));
 }
 
 TWriter::~TWriter()
@@ -146,14 +151,15 @@ TWriter::~TWriter()
 
 qint64 TWriter::Add(qint64 parentId, const QString &name, TKind kind, qint64 size, qint64 mtime, bool unreadable)
 {
-    return m_insert->Bind(1, m_discId)
-        .Bind(2, parentId)
-        .Bind(3, name)
-        .Bind(4, NameKey(name))
-        .Bind(5, int(kind))
-        .Bind(6, size)
-        .Bind(7, mtime)
-        .Bind(8, unreadable ? 1 : 0)
+    return m_insert->Bind(1, m_nextId++)
+        .Bind(2, m_discId)
+        .Bind(3, parentId)
+        .Bind(4, name)
+        .Bind(5, NameKey(name))
+        .Bind(6, int(kind))
+        .Bind(7, size)
+        .Bind(8, mtime)
+        .Bind(9, unreadable ? 1 : 0)
         .Run();
 }
 
@@ -174,6 +180,7 @@ void TWriter::Commit(const TVolume &volume)
         .Bind(10, volume.Unreadable)
         .Run();
     m_work->Commit();
+    NameIndex::Changed(m_db, m_discId);
 }
 
 void Clear(TDAODatabase &db, qint64 discId)
@@ -183,6 +190,7 @@ void Clear(TDAODatabase &db, qint64 discId)
     TDAOTransaction work(db);
     DeleteContents(db, discId);
     work.Commit();
+    NameIndex::Changed(db, discId);
 }
 
 std::optional<TVolume> Volume(TDAODatabase &db, qint64 discId)

@@ -71,6 +71,7 @@ private:
     qint64 m_discId;
     std::unique_ptr<TDAOTransaction> m_work;
     std::unique_ptr<TBoundStatement> m_insert;
+    qint64 m_nextId = 1;
 };
 
 // Removes a disc's contents ("清除光盘内容"); nothing for a disc never scanned.

@@ -5,14 +5,83 @@
 #include "DiscContents.h"
 
 #include <QByteArray>
+#include <QHash>
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <map>
 #include <memory>
+#include <set>
 
 namespace NameIndex {
 
 namespace {
+
+// The names of one disc's entries, in the order they were stored.
+struct TDisc
+{
+    qint64 CdId = 0;
+    QByteArray Stamp;             // what told its contents apart when they were read
+    QByteArray Names;             // every name key, each followed by a zero byte
+    std::vector<qsizetype> Start; // where each entry's name starts, then the end
+    std::vector<qint64> Ids;
+    std::vector<TEntryFacts> Facts;
+
+    void Reserve(qint64 entries)
+    {
+        Start.reserve(size_t(entries) + 1);
+        Ids.reserve(size_t(entries));
+        Facts.reserve(size_t(entries));
+        Names.reserve(qsizetype(entries) * 24);
+    }
+    void Add(qint64 id, QByteArrayView name, int kind, qint64 size, qint64 mtime)
+    {
+        Start.push_back(Names.size());
+        Ids.push_back(id);
+        Names.append(name);
+        Names.append('\0');
+        Facts.push_back({kind, size, mtime});
+    }
+    void Finish()
+    {
+        Start.push_back(Names.size());
+        Names.squeeze();
+    }
+};
+
+// A scanned disc as the catalog describes it now.
+struct TScanned
+{
+    QByteArray Stamp;   // the summary its scan wrote
+    qint64 Entries = 0; // as the summary counts them
+    qint64 FirstId = 0; // its first entry's Id, when asked for
+};
+
+// Every scanned disc with its summary and, when asked for, the Id of its
+// first entry, which a scan never gives the contents it replaces. The
+// store's own writers say which discs they wrote; what another connection
+// wrote is told by the first Ids.
+std::map<qint64, TScanned> ScannedDiscs(TDAODatabase &db, bool firstIds)
+{
+    std::map<qint64, TScanned> discs;
+    TBoundStatement rows(db, QStringLiteral("SELECT V.CdId, V.Files+V.Folders+V.Links, %1, V.ScanDate, V.Files, "
+                                            "V.Folders, V.Links, V.Bytes, V.Unreadable, V.Label, V.FsSize, V.FsUsed "
+                                            "FROM TbVolume V")
+                                 .arg(firstIds ? QStringLiteral("(SELECT E.Id FROM TbEntry E WHERE E.CdId=V.CdId "
+                                                                "AND E.ParentId=0 ORDER BY E.Id LIMIT 1)")
+                                               : QStringLiteral("0")));
+    while (rows.Next()) {
+        TScanned &disc = discs[rows.Int(0)];
+        disc.Entries = rows.Int(1);
+        disc.FirstId = rows.Int(2);
+        for (int column = 3; column <= 11; ++column) {
+            disc.Stamp += rows.Utf8(column);
+            disc.Stamp += '\x1f';
+        }
+    }
+    return discs;
+}
 
 // The names of one catalog connection, and what tells that it changed.
 struct TIndex
@@ -21,10 +90,9 @@ struct TIndex
     int Serial = -1;
     qint64 TotalChanges = -1;
     qint64 DataVersion = -1;
-    QByteArray Names;             // every name key, each followed by a zero byte
-    std::vector<qsizetype> Start; // where each entry's name starts, then the end
-    std::vector<qint64> Ids;
-    std::vector<TEntryFacts> Facts;
+    qint64 MaxId = -1;
+    std::vector<std::unique_ptr<TDisc>> Discs; // in the order of their first entries, discs left empty last
+    std::set<qint64> Written;                  // discs the store wrote since
 };
 
 std::unique_ptr<TIndex> &Held()
@@ -33,39 +101,156 @@ std::unique_ptr<TIndex> &Held()
     return index;
 }
 
-qint64 DataVersion(TDAODatabase &db)
+qint64 &ReadCount()
 {
-    return TBoundStatement(db, QStringLiteral("PRAGMA data_version")).Scalar();
+    static qint64 count = 0;
+    return count;
 }
 
-// The index for the catalog as it is now: the one held, or a new one.
+qint64 MaxEntryId(TDAODatabase &db)
+{
+    return TBoundStatement(db, QStringLiteral("SELECT max(Id) FROM TbEntry")).Scalar();
+}
+
+// Every scanned disc's entries, in one pass over the table.
+void ReadAll(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, TIndex &index)
+{
+    QHash<qint64, TDisc *> byId;
+    TDisc *last = nullptr;
+    qint64 read = 0;
+    TBoundStatement rows(db, QStringLiteral("SELECT CdId, Id, NameKey, Kind, Size, MTime FROM TbEntry"));
+    while (rows.Next()) {
+        const qint64 cdId = rows.Int(0);
+        if (!last || last->CdId != cdId) {
+            last = byId.value(cdId);
+            if (!last) {
+                const auto found = scanned.find(cdId);
+                if (found == scanned.end())
+                    continue; // left without its disc's summary: not shown
+                auto disc = std::make_unique<TDisc>();
+                disc->CdId = cdId;
+                disc->Stamp = found->second.Stamp;
+                disc->Reserve(found->second.Entries);
+                last = disc.get();
+                byId.insert(cdId, last);
+                index.Discs.push_back(std::move(disc));
+            }
+        }
+        last->Add(rows.Int(1), rows.Utf8(2), int(rows.Int(3)), rows.Int(4), rows.Int(5));
+        ++read;
+    }
+    for (const auto &[cdId, disc] : scanned) {
+        if (!byId.contains(cdId)) {
+            auto empty = std::make_unique<TDisc>();
+            empty->CdId = cdId;
+            empty->Stamp = disc.Stamp;
+            index.Discs.push_back(std::move(empty));
+        }
+    }
+    for (const auto &disc : index.Discs)
+        disc->Finish();
+    ReadCount() += read;
+}
+
+// One disc's entries.
+std::unique_ptr<TDisc> ReadDisc(TDAODatabase &db, qint64 cdId, const TScanned &scanned)
+{
+    auto disc = std::make_unique<TDisc>();
+    disc->CdId = cdId;
+    disc->Stamp = scanned.Stamp;
+    disc->Reserve(scanned.Entries);
+    TBoundStatement rows(db,
+                         QStringLiteral("SELECT Id, NameKey, Kind, Size, MTime FROM TbEntry WHERE CdId=? ORDER BY Id"));
+    rows.Bind(1, cdId);
+    while (rows.Next())
+        disc->Add(rows.Int(0), rows.Utf8(1), int(rows.Int(2)), rows.Int(3), rows.Int(4));
+    disc->Finish();
+    ReadCount() += qint64(disc->Ids.size());
+    return disc;
+}
+
+// Brings the held names up to the catalog's contents: the discs whose stamp
+// changed, or that the store wrote, are read again, the discs gone are
+// dropped. False when it is cheaper, or only safe, to read everything.
+bool Update(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, bool firstIds, qint64 maxId, TIndex &index)
+{
+    qint64 total = 0;
+    for (const auto &[cdId, disc] : scanned)
+        total += disc.Entries;
+    std::map<qint64, TDisc *> held;
+    for (const auto &disc : index.Discs)
+        held[disc->CdId] = disc.get();
+    std::vector<qint64> reread;
+    qint64 toRead = 0;
+    bool dropped = false;
+    for (const auto &[cdId, disc] : scanned) {
+        const auto it = held.find(cdId);
+        if (it == held.end() || it->second->Stamp != disc.Stamp || index.Written.count(cdId) ||
+            (firstIds && disc.FirstId != (it->second->Ids.empty() ? 0 : it->second->Ids.front()))) {
+            reread.push_back(cdId);
+            toRead += disc.Entries;
+        }
+    }
+    for (const auto &[cdId, disc] : held)
+        dropped = dropped || !scanned.count(cdId);
+    // Entries added or removed with no disc to show for it: changed outside
+    // the program's own ways; read everything.
+    if (reread.empty() && !dropped && maxId != index.MaxId)
+        return false;
+    // Rows read by disc cost more than rows read in one pass.
+    if (toRead * 4 > total)
+        return false;
+    std::vector<std::unique_ptr<TDisc>> discs;
+    for (auto &disc : index.Discs) {
+        if (scanned.count(disc->CdId) && std::find(reread.begin(), reread.end(), disc->CdId) == reread.end())
+            discs.push_back(std::move(disc));
+    }
+    for (const qint64 cdId : reread)
+        discs.push_back(ReadDisc(db, cdId, scanned.at(cdId)));
+    const auto first = [](const std::unique_ptr<TDisc> &disc) {
+        return disc->Ids.empty() ? std::numeric_limits<qint64>::max() : disc->Ids.front();
+    };
+    std::sort(discs.begin(), discs.end(), [&](const auto &a, const auto &b) { return first(a) < first(b); });
+    index.Discs = std::move(discs);
+    return true;
+}
+
+// The index for the catalog as it is now: the one held, brought up to date,
+// or a new one.
 const TIndex &Current(TDAODatabase &db)
 {
     sqlite3 *handle = db.Handle();
     const qint64 changes = sqlite3_total_changes(handle);
-    const qint64 version = DataVersion(db);
+    const qint64 version = TBoundStatement(db, QStringLiteral("PRAGMA data_version")).Scalar();
     std::unique_ptr<TIndex> &held = Held();
-    if (held && held->Handle == handle && held->Serial == db.ConnectionSerial() && held->TotalChanges == changes &&
-        held->DataVersion == version)
+    const bool same = held && held->Handle == handle && held->Serial == db.ConnectionSerial();
+    if (same && held->TotalChanges == changes && held->DataVersion == version && held->Written.empty())
         return *held;
-    held.reset();
-    auto index = std::make_unique<TIndex>();
-    index->Handle = handle;
-    index->Serial = db.ConnectionSerial();
-    index->TotalChanges = changes;
-    index->DataVersion = version;
-    if (DiscContents::HasTables(db)) {
-        TBoundStatement rows(db, QStringLiteral("SELECT Id, NameKey, Kind, Size, MTime FROM TbEntry"));
-        while (rows.Next()) {
-            index->Start.push_back(index->Names.size());
-            index->Ids.push_back(rows.Int(0));
-            index->Names += rows.Utf8(1);
-            index->Names += '\0';
-            index->Facts.push_back({int(rows.Int(2)), rows.Int(3), rows.Int(4)});
+    // What the catalog holds is read after the change counts, so that a
+    // change made meanwhile is seen at the next search.
+    const bool scannedOnce = DiscContents::HasTables(db);
+    const bool elsewhere = same && held->DataVersion != version;
+    const std::map<qint64, TScanned> scanned = scannedOnce ? ScannedDiscs(db, elsewhere) : std::map<qint64, TScanned>{};
+    const qint64 maxId = scannedOnce ? MaxEntryId(db) : 0;
+    // A read that fails leaves nothing held, never half the names.
+    try {
+        if (!same || !Update(db, scanned, elsewhere, maxId, *held)) {
+            held.reset();
+            auto index = std::make_unique<TIndex>();
+            index->Handle = handle;
+            index->Serial = db.ConnectionSerial();
+            if (scannedOnce)
+                ReadAll(db, scanned, *index);
+            held = std::move(index);
         }
+    } catch (...) {
+        held.reset();
+        throw;
     }
-    index->Start.push_back(index->Names.size());
-    held = std::move(index);
+    held->TotalChanges = changes;
+    held->DataVersion = version;
+    held->MaxId = maxId;
+    held->Written.clear();
     return *held;
 }
 
@@ -105,6 +290,60 @@ bool MatchBytes(const char *p, const char *pe, const char *s, const char *se)
     return p == pe;
 }
 
+// Calls take for each entry of the disc whose name matches, until it
+// returns false; false then. literal is a run of the typed part that every
+// matching name holds, found with memmem; pattern is the whole part wrapped
+// in *...* when it has wildcards, empty for a plain part.
+template <typename Take>
+bool FindInDisc(const TDisc &disc, const QByteArray &literal, const QByteArray &pattern, Take take)
+{
+    const char *names = disc.Names.constData();
+    const size_t entries = disc.Ids.size();
+    auto matches = [&](size_t entry) {
+        return pattern.isEmpty() || MatchBytes(pattern.constData(), pattern.constData() + pattern.size(),
+                                               names + disc.Start[entry], names + disc.Start[entry + 1] - 1);
+    };
+    if (literal.isEmpty()) {
+        for (size_t entry = 0; entry < entries; ++entry) {
+            if (matches(entry) && !take(disc, entry))
+                return false;
+        }
+        return true;
+    }
+    // The run is found in the whole block at once, then placed.
+    const char *at = names;
+    const char *end = names + disc.Names.size();
+    while (at < end) {
+        const void *hit = memmem(at, size_t(end - at), literal.constData(), size_t(literal.size()));
+        if (!hit)
+            break;
+        const qsizetype offset = static_cast<const char *>(hit) - names;
+        const size_t entry =
+            size_t(std::upper_bound(disc.Start.begin(), disc.Start.end(), offset) - disc.Start.begin()) - 1;
+        if (entry >= entries)
+            break;
+        if (matches(entry) && !take(disc, entry))
+            return false;
+        at = names + disc.Start[entry + 1];
+    }
+    return true;
+}
+
+// The longest run of the part without a wildcard.
+QByteArray LongestLiteral(const QByteArray &part)
+{
+    QByteArray longest;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= part.size(); ++i) {
+        if (i == part.size() || part[i] == '*' || part[i] == '?') {
+            if (i - from > longest.size())
+                longest = part.mid(from, i - from);
+            from = i + 1;
+        }
+    }
+    return longest;
+}
+
 } // namespace
 
 bool Matches(const QByteArray &pattern, const QByteArray &name)
@@ -118,47 +357,39 @@ TMatches Find(TDAODatabase &db, const QString &typed, const std::function<bool(c
 {
     const TIndex &index = Current(db);
     const QByteArray part = DiscContents::NameKey(typed).toUtf8();
+    const QByteArray pattern = part.contains('*') || part.contains('?') ? '*' + part + '*' : QByteArray();
+    const QByteArray literal = LongestLiteral(part);
     TMatches matches;
-    auto take = [&](size_t entry) {
-        if (keep && !keep(index.Facts[entry]))
+    auto take = [&](const TDisc &disc, size_t entry) {
+        if (keep && !keep(disc.Facts[entry]))
             return true;
         ++matches.Count;
         if (matches.Ids.size() < size_t(limit))
-            matches.Ids.push_back(index.Ids[entry]);
+            matches.Ids.push_back(disc.Ids[entry]);
         return count || matches.Ids.size() < size_t(limit);
     };
-    const char *names = index.Names.constData();
-    const size_t entries = index.Ids.size();
-    if (!part.contains('*') && !part.contains('?')) {
-        // A plain part: found in the whole block at once, then placed.
-        const char *at = names;
-        const char *end = names + index.Names.size();
-        while (at < end) {
-            const void *hit = memmem(at, size_t(end - at), part.constData(), size_t(part.size()));
-            if (!hit)
-                break;
-            const qsizetype offset = static_cast<const char *>(hit) - names;
-            const size_t entry =
-                size_t(std::upper_bound(index.Start.begin(), index.Start.end(), offset) - index.Start.begin()) - 1;
-            if (entry >= entries || !take(entry))
-                break;
-            at = names + index.Start[entry + 1];
-        }
-        return matches;
-    }
-    const QByteArray pattern = '*' + part + '*';
-    for (size_t entry = 0; entry < entries; ++entry) {
-        const char *name = names + index.Start[entry];
-        const char *nameEnd = names + index.Start[entry + 1] - 1;
-        if (MatchBytes(pattern.constData(), pattern.constData() + pattern.size(), name, nameEnd) && !take(entry))
+    for (const auto &disc : index.Discs) {
+        if (!FindInDisc(*disc, literal, pattern, take))
             break;
     }
     return matches;
 }
 
+void Changed(TDAODatabase &db, qint64 discId)
+{
+    std::unique_ptr<TIndex> &held = Held();
+    if (held && db.Connected() && held->Handle == db.Handle())
+        held->Written.insert(discId);
+}
+
 void Release()
 {
     Held().reset();
+}
+
+qint64 EntriesRead()
+{
+    return ReadCount();
 }
 
 } // namespace NameIndex

@@ -10,8 +10,11 @@ class TDAODatabase;
 
 // The names of every disc's entries held in memory, for "查找文件...": a
 // search over millions of names then takes a pass over one block of memory
-// instead of a pass over the catalog file. The names are read at the first
-// search and again after the catalog has changed.
+// per disc instead of a pass over the catalog file. The names are read at
+// the first search; afterwards only the discs whose contents changed (a
+// scan, a rescan, contents cleared, a disc deleted) are read again, so an
+// edit of a disc's name or a new disc costs no reading at all. Another
+// catalog, or the same one opened afresh, is read again in full.
 namespace NameIndex {
 
 // What a search may ask of an entry besides its name.
@@ -24,8 +27,12 @@ struct TEntryFacts
 
 struct TMatches
 {
-    std::vector<qint64> Ids; // the first matches (up to the limit), in entry order
-    qint64 Count = 0;        // every match, when counted
+    // The first matches (up to the limit): disc by disc in the order the
+    // discs were scanned, each disc's entries in the order they were stored;
+    // for contents scanned one after the other this is the order of the
+    // entries' Ids.
+    std::vector<qint64> Ids;
+    qint64 Count = 0; // every match, when counted
 };
 
 // The entries whose name key holds the typed part (letter case folded; * any
@@ -39,7 +46,15 @@ TMatches Find(TDAODatabase &db, const QString &typed, const std::function<bool(c
 // wildcards, already wrapped in *...*).
 bool Matches(const QByteArray &pattern, const QByteArray &name);
 
+// Told by the store's writers that a disc's contents were written or removed
+// on this connection: the disc is read again at the next search.
+void Changed(TDAODatabase &db, qint64 discId);
+
 // Frees the names held; the next search reads them again.
 void Release();
+
+// How many entries have been read into memory since the program started: a
+// measure of the work the searches caused, for tests.
+qint64 EntriesRead();
 
 } // namespace NameIndex

@@ -5,6 +5,7 @@
 #include "DiscContents.h"
 #include "DiscScanner.h"
 #include "Errors.h"
+#include "NameIndex.h"
 #include "Volumes.h"
 
 #include <QDir>
@@ -29,6 +30,8 @@ private slots:
     void findsFiles_data();
     void findsFiles();
     void findFollowsChanges();
+    void findRereadsOnlyChangedDiscs_data();
+    void findRereadsOnlyChangedDiscs();
     void offersVolumesInOrder();
 };
 
@@ -284,6 +287,13 @@ void TestDiscContents::findsFiles_data()
                                          << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("star") << QStringLiteral("r*.md") << -1ll << -1ll << none << none
                           << QStringList{QStringLiteral("乙:/docs:readme.md")};
+    QTest::newRow("star, the longer run found elsewhere too")
+        << QStringLiteral("read*.t") << -1ll << -1ll << none << none << QStringList{QStringLiteral("甲:/:ReadMe.TXT")};
+    QTest::newRow("wildcards only, characters not bytes")
+        << QStringLiteral("???") << -1ll << -1ll << none << none
+        << QStringList{QStringLiteral("甲:/:ReadMe.TXT"), QStringLiteral("甲:/:song[1].mp3"),
+                       QStringLiteral("乙:/:docs"), QStringLiteral("乙:/docs:readme.md"),
+                       QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("question mark") << QStringLiteral("20?9") << -1ll << -1ll << none << none
                                    << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("question mark, chinese") << QStringLiteral("暑?期") << -1ll << -1ll << none << none
@@ -379,6 +389,97 @@ void TestDiscContents::findFollowsChanges()
         Clear(other, disc);
     }
     QCOMPARE(count("新"), 0);
+}
+
+void TestDiscContents::findRereadsOnlyChangedDiscs_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<qint64>("read"); // entries read into memory by the next search
+    QTest::addColumn<qint64>("found");
+
+    // Disc 甲 holds 2 files named 甲*, 乙 and 丙 10 files each; a rescan of
+    // 甲 finds 3; a scan alike finds 2 files of the same sizes named 戊*.
+    QTest::newRow("disc renamed") << QStringLiteral("rename") << 0ll << 2ll;
+    QTest::newRow("disc added") << QStringLiteral("add disc") << 0ll << 2ll;
+    QTest::newRow("folder added") << QStringLiteral("add folder") << 0ll << 2ll;
+    QTest::newRow("rescan") << QStringLiteral("rescan") << 3ll << 3ll;
+    QTest::newRow("rescan on another connection") << QStringLiteral("rescan elsewhere") << 3ll << 3ll;
+    QTest::newRow("first scan of a disc") << QStringLiteral("scan new disc") << 3ll << 5ll;
+    QTest::newRow("contents cleared") << QStringLiteral("clear") << 0ll << 0ll;
+    QTest::newRow("cleared, then scanned alike") << QStringLiteral("clear and scan") << 2ll << 0ll;
+    QTest::newRow("disc deleted") << QStringLiteral("delete disc") << 0ll << 0ll;
+    QTest::newRow("catalog opened again") << QStringLiteral("reopen") << 22ll << 2ll;
+    QTest::newRow("entry added behind the program") << QStringLiteral("raw insert") << 23ll << 3ll;
+}
+
+void TestDiscContents::findRereadsOnlyChangedDiscs()
+{
+    QFETCH(QString, change);
+    QFETCH(qint64, read);
+    QFETCH(qint64, found);
+
+    CatalogFixture catalog;
+    TDAODatabase db;
+    catalog.Attach(db);
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first"));
+    const QString second = dir.filePath(QStringLiteral("second"));
+    for (int i = 0; i < 10; ++i) {
+        if (i < 2)
+            QVERIFY(WriteFile(first + QStringLiteral("/甲%1.txt").arg(i), "1"));
+        if (i < 2)
+            QVERIFY(WriteFile(dir.filePath(QStringLiteral("alike/戊%1.txt").arg(i)), "1"));
+        if (i < 3)
+            QVERIFY(WriteFile(second + QStringLiteral("/甲新%1.txt").arg(i), "1"));
+        QVERIFY(WriteFile(dir.filePath(QStringLiteral("b/乙%1.txt").arg(i)), "1"));
+        QVERIFY(WriteFile(dir.filePath(QStringLiteral("c/丙%1.txt").arg(i)), "1"));
+    }
+    const qint64 a = AddDisc(db, QStringLiteral("甲"), QStringLiteral("A"));
+    const qint64 b = AddDisc(db, QStringLiteral("乙"), QStringLiteral("B"));
+    const qint64 c = AddDisc(db, QStringLiteral("丙"), QStringLiteral("C"));
+    DiscScanner::ScanInto(db, b, dir.filePath(QStringLiteral("b")), {});
+    DiscScanner::ScanInto(db, c, dir.filePath(QStringLiteral("c")), {});
+    DiscScanner::ScanInto(db, a, first, {}); // the last entries
+    TFileQuery query;
+    query.Name = QStringLiteral("甲");
+    QCOMPARE(CountFiles(db, query), 2);
+    QCOMPARE(CountFiles(db, query), 2); // held: nothing read
+
+    const qint64 before = NameIndex::EntriesRead();
+    if (change == QLatin1String("rename")) {
+        db.Exec(QStringLiteral("UPDATE TbCd SET Name='改过' WHERE ID=%1").arg(a));
+    } else if (change == QLatin1String("add disc")) {
+        AddDisc(db, QStringLiteral("丁"), QStringLiteral("D"));
+    } else if (change == QLatin1String("add folder")) {
+        db.Exec(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, '新目录')"));
+    } else if (change == QLatin1String("rescan")) {
+        DiscScanner::ScanInto(db, a, second, {});
+    } else if (change == QLatin1String("rescan elsewhere")) {
+        TDAODatabase other;
+        catalog.Attach(other);
+        DiscScanner::ScanInto(other, a, second, {});
+    } else if (change == QLatin1String("scan new disc")) {
+        DiscScanner::ScanInto(db, AddDisc(db, QStringLiteral("丁"), QStringLiteral("D")), second, {});
+    } else if (change == QLatin1String("clear")) {
+        Clear(db, a);
+    } else if (change == QLatin1String("clear and scan")) {
+        Clear(db, a);
+        DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("alike")), {});
+    } else if (change == QLatin1String("delete disc")) {
+        db.Exec(QStringLiteral("DELETE FROM TbCd WHERE ID=%1").arg(a));
+    } else if (change == QLatin1String("reopen")) {
+        db.SetConnected(false);
+    } else if (change == QLatin1String("raw insert")) {
+        TDAODatabase other;
+        catalog.Attach(other);
+        other.Exec(QStringLiteral("INSERT INTO TbEntry (CdId, ParentId, Name, NameKey, Kind) "
+                                  "VALUES (%1, 0, '甲外', '甲外', 0)")
+                       .arg(b));
+    }
+    QCOMPARE(CountFiles(db, query), found);
+    QCOMPARE(NameIndex::EntriesRead() - before, read);
+    QCOMPARE(FindFiles(db, query).size(), found);
+    QCOMPARE(NameIndex::EntriesRead() - before, read);
 }
 
 void TestDiscContents::offersVolumesInOrder()
