@@ -50,6 +50,29 @@ const QPixmap &PictureMark()
 // Whether the cover wall shows in place of the grid, beside the layouts.
 const QString CoverWallKey = QStringLiteral("CdList/CoverWall");
 
+// The marks of a lent disc and of one overdue: a small disc with an arrow
+// leaving it, blue, or red when it is late.
+QPixmap LoanPixmap(const QColor &color)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(color.darker(140), 1));
+    p.setBrush(color);
+    p.drawEllipse(QRectF(1.5, 3.5, 9, 9));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(4.8, 6.8, 2.4, 2.4));
+    p.setPen(QPen(color.darker(140), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(9.5, 8), QPointF(14.5, 8));
+    p.drawLine(QPointF(12, 5.5), QPointF(14.5, 8));
+    p.drawLine(QPointF(12, 10.5), QPointF(14.5, 8));
+    return pixmap;
+}
+
+const QColor LentColor(0x2C, 0x6C, 0xA0);
+const QColor OverdueColor(0xC0, 0x20, 0x20);
+
 } // namespace
 
 QList<TGridColumn> DiscListColumns()
@@ -94,33 +117,6 @@ QList<TGridColumn> DiscListColumns()
         column("Memo", QString(), false),
     };
 }
-
-namespace {
-
-// The marks of a lent disc and of one overdue: a small disc with an arrow
-// leaving it, blue, or red when it is late.
-QPixmap LoanPixmap(const QColor &color)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(color.darker(140), 1));
-    p.setBrush(color);
-    p.drawEllipse(QRectF(1.5, 3.5, 9, 9));
-    p.setBrush(Qt::white);
-    p.drawEllipse(QRectF(4.8, 6.8, 2.4, 2.4));
-    p.setPen(QPen(color.darker(140), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawLine(QPointF(9.5, 8), QPointF(14.5, 8));
-    p.drawLine(QPointF(12, 5.5), QPointF(14.5, 8));
-    p.drawLine(QPointF(12, 10.5), QPointF(14.5, 8));
-    return pixmap;
-}
-
-const QColor LentColor(0x2C, 0x6C, 0xA0);
-const QColor OverdueColor(0xC0, 0x20, 0x20);
-
-} // namespace
 
 TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
     : QWidget(parent)

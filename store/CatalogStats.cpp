@@ -38,16 +38,16 @@ struct TGroups
     QList<TGroup> Categories, Qualities, Years, Folders;
 };
 
-// Sums the rows of AllGroups into groups of one key.
+// Counts the discs read by AllDiscs into groups of one key.
 class TSummer
 {
 public:
-    void Add(bool hasKey, qint64 key, qint64 discs, TCurrency value)
+    void Add(bool hasKey, qint64 key, TCurrency value)
     {
         TGroup &group = hasKey ? m_keyed[key] : m_none;
         group.HasKey = hasKey;
         group.Key = key;
-        group.Discs += discs;
+        ++group.Discs;
         group.Value += value;
     }
     QList<TGroup> Groups() const
@@ -70,12 +70,12 @@ TGroups ReadGroups(TDAODatabase &db)
     while (q.Next()) {
         // A price in ten-thousandths, summed exactly as integers.
         const TCurrency value = std::llround(q.Number(4) * 10000);
-        categories.Add(!q.IsNull(0), q.Int(0), 1, value);
-        qualities.Add(!q.IsNull(1), q.Int(1), 1, value);
+        categories.Add(!q.IsNull(0), q.Int(0), value);
+        qualities.Add(!q.IsNull(1), q.Int(1), value);
         // A date is a day count; a text or nothing there is no date.
         const bool dated = q.IsNumber(2);
-        years.Add(dated, dated ? DateUtils::ToDate(q.Number(2)).year() : 0, 1, value);
-        folders.Add(!q.IsNull(3), q.Int(3), 1, value);
+        years.Add(dated, dated ? DateUtils::ToDate(q.Number(2)).year() : 0, value);
+        folders.Add(!q.IsNull(3), q.Int(3), value);
     }
     return {categories.Groups(), qualities.Groups(), years.Groups(), folders.Groups()};
 }

@@ -29,6 +29,7 @@ constexpr const char *LoanColumns =
     "SELECT L.ID, L.CdId, L.Borrower, L.LentDay, L.DueDay, L.ReturnedDay, C.Name, C.Code "
     "FROM TbLoan AS L LEFT JOIN TbCd AS C ON L.CdId=C.ID";
 
+// The loan's own columns, the first six of a row.
 TLoan ReadLoan(const TBoundStatement &q)
 {
     TLoan loan;
@@ -38,6 +39,13 @@ TLoan ReadLoan(const TBoundStatement &q)
     loan.Lent = DateOf(q, 3);
     loan.Due = DateOf(q, 4);
     loan.Returned = DateOf(q, 5);
+    return loan;
+}
+
+// A row of LoanColumns: the loan with its disc's name and code.
+TLoan ReadLoanOfDisc(const TBoundStatement &q)
+{
+    TLoan loan = ReadLoan(q);
     loan.CdName = q.Text(6);
     loan.CdCode = q.Text(7);
     return loan;
@@ -50,7 +58,7 @@ QList<TLoan> ReadLoans(TDAODatabase &db, const QString &where)
         return loans;
     TBoundStatement q(db, QLatin1String(LoanColumns) + QLatin1Char(' ') + where);
     while (q.Next())
-        loans.append(ReadLoan(q));
+        loans.append(ReadLoanOfDisc(q));
     return loans;
 }
 
@@ -141,7 +149,7 @@ std::optional<TLoan> CurrentLoan(TDAODatabase &db, int cdId)
     q.Bind(1, qint64(cdId));
     if (!q.Next())
         return std::nullopt;
-    return ReadLoan(q);
+    return ReadLoanOfDisc(q);
 }
 
 QHash<int, TLoan> CurrentLoans(TDAODatabase &db)
@@ -152,12 +160,7 @@ QHash<int, TLoan> CurrentLoans(TDAODatabase &db)
     TBoundStatement q(db, QStringLiteral("SELECT ID, CdId, Borrower, LentDay, DueDay, ReturnedDay FROM TbLoan "
                                          "WHERE ReturnedDay IS NULL"));
     while (q.Next()) {
-        TLoan loan;
-        loan.Id = q.Int(0);
-        loan.CdId = int(q.Int(1));
-        loan.Borrower = q.Text(2);
-        loan.Lent = DateOf(q, 3);
-        loan.Due = DateOf(q, 4);
+        const TLoan loan = ReadLoan(q);
         loans.insert(loan.CdId, loan);
     }
     return loans;
