@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -109,15 +110,16 @@ TFindFileFm::TFindFileFm(TDAODatabase &db, QWidget *parent)
     resize(760, 460);
     edName->setFocus();
 
+    m_namesRead = new QTimer(this);
+    m_namesRead->setInterval(250);
+    connect(m_namesRead, &QTimer::timeout, this, Guarded([this] { NamesReadStep(); }));
+    // The names are read while the user types what to look for.
+    RunCommand([this] { NameIndex::Prepare(m_db); });
+
     connect(btnFind, &QPushButton::clicked, this, Guarded([this] { btnFindClick(); }));
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(lvFiles, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem *item) { RunCommand([this, item] { lvFilesDoubleClick(item); }); });
-}
-
-TFindFileFm::~TFindFileFm()
-{
-    NameIndex::Release();
 }
 
 std::optional<DiscContents::TFileQuery> TFindFileFm::Query()
@@ -145,16 +147,23 @@ std::optional<DiscContents::TFileQuery> TFindFileFm::Query()
 
 void TFindFileFm::btnFindClick()
 {
-    const std::optional<DiscContents::TFileQuery> query = Query();
-    if (!query)
-        return;
+    if (const std::optional<DiscContents::TFileQuery> query = Query())
+        Search(*query);
+}
+
+void TFindFileFm::Search(const DiscContents::TFileQuery &query)
+{
     const TWaitCursor busy;
+    const int row = lvFiles->indexOfTopLevelItem(lvFiles->currentItem());
+    const qint64 current = row >= 0 && row < m_found.size() ? m_found.at(row).EntryId : 0;
     lvFiles->clear();
     m_found.clear();
     lbCount->clear();
-    m_found = DiscContents::FindFiles(m_db, *query);
+    bool complete = true;
+    m_found = DiscContents::FindFiles(m_db, query, &complete);
     QList<QTreeWidgetItem *> items;
     items.reserve(m_found.size());
+    QTreeWidgetItem *again = nullptr;
     for (const DiscContents::TFoundFile &file : m_found) {
         const bool isFile = file.Kind == DiscContents::TKind::File;
         auto *item = new QTreeWidgetItem(QStringList{
@@ -163,16 +172,62 @@ void TFindFileFm::btnFindClick()
                    : (file.Kind == DiscContents::TKind::Folder ? QStringLiteral("文件夹") : QStringLiteral("链接")),
             ContentsText::DayText(file.MTime), file.DiscName, file.DiscCode, file.CatalogPath});
         item->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+        if (current != 0 && file.EntryId == current)
+            again = item;
         items << item;
     }
     lvFiles->addTopLevelItems(items);
+    // The row chosen among the first results stays chosen when the search is
+    // made again with every name read.
+    if (again)
+        lvFiles->setCurrentItem(again);
+    if (!complete) {
+        m_waiting = query;
+        ShowReading();
+        m_namesRead->start();
+        return;
+    }
+    m_waiting.reset();
+    m_namesRead->stop();
     if (m_found.size() < MaxListed) {
         lbCount->setText(m_found.isEmpty() ? QStringLiteral("没有找到文件。")
                                            : QStringLiteral("找到 %1 项。").arg(m_found.size()));
     } else {
         lbCount->setText(
-            QStringLiteral("找到 %1 项，只列出前 %2 项。").arg(DiscContents::CountFiles(m_db, *query)).arg(MaxListed));
+            QStringLiteral("找到 %1 项，只列出前 %2 项。").arg(DiscContents::CountFiles(m_db, query)).arg(MaxListed));
     }
+}
+
+void TFindFileFm::ShowReading()
+{
+    const NameIndex::TProgress progress = NameIndex::Progress(m_db);
+    const int percent = progress.Total > 0 ? int(progress.Read * 100 / progress.Total) : 0;
+    lbCount->setText(
+        QStringLiteral("已找到 %1 项，正在读取其余光盘的文件名（%2%）……").arg(m_found.size()).arg(percent));
+}
+
+void TFindFileFm::NamesReadStep()
+{
+    const NameIndex::TProgress progress = NameIndex::Progress(m_db);
+    if (!progress.Reading) {
+        m_namesRead->stop();
+        if (m_waiting)
+            Search(*m_waiting);
+        return;
+    }
+    // More discs read: while the list has room, it shows what they hold
+    // too; a full list waits for the count at the end.
+    if (m_waiting && m_found.size() < MaxListed && progress.Read != m_readBefore) {
+        m_readBefore = progress.Read;
+        Search(*m_waiting);
+        return;
+    }
+    ShowReading();
+}
+
+bool TFindFileFm::WaitingForNames() const
+{
+    return m_waiting.has_value();
 }
 
 int TFindFileFm::DiscOfRow(int row) const

@@ -11,6 +11,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TCheckDateEdit;
@@ -18,15 +19,16 @@ class TDAODatabase;
 
 // "查找文件...": finds files by name across every scanned disc of the
 // catalog, optionally within a size and a date range, and lists where they
-// are. A double click on a row shows that disc in the main window.
+// are. A double click on a row shows that disc in the main window. The names
+// are read in the background from the moment the window opens; a search made
+// before they are all read lists what the discs read so far hold, and is made
+// again by itself once the rest is read.
 class TFindFileFm : public TEnterFm
 {
     Q_OBJECT
 
 public:
     explicit TFindFileFm(TDAODatabase &db, QWidget *parent = nullptr);
-    // Lets go of the names the searches held in memory.
-    ~TFindFileFm() override;
 
     // At most this many rows are listed; the count says how many matched.
     static constexpr int MaxListed = 2000;
@@ -51,10 +53,19 @@ public:
     void lvFilesDoubleClick(QTreeWidgetItem *item);
     // The disc of a listed row.
     int DiscOfRow(int row) const;
+    // True while a search waits for the rest of the names to be read.
+    bool WaitingForNames() const;
 
 private:
+    void Search(const DiscContents::TFileQuery &query);
+    void ShowReading();
+    void NamesReadStep();
+
     TDAODatabase &m_db;
     QList<DiscContents::TFoundFile> m_found;
+    std::optional<DiscContents::TFileQuery> m_waiting; // searched while the names were being read
+    QTimer *m_namesRead;
+    qint64 m_readBefore = 0; // names read at the last look
 };
 
 // A size as typed: a number of bytes, or with K, M, G or T (and an optional

@@ -11,6 +11,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 
 Q_LOGGING_CATEGORY(lcEngine, "vorlix.store.engine")
 
@@ -320,7 +321,10 @@ void TDAODatabase::Open()
     if (m_exclusive)
         sqlite3_exec(m_db.get(), "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
     m_workDepth = 0;
-    ++m_connectionSerial;
+    // Numbered across every catalog object, so that no two connections of
+    // the program share a number, even with the same handle address.
+    static std::atomic<int> connectionsMade{0};
+    m_connectionSerial = ++connectionsMade;
 }
 
 void TDAODatabase::Close()

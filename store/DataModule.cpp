@@ -1,6 +1,7 @@
 #include "DataModule.h"
 
 #include "Errors.h"
+#include "NameIndex.h"
 #include "Schema.h"
 
 #include <QDebug>
@@ -21,6 +22,9 @@ TDM *DM = nullptr;
 TDM::TDM()
 {
     DbBase.SetPassword(QString::fromLatin1(Schema::CatalogPassword));
+    // The names "查找文件..." holds belong to the connection: a restore or
+    // another catalog must not find them, nor a reading of them still open.
+    DbBase.OnDisconnect = [](TDAODatabase &) { NameIndex::Release(); };
     Q1.SetDatabase(&DbBase);
     Q2.SetDatabase(&DbBase);
 }

@@ -276,9 +276,11 @@ QString NamePattern(const QString &typed)
     return pattern + QLatin1Char('*');
 }
 
-QList<TFoundFile> FindFiles(TDAODatabase &db, const TFileQuery &query)
+QList<TFoundFile> FindFiles(TDAODatabase &db, const TFileQuery &query, bool *complete)
 {
     QList<TFoundFile> found;
+    if (complete)
+        *complete = true;
     if (!HasTables(db))
         return found;
     const QString columns = QStringLiteral("SELECT E.Id, E.ParentId, E.Name, E.Kind, E.Size, E.MTime, E.CdId, D.Name, "
@@ -289,7 +291,11 @@ QList<TFoundFile> FindFiles(TDAODatabase &db, const TFileQuery &query)
         // The names are matched in memory; the rows found are read by Id,
         // a bounded number per statement.
         const qsizetype limit = query.Limit > 0 ? query.Limit : std::numeric_limits<qsizetype>::max();
-        const NameIndex::TMatches matches = NameIndex::Find(db, query.Name, FactsFilter(query), limit, false);
+        const NameIndex::TMatches matches = complete
+                                                ? NameIndex::FindRead(db, query.Name, FactsFilter(query), limit)
+                                                : NameIndex::Find(db, query.Name, FactsFilter(query), limit, false);
+        if (complete)
+            *complete = matches.Complete;
         constexpr size_t PerStatement = 1000;
         for (size_t first = 0; first < matches.Ids.size(); first += PerStatement) {
             QStringList ids;

@@ -113,7 +113,10 @@ struct TFoundFile
 };
 
 // Files and folders of every disc matching the query, by disc and name.
-QList<TFoundFile> FindFiles(TDAODatabase &db, const TFileQuery &query);
+// With complete given, a search by name made while the names are still being
+// read (NameIndex::Prepare) lists what the discs read so far hold, and sets
+// complete to false, instead of waiting for the rest.
+QList<TFoundFile> FindFiles(TDAODatabase &db, const TFileQuery &query, bool *complete = nullptr);
 // How many entries match, without listing them.
 qint64 CountFiles(TDAODatabase &db, const TFileQuery &query);
 

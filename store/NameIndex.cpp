@@ -8,11 +8,14 @@
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
+#include <thread>
 
 namespace NameIndex {
 
@@ -47,7 +50,9 @@ struct TDisc
     {
         Start.push_back(Names.size());
         Names.squeeze();
+        Finished = true;
     }
+    bool Finished = false;
 };
 
 // A scanned disc as the catalog describes it now.
@@ -91,20 +96,56 @@ struct TIndex
     qint64 TotalChanges = -1;
     qint64 DataVersion = -1;
     qint64 MaxId = -1;
-    std::vector<std::unique_ptr<TDisc>> Discs; // in the order of their first entries, discs left empty last
+    std::vector<std::shared_ptr<TDisc>> Discs; // in the order of their first entries, discs left empty last
     std::set<qint64> Written;                  // discs the store wrote since
 };
 
-std::unique_ptr<TIndex> &Held()
+std::atomic<qint64> &ReadCount()
 {
-    static std::unique_ptr<TIndex> index;
-    return index;
+    static std::atomic<qint64> count{0};
+    return count;
 }
 
-qint64 &ReadCount()
+// A read of every name under way on a thread of its own. The discs read in
+// full are handed out as they are done, so that a search need not wait for
+// the rest.
+struct TLoad
 {
-    static qint64 count = 0;
-    return count;
+    sqlite3 *Handle = nullptr; // the connection the names are read for
+    int Serial = -1;
+    std::atomic<bool> Stop{false};
+    std::atomic<bool> Done{false};
+    std::atomic<qint64> Read{0};
+    std::atomic<qint64> Total{0};
+    std::mutex Lock;
+    std::vector<std::shared_ptr<TDisc>> Finished; // under Lock
+    std::unique_ptr<TIndex> Result;               // set before Done
+    std::set<qint64> Written;                     // told meanwhile; the caller's thread only
+    std::thread Thread;
+
+    ~TLoad()
+    {
+        Stop = true;
+        if (Thread.joinable())
+            Thread.join();
+    }
+    std::vector<std::shared_ptr<TDisc>> FinishedSoFar()
+    {
+        const std::lock_guard<std::mutex> locked(Lock);
+        return Finished;
+    }
+};
+
+struct THeld
+{
+    std::unique_ptr<TIndex> Index;
+    std::unique_ptr<TLoad> Load; // stopped and waited for before the index goes
+};
+
+THeld &Held()
+{
+    static THeld held;
+    return held;
 }
 
 qint64 MaxEntryId(TDAODatabase &db)
@@ -112,50 +153,88 @@ qint64 MaxEntryId(TDAODatabase &db)
     return TBoundStatement(db, QStringLiteral("SELECT max(Id) FROM TbEntry")).Scalar();
 }
 
-// Every scanned disc's entries, in one pass over the table.
-void ReadAll(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, TIndex &index)
+// Raised when a reading is stopped or finds the catalog changing under it;
+// the names are then read by the next search.
+struct EReadStopped
 {
-    QHash<qint64, TDisc *> byId;
-    TDisc *last = nullptr;
+};
+
+// Every scanned disc's entries, in one pass over the table in steps of
+// rows, each step a read of its own: a writer waits for one step at most.
+// With load, each disc is handed out as soon as its last entry is read, and
+// the reading stops when asked to.
+void ReadAll(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, TIndex &index, TLoad *load)
+{
+    QHash<qint64, std::shared_ptr<TDisc>> byId;
+    std::map<qint64, qint64> left; // entries still to read, by disc
+    for (const auto &[cdId, disc] : scanned)
+        left[cdId] = disc.Entries;
+    std::shared_ptr<TDisc> last;
     qint64 read = 0;
-    TBoundStatement rows(db, QStringLiteral("SELECT CdId, Id, NameKey, Kind, Size, MTime FROM TbEntry"));
-    while (rows.Next()) {
-        const qint64 cdId = rows.Int(0);
-        if (!last || last->CdId != cdId) {
-            last = byId.value(cdId);
-            if (!last) {
-                const auto found = scanned.find(cdId);
-                if (found == scanned.end())
-                    continue; // left without its disc's summary: not shown
-                auto disc = std::make_unique<TDisc>();
-                disc->CdId = cdId;
-                disc->Stamp = found->second.Stamp;
-                disc->Reserve(found->second.Entries);
-                last = disc.get();
-                byId.insert(cdId, last);
-                index.Discs.push_back(std::move(disc));
+    constexpr qint64 Step = 50000;
+    TBoundStatement rows(
+        db, QStringLiteral("SELECT CdId, Id, NameKey, Kind, Size, MTime FROM TbEntry WHERE Id>? ORDER BY Id LIMIT ?"));
+    for (qint64 after = std::numeric_limits<qint64>::min(), inStep = Step; inStep == Step;) {
+        inStep = 0;
+        rows.Bind(1, after).Bind(2, Step);
+        while (rows.Next()) {
+            ++inStep;
+            after = rows.Int(1);
+            if (load && load->Stop) {
+                rows.Stop();
+                throw EReadStopped();
+            }
+            const qint64 cdId = rows.Int(0);
+            if (!last || last->CdId != cdId) {
+                last = byId.value(cdId);
+                if (!last) {
+                    const auto found = scanned.find(cdId);
+                    if (found == scanned.end())
+                        continue; // left without its disc's summary: not shown
+                    auto disc = std::make_shared<TDisc>();
+                    disc->CdId = cdId;
+                    disc->Stamp = found->second.Stamp;
+                    disc->Reserve(found->second.Entries);
+                    last = disc;
+                    byId.insert(cdId, disc);
+                    index.Discs.push_back(std::move(disc));
+                }
+            }
+            if (load && last->Finished) {
+                // More entries than its summary counts: changed meanwhile.
+                rows.Stop();
+                throw EReadStopped();
+            }
+            last->Add(rows.Int(1), rows.Utf8(2), int(rows.Int(3)), rows.Int(4), rows.Int(5));
+            ++read;
+            if (load && --left[cdId] == 0) {
+                last->Finish();
+                const std::lock_guard<std::mutex> locked(load->Lock);
+                load->Finished.push_back(last);
             }
         }
-        last->Add(rows.Int(1), rows.Utf8(2), int(rows.Int(3)), rows.Int(4), rows.Int(5));
-        ++read;
+        if (load)
+            load->Read = read;
     }
     for (const auto &[cdId, disc] : scanned) {
         if (!byId.contains(cdId)) {
-            auto empty = std::make_unique<TDisc>();
+            auto empty = std::make_shared<TDisc>();
             empty->CdId = cdId;
             empty->Stamp = disc.Stamp;
             index.Discs.push_back(std::move(empty));
         }
     }
-    for (const auto &disc : index.Discs)
-        disc->Finish();
+    for (const auto &disc : index.Discs) {
+        if (!disc->Finished)
+            disc->Finish();
+    }
     ReadCount() += read;
 }
 
 // One disc's entries.
-std::unique_ptr<TDisc> ReadDisc(TDAODatabase &db, qint64 cdId, const TScanned &scanned)
+std::shared_ptr<TDisc> ReadDisc(TDAODatabase &db, qint64 cdId, const TScanned &scanned)
 {
-    auto disc = std::make_unique<TDisc>();
+    auto disc = std::make_shared<TDisc>();
     disc->CdId = cdId;
     disc->Stamp = scanned.Stamp;
     disc->Reserve(scanned.Entries);
@@ -200,14 +279,14 @@ bool Update(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, bool fi
     // Rows read by disc cost more than rows read in one pass.
     if (toRead * 4 > total)
         return false;
-    std::vector<std::unique_ptr<TDisc>> discs;
+    std::vector<std::shared_ptr<TDisc>> discs;
     for (auto &disc : index.Discs) {
         if (scanned.count(disc->CdId) && std::find(reread.begin(), reread.end(), disc->CdId) == reread.end())
             discs.push_back(std::move(disc));
     }
     for (const qint64 cdId : reread)
         discs.push_back(ReadDisc(db, cdId, scanned.at(cdId)));
-    const auto first = [](const std::unique_ptr<TDisc> &disc) {
+    const auto first = [](const std::shared_ptr<TDisc> &disc) {
         return disc->Ids.empty() ? std::numeric_limits<qint64>::max() : disc->Ids.front();
     };
     std::sort(discs.begin(), discs.end(), [&](const auto &a, const auto &b) { return first(a) < first(b); });
@@ -215,14 +294,71 @@ bool Update(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, bool fi
     return true;
 }
 
+bool IsFor(const TLoad &load, TDAODatabase &db)
+{
+    return db.Connected() && load.Handle == db.Handle() && load.Serial == db.ConnectionSerial();
+}
+
+// The reading's body, on its own thread: the names of the catalog at path,
+// through a connection of its own that only reads.
+void ReadInBackground(TLoad &load, const QString &path, const QString &password)
+{
+    try {
+        TDAODatabase db;
+        db.SetDatabaseName(path);
+        db.SetPassword(password);
+        db.SetReadOnly(true);
+        auto index = std::make_unique<TIndex>();
+        // The summaries before the entries: a disc scanned meanwhile has a
+        // summary newer than the one kept, and is read again at the first
+        // search.
+        const std::map<qint64, TScanned> scanned = ScannedDiscs(db, false);
+        index->MaxId = MaxEntryId(db);
+        qint64 total = 0;
+        for (const auto &[cdId, disc] : scanned)
+            total += disc.Entries;
+        load.Total = total;
+        ReadAll(db, scanned, *index, &load);
+        load.Result = std::move(index);
+    } catch (...) {
+        // Nothing kept: the first search reads the names itself, and tells of
+        // any failure then.
+    }
+    load.Done = true;
+}
+
+// Takes over what a reading for db's connection read, once it is done; the
+// names are then checked against the catalog as it is now, as after a
+// change made elsewhere.
+void TakeOverReading(TDAODatabase &db)
+{
+    THeld &held = Held();
+    if (!held.Load)
+        return;
+    if (!IsFor(*held.Load, db)) {
+        held.Load.reset();
+        return;
+    }
+    if (held.Load->Thread.joinable())
+        held.Load->Thread.join();
+    std::unique_ptr<TLoad> load = std::move(held.Load);
+    if (!load->Result)
+        return;
+    held.Index = std::move(load->Result);
+    held.Index->Handle = load->Handle;
+    held.Index->Serial = load->Serial;
+    held.Index->Written = std::move(load->Written);
+}
+
 // The index for the catalog as it is now: the one held, brought up to date,
 // or a new one.
 const TIndex &Current(TDAODatabase &db)
 {
+    TakeOverReading(db);
     sqlite3 *handle = db.Handle();
     const qint64 changes = sqlite3_total_changes(handle);
     const qint64 version = TBoundStatement(db, QStringLiteral("PRAGMA data_version")).Scalar();
-    std::unique_ptr<TIndex> &held = Held();
+    std::unique_ptr<TIndex> &held = Held().Index;
     const bool same = held && held->Handle == handle && held->Serial == db.ConnectionSerial();
     if (same && held->TotalChanges == changes && held->DataVersion == version && held->Written.empty())
         return *held;
@@ -240,7 +376,7 @@ const TIndex &Current(TDAODatabase &db)
             index->Handle = handle;
             index->Serial = db.ConnectionSerial();
             if (scannedOnce)
-                ReadAll(db, scanned, *index);
+                ReadAll(db, scanned, *index, nullptr);
             held = std::move(index);
         }
     } catch (...) {
@@ -344,18 +480,10 @@ QByteArray LongestLiteral(const QByteArray &part)
     return longest;
 }
 
-} // namespace
-
-bool Matches(const QByteArray &pattern, const QByteArray &name)
+// The matches among the discs given, in their order.
+TMatches Search(const std::vector<std::shared_ptr<TDisc>> &discs, const QString &typed,
+                const std::function<bool(const TEntryFacts &)> &keep, qsizetype limit, bool count)
 {
-    return MatchBytes(pattern.constData(), pattern.constData() + pattern.size(), name.constData(),
-                      name.constData() + name.size());
-}
-
-TMatches Find(TDAODatabase &db, const QString &typed, const std::function<bool(const TEntryFacts &)> &keep,
-              qsizetype limit, bool count)
-{
-    const TIndex &index = Current(db);
     const QByteArray part = DiscContents::NameKey(typed).toUtf8();
     const QByteArray pattern = part.contains('*') || part.contains('?') ? '*' + part + '*' : QByteArray();
     const QByteArray literal = LongestLiteral(part);
@@ -368,23 +496,79 @@ TMatches Find(TDAODatabase &db, const QString &typed, const std::function<bool(c
             matches.Ids.push_back(disc.Ids[entry]);
         return count || matches.Ids.size() < size_t(limit);
     };
-    for (const auto &disc : index.Discs) {
+    for (const auto &disc : discs) {
         if (!FindInDisc(*disc, literal, pattern, take))
             break;
     }
     return matches;
 }
 
+} // namespace
+
+bool Matches(const QByteArray &pattern, const QByteArray &name)
+{
+    return MatchBytes(pattern.constData(), pattern.constData() + pattern.size(), name.constData(),
+                      name.constData() + name.size());
+}
+
+TMatches Find(TDAODatabase &db, const QString &typed, const std::function<bool(const TEntryFacts &)> &keep,
+              qsizetype limit, bool count)
+{
+    return Search(Current(db).Discs, typed, keep, limit, count);
+}
+
+TMatches FindRead(TDAODatabase &db, const QString &typed, const std::function<bool(const TEntryFacts &)> &keep,
+                  qsizetype limit)
+{
+    TLoad *load = Held().Load.get();
+    if (!load || !IsFor(*load, db) || load->Done)
+        return Find(db, typed, keep, limit, false);
+    TMatches matches = Search(load->FinishedSoFar(), typed, keep, limit, false);
+    matches.Complete = false;
+    return matches;
+}
+
+void Prepare(TDAODatabase &db)
+{
+    THeld &held = Held();
+    const bool indexed = held.Index && held.Index->Handle == db.Handle() && held.Index->Serial == db.ConnectionSerial();
+    if (indexed || (held.Load && IsFor(*held.Load, db)))
+        return;
+    Release();
+    if (!DiscContents::HasTables(db))
+        return;
+    auto load = std::make_unique<TLoad>();
+    load->Handle = db.Handle();
+    load->Serial = db.ConnectionSerial();
+    TLoad *reading = load.get();
+    load->Thread = std::thread(ReadInBackground, std::ref(*reading), db.DatabaseName(), db.Password());
+    held.Load = std::move(load);
+}
+
+TProgress Progress(TDAODatabase &db)
+{
+    const TLoad *load = Held().Load.get();
+    if (!load || !IsFor(*load, db) || load->Done)
+        return {};
+    return {true, load->Read, load->Total};
+}
+
 void Changed(TDAODatabase &db, qint64 discId)
 {
-    std::unique_ptr<TIndex> &held = Held();
-    if (held && db.Connected() && held->Handle == db.Handle())
-        held->Written.insert(discId);
+    THeld &held = Held();
+    if (!db.Connected())
+        return;
+    if (held.Index && held.Index->Handle == db.Handle())
+        held.Index->Written.insert(discId);
+    if (held.Load && IsFor(*held.Load, db))
+        held.Load->Written.insert(discId);
 }
 
 void Release()
 {
-    Held().reset();
+    THeld &held = Held();
+    held.Load.reset();
+    held.Index.reset();
 }
 
 qint64 EntriesRead()

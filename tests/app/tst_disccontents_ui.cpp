@@ -144,8 +144,12 @@ void TestDiscContentsUi::scanShowAndFind()
     MainFm->findChild<QAction *>(QStringLiteral("mFindFile"))->trigger();
     TFindFileFm *finder = MainFm->FindFileFm;
     QVERIFY(finder && finder->isVisible());
+    // The names are being read since the window opened: the search is made
+    // again by itself once they are all read.
     finder->edName->setText(QStringLiteral("终报"));
     finder->btnFind->click();
+    QTRY_VERIFY(!finder->WaitingForNames());
+    QCOMPARE(finder->lbCount->text(), QStringLiteral("找到 1 项。"));
     QCOMPARE(finder->lvFiles->topLevelItemCount(), 1);
     QTreeWidgetItem *row = finder->lvFiles->topLevelItem(0);
     QCOMPARE(row->text(TFindFileFm::NameColumn), QStringLiteral("年终报告.doc"));

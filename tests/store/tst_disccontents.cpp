@@ -32,6 +32,8 @@ private slots:
     void findFollowsChanges();
     void findRereadsOnlyChangedDiscs_data();
     void findRereadsOnlyChangedDiscs();
+    void namesReadInBackground_data();
+    void namesReadInBackground();
     void offersVolumesInOrder();
 };
 
@@ -480,6 +482,67 @@ void TestDiscContents::findRereadsOnlyChangedDiscs()
     QCOMPARE(NameIndex::EntriesRead() - before, read);
     QCOMPARE(FindFiles(db, query).size(), found);
     QCOMPARE(NameIndex::EntriesRead() - before, read);
+}
+
+void TestDiscContents::namesReadInBackground_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<qint64>("read"); // entries read by the search after the reading
+    QTest::addColumn<qint64>("found");
+    // 甲 holds 2 files named 甲*, 乙 10 files; a rescan of 甲 finds 3.
+    QTest::newRow("nothing changed") << QString() << 0ll << 2ll;
+    QTest::newRow("rescan before the search") << QStringLiteral("rescan") << 3ll << 3ll;
+    QTest::newRow("rescan elsewhere before the search") << QStringLiteral("rescan elsewhere") << 3ll << 3ll;
+    QTest::newRow("reading stopped") << QStringLiteral("stop") << 12ll << 2ll;
+}
+
+void TestDiscContents::namesReadInBackground()
+{
+    QFETCH(QString, change);
+    QFETCH(qint64, read);
+    QFETCH(qint64, found);
+
+    CatalogFixture catalog;
+    TDAODatabase db;
+    catalog.Attach(db);
+    QTemporaryDir dir;
+    for (int i = 0; i < 10; ++i) {
+        if (i < 2)
+            QVERIFY(WriteFile(dir.filePath(QStringLiteral("a/甲%1.txt").arg(i)), "1"));
+        if (i < 3)
+            QVERIFY(WriteFile(dir.filePath(QStringLiteral("again/甲新%1.txt").arg(i)), "1"));
+        QVERIFY(WriteFile(dir.filePath(QStringLiteral("b/乙%1.txt").arg(i)), "1"));
+    }
+    const qint64 a = AddDisc(db, QStringLiteral("甲"), QStringLiteral("A"));
+    const qint64 b = AddDisc(db, QStringLiteral("乙"), QStringLiteral("B"));
+    DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("a")), {});
+    DiscScanner::ScanInto(db, b, dir.filePath(QStringLiteral("b")), {});
+    NameIndex::Release();
+
+    const qint64 before = NameIndex::EntriesRead();
+    NameIndex::Prepare(db);
+    if (change == QLatin1String("stop")) {
+        NameIndex::Release(); // as when the catalog closes
+    } else {
+        QTRY_VERIFY(!NameIndex::Progress(db).Reading);
+        QCOMPARE(NameIndex::EntriesRead() - before, 12);
+    }
+    const qint64 afterReading = NameIndex::EntriesRead();
+    if (change == QLatin1String("rescan")) {
+        DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("again")), {});
+    } else if (change == QLatin1String("rescan elsewhere")) {
+        TDAODatabase other;
+        catalog.Attach(other);
+        DiscScanner::ScanInto(other, a, dir.filePath(QStringLiteral("again")), {});
+    }
+    TFileQuery query;
+    query.Name = QStringLiteral("甲");
+    bool complete = false;
+    QCOMPARE(FindFiles(db, query, &complete).size(), found);
+    QVERIFY(complete);
+    QCOMPARE(CountFiles(db, query), found);
+    // What a stopped reading read is not kept: the search reads everything.
+    QCOMPARE(NameIndex::EntriesRead() - afterReading, read);
 }
 
 void TestDiscContents::offersVolumesInOrder()
