@@ -111,7 +111,7 @@ TFindFileFm::TFindFileFm(TDAODatabase &db, QWidget *parent)
     edName->setFocus();
 
     m_namesRead = new QTimer(this);
-    m_namesRead->setInterval(250);
+    m_namesRead->setInterval(100);
     connect(m_namesRead, &QTimer::timeout, this, Guarded([this] { NamesReadStep(); }));
     // The names are read while the user types what to look for.
     RunCommand([this] { NameIndex::Prepare(m_db); });

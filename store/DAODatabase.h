@@ -59,9 +59,8 @@ public:
     void CommitWork();
     void RollbackWork();
     int WorkDepth() const { return m_workDepth; }
-    // The number of the connection open now, unique among every connection
-    // the program made, so that work begun on one is never committed on the
-    // next.
+    // Counts the connections made, so that work begun on one is never
+    // committed on the next.
     int ConnectionSerial() const { return m_connectionSerial; }
 
     // For the layer itself: the open handle (connecting first), running a

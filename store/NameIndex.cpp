@@ -161,15 +161,23 @@ struct EReadStopped
 
 // Every scanned disc's entries, in one pass over the table in steps of
 // rows, each step a read of its own: a writer waits for one step at most.
-// With load, each disc is handed out as soon as its last entry is read, and
-// the reading stops when asked to.
+// With load, the reading stops when asked to, and each disc is handed out as
+// soon as the entries of the next one begin: a scan stores its entries one
+// after the other, above every entry there was. Should a disc's entries go
+// on after that (written while the names were read), the disc is left out,
+// to be read again by the search that takes the names over.
 void ReadAll(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, TIndex &index, TLoad *load)
 {
     QHash<qint64, std::shared_ptr<TDisc>> byId;
-    std::map<qint64, qint64> left; // entries still to read, by disc
-    for (const auto &[cdId, disc] : scanned)
-        left[cdId] = disc.Entries;
+    std::set<qint64> leftOut;
     std::shared_ptr<TDisc> last;
+    auto handOut = [&] {
+        if (!load || !last || last->Finished)
+            return;
+        last->Finish();
+        const std::lock_guard<std::mutex> locked(load->Lock);
+        load->Finished.push_back(last);
+    };
     qint64 read = 0;
     constexpr qint64 Step = 50000;
     TBoundStatement rows(
@@ -186,6 +194,7 @@ void ReadAll(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, TIndex
             }
             const qint64 cdId = rows.Int(0);
             if (!last || last->CdId != cdId) {
+                handOut();
                 last = byId.value(cdId);
                 if (!last) {
                     const auto found = scanned.find(cdId);
@@ -200,24 +209,24 @@ void ReadAll(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, TIndex
                     index.Discs.push_back(std::move(disc));
                 }
             }
-            if (load && last->Finished) {
-                // More entries than its summary counts: changed meanwhile.
-                rows.Stop();
-                throw EReadStopped();
+            if (last->Finished) {
+                leftOut.insert(cdId);
+                continue;
             }
             last->Add(rows.Int(1), rows.Utf8(2), int(rows.Int(3)), rows.Int(4), rows.Int(5));
             ++read;
-            if (load && --left[cdId] == 0) {
-                last->Finish();
-                const std::lock_guard<std::mutex> locked(load->Lock);
-                load->Finished.push_back(last);
-            }
         }
         if (load)
             load->Read = read;
     }
+    handOut();
+    if (!leftOut.empty()) {
+        std::erase_if(index.Discs, [&](const std::shared_ptr<TDisc> &disc) { return leftOut.count(disc->CdId) > 0; });
+        for (const qint64 cdId : leftOut)
+            byId.remove(cdId);
+    }
     for (const auto &[cdId, disc] : scanned) {
-        if (!byId.contains(cdId)) {
+        if (!byId.contains(cdId) && !leftOut.count(cdId)) {
             auto empty = std::make_shared<TDisc>();
             empty->CdId = cdId;
             empty->Stamp = disc.Stamp;
