@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -156,6 +157,7 @@ void TFindFileFm::Search(const DiscContents::TFileQuery &query)
     const TWaitCursor busy;
     const int row = lvFiles->indexOfTopLevelItem(lvFiles->currentItem());
     const qint64 current = row >= 0 && row < m_found.size() ? m_found.at(row).EntryId : 0;
+    const int scrolled = lvFiles->verticalScrollBar()->value();
     lvFiles->clear();
     m_found.clear();
     lbCount->clear();
@@ -177,10 +179,12 @@ void TFindFileFm::Search(const DiscContents::TFileQuery &query)
         items << item;
     }
     lvFiles->addTopLevelItems(items);
-    // The row chosen among the first results stays chosen when the search is
-    // made again with every name read.
+    // The row chosen among the first results stays chosen, and the list where
+    // it was scrolled to, when the search is made again with more names read.
     if (again)
         lvFiles->setCurrentItem(again);
+    if (m_waiting)
+        lvFiles->verticalScrollBar()->setValue(scrolled);
     if (!complete) {
         m_waiting = query;
         ShowReading();

@@ -363,8 +363,16 @@ QString HoldingFileCondition(TDAODatabase &db, const QString &typed)
 {
     if (!HasTables(db))
         return QStringLiteral(" 1=0 ");
-    return QLatin1String(" A.ID IN (SELECT CdId FROM TbEntry WHERE NameKey LIKE ") +
-           SqlDialect::Quote(QLatin1Char('*') + NameKey(typed) + QLatin1Char('*')) + QLatin1String(") ");
+    // The discs are found among the names held for "查找文件...", so that a
+    // find need not read every name again.
+    const std::vector<qint64> discs = NameIndex::DiscsHolding(db, typed);
+    if (discs.empty())
+        return QStringLiteral(" 1=0 ");
+    QStringList ids;
+    ids.reserve(qsizetype(discs.size()));
+    for (const qint64 disc : discs)
+        ids << QString::number(disc);
+    return QLatin1String(" A.ID IN (") + ids.join(QLatin1Char(',')) + QLatin1String(") ");
 }
 
 } // namespace DiscContents

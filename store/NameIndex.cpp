@@ -489,13 +489,27 @@ QByteArray LongestLiteral(const QByteArray &part)
     return longest;
 }
 
+// A typed part as the search looks for it: literal is a run of it that every
+// matching name holds, pattern the whole part wrapped in *...* when it has
+// wildcards, empty for a plain part.
+struct TPart
+{
+    QByteArray Literal;
+    QByteArray Pattern;
+
+    explicit TPart(const QString &typed)
+    {
+        const QByteArray part = DiscContents::NameKey(typed).toUtf8();
+        Pattern = part.contains('*') || part.contains('?') ? '*' + part + '*' : QByteArray();
+        Literal = LongestLiteral(part);
+    }
+};
+
 // The matches among the discs given, in their order.
 TMatches Search(const std::vector<std::shared_ptr<TDisc>> &discs, const QString &typed,
                 const std::function<bool(const TEntryFacts &)> &keep, qsizetype limit, bool count)
 {
-    const QByteArray part = DiscContents::NameKey(typed).toUtf8();
-    const QByteArray pattern = part.contains('*') || part.contains('?') ? '*' + part + '*' : QByteArray();
-    const QByteArray literal = LongestLiteral(part);
+    const TPart part(typed);
     TMatches matches;
     auto take = [&](const TDisc &disc, size_t entry) {
         if (keep && !keep(disc.Facts[entry]))
@@ -506,7 +520,7 @@ TMatches Search(const std::vector<std::shared_ptr<TDisc>> &discs, const QString 
         return count || matches.Ids.size() < size_t(limit);
     };
     for (const auto &disc : discs) {
-        if (!FindInDisc(*disc, literal, pattern, take))
+        if (!FindInDisc(*disc, part.Literal, part.Pattern, take))
             break;
     }
     return matches;
@@ -535,6 +549,19 @@ TMatches FindRead(TDAODatabase &db, const QString &typed, const std::function<bo
     TMatches matches = Search(load->FinishedSoFar(), typed, keep, limit, false);
     matches.Complete = false;
     return matches;
+}
+
+std::vector<qint64> DiscsHolding(TDAODatabase &db, const QString &typed)
+{
+    const TPart part(typed);
+    std::vector<qint64> discs;
+    for (const auto &disc : Current(db).Discs) {
+        // The first match is enough.
+        if (!FindInDisc(*disc, part.Literal, part.Pattern, [](const TDisc &, size_t) { return false; }))
+            discs.push_back(disc->CdId);
+    }
+    std::sort(discs.begin(), discs.end());
+    return discs;
 }
 
 void Prepare(TDAODatabase &db)

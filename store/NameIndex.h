@@ -45,6 +45,9 @@ struct TMatches
 TMatches Find(TDAODatabase &db, const QString &typed, const std::function<bool(const TEntryFacts &)> &keep,
               qsizetype limit, bool count);
 
+// The discs holding an entry whose name key holds the typed part, by Id.
+std::vector<qint64> DiscsHolding(TDAODatabase &db, const QString &typed);
+
 // Starts reading the names of db's catalog on a thread of its own, with a
 // connection of its own, so that they are ready, or partly read, when the
 // first search comes. Nothing when they are held or being read already, or

@@ -311,6 +311,7 @@ void TestDiscContents::findsFiles_data()
                                 << QStringList{QStringLiteral("乙:/照片:2019年暑假期间.jpg")};
     QTest::newRow("folder by name") << QStringLiteral("照") << -1ll << -1ll << none << none
                                     << QStringList{QStringLiteral("乙:/:照片")};
+    QTest::newRow("underscore is itself") << QStringLiteral("read_me") << -1ll << -1ll << none << none << QStringList{};
     QTest::newRow("nothing") << QStringLiteral("zzz") << -1ll << -1ll << none << none << QStringList{};
 }
 
@@ -362,6 +363,23 @@ void TestDiscContents::findsFiles()
     found.sort();
     QCOMPARE(lines, found);
     QCOMPARE(CountFiles(db, query), found.size());
+
+    // The find dialog's "包含文件" keeps the discs of the same names.
+    if (!name.isEmpty() && !query.MinSize && !query.MaxSize && !query.Earliest && !query.Latest) {
+        QStringList discs;
+        for (const QString &line : found) {
+            const QString disc = line.section(QLatin1Char(':'), 0, 0);
+            if (!discs.contains(disc))
+                discs << disc;
+        }
+        QStringList holding;
+        TBoundStatement statement(db,
+                                  QStringLiteral("SELECT A.Name FROM TbCd A WHERE ") + HoldingFileCondition(db, name));
+        while (statement.Next())
+            holding << statement.Text(0);
+        holding.sort();
+        QCOMPARE(holding, discs);
+    }
 }
 
 void TestDiscContents::findFollowsChanges()
