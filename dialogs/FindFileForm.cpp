@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 std::optional<qint64> ParseSizeText(const QString &text, bool *ok)
@@ -148,6 +149,7 @@ std::optional<DiscContents::TFileQuery> TFindFileFm::Query()
 
 void TFindFileFm::btnFindClick()
 {
+    m_namesRead->setInterval(100);
     if (const std::optional<DiscContents::TFileQuery> query = Query())
         Search(*query);
 }
@@ -223,7 +225,11 @@ void TFindFileFm::NamesReadStep()
     // too; a full list waits for the count at the end.
     if (m_waiting && m_found.size() < MaxListed && progress.Read != m_readBefore) {
         m_readBefore = progress.Read;
+        const qsizetype before = m_found.size();
         Search(*m_waiting);
+        // A look that found nothing more waits twice as long for the next
+        // (up to a second), so that a rare name does not slow the reading.
+        m_namesRead->setInterval(m_found.size() > before ? 100 : std::min(m_namesRead->interval() * 2, 1000));
         return;
     }
     ShowReading();
