@@ -1,0 +1,37 @@
+#include "ChoiceModel.h"
+
+#include <QComboBox>
+
+TChoiceModel::TChoiceModel(QList<TChoice> choices, QObject *parent)
+    : QAbstractListModel(parent)
+    , m_choices(std::move(choices))
+{
+}
+
+int TChoiceModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_choices.size());
+}
+
+QVariant TChoiceModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_choices.size())
+        return {};
+    const TChoice &choice = m_choices.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return choice.name;
+    case Qt::UserRole:
+        return choice.id;
+    default:
+        return {};
+    }
+}
+
+void TChoiceModel::Fill(QComboBox *combo, QList<TChoice> choices, int selectedId)
+{
+    // The box deletes the model it made for itself.
+    combo->setModel(new TChoiceModel(std::move(choices), combo));
+    combo->setCurrentIndex(combo->findData(selectedId));
+}

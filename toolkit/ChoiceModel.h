@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ChoiceList.h"
+
+#include <QAbstractListModel>
+
+class QComboBox;
+
+// The entries of a choice box as one list: the name as its text, the Id as
+// its data (Qt::UserRole). A list of thousands of folders is handed to the
+// box in one piece instead of one item at a time.
+class TChoiceModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    explicit TChoiceModel(QList<TChoice> choices, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // Gives the box these entries and chooses the one of this Id (none when
+    // no entry has it). The box keeps whatever text was typed into it apart.
+    static void Fill(QComboBox *combo, QList<TChoice> choices, int selectedId);
+
+private:
+    QList<TChoice> m_choices;
+};
