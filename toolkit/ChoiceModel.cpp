@@ -24,9 +24,18 @@ QVariant TChoiceModel::data(const QModelIndex &index, int role) const
         return choice.name;
     case Qt::UserRole:
         return choice.id;
+    case Qt::FontRole:
+        return m_font ? QVariant(*m_font) : QVariant();
     default:
         return {};
     }
+}
+
+void TChoiceModel::Replace(QList<TChoice> choices)
+{
+    beginResetModel();
+    m_choices = std::move(choices);
+    endResetModel();
 }
 
 void TChoiceModel::Fill(QComboBox *combo, QList<TChoice> choices, int selectedId)

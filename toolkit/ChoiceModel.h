@@ -3,6 +3,9 @@
 #include "ChoiceList.h"
 
 #include <QAbstractListModel>
+#include <QFont>
+
+#include <optional>
 
 class QComboBox;
 
@@ -19,10 +22,16 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
+    // Replaces every entry at once.
+    void Replace(QList<TChoice> choices);
+    // The font the entries are drawn in; none: the view's.
+    void SetFont(const QFont &font) { m_font = font; }
+
     // Gives the box these entries and chooses the one of this Id (none when
     // no entry has it). The box keeps whatever text was typed into it apart.
     static void Fill(QComboBox *combo, QList<TChoice> choices, int selectedId);
 
 private:
     QList<TChoice> m_choices;
+    std::optional<QFont> m_font;
 };
