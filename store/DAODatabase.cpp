@@ -304,6 +304,11 @@ TDAODatabase::~TDAODatabase()
     }
 }
 
+qint64 TDAODatabase::RowsWritten() const
+{
+    return m_db ? qint64(sqlite3_total_changes(m_db.get())) : 0;
+}
+
 void TDAODatabase::RequireClosed() const
 {
     if (m_db)
