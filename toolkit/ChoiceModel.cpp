@@ -31,6 +31,16 @@ QVariant TChoiceModel::data(const QModelIndex &index, int role) const
     }
 }
 
+bool TChoiceModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > m_choices.size())
+        return false;
+    beginRemoveRows(parent, row, row + count - 1);
+    m_choices.remove(row, count);
+    endRemoveRows();
+    return true;
+}
+
 void TChoiceModel::Replace(QList<TChoice> choices)
 {
     beginResetModel();

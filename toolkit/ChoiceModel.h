@@ -21,6 +21,8 @@ public:
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // So that the box's clear() and removeItem() work as on its own model.
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
     // Replaces every entry at once.
     void Replace(QList<TChoice> choices);
