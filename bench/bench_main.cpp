@@ -8,6 +8,7 @@
 //
 // bench_main --memory-child <mode> ... is the child process that the memory
 // cases start; it is not meant to be run by hand.
+#include "AddCdDlg.h"
 #include "BenchSupport.h"
 #include "CatalogGenerator.h"
 #include "CdListPane.h"
@@ -272,8 +273,9 @@ void StartRaw(benchmark::State &state)
 const int ClickedFolders[3][2] = {
     {Schema::RootFolderId, Schema::RootFolderId}, {TopFolderA, TopFolderB}, {BoxFolderA, BoxFolderB}};
 
-// A mouse click on a folder's row, scrolled into view beforehand.
-void ClickFolder(int folderId)
+// The middle of a folder's row in the tree's viewport, the row scrolled
+// into view beforehand.
+QPoint FolderPoint(int folderId)
 {
     TTreeList *tree = MainFm->CdTree->tlCdTree;
     QTreeView *view = tree->View();
@@ -284,8 +286,14 @@ void ClickFolder(int folderId)
             break;
         }
     view->scrollTo(node);
-    const QPoint at = view->visualRect(node).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    return view->visualRect(node).center();
+}
+
+// A mouse click on a folder's row.
+void ClickFolder(int folderId)
+{
+    const QPoint at = FolderPoint(folderId);
+    QTest::mouseClick(MainFm->CdTree->tlCdTree->View()->viewport(), Qt::LeftButton, {}, at);
 }
 
 void FolderClickProgram(benchmark::State &state)
@@ -437,6 +445,92 @@ void FindRaw(benchmark::State &state)
         db.StepAll(QStringLiteral("SELECT Id,Name FROM TbQuality"));
         return db.StepAll(DiscList + QStringLiteral(" WHERE A.Name LIKE '%") + FindFragment + QStringLiteral("%'"));
     });
+}
+
+// -- 4b. Opening the find dialog and the disc editor -------------------------------
+
+// The tool bar's find button until the dialog is on screen and painted; the
+// dialog is closed again untimed.
+void FindOpenProgram(benchmark::State &state)
+{
+    Program program(CatalogPath(), Discs);
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        qint64 shown = -1;
+        QTimer::singleShot(0, MainFm, [&shown, &timer] {
+            auto *dlg = qobject_cast<TFindFm *>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            dlg->repaint();
+            shown = timer.nsecsElapsed();
+            dlg->reject();
+        });
+        timer.start();
+        MainFm->btnFind->click();
+        Check(shown > 0, "the find dialog was shown");
+        state.SetIterationTime(double(shown) / 1e9);
+        Program::Settle();
+    }
+    CheckNoErrors(program);
+}
+
+// The dialog's choices: the categories and the qualities, each with "none".
+void FindOpenRaw(benchmark::State &state)
+{
+    TimeOnCatalog(state, "rows", [](const RawDb &db) {
+        return db.StepAll(QStringLiteral("SELECT Id,Name FROM TbCategory UNION SELECT 0,'-' FROM TbSetings")) +
+               db.StepAll(QStringLiteral("SELECT Id,Name FROM TbQuality UNION SELECT 0,'-' FROM TbSetings"));
+    });
+}
+
+// The tool bar's edit button on the current disc: the editor made, filled,
+// shown and painted, then cancelled, until the main window is painted again.
+void EditOpenProgram(benchmark::State &state)
+{
+    Program program(CatalogPath(), Discs);
+    QTreeView *view = MainFm->CdList->dgCd->View();
+    int folders = 0;
+    for (auto _ : state) {
+        bool shown = false;
+        QTimer::singleShot(0, MainFm, [&shown, &folders] {
+            auto *dlg = qobject_cast<TAddCdDlg *>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            dlg->repaint();
+            folders = dlg->cbCdTree->count();
+            shown = dlg->edName->text() == MainFm->QCd.Field("Name").AsString();
+            dlg->reject();
+        });
+        IterationClock clock(state);
+        MainFm->btnEdit->click();
+        Program::Settle();
+        clock.Stop();
+        Check(shown, "the editor showed the current disc");
+        QTest::keyClick(view, Qt::Key_Down); // another disc each time, untimed
+        Program::Settle();
+    }
+    state.counters["folders"] = folders;
+    CheckNoErrors(program);
+}
+
+// The editor's data: the disc's row, the category, folder and quality
+// choices, whether the disc is lent.
+void EditOpenRaw(benchmark::State &state)
+{
+    RawDb db(CatalogPath());
+    int id = 1;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        ++id;
+        IterationClock clock(state);
+        db.StepAll(OneDiscStatement(id));
+        db.StepAll(QStringLiteral("SELECT Id,Name FROM TbCategory"));
+        rows = db.StepAll(QStringLiteral("SELECT Id,Name FROM TbTree WHERE Id<>%1").arg(Schema::RootFolderId));
+        db.StepAll(QStringLiteral("SELECT Id,Name FROM TbQuality"));
+        db.StepAll(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='TbLoan'"));
+        clock.Stop();
+    }
+    state.counters["folders"] = double(rows);
 }
 
 // -- 5. Grouping the disc list by category --------------------------------------
@@ -628,6 +722,66 @@ void MoveRaw(benchmark::State &state)
         });
         db.StepAll(FolderStatement(BoxFolderA));
         clock.Stop();
+    }
+}
+
+// One disc dropped onto another box, as the tree's view hands a drop from
+// the disc list to the program: the first disc of the current box's list
+// selected (untimed), the drop at the box's row, until the list of the box
+// dropped on and the tree are painted. The disc goes back and forth between
+// two boxes. (Offscreen there is no platform drag to start, so the drop is
+// handed over where the view's drop event hands it, with the disc list as
+// its source.)
+void DropOneProgram(benchmark::State &state)
+{
+    Program program(FreshCopy(QStringLiteral("DropOne.MDB")), Discs);
+    TTreeList *tree = MainFm->CdTree->tlCdTree;
+    QTreeView *list = MainFm->CdList->dgCd->View();
+    ClickFolder(BoxFolderA);
+    Program::Settle();
+    int target = BoxFolderB;
+    for (auto _ : state) {
+        const QModelIndex first = list->model()->index(0, 0);
+        list->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        const int disc = MainFm->QCd.Field("ID").AsInteger();
+        const int before =
+            int(DM->GetFieldValue(QStringLiteral("SELECT COUNT(*) AS N FROM TbCd WHERE TId=%1").arg(target),
+                                  QStringLiteral("N"))
+                    .toInt());
+        const QPoint at = FolderPoint(target);
+        Program::Settle();
+        QMimeData rows;
+        rows.setData(QString::fromLatin1(TDataGrid::RowsMimeType), QByteArray());
+        IterationClock clock(state);
+        const QModelIndex dropped = tree->View()->indexAt(at).siblingAtColumn(0);
+        tree->OnDragDrop(list, &rows, dropped, tree->ZoneAt(at), false);
+        Program::Settle();
+        tree->View()->viewport()->repaint();
+        clock.Stop();
+        Check(MainFm->CdTree->CurrentFolderId() == target, "the box dropped on is the current folder");
+        Check(MainFm->QCd.RowCount() == before + 1, "the box lists the disc dropped");
+        Check(DM->GetFieldValue(QStringLiteral("SELECT TId FROM TbCd WHERE ID=%1").arg(disc), QStringLiteral("TId"))
+                      .toInt() == target,
+              "the disc is in the box");
+        target = target == BoxFolderA ? BoxFolderB : BoxFolderA;
+        CheckNoErrors(program);
+    }
+}
+
+// The same disc moved by ID, then the box's list read.
+void DropOneRaw(benchmark::State &state)
+{
+    const QString file = FreshCopy(QStringLiteral("DropOneRaw.MDB"));
+    RawDb db(file);
+    db.Count(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")); // the key derived, not timed
+    const int disc = int(db.Count(QStringLiteral("SELECT MIN(ID) FROM TbCd WHERE TId=%1").arg(BoxFolderA)));
+    int target = BoxFolderB;
+    for (auto _ : state) {
+        IterationClock clock(state);
+        db.Exec(QStringLiteral("UPDATE TbCd SET TId=%1 WHERE ID=%2").arg(target).arg(disc).toUtf8().constData());
+        db.StepAll(FolderStatement(target));
+        clock.Stop();
+        target = target == BoxFolderA ? BoxFolderB : BoxFolderA;
     }
 }
 
@@ -948,6 +1102,10 @@ const Case Cases[] = {
      MinTime(1.0)},
     {"find \"英\" through the tool bar's find button", "Find", nullptr, -1, FindProgram, MinTime(1.0), FindRaw,
      MinTime(1.0)},
+    {"open the find dialog, shown and painted", "FindOpen", nullptr, -1, FindOpenProgram, MinTime(1.0), FindOpenRaw,
+     MinTime(1.0)},
+    {"open the disc editor on a disc, painted, cancelled", "EditOpen", nullptr, -1, EditOpenProgram, MinTime(1.0),
+     EditOpenRaw, MinTime(1.0)},
     {"group the disc list by category", "Group", nullptr, -1, GroupProgram, Iterations(8), GroupRaw, MinTime(1.0)},
     {"cursor down: the next disc's detail page", "Cursor", nullptr, -1, CursorProgram, MinTime(1.0), CursorRaw,
      MinTime(1.0)},
@@ -955,6 +1113,7 @@ const Case Cases[] = {
      DeleteRaw, Iterations(3)},
     {"move 10,000 selected discs onto a folder", "Move10000", nullptr, -1, MoveProgram, Iterations(3), MoveRaw,
      Iterations(3)},
+    {"drop one disc onto another box", "DropOne", nullptr, -1, DropOneProgram, MinTime(1.0), DropOneRaw, MinTime(1.0)},
     {"copy a top folder (~500 folders), Ctrl-drop", "FolderCopy", nullptr, -1, FolderCopyProgram, Iterations(3),
      FolderCopyRaw, Iterations(3)},
     {"delete an empty folder through the tree's menu", "FolderDelete", nullptr, -1, FolderDeleteProgram, MinTime(0.5),

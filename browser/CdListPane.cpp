@@ -325,13 +325,17 @@ void TCdListPane::btnEditClick()
     if (!QCd.Active() || QCd.RowCount() == 0)
         return;
     TCdRec disc = ReadDisc();
+    const qint64 written = QCd.Database() ? QCd.Database()->RowsWritten() : -1;
     while (EditDisc && EditDisc(disc)) {
         if (SaveDisc(disc, false)) {
             ShowCdList(folder);
             return;
         }
     }
-    // The editor may have lent the disc or taken it back.
+    // The editor may have lent the disc or taken it back, or scanned or
+    // cleared its contents; when it wrote nothing, the page stands.
+    if (QCd.Database() && QCd.Database()->RowsWritten() == written)
+        return;
     ReloadLoans();
     QCdAfterScroll();
 }

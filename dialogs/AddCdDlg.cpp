@@ -2,6 +2,7 @@
 
 #include "AddCdLookups.h"
 #include "AddCdPicture.h"
+#include "ChoiceModel.h"
 #include "CommandGuard.h"
 #include "DataModule.h"
 #include "DateUtils.h"
@@ -283,11 +284,7 @@ void TAddCdDlg::FillFromDisc()
 
 void TAddCdDlg::FillCombo(QComboBox *combo, const QString &sql, int selectedId)
 {
-    combo->clear();
-    DM->OpenSQL(sql);
-    for (; !DM->Q1.AtEnd(); DM->Q1.Next())
-        combo->addItem(DM->Q1.Field(QStringLiteral("Name")).AsString(), DM->Q1.Field(QStringLiteral("Id")).AsInteger());
-    combo->setCurrentIndex(combo->findData(selectedId));
+    TChoiceModel::Fill(combo, ChoiceList::Read(DM->DbBase, sql), selectedId);
 }
 
 void TAddCdDlg::Refuse(const QString &message, QWidget *control)

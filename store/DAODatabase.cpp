@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSet>
 
 #include <sqlcipher/sqlite3.h>
 
@@ -84,8 +85,43 @@ QString OpenFailureReason(int code)
 // it is refused at open. The limit leaves room for new rows below 2^31.
 constexpr qint64 LargestId = 2000000000;
 
+// The columns of a table that an index answers a range of values for: the
+// rowid, a column that is the rowid under another name (the one INTEGER
+// PRIMARY KEY) and the first column of every index over all of the rows.
+QSet<QByteArray> IndexedColumns(sqlite3 *db, const QByteArray &quotedTable)
+{
+    QSet<QByteArray> indexed{"rowid"};
+    QList<QByteArray> keys;
+    QByteArray keyType;
+    RunStatement(db, "PRAGMA table_info(" + quotedTable + ")", [&](sqlite3_stmt *row) {
+        if (sqlite3_column_int(row, 5) > 0) {
+            keys << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 1))).toLower();
+            keyType = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 2))).toUpper();
+        }
+    });
+    if (keys.size() == 1 && keyType == "INTEGER")
+        indexed << keys.first();
+    QList<QByteArray> indexes;
+    RunStatement(db, "PRAGMA index_list(" + quotedTable + ")", [&](sqlite3_stmt *row) {
+        // A partial index (its fifth column) leaves rows out.
+        if (sqlite3_column_count(row) < 5 || sqlite3_column_int(row, 4) == 0)
+            indexes << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)));
+    });
+    for (const QByteArray &index : indexes)
+        RunStatement(db, "PRAGMA index_info(" + SqlDialect::Quote(QString::fromUtf8(index)).toUtf8() + ")",
+                     [&](sqlite3_stmt *row) {
+                         const auto *name = reinterpret_cast<const char *>(sqlite3_column_text(row, 2));
+                         if (sqlite3_column_int(row, 0) == 0 && name)
+                             indexed << QByteArray(name).toLower();
+                     });
+    return indexed;
+}
+
 // The first number of the file beyond the limit, as "table.column = value";
-// empty when there is none.
+// empty when there is none. A column with an index is asked for a number
+// below or above the limit through the index, which the engine answers
+// without reading the table; only the other columns are read row by row, all
+// of a table's in one pass.
 QString NumberOutOfRange(sqlite3 *db)
 {
     auto firstValue = [db](const QByteArray &sql, qint64 &value) {
@@ -98,8 +134,9 @@ QString NumberOutOfRange(sqlite3 *db)
         });
         return found;
     };
-    const QByteArray outside =
-        " NOT BETWEEN " + QByteArray::number(-LargestId) + " AND " + QByteArray::number(LargestId);
+    const QByteArray lowest = QByteArray::number(-LargestId);
+    const QByteArray largest = QByteArray::number(LargestId);
+    const QByteArray outside = " NOT BETWEEN " + lowest + " AND " + largest;
     qint64 value = 0;
     // The counters new rows are numbered from.
     if (firstValue("SELECT seq FROM sqlite_sequence WHERE seq" + outside + " LIMIT 1", value))
@@ -117,17 +154,32 @@ QString NumberOutOfRange(sqlite3 *db)
     auto quoted = [](const QByteArray &name) { return SqlDialect::Quote(QString::fromUtf8(name)).toUtf8(); };
     for (const QByteArray &table : tables) {
         const QByteArray quotedTable = quoted(table);
+        const QSet<QByteArray> indexed = IndexedColumns(db, quotedTable);
         QList<QByteArray> columns{"rowid"};
         RunStatement(db, "PRAGMA table_info(" + quotedTable + ")", [&](sqlite3_stmt *row) {
             const QByteArray column(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)));
             // Id, ID, Id1 and the references CId, TId, QId, DId.
             if (column.toLower().endsWith("id") || column.toLower() == "id1")
-                columns << quoted(column);
+                columns << column;
         });
-        // One pass over the table for all of its numbers.
         QByteArrayList conditions;
-        for (const QByteArray &column : columns)
-            conditions << "(typeof(" + column + ") IN ('integer','real') AND " + column + outside + ")";
+        for (const QByteArray &column : columns) {
+            const QByteArray name = column == "rowid" ? column : quoted(column);
+            if (indexed.contains(column.toLower())) {
+                // Numbers sort before every text and blob: "< ''" keeps the
+                // numbers above the limit and leaves the texts out.
+                const QByteArray select =
+                    "SELECT rowid FROM " + quotedTable + " WHERE typeof(" + name + ") IN ('integer','real') AND ";
+                if (firstValue(select + name + " < " + lowest + " LIMIT 1", value) ||
+                    firstValue(select + name + " > " + largest + " AND " + name + " < '' LIMIT 1", value))
+                    return QStringLiteral("%1, rowid %2").arg(QString::fromUtf8(table)).arg(value);
+            } else {
+                conditions << "(typeof(" + name + ") IN ('integer','real') AND " + name + outside + ")";
+            }
+        }
+        if (conditions.isEmpty())
+            continue;
+        // One pass over the table for the numbers no index answers.
         const QByteArray sql = "SELECT rowid FROM " + quotedTable + " WHERE " + conditions.join(" OR ") + " LIMIT 1";
         if (firstValue(sql, value))
             return QStringLiteral("%1, rowid %2").arg(QString::fromUtf8(table)).arg(value);
@@ -251,6 +303,11 @@ TDAODatabase::~TDAODatabase()
     } catch (...) {
         // Nothing can be reported from a destructor.
     }
+}
+
+qint64 TDAODatabase::RowsWritten() const
+{
+    return m_db ? qint64(sqlite3_total_changes(m_db.get())) : 0;
 }
 
 void TDAODatabase::RequireClosed() const

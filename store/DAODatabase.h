@@ -62,6 +62,10 @@ public:
     // Counts the connections made, so that work begun on one is never
     // committed on the next.
     int ConnectionSerial() const { return m_connectionSerial; }
+    // The rows this connection has written, deleted or inserted since it
+    // was made (0 when not connected): unchanged across a piece of work
+    // when the work wrote nothing.
+    qint64 RowsWritten() const;
 
     // For the layer itself: the open handle (connecting first), running a
     // statement that returns no rows, and raising the engine's error.

@@ -80,13 +80,13 @@ void TDAODataset::Close()
 {
     if (m_state == TDataSetState::Inactive)
         return;
-    if (!m_suspendCount)
+    if (Announce())
         emit aboutToReset();
     ClearStore();
     m_state = TDataSetState::Inactive;
     if (m_database)
         m_database->UnregisterDataset(this);
-    if (!m_suspendCount)
+    if (Announce())
         emit resetDone();
     if (AfterClose)
         AfterClose(*this);
@@ -122,7 +122,7 @@ TDAODataset::Cell TDAODataset::ReadCell(sqlite3_stmt *stmt, int column)
 
 void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnInfo> columns, WriteTarget target)
 {
-    if (!m_suspendCount)
+    if (Announce())
         emit aboutToReset();
     ClearStore();
     m_state = TDataSetState::Inactive;
@@ -201,11 +201,11 @@ void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnIn
     } catch (...) {
         ClearStore();
         m_state = TDataSetState::Inactive;
-        if (!m_suspendCount)
+        if (Announce())
             emit resetDone();
         throw;
     }
-    if (!m_suspendCount)
+    if (Announce())
         emit resetDone();
 }
 
@@ -316,7 +316,7 @@ void TDAODataset::MoveCursor(int row, bool raiseScroll)
     m_current = row;
     m_atEnd = false;
     m_atStart = row == 0;
-    if (!m_suspendCount)
+    if (Announce())
         emit currentRowChanged(row);
     if (raiseScroll)
         Scrolled();
@@ -428,6 +428,7 @@ void TDAODataset::GotoBookmark(TBookmark bookmark)
 void TDAODataset::SuspendControls()
 {
     if (m_suspendCount == 0) {
+        m_changedWhileSuspended = false;
         if (m_database) {
             m_database->BeginWork();
             m_workSerial = m_database->ConnectionSerial();

@@ -78,6 +78,10 @@ public:
     void SuspendControls();
     void ResumeControls();
     bool ControlsSuspended() const { return m_suspendCount > 0; }
+    // Whether anything a bound view follows (the rows, their order, the
+    // cursor) changed since the outermost SuspendControls; a view told of
+    // controlsResumed need not read the rows again when nothing did.
+    bool ChangedWhileSuspended() const { return m_changedWhileSuspended; }
 
     std::function<void(TDAODataset &)> AfterOpen;
     std::function<void(TDAODataset &)> AfterScroll;
@@ -167,8 +171,19 @@ private:
     std::vector<QVariant> m_buffer; // pending values while editing, per column
     std::vector<bool> m_changed;
 
+    // Whether a change is to be signalled now; while the controls are
+    // suspended it is only noted.
+    bool Announce()
+    {
+        if (m_suspendCount == 0)
+            return true;
+        m_changedWhileSuspended = true;
+        return false;
+    }
+
     QHash<QByteArray, sqlite3_stmt *> m_statements; // the write statements, prepared once
     int m_suspendCount = 0;
+    bool m_changedWhileSuspended = false;
     int m_workSerial = -1; // the connection the suspended work began on
 };
 

@@ -178,10 +178,10 @@ void TDAODataset::Post()
         m_rowids[physical] = rowid;
         ReadBack(rowid, physical);
         const int row = int(m_order.size());
-        if (!m_suspendCount)
+        if (Announce())
             emit rowAboutToBeInserted(row);
         m_order.push_back(physical);
-        if (!m_suspendCount)
+        if (Announce())
             emit rowInserted(row);
         m_current = row;
     } else {
@@ -202,14 +202,14 @@ void TDAODataset::Post()
                 throw EDAOError(QStringLiteral("Record is deleted."), 3167);
             ReadBack(rowid, physical);
         }
-        if (!m_suspendCount)
+        if (Announce())
             emit rowChanged(m_current);
     }
     m_buffer.clear();
     m_changed.clear();
     m_state = TDataSetState::Browse;
     m_atEnd = false;
-    if (!m_suspendCount)
+    if (Announce())
         emit currentRowChanged(m_current);
 }
 
@@ -234,14 +234,14 @@ void TDAODataset::Delete()
     if (rc != SQLITE_DONE)
         TDAODatabase::RaiseStatementError(stmt, rc);
 
-    if (!m_suspendCount)
+    if (Announce())
         emit rowAboutToBeRemoved(row);
     m_order.erase(m_order.begin() + row);
-    if (!m_suspendCount)
+    if (Announce())
         emit rowRemoved(row);
     if (m_current >= int(m_order.size()))
         m_current = std::max(0, int(m_order.size()) - 1);
     m_atEnd = m_order.empty();
-    if (!m_suspendCount && !m_order.empty())
+    if (!m_order.empty() && Announce())
         emit currentRowChanged(m_current);
 }

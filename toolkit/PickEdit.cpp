@@ -1,10 +1,11 @@
 #include "PickEdit.h"
 
+#include "ChoiceModel.h"
+
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -15,6 +16,8 @@ TPickEdit::TPickEdit(QWidget *parent)
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
     setDuplicatesEnabled(true);
+    m_rows = new TChoiceModel({}, this);
+    setModel(m_rows);
     // Every row is one line in the list's font: the list lays out thousands
     // of rows by the size of the first instead of measuring each one.
     if (auto *list = qobject_cast<QListView *>(view()))
@@ -30,18 +33,14 @@ void TPickEdit::SetRows(const QStringList &texts, const QList<int> &values)
     const QString text = currentText();
     const QSignalBlocker blocker(lineEdit());
     const QSignalBlocker comboBlocker(this);
-    clear();
-    // The combo box's own model, filled in one go.
-    auto *rows = qobject_cast<QStandardItemModel *>(model());
-    QList<QStandardItem *> items;
-    items.reserve(texts.size());
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        auto *item = new QStandardItem(texts[i]);
-        item->setData(values.value(i), Qt::UserRole);
-        item->setFont(view()->font()); // the list's own font, not the box's
-        items << item;
-    }
-    rows->invisibleRootItem()->appendRows(items);
+    QList<TChoice> rows;
+    rows.reserve(texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        rows.append({values.value(i), texts[i]});
+    // The rows handed over in one go; drawn in the list's own font, not the
+    // box's.
+    m_rows->SetFont(view()->font());
+    m_rows->Replace(std::move(rows));
     setCurrentIndex(-1);
     setEditText(text);
 }

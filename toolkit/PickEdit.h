@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 
+class TChoiceModel;
+
 // An edit box with a drop-down list of text rows, each with an integer
 // attached. Typing does not complete or open the list; the arrow keys,
 // Page Up/Down, F4 and Alt+arrows neither step through the rows nor open
@@ -40,6 +42,7 @@ protected:
     virtual void TextOrSelectionChanged() {}
 
 private:
+    TChoiceModel *m_rows; // the rows of the list
     int m_accepted = -1;
     bool m_closing = false;
 };

@@ -122,8 +122,12 @@ void TTreeListModel::Attach()
                   << connect(ds, &TDAODataset::rowRemoved, this, &TTreeListModel::RowRemoved)
                   << connect(ds, &TDAODataset::rowChanged, this, &TTreeListModel::RowChanged)
                   // The rows written while the controls were suspended are
-                  // not known one by one: read them all.
-                  << connect(ds, &TDAODataset::controlsResumed, this, &TTreeListModel::ResetNow)
+                  // not known one by one: read them all, when there were any.
+                  << connect(ds, &TDAODataset::controlsResumed, this,
+                             [this, ds] {
+                                 if (ds->ChangedWhileSuspended())
+                                     ResetNow();
+                             })
                   << connect(ds, &QObject::destroyed, this, &TTreeListModel::ResetNow);
 }
 

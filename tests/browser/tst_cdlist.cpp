@@ -7,6 +7,7 @@
 #include "DataGrid.h"
 #include "DataModule.h"
 #include "DateUtils.h"
+#include "LoanStore.h"
 #include "MessageBoxes.h"
 #include "Schema.h"
 #include "TestCatalog.h"
@@ -33,6 +34,7 @@ private slots:
     void listsFoldersWithFooters();
     void emptyFolder();
     void addAndEdit();
+    void cancelledEditorShowsThePageAgainAfterAWrite();
     void refusedWriteReopensTheEditor_data();
     void refusedWriteReopensTheEditor();
     void deleteOne();
@@ -206,6 +208,28 @@ void TestCdList::addAndEdit()
     QCOMPARE(seen.Price, TCurrency(125000));
     QCOMPARE(DateUtils::FormatDate(seen.Day), QStringLiteral("2004-03-01"));
     QCOMPARE(Count(QStringLiteral("ID=1 AND Name=\"西游\" AND Spell=\"XY\" AND Picture=\"a.jpg\"")), 1);
+}
+
+void TestCdList::cancelledEditorShowsThePageAgainAfterAWrite()
+{
+    m_folder = 2;
+    m_pane->ShowCdList(2);
+    const int id = m_qcd->Field(QStringLiteral("ID")).AsInteger();
+    m_pages.clear();
+    // Nothing written: the page that is shown stays.
+    m_pane->EditDisc = [](TCdRec &) { return false; };
+    m_pane->btnEditClick();
+    QVERIFY(m_pages.isEmpty());
+    QVERIFY(!m_pane->CurrentDiscLoan());
+    // Lent from the editor, then cancelled: the loan and the page are read
+    // again.
+    m_pane->EditDisc = [this](TCdRec &disc) {
+        LoanStore::Lend(*m_qcd->Database(), disc.Id, QStringLiteral("小王"), QDate(2024, 5, 1), QDate(2024, 6, 1));
+        return false;
+    };
+    m_pane->btnEditClick();
+    QCOMPARE(m_pages, QList<int>{id});
+    QVERIFY(m_pane->CurrentDiscLoan());
 }
 
 void TestCdList::refusedWriteReopensTheEditor_data()

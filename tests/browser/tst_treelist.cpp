@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -218,6 +219,18 @@ void TestTreeList::followsTheQueryRowByRow()
         QCOMPARE(FreshOutline(catalog.Dm()), step.outline);
         QCOMPARE(tree.FooterText(QStringLiteral("Name")), QStringLiteral("目录总数：%1").arg(query.RowCount()));
     }
+    // Suspended and resumed with nothing written (a drop of discs holds the
+    // folders so): the folders are not read again.
+    QSignalSpy resets(tree.Model(), &QAbstractItemModel::modelAboutToBeReset);
+    {
+        TDAOSuspendGuard guard(query);
+        QVERIFY(GotoFolder(query, 2));
+    }
+    QCOMPARE(resets.count(), 1); // the cursor moved meanwhile
+    {
+        TDAOSuspendGuard guard(query);
+    }
+    QCOMPARE(resets.count(), 1);
     // Folders that were open stay open through a rebuild.
     QVERIFY(tree.IsExpanded(tree.NodeOfKey(1)));
     QVERIFY(tree.IsExpanded(tree.NodeOfKey(99)));

@@ -290,6 +290,14 @@ void TestDataModule::badCatalogsAreRefusedUntouched_data()
                                            << "超出范围的记录编号";
     QTest::newRow("negative disc number") << "INSERT INTO TbCd (Id, Name) VALUES (-4294967295, 'x')"
                                           << "超出范围的记录编号";
+    // Columns with an index are asked through it: both ends, and a number
+    // stored as a real.
+    QTest::newRow("folder reference beyond 32 bits") << "INSERT INTO TbCd (Name, TId) VALUES ('x', 4294967298)"
+                                                     << "超出范围的记录编号";
+    QTest::newRow("negative parent") << "INSERT INTO TbTree (Id1, Name) VALUES (-4294967297, 'x')"
+                                     << "超出范围的记录编号";
+    QTest::newRow("folder reference as a real") << "INSERT INTO TbCd (Name, TId) VALUES ('x', 5.5e9)"
+                                                << "超出范围的记录编号";
     QTest::newRow("category reference beyond 32 bits") << "INSERT INTO TbCd (Name, CId) VALUES ('x', 4294967298)"
                                                        << "超出范围的记录编号";
     QTest::newRow("counter near the end of 32 bits")

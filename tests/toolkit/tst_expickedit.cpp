@@ -250,6 +250,13 @@ void TestExPickEdit::severalMatchesOpenTheList()
     QTRY_COMPARE(m_edit->SelectedKey(), 2);
     QCOMPARE(m_edit->currentText(), QStringLiteral("藏金阁续集"));
     QCOMPARE(m_changes, QList<int>{2});
+
+    // The rows go as from any combo box.
+    QVERIFY(m_edit->RowCount() >= 2);
+    m_edit->removeItem(0);
+    QVERIFY(m_edit->RowText(0).startsWith(QStringLiteral("藏金阁续集")));
+    m_edit->clear();
+    QCOMPARE(m_edit->RowCount(), 0);
 }
 
 void TestExPickEdit::enterAgainMovesOnAndTypingStartsAgain()
