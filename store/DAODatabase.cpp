@@ -246,7 +246,10 @@ TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, b
     if (!create && info.isDir())
         RaiseOpenError(path, QStringLiteral("这是一个文件夹，不是光盘夹文件。"), SQLITE_CANTOPEN);
 
-    int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    // Each connection is used by one thread only (the window's, or the one a
+    // background read opened for itself): the engine need not lock it around
+    // every call.
+    int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     if (create)
         flags |= SQLITE_OPEN_CREATE;
     sqlite3 *raw = nullptr;

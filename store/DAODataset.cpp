@@ -52,7 +52,7 @@ void TDAODataset::SetDatabase(TDAODatabase *database)
     m_database = database;
 }
 
-void TDAODataset::ClearStore()
+void TDAODataset::ClearStore(bool keepMemory)
 {
     for (sqlite3_stmt *stmt : std::as_const(m_statements))
         sqlite3_finalize(stmt);
@@ -62,13 +62,15 @@ void TDAODataset::ClearStore()
     m_columnCount = 0;
     m_target = {};
     m_cells.clear();
-    m_cells.shrink_to_fit();
     m_rowids.clear();
-    m_rowids.shrink_to_fit();
     m_text.clear();
-    m_text.shrink_to_fit();
     m_order.clear();
-    m_order.shrink_to_fit();
+    if (!keepMemory) {
+        m_cells.shrink_to_fit();
+        m_rowids.shrink_to_fit();
+        m_text.shrink_to_fit();
+        m_order.shrink_to_fit();
+    }
     m_buffer.clear();
     m_changed.clear();
     m_current = 0;
@@ -124,7 +126,9 @@ void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnIn
 {
     if (Announce())
         emit aboutToReset();
-    ClearStore();
+    // The rows read again keep the memory of the rows before: a list as long
+    // as the last one is read without growing it step by step again.
+    ClearStore(true);
     m_state = TDataSetState::Inactive;
     try {
         m_columnCount = int(columns.size());

@@ -150,7 +150,7 @@ private:
     quint32 NewPhysicalRow();
     void MoveCursor(int row, bool raiseScroll);
     void Scrolled();
-    void ClearStore();
+    void ClearStore(bool keepMemory = false);
 
     TDAODatabase *m_database = nullptr;
     TDataSetState m_state = TDataSetState::Inactive;
