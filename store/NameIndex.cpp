@@ -153,8 +153,8 @@ qint64 MaxEntryId(TDAODatabase &db)
     return TBoundStatement(db, QStringLiteral("SELECT max(Id) FROM TbEntry")).Scalar();
 }
 
-// Raised when a reading is stopped or finds the catalog changing under it;
-// the names are then read by the next search.
+// Raised when a reading in the background is stopped; what it read is not
+// kept.
 struct EReadStopped
 {
 };
