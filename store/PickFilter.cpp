@@ -2,6 +2,8 @@
 
 #include "SqlDialect.h"
 
+#include <QStringList>
+
 QString PickFilterClause(const QString &statement, const QString &column, const QString &typed)
 {
     const QString keyword =
@@ -11,4 +13,11 @@ QString PickFilterClause(const QString &statement, const QString &column, const 
         if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
             c = QChar(c.unicode() - 0x20);
     return clause;
+}
+
+QString PickOrderClause(const QString &column, const QString &key)
+{
+    QStringList columns{column, key};
+    columns.removeAll(QString());
+    return columns.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + columns.join(QLatin1Char(','));
 }

@@ -9,3 +9,9 @@
 // for; the whole clause is in capitals (the catalog compares text without
 // regard to letter case).
 QString PickFilterClause(const QString &statement, const QString &column, const QString &typed);
+
+// The order a quick-pick list keeps its rows in: by the column searched then
+// the key when that column is given (the initials or the code), by the key
+// alone otherwise (a name, or the whole list). Spelt out so that the list
+// reads the same whichever index the catalog answers it from.
+QString PickOrderClause(const QString &column, const QString &key);

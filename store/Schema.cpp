@@ -151,11 +151,28 @@ QString VersionOf(Layout layout)
 QStringList IndexStatements()
 {
     return {
-        QStringLiteral("CREATE INDEX IF NOT EXISTS TbCdSpell ON TbCd(Spell)"),
+        // The quick jump's list read from the index alone, in the order of
+        // initials then ID, without visiting the discs' rows.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS TbCdPick ON TbCd(Spell, ID, Code, Name)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS TbCdCode ON TbCd(Code)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS TbCdTId ON TbCd(TId)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS TbTreeId1 ON TbTree(Id1)"),
     };
+}
+
+QStringList RetiredIndexStatements()
+{
+    // The initials alone: TbCdPick starts with them.
+    return {QStringLiteral("DROP INDEX IF EXISTS TbCdSpell")};
+}
+
+QString IndexesPresentStatement()
+{
+    QStringList names;
+    for (const QString &statement : IndexStatements())
+        names << SqliteLiteral(statement.section(QLatin1Char(' '), 5, 5));
+    return QStringLiteral("SELECT count(*) AS Found FROM sqlite_master WHERE type='index' AND name IN (%1)")
+        .arg(names.join(QLatin1Char(',')));
 }
 
 QString CodeUniqueIndexStatement(Layout layout)

@@ -41,6 +41,10 @@ QStringList WidenedTables();
 // The indexes "Build1.01" adds for the quick jump, folder listing and code
 // check; the upgrade creates them too.
 QStringList IndexStatements();
+// The indexes of earlier versions that those above replace.
+QStringList RetiredIndexStatements();
+// How many of the indexes above the catalog has.
+QString IndexesPresentStatement();
 
 // The unique index on the codes that are not blank. From "Build1.02" on,
 // blank means what the program's own checks call blank (full-width spaces

@@ -1,6 +1,7 @@
 #include "UpgradeUnit.h"
 
 #include "DataModule.h"
+#include "Errors.h"
 #include "Schema.h"
 #include "Spell.h"
 #include "SqlDialect.h"
@@ -111,6 +112,34 @@ void Upgrade100To101(TDM &dm, const QString &version)
     transaction.Commit();
 }
 
+namespace {
+
+// The current indexes created where missing, those they replace dropped.
+void CreateIndexes(TDM &dm)
+{
+    for (const QString &statement : Schema::IndexStatements() + Schema::RetiredIndexStatements())
+        dm.ExecuteSQL(statement);
+}
+
+} // namespace
+
+void UpdateIndexes(TDM &dm)
+{
+    if (dm.GetFieldValue(Schema::IndexesPresentStatement(), QStringLiteral("Found")).toInt() ==
+        Schema::IndexStatements().size())
+        return;
+    try {
+        TDAOTransaction transaction(dm.DbBase);
+        dm.Q1.Close();
+        CreateIndexes(dm);
+        transaction.Commit();
+    } catch (const EAppError &) {
+        // The indexes only make lookups quicker: a file that cannot be
+        // written now (read-only, or busy in another program) is opened as
+        // it is, and gets them at a later opening.
+    }
+}
+
 void Upgrade101To102(TDM &dm, const QString &version)
 {
     if (version != QLatin1String(Schema::Version101))
@@ -128,6 +157,10 @@ void Upgrade101To102(TDM &dm, const QString &version)
 void UpgradeDb(TDM &dm)
 {
     const QString version = GetDbVersion(dm);
+    if (version == QLatin1String(Schema::VersionCurrent)) {
+        UpdateIndexes(dm);
+        return;
+    }
     if (version != QLatin1String(Schema::VersionOld) && version != QLatin1String(Schema::Version101))
         return;
     // Both steps or none: a file left between them would be a "Build1.01"
@@ -135,6 +168,7 @@ void UpgradeDb(TDM &dm)
     TDAOTransaction transaction(dm.DbBase);
     Upgrade100To101(dm, version);
     Upgrade101To102(dm, GetDbVersion(dm));
+    CreateIndexes(dm);
     dm.Q1.Close();
     transaction.Commit();
 }

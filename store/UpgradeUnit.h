@@ -13,3 +13,7 @@ QString GetDbVersion(TDM &dm);
 void Upgrade100To101(TDM &dm, const QString &version);
 void Upgrade101To102(TDM &dm, const QString &version);
 void UpgradeDb(TDM &dm);
+// Gives a current catalog the indexes this version looks things up by
+// (IndexStatements) when it lacks one, and drops those they replace; a file
+// that cannot be written just keeps the ones it has.
+void UpdateIndexes(TDM &dm);

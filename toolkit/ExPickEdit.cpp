@@ -104,6 +104,7 @@ void TExPickEdit::RefreshList()
 {
     const QString text = NormalizeSpellText(currentText());
     m_filter.clear();
+    m_order = PickOrderClause(QString(), FieldKey);
     if (!text.isEmpty()) {
         QString column;
         switch (TextKind(text)) {
@@ -119,6 +120,9 @@ void TExPickEdit::RefreshList()
         }
         if (!column.isEmpty())
             m_filter = PickFilterClause(SQL, column, text);
+        if (column == FieldList)
+            column.clear();
+        m_order = PickOrderClause(column, FieldKey);
     }
     ClearRows();
     FillList();
@@ -132,7 +136,7 @@ void TExPickEdit::FillList()
     int rows = 0;
     try {
         m_query.Close();
-        m_query.SetSQL(SQL + m_filter);
+        m_query.SetSQL(SQL + m_filter + m_order);
         m_query.Open();
         m_query.Last();
         rows = m_query.RowCount();

@@ -72,6 +72,7 @@ private:
 
     TDAOQuery m_query;
     QString m_filter;
+    QString m_order;
     int m_nameWidth = 0, m_codeWidth = 0, m_spellWidth = 0, m_statusWidth = 0;
     int m_selectedKey = 0;
     int m_signalledKey = 0;

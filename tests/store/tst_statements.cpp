@@ -139,7 +139,8 @@ void TestStatements::select_data()
     // The schema version.
     QTest::newRow("settings row") << "SELECT * FROM TbSetings" << L{"Version"} << "Build1.02";
     QTest::newRow("version") << LookupQueries::CatalogVersion() << L{"Version"} << "Build1.02";
-    QTest::newRow("names and initials") << "SELECT Name,Spell FROM TbCd" << L{"Spell"} << "CJG|MUSIC|YXABC|12\"HJ";
+    QTest::newRow("names and initials") << "SELECT Name,Spell FROM TbCd ORDER BY ID" << L{"Spell"}
+                                        << "CJG|MUSIC|YXABC|12\"HJ";
 
     // The quick code box: the whole clause upper-cased.
     const QString pick = QuickPickDiscsStatement();

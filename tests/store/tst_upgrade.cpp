@@ -26,6 +26,8 @@ private slots:
     void failureMidwayLeavesFileAsItWas();
     void blankCodesNeedNoUniqueness_data();
     void blankCodesNeedNoUniqueness();
+    void earlierIndexesReplaced_data();
+    void earlierIndexesReplaced();
 
 private:
     static bool Runs(TDM &dm, const QString &sql);
@@ -122,7 +124,7 @@ void TestUpgrade::upgradesOldCatalog()
     QCOMPARE(dm.Q1.Field("Spell").Size(), 100);
 
     // The quick jump on an upgraded file is as fast as on a new one.
-    QVERIFY(dm.HasRecords("SELECT name FROM sqlite_master WHERE name='TbCdSpell'"));
+    QVERIFY(dm.HasRecords("SELECT name FROM sqlite_master WHERE name='TbCdPick'"));
     // Opening it again reads the version and changes nothing.
     dm.DbBase.SetConnected(false);
     const QByteArray digest = CatalogFixture::Digest(catalog.Path());
@@ -219,7 +221,7 @@ void TestUpgrade::widensKeepingEverything()
     const QStringList counters = Counters(catalog.Path());
     QStringList indexes = IndexNames(catalog.Path());
     if (layout == Schema::Layout::Build100)
-        indexes = QStringList{"TbCdCode", "TbCdSpell", "TbCdTId", "TbTreeId1"}; // the first step adds them
+        indexes = QStringList{"TbCdCode", "TbCdPick", "TbCdTId", "TbTreeId1"}; // the first step adds them
 
     TDM dm;
     dm.NameCatalog(catalog.Path());
@@ -319,6 +321,55 @@ void TestUpgrade::blankCodesNeedNoUniqueness()
     QVERIFY_THROWS_EXCEPTION(EDAOError, dm.ExecuteSQL(insert.arg("A1")));
     QVERIFY_THROWS_EXCEPTION(EDAOError, dm.ExecuteSQL(insert.arg("a1"))); // codes compare without letter case
     QCOMPARE(dm.GetFieldValue("SELECT count(*) AS N FROM TbCd", "N"), QStringLiteral("9"));
+}
+
+void TestUpgrade::earlierIndexesReplaced_data()
+{
+    QTest::addColumn<Schema::Layout>("layout");
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("current layout") << Schema::Layout::Build102 << false;
+    QTest::newRow("current layout, read-only") << Schema::Layout::Build102 << true;
+    QTest::newRow("1.01, upgraded") << Schema::Layout::Build101 << false;
+}
+
+// A file written by an earlier version has the quick jump's index on the
+// initials alone: opening it puts the index the jump reads from in its place.
+void TestUpgrade::earlierIndexesReplaced()
+{
+    QFETCH(Schema::Layout, layout);
+    QFETCH(bool, readOnly);
+    CatalogFixture catalog(layout, true);
+    Fill(catalog.Path(), layout);
+    {
+        TDM dm;
+        dm.NameCatalog(catalog.Path());
+        dm.ExecuteSQL("DROP INDEX TbCdPick");
+        dm.ExecuteSQL("CREATE INDEX TbCdSpell ON TbCd(Spell)");
+    }
+    const QStringList contents = Contents(catalog.Path());
+    const QStringList before = IndexNames(catalog.Path());
+
+    TDM dm;
+    dm.DbBase.SetReadOnly(readOnly);
+    dm.NameCatalog(catalog.Path());
+    UpgradeDb(dm);
+    QCOMPARE(dm.DbBase.WorkDepth(), 0);
+    QCOMPARE(GetDbVersion(dm), QStringLiteral("Build1.02"));
+    const QString plan = CatalogState::Rows(catalog.Path(), "EXPLAIN QUERY PLAN SELECT Id,Code,Name,Spell FROM TbCd "
+                                                            "WHERE Spell LIKE 'XL%'")
+                             .join(' ');
+    dm.DbBase.SetConnected(false);
+
+    QCOMPARE(Contents(catalog.Path()), contents);
+    if (readOnly) {
+        QCOMPARE(IndexNames(catalog.Path()), before);
+        return;
+    }
+    QStringList after = before;
+    after.replace(after.indexOf("TbCdSpell"), "TbCdPick");
+    after.sort();
+    QCOMPARE(IndexNames(catalog.Path()), after);
+    QVERIFY2(plan.contains("COVERING INDEX TbCdPick"), qPrintable(plan));
 }
 
 QTEST_GUILESS_MAIN(TestUpgrade)
