@@ -133,10 +133,14 @@ void UpdateIndexes(TDM &dm)
         dm.Q1.Close();
         CreateIndexes(dm);
         transaction.Commit();
-    } catch (const EAppError &) {
-        // The indexes only make lookups quicker: a file that cannot be
-        // written now (read-only, or busy in another program) is opened as
-        // it is, and gets them at a later opening.
+    } catch (const EDAOError &error) {
+        // The indexes only make lookups quicker: a file that cannot take
+        // them now (read-only, busy in another program, a full disk, tables
+        // not as expected) is opened as it is, and gets them at a later
+        // opening. A damaged or refused file is the opening's error.
+        const int code = error.ErrorCode() & 0xff;
+        if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+            throw;
     }
 }
 
