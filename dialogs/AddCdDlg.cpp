@@ -280,7 +280,7 @@ void TAddCdDlg::FillFromDisc()
         imgPicture->SetPicture(ReadStoredCover(m_context.PictureFolder, m_disc.Picture));
         imgPicture->setToolTip(QStringLiteral("当前图片：%1，双击此处，可以改变图片。").arg(m_disc.Picture));
     } else {
-        imgPicture->SetPicture(QImage(QStringLiteral(":/nopicture.jpg")));
+        imgPicture->SetPicture(DefaultCover());
         imgPicture->setToolTip(QStringLiteral("当前无图片，双击此处，可以选择图片。"));
     }
 }

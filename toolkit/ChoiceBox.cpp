@@ -1,7 +1,11 @@
 #include "ChoiceBox.h"
 
+#include "ChoiceModel.h"
+
+#include <QAbstractItemView>
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QtMath>
@@ -124,8 +128,15 @@ int TChoiceBox::WidestEntry() const
     if (!m_widest) {
         QStringList texts;
         texts.reserve(count());
-        for (int i = 0; i < count(); ++i)
-            texts.append(itemText(i));
+        const auto *choices = qobject_cast<const TChoiceModel *>(model());
+        if (choices && modelColumn() == 0 && !rootModelIndex().isValid()) {
+            // The names as they are, without a QVariant each.
+            for (const TChoice &choice : choices->Choices())
+                texts.append(choice.name);
+        } else {
+            for (int i = 0; i < count(); ++i)
+                texts.append(itemText(i));
+        }
         m_widest = ChoiceWidth::Widest(fontMetrics(), texts);
     }
     return *m_widest;
