@@ -11,20 +11,20 @@
 #include <QtMath>
 
 #include <array>
-#include <vector>
+#include <memory>
 
 namespace {
 
 // How many of the texts estimated widest are measured in full.
 constexpr int Measured = 8;
 
-// Each character's advance, looked up once per call.
+// Each character's advance, looked up once per call. The table is kept in
+// blocks of 256 characters, made as the texts reach them.
 class TAdvances
 {
 public:
     explicit TAdvances(const QFontMetrics &metrics)
         : m_metrics(metrics)
-        , m_known(0x10000, -1.0f)
     {
     }
 
@@ -36,7 +36,12 @@ public:
         for (const QChar c : text) {
             if (c.isSurrogate())
                 return m_metrics.horizontalAdvance(text);
-            float &advance = m_known[c.unicode()];
+            std::unique_ptr<TBlock> &block = m_blocks[c.unicode() >> 8];
+            if (!block) {
+                block = std::make_unique<TBlock>();
+                block->fill(-1.0f);
+            }
+            float &advance = (*block)[c.unicode() & 0xff];
             if (advance < 0)
                 advance = float(m_metrics.horizontalAdvance(c));
             sum += advance;
@@ -45,8 +50,10 @@ public:
     }
 
 private:
+    using TBlock = std::array<float, 256>; // -1 until looked up
+
     QFontMetricsF m_metrics;
-    std::vector<float> m_known; // by UTF-16 unit; -1 until looked up
+    std::array<std::unique_ptr<TBlock>, 256> m_blocks;
 };
 
 } // namespace
