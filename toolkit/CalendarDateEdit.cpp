@@ -1,7 +1,6 @@
 #include "CalendarDateEdit.h"
 
 #include <QCalendarWidget>
-#include <QMouseEvent>
 
 TCalendarDateEdit::TCalendarDateEdit(TSetUp setUp, QWidget *parent)
     : QDateEdit(parent)
@@ -24,9 +23,9 @@ QCalendarWidget *TCalendarDateEdit::Calendar()
 
 void TCalendarDateEdit::mousePressEvent(QMouseEvent *event)
 {
-    // Whichever part of the box is pressed: the box itself decides whether
+    // Whichever button and part of the box: the box itself decides whether
     // the press opens the calendar, and then it is there with its settings.
-    if (event->button() == Qt::LeftButton && calendarPopup())
+    if (calendarPopup())
         Calendar();
     QDateEdit::mousePressEvent(event);
 }

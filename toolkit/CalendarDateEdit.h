@@ -24,7 +24,6 @@ public:
 
     // The calendar that pops up, made now if it was not yet.
     QCalendarWidget *Calendar();
-    bool CalendarMade() const { return m_made; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

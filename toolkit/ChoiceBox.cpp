@@ -2,10 +2,8 @@
 
 #include "ChoiceModel.h"
 
-#include <QAbstractItemView>
 #include <QEvent>
 #include <QFontMetricsF>
-#include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QtMath>
@@ -95,6 +93,14 @@ int ChoiceWidth::Widest(const QFontMetrics &metrics, const QStringList &texts)
 TChoiceBox::TChoiceBox(QWidget *parent)
     : QComboBox(parent)
 {
+}
+
+TChoiceBox::~TChoiceBox()
+{
+    // The model may outlive this part of the box (the combo box deletes its
+    // own model later): no change of it reaches a box half destroyed.
+    for (const QMetaObject::Connection &connection : std::as_const(m_connections))
+        disconnect(connection);
 }
 
 QSize TChoiceBox::sizeHint() const

@@ -21,6 +21,7 @@ class TChoiceBox : public QComboBox
 
 public:
     explicit TChoiceBox(QWidget *parent = nullptr);
+    ~TChoiceBox() override;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
