@@ -2,6 +2,8 @@
 
 #include "AddCdLookups.h"
 #include "AddCdPicture.h"
+#include "CalendarDateEdit.h"
+#include "ChoiceBox.h"
 #include "ChoiceModel.h"
 #include "CommandGuard.h"
 #include "DataModule.h"
@@ -52,7 +54,7 @@ TGbkLineEdit *NewEdit(const char *name, int maxBytes, int visible, QWidget *pare
 // so the text is always what the user typed or picked.
 QComboBox *NewCombo(const char *name, int maxBytes, QWidget *parent)
 {
-    auto *combo = new QComboBox(parent);
+    auto *combo = new TChoiceBox(parent);
     combo->setObjectName(QLatin1String(name));
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
@@ -159,14 +161,15 @@ void TAddCdDlg::BuildControls()
     tsDetail = new QWidget;
     tsDetail->setObjectName(QStringLiteral("tsDetail"));
     PageControl->addTab(tsDetail, QStringLiteral("光盘详细信息"));
-    edDay = new QDateEdit(tsDetail);
+    // The calendar is made when the user first opens it.
+    edDay = new TCalendarDateEdit(
+        [](QCalendarWidget *calendar) {
+            calendar->setFirstDayOfWeek(Qt::Sunday);
+            calendar->setGridVisible(true);
+        },
+        tsDetail);
     edDay->setObjectName(QStringLiteral("edDay"));
     edDay->setDisplayFormat(QLatin1String(DateUtils::DateFormat));
-    edDay->setCalendarPopup(true);
-    auto *calendar = new QCalendarWidget(edDay);
-    calendar->setFirstDayOfWeek(Qt::Sunday);
-    calendar->setGridVisible(true);
-    edDay->setCalendarWidget(calendar);
     cbCategory = NewCombo("cbCategory", Width("TbCategory", "Name"), tsDetail);
     cbCdTree = NewCombo("cbCdTree", Width("TbTree", "Name"), tsDetail);
     cbQuality = NewCombo("cbQuality", Width("TbQuality", "Name"), tsDetail);
@@ -277,7 +280,7 @@ void TAddCdDlg::FillFromDisc()
         imgPicture->SetPicture(ReadStoredCover(m_context.PictureFolder, m_disc.Picture));
         imgPicture->setToolTip(QStringLiteral("当前图片：%1，双击此处，可以改变图片。").arg(m_disc.Picture));
     } else {
-        imgPicture->SetPicture(QImage(QStringLiteral(":/nopicture.jpg")));
+        imgPicture->SetPicture(DefaultCover());
         imgPicture->setToolTip(QStringLiteral("当前无图片，双击此处，可以选择图片。"));
     }
 }

@@ -56,11 +56,17 @@ QImage ReadCoverPicture(const QString &path, QString *error)
     return picture;
 }
 
+QImage DefaultCover()
+{
+    static const QImage cover(QStringLiteral(":/nopicture.jpg"));
+    return cover;
+}
+
 QImage ReadStoredCover(const QString &pictureFolder, const QString &name)
 {
     const QString path = PictureFiles::StoredPictureFile(pictureFolder, name);
     QImage picture = path.isEmpty() ? QImage() : ReadCoverPicture(path, nullptr);
-    return picture.isNull() ? QImage(QStringLiteral(":/nopicture.jpg")) : picture;
+    return picture.isNull() ? DefaultCover() : picture;
 }
 
 QString StoredPictureName(const QString &path)

@@ -12,6 +12,9 @@
 // reason in error when the file cannot be read as either.
 QImage ReadCoverPicture(const QString &path, QString *error);
 
+// The cover shown for a disc without a picture of its own; decoded once.
+QImage DefaultCover();
+
 // The stored picture of a disc as the detail page finds it: a regular file
 // directly inside the picture folder, read as JPEG or BMP; any other name,
 // and a file that cannot be read, give the default cover.

@@ -24,6 +24,7 @@ public:
     // So that the box's clear() and removeItem() work as on its own model.
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
+    const QList<TChoice> &Choices() const { return m_choices; }
     // Replaces every entry at once.
     void Replace(QList<TChoice> choices);
     // The font the entries are drawn in; none: the view's.

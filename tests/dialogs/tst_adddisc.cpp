@@ -25,6 +25,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,6 +105,38 @@ QString ControlName(QWidget *widget, const QWidget *dialog)
         if (!w->objectName().isEmpty() && !w->objectName().startsWith(QStringLiteral("qt_")))
             return w->objectName();
     return {};
+}
+
+// What the date box's calendar looked like when it popped up.
+struct TCalendarLook
+{
+    bool shown = false;
+    QDate date;
+    Qt::DayOfWeek firstDay = Qt::Monday;
+    bool grid = false;
+    QCalendarWidget::VerticalHeaderFormat weekNumbers = QCalendarWidget::NoVerticalHeader;
+};
+
+// Opens the calendar as the user does, with a click on the box's drop-down
+// button, notes how it looks and closes it again.
+TCalendarLook OpenCalendar(QDateEdit *box)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = true;
+    option.subControls = QStyle::SC_All;
+    const QRect button = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, button.center());
+
+    TCalendarLook look;
+    for (QCalendarWidget *calendar : box->findChildren<QCalendarWidget *>()) {
+        if (!calendar->isVisible())
+            continue;
+        look = {true, calendar->selectedDate(), calendar->firstDayOfWeek(), calendar->isGridVisible(),
+                calendar->verticalHeaderFormat()};
+        calendar->window()->close();
+    }
+    return look;
 }
 
 } // namespace
@@ -267,14 +301,14 @@ void TestAddDisc::editDiscOpens()
     QList<int> lists;
     QSize cover;
     QString hint, firstPage;
-    Qt::DayOfWeek firstDay = Qt::Monday;
+    TCalendarLook calendar;
     WhenShown<TAddCdDlg>([&](TAddCdDlg &dlg) {
         seen << dlg.windowTitle() << dlg.edCode->text() << dlg.edDay->text() << dlg.edSerial->text()
              << dlg.edName->text() << dlg.edPrice->text() << dlg.edLocation->text() << dlg.edMemo->toPlainText()
              << dlg.cbCategory->currentText() << dlg.cbCdTree->currentText() << dlg.cbQuality->currentText();
         lists << dlg.cbCategory->count() << dlg.cbCdTree->count() << dlg.cbCdTree->itemData(1).toInt()
               << dlg.cbCategory->currentData().toInt() << dlg.cbQuality->maxVisibleItems();
-        firstDay = dlg.edDay->calendarWidget()->firstDayOfWeek();
+        calendar = OpenCalendar(dlg.edDay);
         firstPage = dlg.PageControl->currentWidget()->objectName();
         cover = dlg.imgPicture->Picture().size();
         hint = dlg.imgPicture->toolTip();
@@ -289,7 +323,13 @@ void TestAddDisc::editDiscOpens()
 
     // Every folder but the root is listed; the entries carry their Ids.
     QCOMPARE(lists, (QList<int>{Count(QStringLiteral("TbCategory")), 2, 3, disc.Id ? before.CId : 0, 8}));
-    QCOMPARE(firstDay, Qt::Sunday);
+    // The calendar pops up from the date box's button, on the box's date,
+    // weeks from Sunday, in a grid, with the week numbers.
+    QVERIFY(calendar.shown);
+    QCOMPARE(calendar.date, DateUtils::ToDate(before.Day));
+    QCOMPARE(calendar.firstDay, Qt::Sunday);
+    QVERIFY(calendar.grid);
+    QCOMPARE(calendar.weekNumbers, QCalendarWidget::ISOWeekNumbers);
     QCOMPARE(firstPage, QStringLiteral("tsDetail"));
     // No picture yet: the default cover and its hint.
     QCOMPARE(cover, QSize(150, 215));
