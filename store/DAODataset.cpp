@@ -66,9 +66,9 @@ void TDAODataset::ClearStore(bool keepMemory)
     m_text.clear();
     m_order.clear();
     if (!keepMemory) {
-        m_cells.shrink_to_fit();
-        m_rowids.shrink_to_fit();
-        m_text.shrink_to_fit();
+        m_cells.release();
+        m_rowids.release();
+        m_text.release();
         m_order.shrink_to_fit();
     }
     m_buffer.clear();
