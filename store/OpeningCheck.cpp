@@ -133,6 +133,9 @@ TOpeningCheck::TOpeningCheck(const QString &path, const QString &password)
     m_answer = std::async(std::launch::async, [this, path, password]() -> std::optional<QString> {
         try {
             const TCatalogHandle db = OpenCatalogHandle(path, password, true, false, false);
+            // A pass over each table reads each page once: a small cache
+            // keeps the check's memory small.
+            RunStatement(db.get(), "PRAGMA cache_size=-256");
             // Asked every few thousand steps of the engine: a check no longer
             // wanted ends at once.
             sqlite3_progress_handler(

@@ -7,8 +7,9 @@
 
 namespace {
 
-// Blocks from this size on get pages of their own.
-constexpr size_t MappedFrom = size_t(1) << 20;
+// Blocks from this size on get pages of their own: the size of a large page,
+// so that every block of its own can be held in large pages.
+constexpr size_t MappedFrom = size_t(2) << 20;
 
 } // namespace
 
