@@ -308,6 +308,10 @@ void TDAODatabase::Open()
         m_openingCheck = std::make_unique<TOpeningCheck>(m_databaseName, m_password);
     if (m_exclusive)
         sqlite3_exec(m_db.get(), "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+    m_textIsUtf8 = false;
+    RunStatement(m_db.get(), "PRAGMA encoding", [this](sqlite3_stmt *row) {
+        m_textIsUtf8 = qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)), "UTF-8") == 0;
+    });
     m_workDepth = 0;
     // Numbered across every catalog object, so that no two connections of
     // the program share a number, even with the same handle address.

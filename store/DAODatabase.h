@@ -60,6 +60,10 @@ public:
     void AwaitOpeningCheck();
     bool OpeningCheckPending() const { return m_openingCheck != nullptr; }
 
+    // Whether the file keeps its text as UTF-8 (the engine's encoding of
+    // catalogs), so that a text can be taken as the bytes stored.
+    bool TextIsUtf8() const { return m_textIsUtf8; }
+
     std::function<void(TDAODatabase &)> OnConnect;
     std::function<void(TDAODatabase &)> OnDisconnect;
 
@@ -111,6 +115,7 @@ private:
     bool m_createWorkspace = false;
     QString m_systemDb;
     bool m_checkInBackground = false;
+    bool m_textIsUtf8 = false;
     TCatalogHandle m_db;
     std::unique_ptr<TOpeningCheck> m_openingCheck;
     int m_rowsAffected = 0;

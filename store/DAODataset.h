@@ -160,6 +160,7 @@ private:
     std::vector<int> m_fieldColumn; // field -> stored column
     int m_columnCount = 0;
     WriteTarget m_target;
+    bool m_textAsStored = false; // the text cells read as the bytes stored (UTF-8)
 
     TRowMemory<Cell> m_cells;     // physical rows x columns
     TRowMemory<qint64> m_rowids;  // physical row -> rowid of the written table
