@@ -7,6 +7,7 @@
 #include "DAODatabase.h"
 #include "DataGrid.h"
 #include "DataModule.h"
+#include "DetailView.h"
 #include "ExPickEdit.h"
 #include "FlashForm.h"
 #include "Globalvar.h"
