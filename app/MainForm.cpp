@@ -420,6 +420,8 @@ void TMainFm::FormShow()
         try {
             const TWaitCursor busy;
             DM->DbBase.SetDatabaseName(CurrentDb);
+            RememberBeforeOpening();
+            DM->DbBase.CheckNextOpeningInBackground();
             UpgradeDb(*DM);
             SetCaption(CaptionPrefix + CurrentDb);
             LoadPanes();
@@ -458,6 +460,9 @@ void TMainFm::OpenCatalog(const QString &path)
 {
     DM->DbBase.SetConnected(false);
     DM->DbBase.SetDatabaseName(path);
+    RememberBeforeOpening();
+    // Checked while the panes are read: LoadPanes waits for it.
+    DM->DbBase.CheckNextOpeningInBackground();
     DM->DbBase.SetConnected(true);
     UpgradeDb(*DM);
     SetCaption(CaptionPrefix + path);
@@ -479,8 +484,37 @@ bool TMainFm::OpenCatalogFile(const QString &path)
 void TMainFm::LoadPanes()
 {
     const TWaitCursor busy;
-    LoadCdTree();
-    ShowCdList(1);
+    try {
+        LoadCdTree();
+        ShowCdList(1);
+    } catch (...) {
+        // A catalog refused by its check is what the user is told of.
+        AwaitOpeningCheck();
+        throw;
+    }
+    AwaitOpeningCheck();
+}
+
+void TMainFm::AwaitOpeningCheck()
+{
+    if (!DM->DbBase.OpeningCheckPending())
+        return;
+    try {
+        DM->DbBase.AwaitOpeningCheck();
+    } catch (...) {
+        // Closed by the refusal, its queries with it: the panes are empty.
+        WebBrowser->clear();
+        UpdateCdButtons(false);
+        SetCaption(m_captionBefore);
+        CurrentDb = m_catalogBefore;
+        throw;
+    }
+}
+
+void TMainFm::RememberBeforeOpening()
+{
+    m_captionBefore = windowTitle();
+    m_catalogBefore = CurrentDb;
 }
 
 void TMainFm::LoadCdTree()

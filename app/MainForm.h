@@ -82,7 +82,9 @@ public:
     void btnFindClick();
 
     // The panes. LoadPanes reads the folders and the root folder's discs
-    // again, with the wait cursor.
+    // again, with the wait cursor. After a catalog was opened it waits for
+    // the opening's check (it ran while the panes were read): a refused
+    // catalog leaves the panes empty and the caption as it was before.
     void LoadPanes();
     void LoadCdTree();
     void ShowCdList(int folderId);
@@ -132,6 +134,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void RememberBeforeOpening();
+    void AwaitOpeningCheck();
     void BuildMenus();
     void BuildControlBar();
     void BuildPanes();
@@ -141,6 +145,10 @@ private:
 
     QString m_skinFolder;
     bool m_firstShowingDone = false;
+    // The caption and the catalog named before a catalog was opened, given
+    // back when its check refuses it.
+    QString m_captionBefore;
+    QString m_catalogBefore;
 };
 
 // The main window, created at start-up.

@@ -2,17 +2,18 @@
 
 #include "DAODataset.h"
 #include "Errors.h"
+#include "OpeningCheck.h"
 #include "SqlDialect.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSet>
 
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcEngine, "vorlix.store.engine")
 
@@ -79,114 +80,6 @@ QString OpenFailureReason(int code)
     }
 }
 
-// The program carries record numbers (discs, folders, categories, grades)
-// as 32-bit integers. A file holding a number beyond that (a crafted or
-// damaged file: no collection gets near it) would have its rows mixed up, so
-// it is refused at open. The limit leaves room for new rows below 2^31.
-constexpr qint64 LargestId = 2000000000;
-
-// The columns of a table that an index answers a range of values for: the
-// rowid, a column that is the rowid under another name (the one INTEGER
-// PRIMARY KEY) and the first column of every index over all of the rows.
-QSet<QByteArray> IndexedColumns(sqlite3 *db, const QByteArray &quotedTable)
-{
-    QSet<QByteArray> indexed{"rowid"};
-    QList<QByteArray> keys;
-    QByteArray keyType;
-    RunStatement(db, "PRAGMA table_info(" + quotedTable + ")", [&](sqlite3_stmt *row) {
-        if (sqlite3_column_int(row, 5) > 0) {
-            keys << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 1))).toLower();
-            keyType = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 2))).toUpper();
-        }
-    });
-    if (keys.size() == 1 && keyType == "INTEGER")
-        indexed << keys.first();
-    QList<QByteArray> indexes;
-    RunStatement(db, "PRAGMA index_list(" + quotedTable + ")", [&](sqlite3_stmt *row) {
-        // A partial index (its fifth column) leaves rows out.
-        if (sqlite3_column_count(row) < 5 || sqlite3_column_int(row, 4) == 0)
-            indexes << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)));
-    });
-    for (const QByteArray &index : indexes)
-        RunStatement(db, "PRAGMA index_info(" + SqlDialect::Quote(QString::fromUtf8(index)).toUtf8() + ")",
-                     [&](sqlite3_stmt *row) {
-                         const auto *name = reinterpret_cast<const char *>(sqlite3_column_text(row, 2));
-                         if (sqlite3_column_int(row, 0) == 0 && name)
-                             indexed << QByteArray(name).toLower();
-                     });
-    return indexed;
-}
-
-// The first number of the file beyond the limit, as "table.column = value";
-// empty when there is none. A column with an index is asked for a number
-// below or above the limit through the index, which the engine answers
-// without reading the table; only the other columns are read row by row, all
-// of a table's in one pass.
-QString NumberOutOfRange(sqlite3 *db)
-{
-    auto firstValue = [db](const QByteArray &sql, qint64 &value) {
-        bool found = false;
-        RunStatement(db, sql, [&](sqlite3_stmt *row) {
-            if (!found && sqlite3_column_type(row, 0) != SQLITE_NULL) {
-                value = sqlite3_column_int64(row, 0);
-                found = true;
-            }
-        });
-        return found;
-    };
-    const QByteArray lowest = QByteArray::number(-LargestId);
-    const QByteArray largest = QByteArray::number(LargestId);
-    const QByteArray outside = " NOT BETWEEN " + lowest + " AND " + largest;
-    qint64 value = 0;
-    // The counters new rows are numbered from.
-    if (firstValue("SELECT seq FROM sqlite_sequence WHERE seq" + outside + " LIMIT 1", value))
-        return QStringLiteral("sqlite_sequence = %1").arg(value);
-
-    QList<QByteArray> tables;
-    // A disc's contents (TbEntry, TbVolume) hold 64-bit numbers of their own
-    // and may run to millions of rows: they are not read as record numbers
-    // and are left out, so that opening a scanned catalog stays quick.
-    RunStatement(
-        db,
-        "SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'Tb%' "
-        "AND name NOT IN ('TbEntry','TbVolume')",
-        [&](sqlite3_stmt *row) { tables << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(row, 0))); });
-    auto quoted = [](const QByteArray &name) { return SqlDialect::Quote(QString::fromUtf8(name)).toUtf8(); };
-    for (const QByteArray &table : tables) {
-        const QByteArray quotedTable = quoted(table);
-        const QSet<QByteArray> indexed = IndexedColumns(db, quotedTable);
-        QList<QByteArray> columns{"rowid"};
-        RunStatement(db, "PRAGMA table_info(" + quotedTable + ")", [&](sqlite3_stmt *row) {
-            const QByteArray column(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)));
-            // Id, ID, Id1 and the references CId, TId, QId, DId.
-            if (column.toLower().endsWith("id") || column.toLower() == "id1")
-                columns << column;
-        });
-        QByteArrayList conditions;
-        for (const QByteArray &column : columns) {
-            const QByteArray name = column == "rowid" ? column : quoted(column);
-            if (indexed.contains(column.toLower())) {
-                // Numbers sort before every text and blob: "< ''" keeps the
-                // numbers above the limit and leaves the texts out.
-                const QByteArray select =
-                    "SELECT rowid FROM " + quotedTable + " WHERE typeof(" + name + ") IN ('integer','real') AND ";
-                if (firstValue(select + name + " < " + lowest + " LIMIT 1", value) ||
-                    firstValue(select + name + " > " + largest + " AND " + name + " < '' LIMIT 1", value))
-                    return QStringLiteral("%1, rowid %2").arg(QString::fromUtf8(table)).arg(value);
-            } else {
-                conditions << "(typeof(" + name + ") IN ('integer','real') AND " + name + outside + ")";
-            }
-        }
-        if (conditions.isEmpty())
-            continue;
-        // One pass over the table for the numbers no index answers.
-        const QByteArray sql = "SELECT rowid FROM " + quotedTable + " WHERE " + conditions.join(" OR ") + " LIMIT 1";
-        if (firstValue(sql, value))
-            return QStringLiteral("%1, rowid %2").arg(QString::fromUtf8(table)).arg(value);
-    }
-    return {};
-}
-
 } // namespace
 
 QString ExplainEngineError(sqlite3 *db, int code)
@@ -236,7 +129,16 @@ QString ExplainEngineDetails(sqlite3 *db, int code)
     return EngineDetails(db, code);
 }
 
-TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create)
+void RaiseNumberOutOfRange(const QString &path, const QString &details)
+{
+    RaiseOpenError(path,
+                   QStringLiteral("文件里有超出范围的记录编号，它可能已经损坏或被改动过。"
+                                  "为了不把一条记录当成另一条，这个光盘夹没有打开。"),
+                   SQLITE_CORRUPT, details);
+}
+
+TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create,
+                                 bool checkNumbers)
 {
     if (path.isEmpty())
         throw EDAOError(QStringLiteral("还没有打开光盘夹：请通过“新建/打开光盘夹..”选择一个光盘夹。"), SQLITE_CANTOPEN);
@@ -287,17 +189,40 @@ TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, b
         RunStatement(raw, "PRAGMA page_size", [&](sqlite3_stmt *row) { pageSize = sqlite3_column_int64(row, 0); });
         if (QFileInfo(path).size() < pages * pageSize)
             RaiseOpenError(path, QStringLiteral("文件不完整，已经损坏。"), SQLITE_CORRUPT);
-        const QString outOfRange = NumberOutOfRange(raw);
-        if (!outOfRange.isEmpty())
-            RaiseOpenError(path,
-                           QStringLiteral("文件里有超出范围的记录编号，它可能已经损坏或被改动过。"
-                                          "为了不把一条记录当成另一条，这个光盘夹没有打开。"),
-                           SQLITE_CORRUPT, outOfRange);
+        if (checkNumbers) {
+            const QString outOfRange = NumberOutOfRange(raw);
+            if (!outOfRange.isEmpty())
+                RaiseNumberOutOfRange(path, outOfRange);
+        }
     }
     return db;
 }
 
 TDAODatabase::TDAODatabase() = default;
+
+void TDAODatabase::CheckNextOpeningInBackground()
+{
+    m_checkInBackground = true;
+}
+
+void TDAODatabase::AwaitOpeningCheck()
+{
+    if (!m_openingCheck)
+        return;
+    std::optional<QString> outOfRange = m_openingCheck->Result();
+    m_openingCheck.reset();
+    // The check's own connection could not read the file: this one asks.
+    if (!outOfRange)
+        outOfRange = NumberOutOfRange(m_db.get());
+    if (outOfRange->isEmpty())
+        return;
+    // Nothing was written: every statement that writes waited for the check.
+    if (!sqlite3_get_autocommit(m_db.get()))
+        sqlite3_exec(m_db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    m_workDepth = 0;
+    Close();
+    RaiseNumberOutOfRange(m_databaseName, *outOfRange);
+}
 
 TDAODatabase::~TDAODatabase()
 {
@@ -377,9 +302,16 @@ void TDAODatabase::Open()
         return;
     if (OnConnect)
         OnConnect(*this);
-    m_db = OpenCatalogHandle(m_databaseName, m_password, m_readOnly);
+    const bool inBackground = std::exchange(m_checkInBackground, false);
+    m_db = OpenCatalogHandle(m_databaseName, m_password, m_readOnly, false, !inBackground);
+    if (inBackground)
+        m_openingCheck = std::make_unique<TOpeningCheck>(m_databaseName, m_password);
     if (m_exclusive)
         sqlite3_exec(m_db.get(), "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+    m_textIsUtf8 = false;
+    RunStatement(m_db.get(), "PRAGMA encoding", [this](sqlite3_stmt *row) {
+        m_textIsUtf8 = qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)), "UTF-8") == 0;
+    });
     m_workDepth = 0;
     // Numbered across every catalog object, so that no two connections of
     // the program share a number, even with the same handle address.
@@ -393,6 +325,7 @@ void TDAODatabase::Close()
         return;
     if (OnDisconnect)
         OnDisconnect(*this);
+    m_openingCheck.reset();
     // The most recently opened query first.
     while (!m_openDatasets.empty())
         m_openDatasets.back()->Close();
@@ -442,6 +375,15 @@ sqlite3_stmt *TDAODatabase::Prepare(const QString &sql)
         sqlite3_finalize(stmt);
         RaiseEngineError(db, rc, {}, sql);
     }
+    // A catalog still being checked is written only once it passed.
+    if (m_openingCheck && stmt && !sqlite3_stmt_readonly(stmt)) {
+        try {
+            AwaitOpeningCheck();
+        } catch (...) {
+            sqlite3_finalize(stmt);
+            throw;
+        }
+    }
     return stmt;
 }
 
@@ -466,6 +408,7 @@ void TDAODatabase::ForEachRow(const QString &sql, const std::function<void(sqlit
 void TDAODatabase::BeginWork()
 {
     Handle();
+    AwaitOpeningCheck();
     if (m_workDepth == 0 && sqlite3_get_autocommit(m_db.get()))
         Exec(QStringLiteral("BEGIN IMMEDIATE"));
     else

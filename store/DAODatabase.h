@@ -12,6 +12,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 class TDAODataset;
+class TOpeningCheck;
 
 enum class TDAOVersion { Dao35, Dao36 };
 
@@ -45,6 +46,23 @@ public:
 
     bool Connected() const { return m_db != nullptr; }
     void SetConnected(bool connected);
+
+    // The next opening leaves its check for record numbers out of range
+    // (OpenCatalogHandle) to a thread of its own, with a connection of its
+    // own, while the caller goes on reading the catalog. The first statement
+    // that writes waits for the check, and so does AwaitOpeningCheck, which
+    // the caller runs before the user can act on the catalog. Without this
+    // an opening checks before it returns.
+    void CheckNextOpeningInBackground();
+    // Waits for the check of the opening, if one is under way: a catalog
+    // with a number out of range is then closed and refused as an opening
+    // refuses it (EDAOError). Nothing was written to it.
+    void AwaitOpeningCheck();
+    bool OpeningCheckPending() const { return m_openingCheck != nullptr; }
+
+    // Whether the file keeps its text as UTF-8 (the engine's encoding of
+    // catalogs), so that a text can be taken as the bytes stored.
+    bool TextIsUtf8() const { return m_textIsUtf8; }
 
     std::function<void(TDAODatabase &)> OnConnect;
     std::function<void(TDAODatabase &)> OnDisconnect;
@@ -96,7 +114,10 @@ private:
     bool m_readOnly = false;
     bool m_createWorkspace = false;
     QString m_systemDb;
+    bool m_checkInBackground = false;
+    bool m_textIsUtf8 = false;
     TCatalogHandle m_db;
+    std::unique_ptr<TOpeningCheck> m_openingCheck;
     int m_rowsAffected = 0;
     int m_workDepth = 0;
     int m_connectionSerial = 0;
@@ -121,8 +142,15 @@ private:
 
 // Opens a catalog file as SQLite with its key and proves the key at once:
 // the file must hold a catalog (HoldsCatalog), unless it is being created.
-// Throws EDAOError with a clear message naming the file.
-TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create = false);
+// An existing file is refused when it is cut short or, unless checkNumbers
+// is false, holds a record number out of range (NumberOutOfRange). Throws
+// EDAOError with a clear message naming the file.
+TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create = false,
+                                 bool checkNumbers = true);
+
+// The refusal of a catalog holding a record number out of range; details
+// name the number.
+[[noreturn]] void RaiseNumberOutOfRange(const QString &path, const QString &details);
 
 // The engine's error on db as the user should read it: a Chinese sentence
 // naming the catalog file (a damaged file, a full disk, a failed write, a file

@@ -66,9 +66,9 @@ void TDAODataset::ClearStore(bool keepMemory)
     m_text.clear();
     m_order.clear();
     if (!keepMemory) {
-        m_cells.shrink_to_fit();
-        m_rowids.shrink_to_fit();
-        m_text.shrink_to_fit();
+        m_cells.release();
+        m_rowids.release();
+        m_text.release();
         m_order.shrink_to_fit();
     }
     m_buffer.clear();
@@ -111,7 +111,10 @@ TDAODataset::Cell TDAODataset::ReadCell(sqlite3_stmt *stmt, int column)
     case SQLITE_NULL:
         break;
     default: {
-        const char *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+        // The bytes as stored, when they are UTF-8 already: the engine then
+        // hands them over without making a copy that ends in a zero.
+        const char *p = m_textAsStored ? static_cast<const char *>(sqlite3_column_blob(stmt, column))
+                                       : reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
         const int n = sqlite3_column_bytes(stmt, column);
         cell.kind = Cell::Text;
         cell.value = qint64(m_text.size());
@@ -131,6 +134,7 @@ void TDAODataset::Load(sqlite3_stmt *stmt, int rowidColumn, std::vector<ColumnIn
     ClearStore(true);
     m_state = TDataSetState::Inactive;
     try {
+        m_textAsStored = m_database && m_database->TextIsUtf8();
         m_columnCount = int(columns.size());
         m_target = std::move(target);
         std::vector<int> source;

@@ -2,6 +2,7 @@
 
 #include "DAOField.h"
 #include "DAOTypes.h"
+#include "RowMemory.h"
 
 #include <QHash>
 #include <QList>
@@ -159,10 +160,11 @@ private:
     std::vector<int> m_fieldColumn; // field -> stored column
     int m_columnCount = 0;
     WriteTarget m_target;
+    bool m_textAsStored = false; // the text cells read as the bytes stored (UTF-8)
 
-    std::vector<Cell> m_cells;    // physical rows x columns
-    std::vector<qint64> m_rowids; // physical row -> rowid of the written table
-    std::string m_text;           // UTF-8 of every text cell
+    TRowMemory<Cell> m_cells;     // physical rows x columns
+    TRowMemory<qint64> m_rowids;  // physical row -> rowid of the written table
+    TRowMemory<char> m_text;      // UTF-8 of every text cell
     std::vector<quint32> m_order; // visible row -> physical row, increasing
     int m_current = 0;
     bool m_atEnd = true;

@@ -4,8 +4,10 @@
 #include "CdTreePane.h"
 #include "CommandGuard.h"
 #include "DAODataSource.h"
+#include "DAODatabase.h"
 #include "DataGrid.h"
 #include "DataModule.h"
+#include "DetailView.h"
 #include "ExPickEdit.h"
 #include "FlashForm.h"
 #include "Globalvar.h"
@@ -42,6 +44,10 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <sqlcipher/sqlite3.h>
+
+Q_DECLARE_METATYPE(Schema::Layout)
+
 namespace {
 
 QByteArray CatalogDigest(const QString &path)
@@ -68,6 +74,8 @@ private slots:
     void firstShowingWithoutCatalogAsks();
     void openingFromMenu();
     void refusedCatalogKeepsThePreviousOne();
+    void catalogWithNumberOutOfRangeIsRefusedUntouched_data();
+    void catalogWithNumberOutOfRangeIsRefusedUntouched();
     void startFileOpensWhereverItIs_data();
     void startFileOpensWhereverItIs();
     void handedOverFileWaitsForDialogs();
@@ -342,6 +350,58 @@ void TestMainForm::refusedCatalogKeepsThePreviousOne()
     QVERIFY(!DM->DbBase.Connected());
     QVERIFY(!MainFm->QCd.Active());
     QVERIFY(!MainFm->QCdTree.Active());
+}
+
+// The window checks a catalog's record numbers while it reads the panes:
+// a catalog it must refuse is still refused before the user can act on it,
+// with nothing written, also when it is one to upgrade.
+void TestMainForm::catalogWithNumberOutOfRangeIsRefusedUntouched_data()
+{
+    QTest::addColumn<Schema::Layout>("layout");
+    QTest::addColumn<bool>("fromMenu");
+    QTest::newRow("at the first showing") << Schema::Layout::Build102 << false;
+    QTest::newRow("at the first showing, to upgrade") << Schema::Layout::Build100 << false;
+    QTest::newRow("from the menu") << Schema::Layout::Build102 << true;
+    QTest::newRow("from the menu, to upgrade") << Schema::Layout::Build100 << true;
+}
+
+void TestMainForm::catalogWithNumberOutOfRangeIsRefusedUntouched()
+{
+    QFETCH(Schema::Layout, layout);
+    QFETCH(bool, fromMenu);
+    const QString films = MakeCatalog(QStringLiteral("Films"), Schema::Layout::Build102, 2);
+    const QString bad = MakeCatalog(QStringLiteral("Bad"), layout, 3);
+    QCOMPARE(sqlite3_exec(OpenCatalogHandle(bad, QString::fromLatin1(Schema::CatalogPassword), false).get(),
+                          "UPDATE TbCd SET Name='坏盘'||Id; INSERT INTO TbCd (Id, Name) VALUES (4294967298, '坏盘')",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    const QByteArray before = CatalogDigest(bad);
+    Settings->WriteDefaultDb(fromMenu ? films : bad);
+    Start();
+    QString caption = MainFm->windowTitle();
+    if (fromMenu) {
+        MainFm->FormShow();
+        caption = MainFm->windowTitle();
+        MainFm->ChooseCatalogHook = [&](QString &path) {
+            path = bad;
+            return true;
+        };
+        QVERIFY(!RunCommand([] { MainFm->mOpenClick(); }));
+    } else {
+        QVERIFY(!RunCommand([] { MainFm->FormShow(); }));
+    }
+    QCOMPARE(m_messages->shown.size(), 1);
+    QVERIFY2(m_messages->shown.first().text.contains(QStringLiteral("超出范围的记录编号")) &&
+                 m_messages->shown.first().text.contains(bad),
+             qPrintable(m_messages->shown.first().text));
+    QVERIFY(!DM->DbBase.Connected());
+    QVERIFY(!MainFm->QCd.Active());
+    QVERIFY(!MainFm->QCdTree.Active());
+    // Nothing of it is left on screen.
+    QVERIFY(!MainFm->WebBrowser->toPlainText().contains(QStringLiteral("坏盘")));
+    QCOMPARE(MainFm->windowTitle(), caption);
+    QCOMPARE(CurrentDb, fromMenu ? films : bad);
+    QCOMPARE(CatalogDigest(bad), before);
 }
 
 void TestMainForm::startFileOpensWhereverItIs_data()

@@ -40,6 +40,7 @@ private slots:
     void columnNamesIgnoreCase();
     void declaredColumns();
     void columnTypesRoundTrip();
+    void longResultKeepsEveryValue();
     void textKeepsWholeCharacters_data();
     void textKeepsWholeCharacters();
     void appendGivesNewKeyNeverReused();
@@ -179,6 +180,38 @@ void TestDAOQuery::columnTypesRoundTrip()
     QCOMPARE(RawValue(m_catalog->Path(), "SELECT count(*) FROM TbCd WHERE Price=12.3456"), QStringLiteral("1"));
     QCOMPARE(RawValue(m_catalog->Path(), "SELECT count(*) FROM TbCd WHERE Day>38047 AND Day<38048"),
              QStringLiteral("1"));
+}
+
+// A result larger than the rows' first blocks of memory: every value is
+// where it was read, also when the same query is read again shorter and
+// longer.
+void TestDAOQuery::longResultKeepsEveryValue()
+{
+    const auto sql = [](int rows) {
+        return QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<") +
+               QString::number(rows) +
+               QStringLiteral(") SELECT i AS Num, printf('光盘名称很长的一张光盘%06d', i) AS Name, "
+                              "CASE WHEN i%3=0 THEN NULL WHEN i%3=1 THEN '' ELSE i*0.5 END AS Other FROM n");
+    };
+    for (const int rows : {60000, 10, 80000}) {
+        m_q->SetSQL(sql(rows));
+        m_q->Open();
+        QCOMPARE(m_q->RowCount(), rows);
+        for (const int row : {0, 1, 2, rows / 2, rows - 1}) {
+            const int i = row + 1;
+            m_q->MoveTo(row);
+            QCOMPARE(m_q->Field("Num").AsInteger(), i);
+            QCOMPARE(m_q->Field("Name").AsString(),
+                     QStringLiteral("光盘名称很长的一张光盘%1").arg(i, 6, 10, QLatin1Char('0')));
+            const QVariant other = m_q->ValueAt(row, 2);
+            if (i % 3 == 0)
+                QVERIFY(other.isNull());
+            else if (i % 3 == 1)
+                QCOMPARE(other.toString(), QString());
+            else
+                QCOMPARE(other.toDouble(), i * 0.5);
+        }
+    }
 }
 
 void TestDAOQuery::textKeepsWholeCharacters_data()

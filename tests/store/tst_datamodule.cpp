@@ -37,6 +37,8 @@ private slots:
     void fileSizeOf();
     void badCatalogsAreRefusedUntouched_data();
     void badCatalogsAreRefusedUntouched();
+    void checkInBackgroundRefusesBeforeAnyWrite_data();
+    void checkInBackgroundRefusesBeforeAnyWrite();
     void readOnlyCatalogRefusesWrites();
     void catalogHeldForAMomentOpensAfterTheWait();
     void switchCatalogClosesQueries();
@@ -365,6 +367,66 @@ void TestDataModule::badCatalogsAreRefusedUntouched()
     QVERIFY(!db.Connected());
     QCOMPARE(CatalogFixture::Digest(path), digest);
     QCOMPARE(QFileInfo::exists(path), kind != "missing");
+}
+
+void TestDataModule::checkInBackgroundRefusesBeforeAnyWrite_data()
+{
+    QTest::addColumn<bool>("outOfRange");
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a statement that writes") << true << "exec";
+    QTest::newRow("a piece of work") << true << "work";
+    QTest::newRow("awaited") << true << "await";
+    QTest::newRow("numbers in range") << false << "work";
+}
+
+// An opening whose check runs on a thread of its own reads at once; what
+// writes waits for the check, and a catalog it refuses is closed untouched.
+void TestDataModule::checkInBackgroundRefusesBeforeAnyWrite()
+{
+    QFETCH(bool, outOfRange);
+    QFETCH(QString, how);
+    const QString path = m_catalog->Path();
+    const QString password = QString::fromLatin1(Schema::CatalogPassword);
+    if (outOfRange)
+        QCOMPARE(sqlite3_exec(OpenCatalogHandle(path, password, false).get(),
+                              "INSERT INTO TbTree (Id1, Name) VALUES (4294967297, 'x')", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+    const QByteArray digest = CatalogFixture::Digest(path);
+
+    TDAODatabase db;
+    db.SetDatabaseName(path);
+    db.SetPassword(password);
+    db.CheckNextOpeningInBackground();
+    db.SetConnected(true);
+    qint64 folders = 0;
+    db.ForEachRow(QStringLiteral("SELECT count(*) FROM TbTree"),
+                  [&](sqlite3_stmt *row) { folders = sqlite3_column_int64(row, 0); });
+    QCOMPARE(folders, outOfRange ? 2 : 1);
+    const QString write = QStringLiteral("UPDATE TbTree SET Name='改过' WHERE Id=1");
+    try {
+        if (how == "exec") {
+            db.Exec(write);
+        } else if (how == "work") {
+            TDAOTransaction work(db);
+            db.Exec(write);
+            work.Commit();
+        } else {
+            db.AwaitOpeningCheck();
+        }
+        QVERIFY2(!outOfRange, "a catalog with a number out of range was kept open");
+        QVERIFY(db.Connected());
+        QVERIFY(!db.OpeningCheckPending());
+        return;
+    } catch (const EDAOError &e) {
+        QVERIFY2(outOfRange, qPrintable(e.Message()));
+        QVERIFY2(e.Message().contains(path) && e.Message().contains(QStringLiteral("超出范围的记录编号")),
+                 qPrintable(e.Message()));
+    }
+    QVERIFY(!db.Connected());
+    QCOMPARE(CatalogFixture::Digest(path), digest);
+    // Only the opening asked for it checks in the background.
+    QVERIFY_THROWS_EXCEPTION(EDAOError, db.SetConnected(true));
+    QVERIFY(!db.Connected());
 }
 
 void TestDataModule::readOnlyCatalogRefusesWrites()
