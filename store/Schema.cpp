@@ -148,16 +148,32 @@ QString VersionOf(Layout layout)
     return QLatin1String(VersionCurrent);
 }
 
+namespace {
+
+struct IndexDef
+{
+    const char *name;
+    const char *on; // the table and its columns
+};
+
+// The quick jump's list is read from TbCdPick alone, in the order of
+// initials then ID, without visiting the discs' rows.
+constexpr IndexDef CurrentIndexes[] = {
+    {"TbCdPick", "TbCd(Spell, ID, Code, Name)"},
+    {"TbCdCode", "TbCd(Code)"},
+    {"TbCdTId", "TbCd(TId)"},
+    {"TbTreeId1", "TbTree(Id1)"},
+};
+
+} // namespace
+
 QStringList IndexStatements()
 {
-    return {
-        // The quick jump's list read from the index alone, in the order of
-        // initials then ID, without visiting the discs' rows.
-        QStringLiteral("CREATE INDEX IF NOT EXISTS TbCdPick ON TbCd(Spell, ID, Code, Name)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS TbCdCode ON TbCd(Code)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS TbCdTId ON TbCd(TId)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS TbTreeId1 ON TbTree(Id1)"),
-    };
+    QStringList statements;
+    for (const IndexDef &index : CurrentIndexes)
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2")
+                          .arg(QLatin1String(index.name), QLatin1String(index.on));
+    return statements;
 }
 
 QStringList RetiredIndexStatements()
@@ -169,8 +185,8 @@ QStringList RetiredIndexStatements()
 QString IndexesPresentStatement()
 {
     QStringList names;
-    for (const QString &statement : IndexStatements())
-        names << SqliteLiteral(statement.section(QLatin1Char(' '), 5, 5));
+    for (const IndexDef &index : CurrentIndexes)
+        names << SqliteLiteral(QLatin1String(index.name));
     return QStringLiteral("SELECT count(*) AS Found FROM sqlite_master WHERE type='index' AND name IN (%1)")
         .arg(names.join(QLatin1Char(',')));
 }

@@ -104,9 +104,8 @@ void TExPickEdit::RefreshList()
 {
     const QString text = NormalizeSpellText(currentText());
     m_filter.clear();
-    m_order = PickOrderClause(QString(), FieldKey);
+    QString column;
     if (!text.isEmpty()) {
-        QString column;
         switch (TextKind(text)) {
         case TTextKind::Initials:
             column = FieldSpell;
@@ -120,10 +119,9 @@ void TExPickEdit::RefreshList()
         }
         if (!column.isEmpty())
             m_filter = PickFilterClause(SQL, column, text);
-        if (column == FieldList)
-            column.clear();
-        m_order = PickOrderClause(column, FieldKey);
     }
+    // A name search, like the whole list, keeps the key's order.
+    m_order = PickOrderClause(column == FieldList ? QString() : column, FieldKey);
     ClearRows();
     FillList();
     if (RowCount() == 0)
