@@ -53,7 +53,7 @@ void TCalendarDateEdit::SetNoDateAllowed(bool allowed)
     m_check->setCursor(Qt::ArrowCursor);
     m_check->setToolTip(QStringLiteral("不勾选：这张光盘没有日期"));
     m_check->setChecked(true);
-    lineEdit()->setTextMargins(m_check->sizeHint().width() + 2, 0, 0, 0);
+    lineEdit()->setTextMargins(m_check->sizeHint().width() + 5, 0, 0, 0);
     connect(m_check, &QCheckBox::toggled, this, &TCalendarDateEdit::ShowDay);
     PlaceCheck();
     m_check->show();
