@@ -18,33 +18,61 @@
 #include "WaitCursor.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
 
-// A small yellow folder, the mark of a disc whose cover picture exists.
-const QPixmap &PictureMark()
+// A small framed picture, hills under a sun: the mark of a disc whose cover
+// picture is in the picture folder.
+QPixmap FoundPictureMark()
 {
-    static const QPixmap mark = [] {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QColor(0xB0, 0x80, 0x10));
-        p.setBrush(QColor(0xF6, 0xC8, 0x45));
-        p.drawRoundedRect(QRectF(1.5, 2.5, 6, 3), 1, 1);
-        p.setBrush(QColor(0xFB, 0xD8, 0x5E));
-        p.drawRoundedRect(QRectF(1.5, 4.5, 13, 9), 1.2, 1.2);
-        return pixmap;
-    }();
-    return mark;
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(0x4A, 0x6A, 0x8A));
+    p.setBrush(QColor(0xDC, 0xEE, 0xFB));
+    p.drawRect(QRectF(1.5, 2.5, 13, 11));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xF2, 0xB7, 0x2C));
+    p.drawEllipse(QRectF(9.5, 4.5, 3, 3));
+    p.setBrush(QColor(0x3E, 0x9A, 0x4A));
+    const QPointF hills[] = {{2, 13}, {6, 7.5}, {9, 10.5}, {11, 9}, {14, 13}};
+    p.drawPolygon(hills, 5);
+    return pixmap;
+}
+
+// The same frame, greyed and crossed out in red: the disc names a cover
+// picture that is not in the picture folder.
+QPixmap MissingPictureMark()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1, Qt::DashLine));
+    p.setBrush(QColor(0xF0, 0xF0, 0xF0));
+    p.drawRect(QRectF(1.5, 2.5, 13, 11));
+    p.setPen(QPen(QColor(0xC0, 0x20, 0x20), 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(5, 5), QPointF(11, 11));
+    p.drawLine(QPointF(11, 5), QPointF(5, 11));
+    return pixmap;
+}
+
+const QPixmap &PictureMark(bool found)
+{
+    static const QPixmap foundMark = FoundPictureMark();
+    static const QPixmap missingMark = MissingPictureMark();
+    return found ? foundMark : missingMark;
 }
 
 // Whether the cover wall shows in place of the grid, beside the layouts.
@@ -139,8 +167,11 @@ TCdListPane::TCdListPane(TDAOQuery &discs, QWidget *parent)
                                     const QString &text) {
         return dgCdCustomDrawCell(painter, option, fieldName, text);
     };
-    dgCd->SetCellRole(
-        [this](int sourceRow, const QString &fieldName, int role) { return LoanMark(sourceRow, fieldName, role); });
+    dgCd->SetCellRole([this](int sourceRow, const QString &fieldName, int role) {
+        if (fieldName.compare(QLatin1String("Picture"), Qt::CaseInsensitive) == 0)
+            return PictureCellRole(sourceRow, role);
+        return LoanMark(sourceRow, fieldName, role);
+    });
 
     pmCd = new QMenu(this);
     pmCd->setObjectName(QStringLiteral("pmCd"));
@@ -233,6 +264,7 @@ void TCdListPane::SaveLayout(QSettings &settings) const
 
 void TCdListPane::ShowCdList(int folderId)
 {
+    m_pictureFound.clear();
     TDM::OpenQuery(QCd, FolderDiscListStatement(folderId));
     ReloadLoans();
     if (QCd.RowCount() == 0)
@@ -241,6 +273,7 @@ void TCdListPane::ShowCdList(int folderId)
 
 void TCdListPane::LocateCd(int discId)
 {
+    m_pictureFound.clear();
     TDM::OpenQuery(QCd, OneDiscStatement(discId));
     ReloadLoans();
     if (QCd.RowCount() == 0)
@@ -354,11 +387,13 @@ void TCdListPane::btnDelClick()
         QCdAfterScroll();
         return;
     }
-    if (!Msg::Confirm(QStringLiteral("真的要删除这些光盘吗？")))
-        return;
-    const TWaitCursor busy;
     // The selection is taken before the grid stops following the query.
     const QList<TBookmark> selected = dgCd->SelectedBookmarks();
+    if (selected.isEmpty())
+        return;
+    if (!Msg::Confirm(QStringLiteral("真的要删除这 %1 张光盘吗？").arg(selected.size())))
+        return;
+    const TWaitCursor busy;
     TBulkProgress progress(QStringLiteral("正在删除光盘..."), int(selected.size()), this);
     TDAOSuspendGuard suspended(QCd);
     for (TBookmark bookmark : selected) {
@@ -393,9 +428,13 @@ void TCdListPane::ReloadLoans()
     m_loans = QCd.Database() ? LoanStore::CurrentLoans(*QCd.Database()) : QHash<int, LoanStore::TLoan>();
     m_today = DateUtils::ToDate(DateUtils::Today());
     m_idField = -1;
+    m_pictureField = -1;
     for (int field = 0; QCd.Active() && field < QCd.FieldCount(); ++field) {
-        if (QCd.FieldAt(field).FieldName().compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
+        const QString &name = QCd.FieldAt(field).FieldName();
+        if (name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
             m_idField = field;
+        else if (name.compare(QLatin1String("Picture"), Qt::CaseInsensitive) == 0)
+            m_pictureField = field;
     }
     dgCd->RefreshCells();
 }
@@ -452,16 +491,44 @@ void TCdListPane::pmCdReturnClick()
     QCdAfterScroll();
 }
 
+bool TCdListPane::PictureFound(const QString &name) const
+{
+    // Asked as cells are painted: each name is looked for once a listing,
+    // never for the rows no one scrolls to.
+    const auto known = m_pictureFound.constFind(name);
+    if (known != m_pictureFound.constEnd())
+        return *known;
+    const bool found = !PictureFiles::StoredPictureFile(PictureFolder, name).isEmpty();
+    m_pictureFound.insert(name, found);
+    return found;
+}
+
+QVariant TCdListPane::PictureCellRole(int sourceRow, int role) const
+{
+    if (role != Qt::DecorationRole && role != Qt::ToolTipRole)
+        return {};
+    if (m_pictureField < 0 || sourceRow < 0 || sourceRow >= QCd.RowCount())
+        return {};
+    const QString name = QCd.ValueAt(sourceRow, m_pictureField).toString();
+    if (name.isEmpty())
+        return {};
+    const bool found = PictureFound(name);
+    if (role == Qt::DecorationRole)
+        return PictureMark(found);
+    return found ? QVariant() : QVariant(QStringLiteral("封面图片“%1”找不到").arg(name));
+}
+
 bool TCdListPane::dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option, const QString &fieldName,
                                      const QString &text) const
 {
     if (fieldName.compare(QLatin1String("Picture"), Qt::CaseInsensitive) != 0 || text.isEmpty())
         return false;
-    // Only a bare file name inside the picture folder counts.
-    if (text.contains(QLatin1Char('/')) || text.contains(QLatin1Char('\\')) || text == QLatin1String("..") ||
-        !QFileInfo(PictureFolder + QLatin1Char('/') + text).isFile())
-        return false;
-    painter->fillRect(option.rect, option.palette.color(QPalette::Window));
-    painter->drawPixmap(option.rect.topLeft(), PictureMark());
+    // The mark alone, never the file name, over the row's own background
+    // (selected or not).
+    const QWidget *widget = option.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &option, painter, widget);
+    const QPixmap &mark = PictureMark(PictureFound(text));
+    painter->drawPixmap(QStyle::alignedRect(option.direction, Qt::AlignCenter, mark.size(), option.rect), mark);
     return true;
 }

@@ -53,6 +53,7 @@ public:
     std::optional<LoanStore::TLoan> CurrentDiscLoan() const;
 
     // The folder where the pictures are; the picture mark tests its files.
+    // Set it before the list is shown: what was found is kept per listing.
     QString PictureFolder;
 
     // What the list asks of the rest of the window.
@@ -81,8 +82,9 @@ public:
     QAction *pmCdScan, *pmCdClear; // "扫描光盘内容...", "清除光盘内容"
     QAction *pmCdLend, *pmCdReturn;
 
-    // Draws the picture mark: a folder icon when the disc's picture file
-    // exists, otherwise the cell as it is.
+    // Draws the picture column: for a disc that names a cover picture, a
+    // picture mark when the file is in the picture folder, a crossed-out one
+    // when it is not (its tool tip names the file); never the file name.
     bool dgCdCustomDrawCell(QPainter *painter, const QStyleOptionViewItem &option, const QString &fieldName,
                             const QString &text) const;
 
@@ -102,6 +104,11 @@ private:
     // catalog refuses is undone and reported; false then.
     bool SaveDisc(const TCdRec &disc, bool adding);
     TCdRec ReadDisc() const;
+    // The picture column's mark and tool tip.
+    QVariant PictureCellRole(int sourceRow, int role) const;
+    // Whether the cover picture of this name is in the picture folder; each
+    // name is looked for once per listing.
+    bool PictureFound(const QString &name) const;
     // The lent mark and colour of a disc's name in the grid.
     QVariant LoanMark(int sourceRow, const QString &fieldName, int role) const;
 
@@ -110,6 +117,8 @@ private:
     QHash<int, LoanStore::TLoan> m_loans;
     QDate m_today;
     int m_idField = -1;
+    int m_pictureField = -1;
+    mutable QHash<QString, bool> m_pictureFound;
 
     TDAOQuery &QCd;
 };

@@ -9,10 +9,13 @@
 #include "LoanStore.h"
 #include "PictureFiles.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 
@@ -284,8 +287,17 @@ QByteArray TOurNSHandler::PictureBytes(const QString &name) const
     const QString path = PictureFile(name);
     if (!path.isEmpty()) {
         QFile file;
-        if (PictureFiles::OpenRegularFile(file, path))
-            return file.readAll();
+        if (PictureFiles::OpenRegularFile(file, path)) {
+            // A damaged file would show as a broken picture: the page shows
+            // the default cover for what no reader can decode.
+            const QByteArray bytes = file.readAll();
+            QBuffer buffer;
+            buffer.setData(bytes);
+            QImageReader reader(&buffer);
+            QImage picture;
+            if (reader.read(&picture))
+                return bytes;
+        }
     }
     return DefaultCover();
 }

@@ -21,6 +21,7 @@ struct TPageResponse
 //   http://vorlix/cd.htm?<Id>   the detail page of disc <Id>, as GBK bytes
 //   http://vorlix/<file name>   that file of the picture folder, or the
 //                               built-in default cover when there is none
+//                               or it is no picture that can be decoded
 //
 // Scheme and host are matched without regard to letter case; "cd.htm" is
 // matched exactly, so "CD.HTM" is a picture name. Every other URL is not ours.

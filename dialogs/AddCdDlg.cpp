@@ -170,6 +170,7 @@ void TAddCdDlg::BuildControls()
         tsDetail);
     edDay->setObjectName(QStringLiteral("edDay"));
     edDay->setDisplayFormat(QLatin1String(DateUtils::DateFormat));
+    edDay->SetNoDateAllowed(true);
     cbCategory = NewCombo("cbCategory", Width("TbCategory", "Name"), tsDetail);
     cbCdTree = NewCombo("cbCdTree", Width("TbTree", "Name"), tsDetail);
     cbQuality = NewCombo("cbQuality", Width("TbQuality", "Name"), tsDetail);
@@ -266,7 +267,7 @@ void TAddCdDlg::FillFromDisc()
         setWindowTitle(QStringLiteral("修改光盘"));
         edCode->setText(m_disc.Code);
     }
-    edDay->setDate(DateUtils::ToDate(m_disc.Day));
+    edDay->SetDay(DateUtils::ToOptionalDate(m_disc.Day));
     edSerial->setText(m_disc.Serial);
     edName->setText(m_disc.Name);
     m_shownPrice = FormatPrice(m_disc.Price);
@@ -304,7 +305,8 @@ void TAddCdDlg::btnOkClick()
     const QString code = edCode->text();
     if (!TextBlank::IsBlank(code) && DiscCodeExists(code, m_disc.Id))
         return Refuse(QStringLiteral("此编号已经存在，请重新输入"), edCode);
-    if (TextBlank::IsBlank(edName->text()))
+    const QString name = CleanDiscName(edName->text());
+    if (IsBlankName(name))
         return Refuse(QStringLiteral("“名称”为空，请输入"), edName);
     if (TextBlank::IsBlank(cbCategory->currentText()))
         return Refuse(QStringLiteral("“分类”为空，请输入"), cbCategory);
@@ -332,10 +334,10 @@ void TAddCdDlg::btnOkClick()
     const int qualityId = LookupOrAddName(TNameTable::Quality, cbQuality->currentText());
     work.Commit();
 
-    m_disc.Day = DateUtils::ToDays(edDay->date());
+    m_disc.Day = DateUtils::ToOptionalDays(edDay->Day());
     m_disc.Serial = edSerial->text();
     m_disc.Code = code;
-    m_disc.Name = edName->text();
+    m_disc.Name = name;
     m_disc.Spell = GetSpell(m_disc.Name);
     // A price left as shown keeps its hidden decimals.
     if (edPrice->text() != m_shownPrice)

@@ -6,13 +6,13 @@
 #include <functional>
 
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class TPictureBox;
+class TCalendarDateEdit;
 class TDiscContentsPage;
 
 // What the disc editor needs from the program around it.
@@ -38,7 +38,8 @@ public:
     QTabWidget *PageControl;
     QWidget *tsDetail, *tsMemo, *tsPicture;
     TDiscContentsPage *tsContents; // "光盘内容"
-    QDateEdit *edDay;
+    // The disc's date; unticked, the disc has none.
+    TCalendarDateEdit *edDay;
     QComboBox *cbCategory, *cbCdTree, *cbQuality;
     QLineEdit *edSerial, *edCode, *edName, *edPrice, *edLocation;
     QLabel *lbNote;

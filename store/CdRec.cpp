@@ -7,7 +7,9 @@ TCdRec ReadCdRec(TDAODataset &discs)
 {
     TCdRec disc;
     disc.Id = discs.Field(QStringLiteral("ID")).AsInteger();
-    disc.Day = discs.Field(QStringLiteral("Day")).AsDateTime();
+    const TDAOField &day = discs.Field(QStringLiteral("Day"));
+    if (!day.IsNull())
+        disc.Day = day.AsDateTime();
     disc.Serial = discs.Field(QStringLiteral("Serial")).AsString();
     disc.Code = discs.Field(QStringLiteral("Code")).AsString();
     disc.Name = discs.Field(QStringLiteral("Name")).AsString();
@@ -25,7 +27,11 @@ TCdRec ReadCdRec(TDAODataset &discs)
 
 void WriteCdRec(TDAODataset &discs, const TCdRec &disc)
 {
-    discs.Field(QStringLiteral("Day")).SetAsDateTime(disc.Day);
+    TDAOField &day = discs.Field(QStringLiteral("Day"));
+    if (disc.Day)
+        day.SetAsDateTime(*disc.Day);
+    else
+        day.Clear();
     discs.Field(QStringLiteral("Serial")).SetAsString(disc.Serial);
     discs.Field(QStringLiteral("Code")).SetAsString(disc.Code);
     discs.Field(QStringLiteral("Name")).SetAsString(disc.Name);

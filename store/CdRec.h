@@ -4,13 +4,17 @@
 
 #include <QString>
 
+#include <optional>
+
 class TDAODataset;
 
 // One disc as the disc editor fills it and the disc list writes it.
 struct TCdRec
 {
-    int Id = 0;     // 0 for a new disc
-    double Day = 0; // days since 1899-12-30
+    int Id = 0; // 0 for a new disc
+    // Days since 1899-12-30; none for a disc without a date (NULL in the
+    // catalog), which stays without one however often it is saved.
+    std::optional<double> Day;
     QString Serial;
     QString Code;
     QString Name;

@@ -62,6 +62,25 @@ QString FormatDate(const QDate &date)
     return QString::fromLatin1(text, 10);
 }
 
+QString FormatDate(const std::optional<double> &days)
+{
+    return days ? FormatDate(*days) : QString();
+}
+
+std::optional<QDate> ToOptionalDate(const std::optional<double> &days)
+{
+    if (!days)
+        return std::nullopt;
+    return ToDate(*days);
+}
+
+std::optional<double> ToOptionalDays(const std::optional<QDate> &date)
+{
+    if (!date || !date->isValid())
+        return std::nullopt;
+    return ToDays(*date);
+}
+
 QDate ParseDate(const QString &text)
 {
     return QDate::fromString(text.trimmed(), QLatin1String(DateFormat));

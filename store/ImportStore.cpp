@@ -154,7 +154,7 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
         if (!row.PictureSource.isEmpty() && callbacks.StorePicture)
             picture = callbacks.StorePicture(row.PictureSource);
         if (row.HasDay)
-            insert.Bind(1, d.Day);
+            insert.Bind(1, *d.Day);
         else
             insert.BindNull(1);
         insert.Bind(2, d.Code).Bind(3, d.Serial).Bind(4, d.Name).Bind(5, d.Spell);

@@ -87,8 +87,8 @@ public:
                        const QString &text)>
         OnCustomDrawCell;
 
-    // What a row's cell shows besides its text: an icon (decoration role)
-    // or a text colour (foreground role), by the row of the
+    // What a row's cell shows besides its text: an icon (decoration role),
+    // a text colour (foreground role) or a tool tip, by the row of the
     // source and the column's field. Asked for each cell painted, so it
     // must be quick; RefreshCells paints the rows again after a change.
     void SetCellRole(std::function<QVariant(int sourceRow, const QString &fieldName, int role)> cellRole);

@@ -6,6 +6,7 @@
 #include "GridFormat.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 TGridModel::TGridModel(QObject *parent)
@@ -145,19 +146,34 @@ bool TGridModel::GroupsDescending() const
     return m_sortColumn == m_groupColumn && m_sortOrder == Qt::DescendingOrder;
 }
 
+namespace {
+
+// A row without a value (a disc without a date, say) has the key -infinity;
+// such rows come after those with a value, in either order.
+bool KeyBefore(double a, double b, bool descending)
+{
+    const bool aMissing = std::isinf(a) && a < 0;
+    const bool bMissing = std::isinf(b) && b < 0;
+    if (aMissing || bMissing)
+        return !aMissing && bMissing;
+    return descending ? a > b : a < b;
+}
+
+} // namespace
+
 bool TGridModel::Less(int a, int b) const
 {
     if (m_groupKeys) {
         const double ka = m_groupKeys->At(a);
         const double kb = m_groupKeys->At(b);
         if (ka != kb)
-            return GroupsDescending() ? ka > kb : ka < kb;
+            return KeyBefore(ka, kb, GroupsDescending());
     }
     if (m_sortKeys) {
         const double ka = m_sortKeys->At(a);
         const double kb = m_sortKeys->At(b);
         if (ka != kb)
-            return m_sortOrder == Qt::DescendingOrder ? ka > kb : ka < kb;
+            return KeyBefore(ka, kb, m_sortOrder == Qt::DescendingOrder);
     }
     return false;
 }
@@ -234,7 +250,7 @@ int TGridModel::GroupOfKey(double key) const
 {
     const bool descending = GroupsDescending();
     const auto it = std::lower_bound(m_groups.begin(), m_groups.end(), key, [descending](const Group &g, double k) {
-        return descending ? g.key > k : g.key < k;
+        return KeyBefore(g.key, k, descending);
     });
     return int(it - m_groups.begin());
 }
@@ -406,6 +422,7 @@ QVariant TGridModel::data(const QModelIndex &index, int role) const
         return m_source->data(m_source->index(row, 0), role);
     case Qt::DecorationRole:
     case Qt::ForegroundRole:
+    case Qt::ToolTipRole:
         return CellRole ? CellRole(row, m_columns.at(index.column()).FieldName, role) : QVariant();
     default:
         return {};

@@ -15,8 +15,9 @@ class TDAODataSource;
 
 // The rows a data grid shows, over a data source: the grid's shown columns
 // in their own order, texts in each column's display format, the rows sorted
-// by a column (stable, on keys read once per column) and optionally grouped
-// by a column. Grouped, the top-level items are the groups, in the order of
+// by a column (stable, on keys read once per column; rows without a value
+// after the others, in either order) and optionally grouped by a column.
+// Grouped, the top-level items are the groups, in the order of
 // their values, each holding its rows; a group row's text names the value,
 // the row count and a sum. Single-row changes of the source are followed in
 // place; anything larger re-reads the rows.
@@ -48,8 +49,8 @@ public:
     void SetGroupSummary(const QString &countFormat, const QString &sumField, const QString &sumFormat,
                          int sumDecimals);
 
-    // What a data row's cell shows besides its text (an icon, a colour):
-    // asked for the decoration and foreground roles
+    // What a data row's cell shows besides its text (an icon, a colour, a
+    // tool tip): asked for the decoration, foreground and tool tip roles
     // with the row of the source and the column's field; none when unset.
     std::function<QVariant(int sourceRow, const QString &fieldName, int role)> CellRole;
 

@@ -331,6 +331,12 @@ bool TGridDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const 
 {
     if (event->type() != QEvent::ToolTip || !index.isValid() || index.data(TGridModel::GroupRowRole).toBool())
         return QStyledItemDelegate::helpEvent(event, view, option, index);
+    // A tip of the cell's own comes before its text.
+    const QString tip = index.data(Qt::ToolTipRole).toString();
+    if (!tip.isEmpty()) {
+        QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
+        return true;
+    }
     QStyleOptionViewItem cell = option;
     initStyleOption(&cell, index);
     const QWidget *widget = cell.widget ? cell.widget : view;

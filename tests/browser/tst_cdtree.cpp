@@ -410,6 +410,8 @@ void TestCdTree::dropDiscs()
     QVERIFY(m_busyAtListing);
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=6")), 3);
+    // The discs had no date, and still have none.
+    QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=6 AND Day IS NULL")), 3);
     QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=3")), 0);
     QCOMPARE(Count(QStringLiteral("SELECT count(*) AS N FROM TbCd WHERE TId=5")), 1);
     QCOMPARE(m_listed, QList<int>{6});

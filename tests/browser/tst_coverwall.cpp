@@ -288,7 +288,7 @@ void TestCoverWall::wallActsOnGridSelection()
     // Delete takes the wall's two discs, after the same confirmation.
     connect(m_pane.get(), &TCdListPane::DiscsDeleted, this, [this] { m_pane->ShowCdList(1); });
     m_pane->btnDelClick();
-    QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("真的要删除这些光盘吗？")});
+    QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("真的要删除这 2 张光盘吗？")});
     m_messages->shown.clear();
     QCOMPARE(m_qcd->RowCount(), 3);
     QVERIFY(!WallNames().contains(name));

@@ -40,15 +40,20 @@ struct DiscFields
     TCurrency Price = 0;
 };
 
-QByteArray Jpeg(int width, int height)
+QByteArray Picture(int width, int height, const char *format)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
+    image.save(&buffer, format);
     return bytes;
+}
+
+QByteArray Jpeg(int width, int height)
+{
+    return Picture(width, height, "JPEG");
 }
 
 void WriteFile(const QString &path, const QByteArray &bytes)
@@ -114,7 +119,15 @@ void TestPageService::init()
     m_pictures = m_catalog->FilePath(QStringLiteral("Picture"));
     QVERIFY(QDir().mkpath(m_pictures + QStringLiteral("/sub")));
     WriteFile(m_pictures + QStringLiteral("/cover.jpg"), Jpeg(30, 40));
-    WriteFile(m_pictures + QStringLiteral("/封面 1#.png"), QByteArrayLiteral("\x89PNG not really"));
+    WriteFile(m_pictures + QStringLiteral("/封面 1#.png"), Picture(20, 10, "PNG"));
+    // Damaged covers: a PNG cut short, a PNG signature over nothing, a
+    // JPEG with its middle overwritten.
+    WriteFile(m_pictures + QStringLiteral("/cut.png"), Picture(20, 10, "PNG").left(40));
+    WriteFile(m_pictures + QStringLiteral("/fake.png"), QByteArrayLiteral("\x89PNG not really"));
+    QByteArray scrambled = Jpeg(30, 40);
+    scrambled.replace(20, scrambled.size() - 40, QByteArray(scrambled.size() - 40, '\xff'));
+    WriteFile(m_pictures + QStringLiteral("/scrambled.jpg"), scrambled);
+    WriteFile(m_pictures + QStringLiteral("/empty.jpg"), QByteArray());
     WriteFile(m_pictures + QStringLiteral("/sub/inner.jpg"), QByteArrayLiteral("inner"));
     WriteFile(m_catalog->FilePath(QStringLiteral("secret.txt")), QByteArrayLiteral("secret"));
     QVERIFY(QFile::link(m_catalog->FilePath(QStringLiteral("secret.txt")), m_pictures + QStringLiteral("/link.jpg")));
@@ -211,6 +224,10 @@ void TestPageService::respond_data()
     row("picture name encoded", "http://vorlix/%E5%B0%81%E9%9D%A2%201%23.png", Answer::File,
         QStringLiteral("封面 1#.png"));
     row("missing picture", "http://vorlix/none.jpg", Answer::Cover);
+    row("PNG cut short", "http://vorlix/cut.png", Answer::Cover);
+    row("PNG signature over nothing", "http://vorlix/fake.png", Answer::Cover);
+    row("JPEG overwritten", "http://vorlix/scrambled.jpg", Answer::Cover);
+    row("empty file", "http://vorlix/empty.jpg", Answer::Cover);
     row("empty picture name", "http://vorlix/", Answer::Cover);
 
     row("parent folder", "http://vorlix/../secret.txt", Answer::Cover);

@@ -2,6 +2,7 @@
 #include "AddCdDlg.h"
 #include "AddCdLookups.h"
 #include "AddCdPicture.h"
+#include "CalendarDateEdit.h"
 #include "DataModule.h"
 #include "DateUtils.h"
 #include "GbkLineEdit.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
@@ -44,7 +46,7 @@ namespace {
 QStringList Fields(const TCdRec &disc)
 {
     return {QString::number(disc.Id),
-            QString::number(disc.Day),
+            disc.Day ? QString::number(*disc.Day) : QStringLiteral("no date"),
             disc.Serial,
             disc.Code,
             disc.Name,
@@ -153,9 +155,12 @@ private slots:
     void editDiscOpens_data();
     void editDiscOpens();
     void tabOrderPutsTheButtonsFirst();
+    void discWithoutADate_data();
+    void discWithoutADate();
 
     void btnOkClick_data();
     void btnOkClick();
+    void nulCharactersLeaveTheName();
     void newFolderIsAddedOnceUnderThePreviousFolder();
     void doubleQuotesAreTakenAsTyped();
     void boxesAcceptNoMoreThanTheColumnHolds_data();
@@ -326,7 +331,7 @@ void TestAddDisc::editDiscOpens()
     // The calendar pops up from the date box's button, on the box's date,
     // weeks from Sunday, in a grid, with the week numbers.
     QVERIFY(calendar.shown);
-    QCOMPARE(calendar.date, DateUtils::ToDate(before.Day));
+    QCOMPARE(calendar.date, DateUtils::ToDate(*before.Day));
     QCOMPARE(calendar.firstDay, Qt::Sunday);
     QVERIFY(calendar.grid);
     QCOMPARE(calendar.weekNumbers, QCalendarWidget::ISOWeekNumbers);
@@ -347,7 +352,7 @@ void TestAddDisc::editDiscOpens()
     }
     if (confirm) {
         QCOMPARE(disc.Code, code);
-        QCOMPARE(disc.Day, DateUtils::ToDays(QDate(2024, 2, 29)));
+        QCOMPARE(DateUtils::FormatDate(disc.Day), QStringLiteral("2024-02-29"));
         QCOMPARE(disc.Name, QStringLiteral("新片"));
     } else {
         QCOMPARE(Fields(disc), Fields(before));
@@ -376,6 +381,74 @@ void TestAddDisc::tabOrderPutsTheButtonsFirst()
                                  QStringLiteral("edDay"), QStringLiteral("cbCategory"), QStringLiteral("cbCdTree"),
                                  QStringLiteral("cbQuality"), QStringLiteral("edSerial"), QStringLiteral("edCode"),
                                  QStringLiteral("edName"), QStringLiteral("edPrice"), QStringLiteral("edLocation")}));
+}
+
+void TestAddDisc::discWithoutADate_data()
+{
+    QTest::addColumn<QString>("day");     // the disc's date; empty: none
+    QTest::addColumn<QString>("clicks");  // on the box's check box: "c" a click, "s" Space in the box
+    QTest::addColumn<QString>("shown");   // the box's text at the end
+    QTest::addColumn<QString>("written"); // the disc's date after OK; empty: none
+
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QTest::newRow("none, left alone") << QString() << QString() << QStringLiteral("无日期") << QString();
+    QTest::newRow("none, then one") << QString() << QStringLiteral("c") << today << today;
+    QTest::newRow("none, then one by Space") << QString() << QStringLiteral("s") << today << today;
+    QTest::newRow("one, left alone") << QStringLiteral("2023-07-01") << QString() << QStringLiteral("2023-07-01")
+                                     << QStringLiteral("2023-07-01");
+    QTest::newRow("one, taken away") << QStringLiteral("2023-07-01") << QStringLiteral("c") << QStringLiteral("无日期")
+                                     << QString();
+    QTest::newRow("one, taken away and given back") << QStringLiteral("2023-07-01") << QStringLiteral("cs")
+                                                    << QStringLiteral("2023-07-01") << QStringLiteral("2023-07-01");
+}
+
+void TestAddDisc::discWithoutADate()
+{
+    QFETCH(QString, day);
+    QFETCH(QString, clicks);
+    QFETCH(QString, shown);
+    QFETCH(QString, written);
+
+    TCdRec disc;
+    disc.TId = 3;
+    if (!day.isEmpty())
+        disc.Day = DateUtils::ToDays(QDate::fromString(day, Qt::ISODate));
+    Msg::Recorder messages;
+    TAddCdDlg dlg(disc, Context());
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    QCheckBox *check = dlg.edDay->DateCheck();
+    QVERIFY(check);
+    QCOMPARE(check->isChecked(), !day.isEmpty());
+    QCOMPARE(dlg.edDay->text(), day.isEmpty() ? QStringLiteral("无日期") : day);
+    if (day.isEmpty()) // no calendar for a box without a date
+        QVERIFY(!OpenCalendar(dlg.edDay).shown);
+    for (QChar click : clicks) {
+        if (click == u'c')
+            QTest::mouseClick(check, Qt::LeftButton);
+        else
+            QTest::keyClick(dlg.edDay, Qt::Key_Space);
+    }
+    QCOMPARE(dlg.edDay->text(), shown);
+    FillRequired(dlg);
+    dlg.btnOkClick();
+    QVERIFY(messages.shown.isEmpty());
+    QCOMPARE(DateUtils::FormatDate(disc.Day), written);
+    QCOMPARE(disc.Day.has_value(), !written.isEmpty());
+}
+
+void TestAddDisc::nulCharactersLeaveTheName()
+{
+    TCdRec disc;
+    disc.TId = 3;
+    Msg::Recorder messages;
+    TAddCdDlg dlg(disc, Context());
+    FillRequired(dlg);
+    dlg.edName->setText(QStringLiteral("新") + QChar(u'\0') + QStringLiteral("片") + QChar(u'\0'));
+    dlg.btnOkClick();
+    QVERIFY(messages.shown.isEmpty());
+    QCOMPARE(disc.Name, QStringLiteral("新片"));
+    QCOMPARE(disc.Spell, GetSpell(QStringLiteral("新片")));
 }
 
 void TestAddDisc::btnOkClick_data()
@@ -442,6 +515,16 @@ void TestAddDisc::btnOkClick_data()
     QTest::newRow("name of full-width blanks")
         << 0 << QStringLiteral("N1") << fullWidth << newCategory << newFolder << newQuality << none
         << QStringLiteral("“名称”为空，请输入") << QStringLiteral("edName") << 0LL << none << 0;
+    const QString empty = QStringLiteral("“名称”为空，请输入");
+    QTest::newRow("name of zero-width spaces")
+        << 0 << QStringLiteral("N1") << QStringLiteral("\u200B\u200B") << newCategory << newFolder << newQuality << none
+        << empty << QStringLiteral("edName") << 0LL << none << 0;
+    QTest::newRow("name of format characters and blanks")
+        << 0 << QStringLiteral("N1") << QStringLiteral("\u200D \uFEFF\u3000\u2060\u3164") << newCategory << newFolder
+        << newQuality << none << empty << QStringLiteral("edName") << 0LL << none << 0;
+    QTest::newRow("name of NUL characters")
+        << 0 << QStringLiteral("N1") << QString(2, QChar(u'\0')) << newCategory << newFolder << newQuality << none
+        << empty << QStringLiteral("edName") << 0LL << none << 0;
     QTest::newRow("quality of full-width blanks")
         << 0 << QStringLiteral("N1") << film << newCategory << newFolder << fullWidth << none
         << QStringLiteral("“质量”为空，请输入") << QStringLiteral("cbQuality") << 0LL << none << 0;

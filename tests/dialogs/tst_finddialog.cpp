@@ -254,6 +254,14 @@ void TestFindDialog::discsFound_data()
     QTest::newRow("category and grade") << Input{.category = 2, .quality = 2} << "A04";
     QTest::newRow("dates inclusive at both ends")
         << Input{.day1 = D("2004-03-01"), .day2 = D("2003-01-01")} << "A01 A02 A05";
+    // A disc without a date is within no range of dates, and still found
+    // by anything else.
+    const QStringList undated = {"UPDATE TbCd SET Day=NULL WHERE Code IN (\"A01\", \"A02\")"};
+    QTest::newRow("undated, dates on both ends")
+        << Input{.day1 = D("2004-03-01"), .day2 = D("2003-01-01"), .setup = undated} << "A05";
+    QTest::newRow("undated, latest alone") << Input{.day1 = D("2003-01-01"), .setup = undated} << "A03 A05";
+    QTest::newRow("undated, earliest alone") << Input{.day2 = D("2005-03-01"), .setup = undated} << "A08 A09 A10";
+    QTest::newRow("undated, no date asked") << Input{.location = "第二", .setup = undated} << "A01";
     QTest::newRow("earliest after latest") << Input{.day1 = D("2003-01-01"), .day2 = D("2004-03-01")} << "";
     QTest::newRow("price equal") << Input{.price = "12.5"} << "A01 A05";
     QTest::newRow("negative price") << Input{.price = "-1234.50"} << "A10";
