@@ -262,11 +262,13 @@ TArchive::TArchive(const QString &archivePath, const QString &password, const TU
             Refused(archivePath, QStringLiteral("无法作为 zip 归档打开，文件可能已损坏"));
         // The size the archive's directory gives an entry; none for an
         // entry that is not there.
+        quint64 packedSize = 0; // of the entry last asked about
         auto declaredSize = [&](const QString &entry) -> std::optional<qint64> {
             QuaZipFileInfo64 info;
             if (!zip.setCurrentFile(entry) || !zip.getCurrentFileInfo(&info) ||
                 info.uncompressedSize > quint64(std::numeric_limits<qint64>::max()))
                 return std::nullopt;
+            packedSize = info.compressedSize;
             return qint64(info.uncompressedSize);
         };
         // Every entry is read in full, to exactly its size: a damaged one
@@ -349,6 +351,14 @@ TArchive::TArchive(const QString &archivePath, const QString &password, const TU
             total += *size;
         };
         plan(CatalogEntry, QStringLiteral("光盘夹文件"), std::numeric_limits<qint64>::max());
+        // An encrypted catalog looks like noise and hardly compresses; an
+        // entry that unpacks to many times its packed size is no catalog of
+        // ours, and is refused before it fills the disk.
+        constexpr qint64 PackingSlack = 1 << 20;
+        if (entries.constFirst().second > qint64(qMin<quint64>(packedSize, quint64(1) << 60)) * 2 + PackingSlack)
+            Refused(archivePath, QStringLiteral("其中的光盘夹文件压缩前有 %1，压缩后只有 %2，不会是加密的光盘夹")
+                                     .arg(QLocale::system().formattedDataSize(entries.constFirst().second),
+                                          QLocale::system().formattedDataSize(qint64(packedSize))));
         for (const QJsonValue &value : manifest.value(QStringLiteral("pictures")).toArray()) {
             const QString name = value.toString();
             if (!PlainName(name))

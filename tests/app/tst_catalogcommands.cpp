@@ -278,7 +278,7 @@ void TestCatalogCommands::failuresAreReportedAndChangeNothing_data()
     QTest::newRow("restore a foreign key") << false << "Music.mdb" << QByteArray("catalog:secret") << "密码不对";
     QTest::newRow("restore onto a folder") << false << "Sub.mdb" << QByteArray("catalog:") << "文件夹";
     // Catalogs that open with the password but are no sound catalog; the
-    // first replaces the open one only after the check.
+    // first would replace the open catalog.
     QTest::newRow("restore a catalog failing the integrity check")
         << false << "Films.MDB" << QByteArray("broken:") << "索引与数据不一致";
     QTest::newRow("restore a catalog without a table the program needs")

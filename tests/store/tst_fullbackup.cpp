@@ -198,24 +198,19 @@ void TestFullBackup::refusesDamagedOrForeignArchives_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::addColumn<QString>("reason"); // what the message says, when it matters
-    QTest::newRow("cut short") << "cut"
-                               << "";
-    QTest::newRow("bytes changed") << "flip"
-                                   << "";
-    QTest::newRow("not a zip") << "text"
-                               << "";
-    QTest::newRow("missing") << "missing"
-                             << "";
-    QTest::newRow("catalog failing the integrity check") << "damaged catalog"
-                                                         << "索引与数据不一致";
-    QTest::newRow("entry larger than the manifest says") << "manifest size"
-                                                         << "与清单所记的不符";
-    QTest::newRow("catalog named as the template") << "template"
-                                                   << "空白模板";
-    QTest::newRow("cover over the limit") << "picture limit"
-                                          << "超过了允许的";
-    QTest::newRow("no room to unpack") << "no room"
-                                       << "磁盘空间不足";
+    auto row = [](const char *name, const char *damage, const char *reason) {
+        QTest::newRow(name) << QString::fromUtf8(damage) << QString::fromUtf8(reason);
+    };
+    row("cut short", "cut", "");
+    row("bytes changed", "flip", "");
+    row("not a zip", "text", "");
+    row("missing", "missing", "");
+    row("catalog failing the integrity check", "damaged catalog", "索引与数据不一致");
+    row("entry larger than the manifest says", "manifest size", "与清单所记的不符");
+    row("catalog named as the template", "template", "空白模板");
+    row("cover over the limit", "picture limit", "超过了允许的");
+    row("no room to unpack", "no room", "磁盘空间不足");
+    row("catalog of zeros packed small", "zeros", "不会是加密的光盘夹");
 }
 
 void TestFullBackup::refusesDamagedOrForeignArchives()
@@ -241,6 +236,12 @@ void TestFullBackup::refusesDamagedOrForeignArchives()
                 sizes.insert(QStringLiteral("catalog.mdb"), double(catalog.size()));
                 manifest.insert(QStringLiteral("sizes"), sizes);
             });
+        });
+    } else if (damage == QLatin1String("zeros")) {
+        // Archives of older versions give no sizes in their manifest.
+        RewriteArchive(archive, [&](QMap<QString, QByteArray> &entries) {
+            entries.insert(QStringLiteral("catalog.mdb"), QByteArray(8 << 20, '\0'));
+            EditManifest(entries, [](QJsonObject &manifest) { manifest.remove(QStringLiteral("sizes")); });
         });
     } else if (damage == QLatin1String("manifest size") || damage == QLatin1String("template")) {
         RewriteArchive(archive, [&](QMap<QString, QByteArray> &entries) {
