@@ -48,8 +48,11 @@ public:
     // lists. Each entry must be of the size the archive's directory and the
     // manifest give, within the limits, and all of them must fit the room
     // there is before anything is unpacked; entries are written to disk as
-    // they are read, never more bytes than that size. EFileError otherwise;
-    // nothing is changed outside the temporary folder.
+    // they are read, never more bytes than that size. A manifest naming the
+    // catalog as the template of new catalogs (CatalogFiles::IsTemplate) and
+    // a catalog entry that unpacks to many times its packed size are
+    // refused. EFileError otherwise; nothing is changed outside the
+    // temporary folder.
     TArchive(const QString &archivePath, const QString &password, const TUnpackLimits &limits = {});
     ~TArchive();
     TArchive(const TArchive &) = delete;
