@@ -82,6 +82,15 @@ QString NameList(const QStringList &names)
     return text;
 }
 
+// The sentence naming the safety copy a restore kept; empty for none.
+QString SafetyCopyText(const QString &catalog, const QString &safetyCopy)
+{
+    if (safetyCopy.isEmpty())
+        return {};
+    return QStringLiteral("\n\n被替换的光盘夹“%1”已保存为“%2”。")
+        .arg(QDir::toNativeSeparators(catalog), QDir::toNativeSeparators(safetyCopy));
+}
+
 // The commands work from the open catalog's file; without one they say so.
 bool HasCatalog(const QString &currentDb)
 {
@@ -130,11 +139,13 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
     const QString password = dm.DbBase.Password();
 
     if (!CatalogBackup::SameFile(destination, currentDb) || CatalogBackup::SameFile(source, destination)) {
+        QString safetyCopy;
         {
-            const TWaitCursor busy;
-            CatalogBackup::RestoreCatalog(source, destination, password);
+            const TWaitCursor busy; // the whole file is checked
+            safetyCopy = CatalogBackup::RestoreCatalog(source, destination, password);
         }
-        Msg::Information(QStringLiteral("账本恢复成功！请选择打开账本开始使用。"));
+        Msg::Information(QStringLiteral("账本恢复成功！请选择打开账本开始使用。") +
+                         SafetyCopyText(destination, safetyCopy));
         return;
     }
 
@@ -159,15 +170,17 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
         UpgradeDb(dm);
         reloadPanes();
     };
+    QString safetyCopy;
     try {
         const TWaitCursor busy;
-        CatalogBackup::RestoreCatalog(source, destination, password);
+        safetyCopy = CatalogBackup::RestoreCatalog(source, destination, password);
     } catch (...) {
         reopen();
         throw;
     }
     reopen();
-    Msg::Information(QStringLiteral("账本恢复成功！已经重新打开“%1”。").arg(shown));
+    Msg::Information(QStringLiteral("账本恢复成功！已经重新打开“%1”。").arg(shown) +
+                     SafetyCopyText(destination, safetyCopy));
 }
 
 void RunFullBackup(QWidget *parent, TDM &dm, const QString &currentDb, const QString &pictureFolder)
@@ -263,6 +276,7 @@ void RunFullRestore(QWidget *parent, TDM &dm, const QString &currentDb, const QS
         renamed.sort();
         text += QStringLiteral("\n\n封面文件夹中已有同名的不同图片，以下封面改用了新的名字：\n") + NameList(renamed);
     }
+    text += SafetyCopyText(destination, report.SafetyCopy);
     if (open)
         text += QStringLiteral("\n\n已经重新打开这个光盘夹。");
     Msg::Information(text);

@@ -20,8 +20,9 @@ extern std::function<QString(QWidget *parent)> ChooseRestoreFileHook;
 // Asks for a file and writes a complete copy of the open catalog there.
 void RunBackup(QWidget *parent, TDM &dm, const QString &currentDb);
 
-// Asks for a catalog file and copies it into the open catalog's folder,
-// replacing a file of its name. When that file is the open catalog itself,
+// Asks for a catalog file, checks all of it, and copies it into the open
+// catalog's folder, replacing a file of its name, which is kept as a safety
+// copy that the message names. When that file is the open catalog itself,
 // asks first, closes the catalog, restores, and opens it again (upgraded)
 // before reloadPanes.
 void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::function<void()> &reloadPanes);

@@ -727,7 +727,8 @@ void TMainFm::mImportClick()
 
 void TMainFm::mMergeClick()
 {
-    const int folder = RunMerge(this, ChooseMergeFileHook, DM->DbBase, CurrentDb, &QCd);
+    const int folder =
+        RunMerge(this, ChooseMergeFileHook, DM->DbBase, CurrentDb, &QCd, AppFolder + QStringLiteral("/Picture"));
     if (folder == 0)
         return;
     CdTree->LoadCdTree();

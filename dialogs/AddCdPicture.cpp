@@ -1,6 +1,7 @@
 #include "AddCdPicture.h"
 
 #include "PictureFiles.h"
+#include "PictureNames.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -92,12 +93,8 @@ TStoredPicture StorePicture(const QString &source, const QString &pictureFolder)
         return result;
     }
 
-    const QFileInfo info(name);
-    const QString base = info.completeBaseName();
-    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
     for (int number = 0;; ++number) {
-        const QString candidate =
-            number == 0 ? name : QStringLiteral("%1_%2%3").arg(base, QString::number(number), suffix);
+        const QString candidate = PictureNames::CopyName(name, number);
         const QString target = folder.filePath(candidate);
         if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
             if (QFileInfo(target).isFile() && SameContent(source, target)) {

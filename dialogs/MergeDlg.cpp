@@ -6,6 +6,7 @@
 #include "DAOQuery.h"
 #include "Errors.h"
 #include "ImportDlg.h"
+#include "PictureFiles.h"
 #include "Schema.h"
 #include "WaitCursor.h"
 
@@ -123,13 +124,19 @@ void TMergeDlg::btnMergeClick()
         std::unique_ptr<TDAOSuspendGuard> suspended;
         if (ListQuery)
             suspended = std::make_unique<TDAOSuspendGuard>(*ListQuery);
-        m_report = CatalogMerge::Merge(m_db, m_source, ImportPlan::TChoice(cbCodeClash->currentData().toInt()), step);
+        CatalogMerge::THasPicture hasPicture;
+        if (!PictureFolder.isEmpty())
+            hasPicture = [this](const QString &name) {
+                return !PictureFiles::StoredPictureFile(PictureFolder, name).isEmpty();
+            };
+        m_report = CatalogMerge::Merge(m_db, m_source, ImportPlan::TChoice(cbCodeClash->currentData().toInt()), step,
+                                       hasPicture);
     }
     accept();
 }
 
 int RunMerge(QWidget *parent, const std::function<QString()> &chooseFile, TDAODatabase &db, const QString &currentDb,
-             TDAOQuery *listQuery)
+             TDAOQuery *listQuery, const QString &pictureFolder)
 {
     if (currentDb.isEmpty())
         throw EFileError(QStringLiteral("还没有打开光盘夹：请通过“新建/打开光盘夹..”选择一个光盘夹。"));
@@ -146,6 +153,7 @@ int RunMerge(QWidget *parent, const std::function<QString()> &chooseFile, TDAODa
     }
     TMergeDlg dialog(source, db, parent);
     dialog.ListQuery = listQuery;
+    dialog.PictureFolder = pictureFolder;
     if (dialog.exec() != QDialog::Accepted)
         return 0;
     TImportReportDlg report(dialog.Report().Text(), parent);

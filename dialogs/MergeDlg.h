@@ -28,6 +28,8 @@ public:
 
     // The query of the disc list, suspended while the discs are written.
     TDAOQuery *ListQuery = nullptr;
+    // Where the merged discs' covers are looked for; empty: not looked for.
+    QString PictureFolder;
 
     // After the dialog was accepted: what the merge did.
     const CatalogMerge::TReport &Report() const { return m_report; }
@@ -42,6 +44,7 @@ private:
 
 // The whole command: the file chooser (chooseFile gives the path, empty when
 // declined), refusing the open catalog itself (currentDb), the merge dialog
-// and the report. The new folder's Id, 0 when nothing was merged.
+// and the report, which names the covers pictureFolder lacks. The new
+// folder's Id, 0 when nothing was merged.
 int RunMerge(QWidget *parent, const std::function<QString()> &chooseFile, TDAODatabase &db, const QString &currentDb,
-             TDAOQuery *listQuery);
+             TDAOQuery *listQuery, const QString &pictureFolder);

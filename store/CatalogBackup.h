@@ -9,8 +9,14 @@
 // message naming the file and the reason.
 namespace CatalogBackup {
 
-// Proves that the file is a catalog this program opens with the password:
-// it opens, and it holds the catalog's tables. EFileError otherwise.
+// Why the file cannot serve as a catalog of this program, as a Chinese
+// sentence that does not name the file; empty when it can: it opens with the
+// password, passes the engine's integrity check, keeps a version this
+// program reads and has every table and column of that version. The
+// engine's own words go to details when given.
+QString CatalogFileProblem(const QString &path, const QString &password, QString *details = nullptr);
+
+// CatalogFileProblem as EFileError naming the file.
 void CheckCatalogFile(const QString &path, const QString &password);
 
 // Writes a complete, consistent copy of the catalog at source to
@@ -19,11 +25,18 @@ void CheckCatalogFile(const QString &path, const QString &password);
 // the engine, as of one moment. The destination may not be the source.
 void BackupCatalog(const QString &source, const QString &password, const QString &destination);
 
-// Checks that source is a catalog opening with the password, then copies it
-// byte for byte to destination, replacing a file there. Nothing is replaced
-// when the source is refused or the copy fails. The destination must not be
-// open in this program. Nothing is copied when both name the same file.
-void RestoreCatalog(const QString &source, const QString &destination, const QString &password);
+// Checks the source completely (CheckCatalogFile), then copies it byte for
+// byte to destination. A file there is first kept as its safety copy
+// (SafetyCopyPath), which replaces an older one. Nothing is replaced when
+// the source is refused, the destination is the template of new catalogs,
+// or the safety copy or the copy fails. The destination must not be open in
+// this program. Returns the safety copy's path, empty when no file was
+// replaced; nothing is copied when both name the same file.
+QString RestoreCatalog(const QString &source, const QString &destination, const QString &password);
+
+// Where a restore keeps the catalog file it replaces: "name.MDB.bak" beside
+// it, a name the catalog list does not show.
+QString SafetyCopyPath(const QString &catalog);
 
 // Whether the two paths name the same file (both existing), or the same
 // path when one does not exist.

@@ -59,6 +59,11 @@ QString FindFile(const QString &folder, const QString &fileName)
     return {};
 }
 
+bool IsTemplate(const QString &fileName)
+{
+    return fileName.compare(QLatin1String(TemplateName), Qt::CaseInsensitive) == 0;
+}
+
 bool CreateFromTemplate(const QString &folder, const QString &fileName, QString *error)
 {
     const QDir dir(folder);

@@ -27,6 +27,10 @@ QString DisplayName(const QString &fileName);
 // letter case (the exact match first); empty when there is none. Files only.
 QString FindFile(const QString &folder, const QString &fileName);
 
+// Whether the file name is the template's (in any letter case): new
+// catalogs are copied from it, so nothing may ever be written over it.
+bool IsTemplate(const QString &fileName);
+
 // Copies the template byte for byte to a new file of the folder. Never
 // replaces anything: false, with nothing changed, when the file exists, the
 // template is missing, the name is not a plain file name or the copy fails;

@@ -227,10 +227,14 @@ QString TReport::Text() const
     lines << QStringLiteral("新建的光盘夹目录：%1 个").arg(FoldersMade);
     list(QStringLiteral("新增的分类"), QStringLiteral("个"), Categories);
     list(QStringLiteral("新增的质量"), QStringLiteral("个"), Qualities);
+    if (!MissingPictures.isEmpty())
+        list(QStringLiteral("封面文件夹中找不到的封面（光盘已合并，没有封面可显示）"), QStringLiteral("个"),
+             MissingPictures);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-TReport Merge(TDAODatabase &target, const TSource &source, ImportPlan::TChoice codeClash, const TStep &step)
+TReport Merge(TDAODatabase &target, const TSource &source, ImportPlan::TChoice codeClash, const TStep &step,
+              const THasPicture &hasPicture)
 {
     TReport report;
     auto cancelled = [&] {
@@ -256,6 +260,7 @@ TReport Merge(TDAODatabase &target, const TSource &source, ImportPlan::TChoice c
         ++report.FoldersMade;
     }
 
+    QSet<QString> missingPictures;
     TNameIds categories(target, QStringLiteral("TbCategory"), report.Categories);
     TNameIds qualities(target, QStringLiteral("TbQuality"), report.Qualities);
     TBoundStatement insert(target, QStringLiteral("INSERT INTO TbCd (Day, Code, Serial, Name, DId, Price, Location, "
@@ -281,8 +286,13 @@ TReport Merge(TDAODatabase &target, const TSource &source, ImportPlan::TChoice c
         insert.Bind(12, categories.Id(disc.Category)).Bind(13, qualities.Id(disc.Quality));
         insert.Run();
         ++report.Added;
+        const QString picture = disc.Values[Picture].toString();
+        if (hasPicture && !TextBlank::IsBlank(picture) && !hasPicture(picture))
+            missingPictures.insert(picture);
     }
     work.Commit();
+    report.MissingPictures = QStringList(missingPictures.cbegin(), missingPictures.cend());
+    report.MissingPictures.sort();
     return report;
 }
 

@@ -70,19 +70,25 @@ struct TReport
     int FoldersMade = 0; // the new folder and the ones below it
     QStringList Skipped; // "“name”（编号 code）：reason"
     QStringList CodesEmptied;
-    QStringList Categories; // the categories added
-    QStringList Qualities;  // the grades added
-    QString Text() const;   // the whole report in words
+    QStringList Categories;      // the categories added
+    QStringList Qualities;       // the grades added
+    QStringList MissingPictures; // covers of merged discs not in the picture folder, sorted
+    QString Text() const;        // the whole report in words
 };
 
 // Called once per folder and disc; false cancels the merge.
 using TStep = std::function<bool()>;
 
+// Whether the picture folder holds a cover of that stored name.
+using THasPicture = std::function<bool(const QString &name)>;
+
 // Copies the source's folders and discs below a new folder under the
 // target's root. Categories and grades are matched by name and added when
 // missing; a disc whose code clashes is skipped or stored without its code,
-// as codeClash says (Skip or Empty). One transaction: cancelled or failed,
-// the target is as it was.
-TReport Merge(TDAODatabase &target, const TSource &source, ImportPlan::TChoice codeClash, const TStep &step = {});
+// as codeClash says (Skip or Empty). The covers keep their names; those of
+// merged discs that hasPicture, when given, does not find are named in the
+// report. One transaction: cancelled or failed, the target is as it was.
+TReport Merge(TDAODatabase &target, const TSource &source, ImportPlan::TChoice codeClash, const TStep &step = {},
+              const THasPicture &hasPicture = {});
 
 } // namespace CatalogMerge

@@ -1,9 +1,12 @@
 #include "FullBackup.h"
 
 #include "CatalogBackup.h"
+#include "CatalogFiles.h"
 #include "DAODatabase.h"
 #include "Errors.h"
+#include "PictureNames.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -12,6 +15,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
@@ -22,7 +27,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <memory>
+#include <optional>
 
 namespace FullBackup {
 
@@ -142,6 +149,17 @@ QByteArray ReadFile(const QString &path, bool *ok)
     return data;
 }
 
+// A file's content as a digest, read piece by piece; empty when it cannot
+// be read.
+QByteArray Digest(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result();
+}
+
 } // namespace
 
 TBackupReport WriteArchive(const QString &catalogPath, const QString &password, const PictureResolver &pictures,
@@ -190,6 +208,8 @@ TBackupReport WriteArchive(const QString &catalogPath, const QString &password, 
         if (!ok)
             CannotWrite(archivePath, QStringLiteral("无法读取光盘夹的副本"));
         AddEntry(zip, CatalogEntry, catalog, archivePath);
+        // The restore unpacks no entry beyond the size written here.
+        QJsonObject sizes{{CatalogEntry, double(catalog.size())}};
         for (const auto &[name, file] : pictureFiles) {
             const QByteArray data = ReadFile(file, &ok);
             if (!ok) {
@@ -200,6 +220,7 @@ TBackupReport WriteArchive(const QString &catalogPath, const QString &password, 
                 continue;
             }
             AddEntry(zip, PictureEntry + name, data, archivePath);
+            sizes.insert(PictureEntry + name, double(data.size()));
         }
         QJsonObject manifest{
             {QStringLiteral("format"), ArchiveFormat},
@@ -208,6 +229,7 @@ TBackupReport WriteArchive(const QString &catalogPath, const QString &password, 
             {QStringLiteral("discs"), facts.discs},
             {QStringLiteral("pictureCount"), pictureList.size()},
             {QStringLiteral("pictures"), pictureList},
+            {QStringLiteral("sizes"), sizes},
             {QStringLiteral("date"), QDateTime::currentDateTime().toString(Qt::ISODate)},
         };
         AddEntry(zip, ManifestEntry, QJsonDocument(manifest).toJson(), archivePath);
@@ -225,7 +247,7 @@ TBackupReport WriteArchive(const QString &catalogPath, const QString &password, 
     return report;
 }
 
-TArchive::TArchive(const QString &archivePath, const QString &password)
+TArchive::TArchive(const QString &archivePath, const QString &password, const TUnpackLimits &limits)
     : m_password(password)
 {
     QTemporaryDir work;
@@ -238,53 +260,133 @@ TArchive::TArchive(const QString &archivePath, const QString &password)
         zip.setUtf8Enabled(true);
         if (!QFileInfo(archivePath).isFile() || !zip.open(QuaZip::mdUnzip))
             Refused(archivePath, QStringLiteral("无法作为 zip 归档打开，文件可能已损坏"));
-        // Every entry is read in full: a damaged one fails its check sum.
-        auto read = [&](const QString &entry, QByteArray *data) {
+        // The size the archive's directory gives an entry; none for an
+        // entry that is not there.
+        quint64 packedSize = 0; // of the entry last asked about
+        auto declaredSize = [&](const QString &entry) -> std::optional<qint64> {
+            QuaZipFileInfo64 info;
+            if (!zip.setCurrentFile(entry) || !zip.getCurrentFileInfo(&info) ||
+                info.uncompressedSize > quint64(std::numeric_limits<qint64>::max()))
+                return std::nullopt;
+            packedSize = info.compressedSize;
+            return qint64(info.uncompressedSize);
+        };
+        // Every entry is read in full, to exactly its size: a damaged one
+        // fails its check sum, and one that would give more bytes is cut
+        // off at the first byte too many.
+        auto unpack = [&](const QString &entry, qint64 size, QIODevice &to) {
             if (!zip.setCurrentFile(entry))
                 return false;
             QuaZipFile in(&zip);
             if (!in.open(QIODevice::ReadOnly))
                 return false;
-            *data = in.readAll();
+            QByteArray chunk(1 << 16, Qt::Uninitialized);
+            qint64 done = 0;
+            for (;;) {
+                const qint64 got = in.read(chunk.data(), qMin<qint64>(chunk.size(), size - done + 1));
+                if (got <= 0)
+                    break;
+                done += got;
+                if (done > size || to.write(chunk.constData(), got) != got)
+                    return false;
+            }
             in.close();
-            return in.getZipError() == UNZ_OK;
+            return in.getZipError() == UNZ_OK && done == size;
         };
-        QByteArray data;
-        if (!read(ManifestEntry, &data))
+        auto unpackToFile = [&](const QString &entry, qint64 size, const QString &what) {
+            QFile file(QDir(m_tempFolder).filePath(entry));
+            if (!file.open(QIODevice::WriteOnly))
+                throw EFileError(RestoreFailed +
+                                 QStringLiteral("无法在临时文件夹中解开%1（%2）。").arg(what, file.errorString()));
+            if (!unpack(entry, size, file)) {
+                if (file.error() != QFileDevice::NoError)
+                    throw EFileError(RestoreFailed +
+                                     QStringLiteral("无法在临时文件夹中解开%1（%2）。").arg(what, file.errorString()));
+                Refused(archivePath, QStringLiteral("其中的%1缺失或已损坏").arg(what));
+            }
+            if (!file.flush())
+                throw EFileError(RestoreFailed +
+                                 QStringLiteral("无法在临时文件夹中解开%1（%2）。").arg(what, file.errorString()));
+        };
+
+        // Cover names fill the manifest: it stays small next to them.
+        constexpr qint64 MostManifestBytes = 16 << 20;
+        const std::optional<qint64> manifestSize = declaredSize(ManifestEntry);
+        if (!manifestSize)
             Refused(archivePath, QStringLiteral("其中没有完整备份的清单"));
-        const QJsonObject manifest = QJsonDocument::fromJson(data).object();
+        if (*manifestSize > MostManifestBytes)
+            Refused(archivePath, QStringLiteral("其中的清单大得不合常理"));
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        if (!unpack(ManifestEntry, *manifestSize, buffer))
+            Refused(archivePath, QStringLiteral("其中的清单已损坏"));
+        const QJsonObject manifest = QJsonDocument::fromJson(buffer.data()).object();
         if (manifest.value(QStringLiteral("format")).toString() != ArchiveFormat)
             Refused(archivePath, QStringLiteral("清单不是本程序的完整备份清单"));
         m_catalogName = QFileInfo(manifest.value(QStringLiteral("catalog")).toString()).fileName();
         if (m_catalogName.isEmpty() || !PlainName(m_catalogName))
             Refused(archivePath, QStringLiteral("清单中没有光盘夹的名称"));
-        if (!read(CatalogEntry, &data))
-            Refused(archivePath, QStringLiteral("其中的光盘夹文件缺失或已损坏"));
-        QFile catalog(QDir(m_tempFolder).filePath(CatalogEntry));
-        if (!catalog.open(QIODevice::WriteOnly) || catalog.write(data) != data.size() || !catalog.flush())
-            throw EFileError(RestoreFailed +
-                             QStringLiteral("无法在临时文件夹中解开光盘夹（%1）。").arg(catalog.errorString()));
-        catalog.close();
-        try {
-            CatalogBackup::CheckCatalogFile(catalog.fileName(), password);
-        } catch (const EAppError &) {
-            Refused(archivePath, QStringLiteral("其中的光盘夹文件无法用本程序的密码打开"));
-        }
-        m_discs = ReadFacts(catalog.fileName(), password).discs;
+        if (CatalogFiles::IsTemplate(m_catalogName))
+            Refused(archivePath,
+                    QStringLiteral("清单把光盘夹称作“%1”，这是新建光盘夹所用的空白模板的名称").arg(m_catalogName));
 
-        QDir(m_tempFolder).mkdir(QStringLiteral("Picture"));
+        // What will be unpacked, each entry's size checked before anything
+        // is written: the directory's and the manifest's must agree (archives
+        // of older versions have no sizes in the manifest).
+        const QJsonObject sizes = manifest.value(QStringLiteral("sizes")).toObject();
+        QList<QPair<QString, qint64>> entries; // entry, size
+        qint64 total = 0;
+        auto plan = [&](const QString &entry, const QString &what, qint64 most) {
+            const std::optional<qint64> size = declaredSize(entry);
+            if (!size)
+                Refused(archivePath, QStringLiteral("其中的%1缺失或已损坏").arg(what));
+            if (sizes.contains(entry) && sizes.value(entry).toDouble(-1) != double(*size))
+                Refused(archivePath, QStringLiteral("其中%1的大小（%2）与清单所记的不符，归档可能被改动过")
+                                         .arg(what, QLocale::system().formattedDataSize(*size)));
+            if (*size > most)
+                Refused(archivePath, QStringLiteral("其中%1有 %2，超过了允许的 %3")
+                                         .arg(what, QLocale::system().formattedDataSize(*size),
+                                              QLocale::system().formattedDataSize(most)));
+            entries.append({entry, *size});
+            total += *size;
+        };
+        plan(CatalogEntry, QStringLiteral("光盘夹文件"), std::numeric_limits<qint64>::max());
+        // An encrypted catalog looks like noise and hardly compresses; an
+        // entry that unpacks to many times its packed size is no catalog of
+        // ours, and is refused before it fills the disk.
+        constexpr qint64 PackingSlack = 1 << 20;
+        if (entries.constFirst().second > qint64(qMin<quint64>(packedSize, quint64(1) << 60)) * 2 + PackingSlack)
+            Refused(archivePath, QStringLiteral("其中的光盘夹文件压缩前有 %1，压缩后只有 %2，不会是加密的光盘夹")
+                                     .arg(QLocale::system().formattedDataSize(entries.constFirst().second),
+                                          QLocale::system().formattedDataSize(qint64(packedSize))));
         for (const QJsonValue &value : manifest.value(QStringLiteral("pictures")).toArray()) {
             const QString name = value.toString();
             if (!PlainName(name))
                 Refused(archivePath, QStringLiteral("清单中的封面名称“%1”不可用").arg(name));
-            if (!read(PictureEntry + name, &data))
-                Refused(archivePath, QStringLiteral("清单中的封面“%1”缺失或已损坏").arg(name));
-            QFile picture(QDir(m_tempFolder).filePath(PictureEntry + name));
-            if (!picture.open(QIODevice::WriteOnly) || picture.write(data) != data.size() || !picture.flush())
-                throw EFileError(RestoreFailed +
-                                 QStringLiteral("无法在临时文件夹中解开封面（%1）。").arg(picture.errorString()));
+            plan(PictureEntry + name, QStringLiteral("封面“%1”").arg(name), limits.MostPictureBytes);
             m_pictures << name;
         }
+        const qint64 room = limits.FreeBytes >= 0 ? limits.FreeBytes : QStorageInfo(m_tempFolder).bytesAvailable();
+        if (room >= 0 && total > room)
+            throw EFileError(RestoreFailed + QStringLiteral("磁盘空间不足：解开“%1”需要 %2，临时文件夹“%3”所在的磁盘"
+                                                            "只有 %4 可用。")
+                                                 .arg(Native(archivePath), QLocale::system().formattedDataSize(total),
+                                                      Native(m_tempFolder), QLocale::system().formattedDataSize(room)));
+
+        unpackToFile(CatalogEntry, entries.constFirst().second, QStringLiteral("光盘夹文件"));
+        const QString catalog = QDir(m_tempFolder).filePath(CatalogEntry);
+        QString problem = CatalogBackup::CatalogFileProblem(catalog, password);
+        if (!problem.isEmpty()) {
+            if (problem.endsWith(QStringLiteral("。")))
+                problem.chop(1);
+            Refused(archivePath, QStringLiteral("其中的光盘夹不能使用：%1").arg(problem));
+        }
+        m_discs = ReadFacts(catalog, password).discs;
+
+        QDir(m_tempFolder).mkdir(QStringLiteral("Picture"));
+        for (qsizetype i = 1; i < entries.size(); ++i)
+            unpackToFile(entries.at(i).first, entries.at(i).second,
+                         QStringLiteral("封面“%1”").arg(m_pictures.at(i - 1)));
     } catch (...) {
         QDir(m_tempFolder).removeRecursively();
         throw;
@@ -306,24 +408,20 @@ TArchive::TRestoreReport TArchive::Restore(const QString &destination, const QSt
             throw EFileError(RestoreFailed + QStringLiteral("无法建立封面文件夹“%1”。").arg(Native(pictureFolder)));
         for (const QString &name : m_pictures) {
             const QString source = QDir(m_tempFolder).filePath(PictureEntry + name);
-            bool ok = false;
-            const QByteArray data = ReadFile(source, &ok);
-            const QByteArray digest = QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+            const QByteArray digest = Digest(source);
+            if (digest.isEmpty())
+                throw EFileError(RestoreFailed +
+                                 QStringLiteral("无法读取临时文件夹中的封面“%1”。").arg(Native(source)));
             // The same picture already there is kept; a different one gets a
-            // free name beside it.
-            QString target = name;
-            const QFileInfo info(name);
-            const QString base = info.completeBaseName(), suffix = info.suffix();
-            for (int n = 2;; ++n) {
+            // free name beside it, as the disc editor names it.
+            QString target;
+            for (int n = 0;; ++n) {
+                target = PictureNames::CopyName(name, n);
                 const QString path = pictures.filePath(target);
                 if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
                     break;
-                bool same = false;
-                const QByteArray there = ReadFile(path, &same);
-                if (same && QCryptographicHash::hash(there, QCryptographicHash::Sha256) == digest)
+                if (QFileInfo(path).isFile() && Digest(path) == digest)
                     break;
-                target = suffix.isEmpty() ? QStringLiteral("%1 (%2)").arg(base).arg(n)
-                                          : QStringLiteral("%1 (%2).%3").arg(base).arg(n).arg(suffix);
             }
             const QString path = pictures.filePath(target);
             if (!QFileInfo::exists(path)) {
@@ -338,7 +436,7 @@ TArchive::TRestoreReport TArchive::Restore(const QString &destination, const QSt
         const QString catalog = QDir(m_tempFolder).filePath(CatalogEntry);
         RenamePictures(catalog, m_password, report.Renamed);
         try {
-            CatalogBackup::RestoreCatalog(catalog, destination, m_password);
+            report.SafetyCopy = CatalogBackup::RestoreCatalog(catalog, destination, m_password);
         } catch (const EAppError &e) {
             QString message = e.Message();
             message.replace(QStringLiteral("恢复光盘夹失败："), QString());

@@ -28,15 +28,32 @@ struct TBackupReport
 TBackupReport WriteArchive(const QString &catalogPath, const QString &password, const PictureResolver &pictures,
                            const QString &archivePath);
 
+// How much unpacking an archive may take.
+struct TUnpackLimits
+{
+    // The largest cover picture unpacked.
+    qint64 MostPictureBytes = qint64(1) << 30;
+    // The room the unpacked files may take; negative for what the temporary
+    // folder's disk has free.
+    qint64 FreeBytes = -1;
+};
+
 // What an archive holds, checked as a whole and unpacked into a temporary
 // folder that lives as long as this object.
 class TArchive
 {
 public:
-    // Checks the archive: our manifest, a catalog opening with the password,
-    // every picture the manifest lists. EFileError otherwise; nothing is
-    // changed outside the temporary folder.
-    TArchive(const QString &archivePath, const QString &password);
+    // Checks the archive: our manifest, a sound catalog opening with the
+    // password (CatalogBackup::CheckCatalogFile), every picture the manifest
+    // lists. Each entry must be of the size the archive's directory and the
+    // manifest give, within the limits, and all of them must fit the room
+    // there is before anything is unpacked; entries are written to disk as
+    // they are read, never more bytes than that size. A manifest naming the
+    // catalog as the template of new catalogs (CatalogFiles::IsTemplate) and
+    // a catalog entry that unpacks to many times its packed size are
+    // refused. EFileError otherwise; nothing is changed outside the
+    // temporary folder.
+    TArchive(const QString &archivePath, const QString &password, const TUnpackLimits &limits = {});
     ~TArchive();
     TArchive(const TArchive &) = delete;
     TArchive &operator=(const TArchive &) = delete;
@@ -49,13 +66,16 @@ public:
     {
         int Pictures = 0;                // copied or already there
         QHash<QString, QString> Renamed; // clashing name -> the free name it got
+        QString SafetyCopy;              // the catalog file replaced, kept; empty for none
     };
 
     // Copies the pictures into the picture folder, never over a different
-    // file of the same name (such a picture gets a free name and the
-    // restored catalog's discs are changed to it), then puts the catalog in
-    // place at destination. On failure the pictures copied are removed and
-    // the destination is as it was. The destination must not be open.
+    // file of the same name (such a picture gets a free name by the rule of
+    // PictureNames and the restored catalog's discs are changed to it), then
+    // puts the catalog in place at destination, keeping the file it replaces
+    // as CatalogBackup::RestoreCatalog does. On failure the pictures copied
+    // are removed and the destination is as it was. The destination must
+    // not be open.
     TRestoreReport Restore(const QString &destination, const QString &pictureFolder);
 
 private:

@@ -238,6 +238,16 @@ QStringList ColumnNames(const QString &table, Layout layout)
     return names;
 }
 
+QStringList TableNames(Layout layout)
+{
+    QStringList names;
+    for (const TableDef &table : Tables()) {
+        if (InLayout(table, layout))
+            names << QLatin1String(table.name);
+    }
+    return names;
+}
+
 QString CreateTableStatement(const QString &table, Layout layout, const QString &createAs)
 {
     const TableDef &def = Table(table);

@@ -27,6 +27,9 @@ QString VersionOf(Layout layout);
 // CREATE TABLE and CREATE INDEX statements (SQLite) for a layout.
 QStringList CreateStatements(Layout layout);
 
+// The tables a catalog of the layout has.
+QStringList TableNames(Layout layout);
+
 // One table of the layout, created under the name createAs when given.
 QString CreateTableStatement(const QString &table, Layout layout, const QString &createAs = {});
 QStringList ColumnNames(const QString &table, Layout layout);

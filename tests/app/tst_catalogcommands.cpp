@@ -1,6 +1,7 @@
 // Backing up, restoring and compacting catalog files from the catalog menu.
 #include "CatalogBackup.h"
 #include "CatalogCommands.h"
+#include "CatalogFixture.h"
 #include "CommandGuard.h"
 #include "CompactDbForm.h"
 #include "DAOQuery.h"
@@ -229,13 +230,20 @@ void TestCatalogCommands::restoreIntoTheCatalogFolder()
     const QString source = OtherPath(QStringLiteral("Music.mdb"));
     MakeCatalog(source, 7);
     MakeCatalog(DataPath(QStringLiteral("MUSIC.MDB")), 2);
+    const QByteArray older = Digest(DataPath(QStringLiteral("MUSIC.MDB")));
     m_dm->DbBase.SetConnected(true);
     m_chosen = source;
 
     QVERIFY(RunCommand([this] { CatalogCommands::RunRestore(nullptr, *m_dm, m_current, [this] { ++m_reloads; }); }));
-    QCOMPARE(m_messages->Texts(), QStringList{RestoredMessage});
+    // The file replaced is kept beside it, and the message says where.
+    const QString safetyCopy = DataPath(QStringLiteral("MUSIC.MDB.bak"));
+    QCOMPARE(m_messages->Texts(),
+             QStringList{RestoredMessage + QStringLiteral("\n\n被替换的光盘夹“%1”已保存为“%2”。")
+                                               .arg(QDir::toNativeSeparators(DataPath(QStringLiteral("MUSIC.MDB"))),
+                                                    QDir::toNativeSeparators(safetyCopy))});
     QCOMPARE(m_messages->shown[0].kind, Msg::Kind::Information);
     QCOMPARE(Digest(DataPath(QStringLiteral("MUSIC.MDB"))), Digest(source));
+    QCOMPARE(Digest(safetyCopy), older);
     QVERIFY(!QFile::exists(DataPath(QStringLiteral("Music.mdb"))));
     QCOMPARE(DiscCount(DataPath(QStringLiteral("MUSIC.MDB"))), 7);
 
@@ -243,13 +251,16 @@ void TestCatalogCommands::restoreIntoTheCatalogFolder()
     QVERIFY(m_dm->DbBase.Connected());
     QCOMPARE(m_dm->DbBase.DatabaseName(), m_current);
     QCOMPARE(m_reloads, 0);
-    QCOMPARE(QDir(m_data).entryList(QDir::Files).size(), 2);
+    QCOMPARE(QDir(m_data).entryList(QDir::Files).size(), 3);
 
-    // A new name lands beside it.
+    // A new name lands beside it, with nothing to keep.
     m_chosen = OtherPath(QStringLiteral("Games.MDB"));
     MakeCatalog(m_chosen, 1);
+    m_messages->Clear();
     QVERIFY(RunCommand([this] { CatalogCommands::RunRestore(nullptr, *m_dm, m_current, [this] { ++m_reloads; }); }));
+    QCOMPARE(m_messages->Texts(), QStringList{RestoredMessage});
     QCOMPARE(Digest(DataPath(QStringLiteral("Games.MDB"))), Digest(m_chosen));
+    QVERIFY(!QFile::exists(DataPath(QStringLiteral("Games.MDB.bak"))));
 }
 
 void TestCatalogCommands::failuresAreReportedAndChangeNothing_data()
@@ -266,6 +277,20 @@ void TestCatalogCommands::failuresAreReportedAndChangeNothing_data()
     QTest::newRow("restore an empty file") << false << "Music.mdb" << QByteArray("") << "不是光盘夹文件";
     QTest::newRow("restore a foreign key") << false << "Music.mdb" << QByteArray("catalog:secret") << "密码不对";
     QTest::newRow("restore onto a folder") << false << "Sub.mdb" << QByteArray("catalog:") << "文件夹";
+    // Catalogs that open with the password but are no sound catalog; the
+    // first would replace the open catalog.
+    QTest::newRow("restore a catalog failing the integrity check")
+        << false << "Films.MDB" << QByteArray("broken:") << "索引与数据不一致";
+    QTest::newRow("restore a catalog without a table the program needs")
+        << false << "Music.mdb" << QByteArray("sql:DROP TABLE TbQuality") << "缺少程序需要的数据表“TbQuality”";
+    QTest::newRow("restore a catalog without a column the program needs")
+        << false << "Music.mdb"
+        << QByteArray("sql:DROP TABLE TbQuality; CREATE TABLE TbQuality (Id INTEGER PRIMARY KEY, Grade TEXT)")
+        << "数据表“TbQuality”缺少程序需要的列“Name”";
+    QTest::newRow("restore a catalog of an unknown version")
+        << false << "Music.mdb" << QByteArray("sql:UPDATE TbSetings SET Version='Build9.00'") << "版本“Build9.00”";
+    QTest::newRow("restore over the template of new catalogs")
+        << false << "blank" << QByteArray("catalog:") << "空白模板";
 }
 
 void TestCatalogCommands::failuresAreReportedAndChangeNothing()
@@ -277,12 +302,20 @@ void TestCatalogCommands::failuresAreReportedAndChangeNothing()
 
     QVERIFY(QDir(m_data).mkdir(QStringLiteral("Sub.mdb")));
     QVERIFY(QDir(m_other->path()).mkdir(QStringLiteral("folder.mdb")));
+    MakeCatalog(DataPath(QStringLiteral("Blank")), 0);
     m_chosen = chosen.startsWith(QLatin1String("@data/")) ? DataPath(chosen.mid(6)) : OtherPath(chosen);
     const QString key = QString::fromLatin1(content.mid(8));
-    if (content.startsWith("catalog:"))
+    if (content.startsWith("catalog:")) {
         Schema::CreateCatalog(m_chosen, Schema::Layout::Build102, false, key.isEmpty() ? Password : key);
-    else if (!backup)
+    } else if (content.startsWith("broken:")) {
+        MakeCatalog(m_chosen, 3);
+        CatalogFixture::BreakCodeIndex(m_chosen);
+    } else if (content.startsWith("sql:")) {
+        MakeCatalog(m_chosen, 3);
+        Exec(Open(m_chosen).get(), QString::fromUtf8(content.mid(4)));
+    } else if (!backup) {
         WriteFile(m_chosen, content);
+    }
     m_dm->DbBase.SetConnected(true);
     const auto data = Snapshot(m_data);
     const auto other = Snapshot(m_other->path());
@@ -355,6 +388,10 @@ void TestCatalogCommands::restoreOntoTheOpenCatalog()
     if (confirm && catalog) {
         QCOMPARE(m_messages->shown.size(), 2);
         QCOMPARE(m_messages->shown[1].kind, Msg::Kind::Information);
+        // The catalog replaced is kept as it was.
+        QCOMPARE(Digest(m_current + QStringLiteral(".bak")), before);
+        QVERIFY2(m_messages->shown[1].text.contains(QDir::toNativeSeparators(m_current + QStringLiteral(".bak"))),
+                 qPrintable(m_messages->shown[1].text));
         QCOMPARE(m_reloads, 1);
         QVERIFY(closedWhileRestoring);
         // Reopened and brought to the current layout.
@@ -363,6 +400,7 @@ void TestCatalogCommands::restoreOntoTheOpenCatalog()
         QCOMPARE(list.RowCount(), 5);
     } else {
         QCOMPARE(Digest(m_current), before);
+        QVERIFY(!QFile::exists(m_current + QStringLiteral(".bak")));
         QCOMPARE(m_reloads, 0);
         QVERIFY(m_dm->DbBase.Connected());
         QCOMPARE(list.RowCount(), 20);
@@ -400,6 +438,7 @@ void TestCatalogCommands::fullBackupRestoresOntoTheOpenCatalog()
         Exec(db.get(), QStringLiteral("DELETE FROM TbCd WHERE ID>5"));
     }
     WriteFile(pictures + QStringLiteral("/a.jpg"), "a different picture");
+    const QByteArray before = Digest(m_current);
     TDAOQuery list;
     list.SetDatabase(&m_dm->DbBase);
     TDM::OpenQuery(list, QStringLiteral("SELECT * FROM TbCd"));
@@ -412,13 +451,15 @@ void TestCatalogCommands::fullBackupRestoresOntoTheOpenCatalog()
     QCOMPARE(m_messages->shown.size(), 2);
     QCOMPARE(m_messages->shown[0].kind, Msg::Kind::Confirmation);
     QCOMPARE(m_messages->shown[1].kind, Msg::Kind::Information);
-    QVERIFY2(m_messages->shown[1].text.contains(QStringLiteral("a.jpg → a (2).jpg")),
+    QVERIFY2(m_messages->shown[1].text.contains(QStringLiteral("a.jpg → a_1.jpg")) &&
+                 m_messages->shown[1].text.contains(QDir::toNativeSeparators(m_current + QStringLiteral(".bak"))),
              qPrintable(m_messages->shown[1].text));
+    QCOMPARE(Digest(m_current + QStringLiteral(".bak")), before);
     QCOMPARE(m_reloads, 1);
     QVERIFY(m_dm->DbBase.Connected());
     QCOMPARE(list.RowCount(), 20);
-    QCOMPARE(Value(m_current, QStringLiteral("SELECT Picture FROM TbCd WHERE ID=1")), QStringLiteral("a (2).jpg"));
-    QFile kept(pictures + QStringLiteral("/a.jpg")), restored(pictures + QStringLiteral("/a (2).jpg"));
+    QCOMPARE(Value(m_current, QStringLiteral("SELECT Picture FROM TbCd WHERE ID=1")), QStringLiteral("a_1.jpg"));
+    QFile kept(pictures + QStringLiteral("/a.jpg")), restored(pictures + QStringLiteral("/a_1.jpg"));
     QVERIFY(kept.open(QIODevice::ReadOnly) && restored.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("a different picture"));
     QCOMPARE(restored.readAll(), QByteArray("the cover"));

@@ -16,6 +16,7 @@ private slots:
     void mergesTreeDiscsAndNames();
     void codeClash_data();
     void codeClash();
+    void olderLayoutIsUpgradedInACopy_data();
     void olderLayoutIsUpgradedInACopy();
     void cancelOrFailureLeavesTargetAsItWas_data();
     void cancelOrFailureLeavesTargetAsItWas();
@@ -125,21 +126,25 @@ void TestCatalogMerge::mergesTreeDiscsAndNames()
              QStringLiteral("none|经典|0"));
     QCOMPARE(Scalar(db, QStringLiteral("SELECT Picture FROM TbCd WHERE Name='海洋'")), QStringLiteral("sea (2).png"));
     QVERIFY(report.Text().contains(QStringLiteral("已合并光盘：3 张，放在新目录“片库 (3)”中")));
+    QVERIFY(report.MissingPictures.isEmpty()); // not looked for
     QCOMPARE(CatalogFixture::Digest(other), otherBefore);
 }
 
 void TestCatalogMerge::codeClash_data()
 {
     QTest::addColumn<bool>("skip");
-    QTest::addColumn<QString>("codes"); // the target's codes afterwards
-    QTest::newRow("skip the disc") << true << QStringLiteral(",a1,B2");
-    QTest::newRow("leave the code empty") << false << QStringLiteral(",,a1,B2");
+    QTest::addColumn<QString>("codes");        // the target's codes afterwards
+    QTest::addColumn<QStringList>("notFound"); // covers of merged discs the picture folder lacks
+    QTest::newRow("skip the disc") << true << QStringLiteral(",a1,B2") << QStringList{QStringLiteral("sea (2).png")};
+    QTest::newRow("leave the code empty")
+        << false << QStringLiteral(",,a1,B2") << QStringList{QStringLiteral("hero.jpg"), QStringLiteral("sea (2).png")};
 }
 
 void TestCatalogMerge::codeClash()
 {
     QFETCH(bool, skip);
     QFETCH(QString, codes);
+    QFETCH(QStringList, notFound);
     const ImportPlan::TChoice choice = skip ? ImportPlan::TChoice::Skip : ImportPlan::TChoice::Empty;
     CatalogFixture target;
     QTemporaryDir dir;
@@ -149,18 +154,37 @@ void TestCatalogMerge::codeClash()
     db.Exec(QStringLiteral("INSERT INTO TbCd (Code, Name, TId) VALUES ('a1', '旧片', 1)"));
     QCOMPARE(CatalogMerge::CodeClashes(db, source), QList<int>{0});
 
-    const CatalogMerge::TReport report = CatalogMerge::Merge(db, source, choice);
+    // The picture folder has none of the other catalog's covers.
+    QStringList asked;
+    const CatalogMerge::TReport report = CatalogMerge::Merge(db, source, choice, {}, [&](const QString &name) {
+        asked << name;
+        return false;
+    });
     QCOMPARE(report.Added, choice == ImportPlan::TChoice::Skip ? 2 : 3);
+    QCOMPARE(report.MissingPictures, notFound);
+    QCOMPARE(asked.size(), notFound.size()); // blank names are no cover
+    for (const QString &name : notFound)
+        QVERIFY2(report.Text().contains(QStringLiteral("\n  ") + name), qPrintable(report.Text()));
     const QStringList &named = choice == ImportPlan::TChoice::Skip ? report.Skipped : report.CodesEmptied;
     QCOMPARE(named, QStringList{QStringLiteral("“英雄”（编号 A1）：编号已存在或重复")});
     QCOMPARE(Column(db, QStringLiteral("SELECT Code FROM TbCd ORDER BY Code")).join(QLatin1Char(',')), codes);
 }
 
+void TestCatalogMerge::olderLayoutIsUpgradedInACopy_data()
+{
+    QTest::addColumn<Schema::Layout>("layout");
+    QTest::addColumn<QString>("days"); // of 英雄 and 活着 afterwards
+    QTest::newRow("Build1.00") << Schema::Layout::Build100 << QStringLiteral("none|none");
+    QTest::newRow("Build1.01") << Schema::Layout::Build101 << QStringLiteral("33970|none");
+}
+
 void TestCatalogMerge::olderLayoutIsUpgradedInACopy()
 {
+    QFETCH(Schema::Layout, layout);
+    QFETCH(QString, days);
     CatalogFixture target;
     QTemporaryDir dir;
-    const QString other = MakeSource(dir, QStringLiteral("old.MDB"), Schema::Layout::Build100);
+    const QString other = MakeSource(dir, QStringLiteral("old.MDB"), layout);
     const QByteArray before = CatalogFixture::Digest(other);
     const CatalogMerge::TSource source = CatalogMerge::Read(other);
     QCOMPARE(CatalogFixture::Digest(other), before);
@@ -168,11 +192,17 @@ void TestCatalogMerge::olderLayoutIsUpgradedInACopy()
 
     TDAODatabase db;
     Open(db, target);
-    QCOMPARE(CatalogMerge::Merge(db, source, ImportPlan::TChoice::Skip).Added, 2);
+    QCOMPARE(CatalogMerge::Merge(db, source, ImportPlan::TChoice::Skip).Added, int(source.Discs.size()));
     // The upgrade worked out the initials the old layout did not keep.
     QCOMPARE(Scalar(db, QStringLiteral("SELECT Spell||'|'||T.Name FROM TbCd JOIN TbTree T ON T.ID=TbCd.TId "
                                        "WHERE TbCd.Name='活着'")),
              QStringLiteral("HZ|经典"));
+    // A disc without a date stays without one through the upgrade and the
+    // merge.
+    QCOMPARE(Column(db, QStringLiteral("SELECT ifnull(Day,'none') FROM TbCd WHERE Name IN ('英雄','活着') "
+                                       "ORDER BY Name='活着'"))
+                 .join(QLatin1Char('|')),
+             days);
 }
 
 void TestCatalogMerge::cancelOrFailureLeavesTargetAsItWas_data()

@@ -6,10 +6,17 @@
 #include "FullBackup.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -34,6 +41,41 @@ QByteArray Noise(int bytes)
     for (char &c : data)
         c = char(generator.bounded(256));
     return data;
+}
+
+// Writes the archive anew with its entries, by name, as edit leaves them.
+void RewriteArchive(const QString &archive, const std::function<void(QMap<QString, QByteArray> &)> &edit)
+{
+    QMap<QString, QByteArray> entries;
+    {
+        QuaZip zip(archive);
+        zip.setUtf8Enabled(true);
+        QVERIFY(zip.open(QuaZip::mdUnzip));
+        for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+            QuaZipFile in(&zip);
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            entries.insert(zip.getCurrentFileName(), in.readAll());
+        }
+    }
+    edit(entries);
+    QuaZip zip(archive);
+    zip.setUtf8Enabled(true);
+    QVERIFY(zip.open(QuaZip::mdCreate));
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        QuaZipFile out(&zip);
+        QVERIFY(out.open(QIODevice::WriteOnly, QuaZipNewInfo(it.key())));
+        out.write(it.value());
+        out.close();
+    }
+    zip.close();
+}
+
+void EditManifest(QMap<QString, QByteArray> &entries, const std::function<void(QJsonObject &)> &edit)
+{
+    const QString name = QStringLiteral("manifest.json");
+    QJsonObject manifest = QJsonDocument::fromJson(entries.value(name)).object();
+    edit(manifest);
+    entries.insert(name, QJsonDocument(manifest).toJson());
 }
 
 // The picture names of the catalog's discs by serial.
@@ -124,8 +166,10 @@ void TestFullBackup::roundTripKeepsCoversAndRenamesClashes()
     const QString pictures = other.filePath(QStringLiteral("Picture"));
     QVERIFY(QDir().mkpath(pictures));
     WriteFile(pictures + QStringLiteral("/封面.jpg"), "someone else's cover");
+    WriteFile(pictures + QStringLiteral("/封面_1.jpg"), "the editor's second cover of that name");
     WriteFile(pictures + QStringLiteral("/b.png"), "same everywhere");
     const QString destination = other.filePath(QStringLiteral("Test.MDB"));
+    WriteFile(destination, "the catalog that was there");
 
     FullBackup::TArchive content(archive, m_password);
     QCOMPARE(content.CatalogName(), QStringLiteral("Test.MDB"));
@@ -133,14 +177,17 @@ void TestFullBackup::roundTripKeepsCoversAndRenamesClashes()
     QCOMPARE(content.Pictures(), 2);
     const auto restored = content.Restore(destination, pictures);
     QCOMPARE(restored.Pictures, 2);
-    QCOMPARE(restored.Renamed, (QHash<QString, QString>{{QStringLiteral("封面.jpg"), QStringLiteral("封面 (2).jpg")}}));
+    // A clash is named as the disc editor names one.
+    QCOMPARE(restored.Renamed, (QHash<QString, QString>{{QStringLiteral("封面.jpg"), QStringLiteral("封面_2.jpg")}}));
+    QCOMPARE(restored.SafetyCopy, destination + QStringLiteral(".bak"));
+    QCOMPARE(ReadAll(restored.SafetyCopy), QByteArray("the catalog that was there"));
 
     QCOMPARE(ReadAll(pictures + QStringLiteral("/封面.jpg")), QByteArray("someone else's cover"));
-    QCOMPARE(ReadAll(pictures + QStringLiteral("/封面 (2).jpg")), QByteArray("original cover"));
-    QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 3);
+    QCOMPARE(ReadAll(pictures + QStringLiteral("/封面_2.jpg")), QByteArray("original cover"));
+    QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 4);
     const QHash<QString, QString> discs = PicturesBySerial(destination);
-    QCOMPARE(discs.value(QStringLiteral("1")), QStringLiteral("封面 (2).jpg"));
-    QCOMPARE(discs.value(QStringLiteral("2")), QStringLiteral("封面 (2).jpg"));
+    QCOMPARE(discs.value(QStringLiteral("1")), QStringLiteral("封面_2.jpg"));
+    QCOMPARE(discs.value(QStringLiteral("2")), QStringLiteral("封面_2.jpg"));
     QCOMPARE(discs.value(QStringLiteral("3")), QStringLiteral("b.png"));
     QCOMPARE(discs.value(QStringLiteral("4")), QStringLiteral("丢失.jpg"));
     // The catalog at the source is untouched by the renames.
@@ -150,17 +197,65 @@ void TestFullBackup::roundTripKeepsCoversAndRenamesClashes()
 void TestFullBackup::refusesDamagedOrForeignArchives_data()
 {
     QTest::addColumn<QString>("damage");
-    QTest::newRow("cut short") << "cut";
-    QTest::newRow("bytes changed") << "flip";
-    QTest::newRow("not a zip") << "text";
-    QTest::newRow("missing") << "missing";
+    QTest::addColumn<QString>("reason"); // what the message says, when it matters
+    auto row = [](const char *name, const char *damage, const char *reason) {
+        QTest::newRow(name) << QString::fromUtf8(damage) << QString::fromUtf8(reason);
+    };
+    row("cut short", "cut", "");
+    row("bytes changed", "flip", "");
+    row("not a zip", "text", "");
+    row("missing", "missing", "");
+    row("catalog failing the integrity check", "damaged catalog", "索引与数据不一致");
+    row("entry larger than the manifest says", "manifest size", "与清单所记的不符");
+    row("catalog named as the template", "template", "空白模板");
+    row("cover over the limit", "picture limit", "超过了允许的");
+    row("no room to unpack", "no room", "磁盘空间不足");
+    row("catalog of zeros packed small", "zeros", "不会是加密的光盘夹");
 }
 
 void TestFullBackup::refusesDamagedOrForeignArchives()
 {
     QFETCH(QString, damage);
+    QFETCH(QString, reason);
     const QString archive = m_catalog->FilePath(QStringLiteral("备份.zip"));
     Backup(archive);
+    FullBackup::TUnpackLimits limits;
+    if (damage == QLatin1String("picture limit"))
+        limits.MostPictureBytes = 10;
+    else if (damage == QLatin1String("no room"))
+        limits.FreeBytes = 1000;
+    else if (damage == QLatin1String("damaged catalog")) {
+        const QString broken = m_catalog->FilePath(QStringLiteral("broken.MDB"));
+        QVERIFY(QFile::copy(m_catalog->Path(), broken));
+        CatalogFixture::BreakCodeIndex(broken);
+        RewriteArchive(archive, [&](QMap<QString, QByteArray> &entries) {
+            const QByteArray catalog = ReadAll(broken);
+            entries.insert(QStringLiteral("catalog.mdb"), catalog);
+            EditManifest(entries, [&](QJsonObject &manifest) {
+                QJsonObject sizes = manifest.value(QStringLiteral("sizes")).toObject();
+                sizes.insert(QStringLiteral("catalog.mdb"), double(catalog.size()));
+                manifest.insert(QStringLiteral("sizes"), sizes);
+            });
+        });
+    } else if (damage == QLatin1String("zeros")) {
+        // Archives of older versions give no sizes in their manifest.
+        RewriteArchive(archive, [&](QMap<QString, QByteArray> &entries) {
+            entries.insert(QStringLiteral("catalog.mdb"), QByteArray(8 << 20, '\0'));
+            EditManifest(entries, [](QJsonObject &manifest) { manifest.remove(QStringLiteral("sizes")); });
+        });
+    } else if (damage == QLatin1String("manifest size") || damage == QLatin1String("template")) {
+        RewriteArchive(archive, [&](QMap<QString, QByteArray> &entries) {
+            EditManifest(entries, [&](QJsonObject &manifest) {
+                if (damage == QLatin1String("template")) {
+                    manifest.insert(QStringLiteral("catalog"), QStringLiteral("blank"));
+                    return;
+                }
+                QJsonObject sizes = manifest.value(QStringLiteral("sizes")).toObject();
+                sizes.insert(QStringLiteral("catalog.mdb"), 100);
+                manifest.insert(QStringLiteral("sizes"), sizes);
+            });
+        });
+    }
     QByteArray bytes = ReadAll(archive);
     if (damage == QLatin1String("cut"))
         bytes.truncate(bytes.size() / 2);
@@ -178,14 +273,16 @@ void TestFullBackup::refusesDamagedOrForeignArchives()
     const QString destination = other.filePath(QStringLiteral("Test.MDB"));
     WriteFile(destination, "the catalog that was there");
     try {
-        FullBackup::TArchive content(archive, m_password);
+        FullBackup::TArchive content(archive, m_password, limits);
         content.Restore(destination, other.filePath(QStringLiteral("Picture")));
         QFAIL("a damaged archive was restored");
     } catch (const EFileError &e) {
         QVERIFY2(e.Message().startsWith(QStringLiteral("从完整备份恢复失败：")), qPrintable(e.Message()));
+        QVERIFY2(e.Message().contains(reason), qPrintable(e.Message()));
     }
     QCOMPARE(ReadAll(destination), QByteArray("the catalog that was there"));
-    QVERIFY(!QFileInfo::exists(other.filePath(QStringLiteral("Picture"))));
+    QCOMPARE(QDir(other.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("Test.MDB")});
 }
 
 void TestFullBackup::fullDiskLeavesNoArchive()

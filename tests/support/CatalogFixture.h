@@ -29,6 +29,19 @@ public:
         db.SetPassword(QString::fromLatin1(Schema::CatalogPassword));
     }
 
+    // Leaves a catalog opening as before but failing the engine's integrity
+    // check: its code index is declared over the names, so every disc whose
+    // name is not its code is missing from the index.
+    static void BreakCodeIndex(const QString &path)
+    {
+        TDAODatabase db;
+        db.SetDatabaseName(path);
+        db.SetPassword(QString::fromLatin1(Schema::CatalogPassword));
+        db.Exec(QStringLiteral("PRAGMA writable_schema=ON"));
+        db.Exec(QStringLiteral("UPDATE sqlite_master SET sql='CREATE INDEX TbCdCode ON TbCd(Name)' "
+                               "WHERE name='TbCdCode'"));
+    }
+
     static QByteArray Digest(const QString &path)
     {
         QFile file(path);
