@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -131,7 +132,7 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
 {
     setObjectName(QStringLiteral("ImportDlg"));
     setWindowTitle(QStringLiteral("导入光盘 - %1").arg(QFileInfo(path).fileName()));
-    resize(900, 640);
+    resize(960, 720);
     m_widths = ImportStore::ReadWidths(db);
     m_codes = ImportStore::ExistingCodes(db);
 
@@ -153,9 +154,8 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
     readingLayout->addWidget(new QLabel(QStringLiteral("分隔符：")));
     readingLayout->addWidget(cbSeparator);
     readingLayout->addWidget(chkHeader);
-    readingLayout->addStretch();
 
-    auto *mapping = new QGroupBox(QStringLiteral("字段对应的列"));
+    auto *mapping = new QWidget;
     auto *mappingLayout = new QGridLayout(mapping);
     for (int field = 0; field < ImportFields::FieldCount; ++field) {
         auto *box = new QComboBox;
@@ -168,17 +168,17 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
         connect(box, &QComboBox::activated, this, Guarded([this] { Replan(); }));
     }
 
-    auto *where = new QHBoxLayout;
     cbFolder = new QComboBox;
     cbFolder->setObjectName(QStringLiteral("cbFolder"));
     FitToLayout(cbFolder, 24);
     for (const auto &[id, folderPath] : ImportStore::FolderPaths(db))
         AddShortItem(cbFolder, folderPath, id);
     cbFolder->setCurrentIndex(qMax(0, cbFolder->findData(currentFolder)));
-    where->addWidget(new QLabel(QStringLiteral("导入到光盘夹目录：")));
-    where->addWidget(cbFolder, 1);
+    readingLayout->addSpacing(12);
+    readingLayout->addWidget(new QLabel(QStringLiteral("导入到光盘夹目录：")));
+    readingLayout->addWidget(cbFolder, 1);
 
-    auto *problems = new QGroupBox(QStringLiteral("有问题的行"));
+    auto *problems = new QWidget;
     auto *problemsLayout = new QGridLayout(problems);
     for (int p = 0; p < ImportPlan::ProblemCount; ++p) {
         auto *box = new QComboBox;
@@ -192,10 +192,17 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
         problemsLayout->addWidget(box, p / PerLine, (p % PerLine) * 2 + 1);
         connect(box, &QComboBox::activated, this, Guarded([this] { Replan(); }));
     }
+    problemsLayout->setRowStretch(problemsLayout->rowCount(), 1);
+    // The columns and what to do with each kind of problem take turns in one
+    // place, leaving the room below to the rows themselves.
+    auto *choices = new QTabWidget;
+    choices->setObjectName(QStringLiteral("tabChoices"));
+    choices->addTab(mapping, QStringLiteral("字段对应的列"));
+    choices->addTab(problems, QStringLiteral("有问题的行"));
+    choices->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     lbProblems = new QLabel;
     lbProblems->setObjectName(QStringLiteral("lbProblems"));
     lbProblems->setWordWrap(true);
-    problemsLayout->addWidget(lbProblems, problemsLayout->rowCount(), 0, 1, -1);
     m_problemLines = new TProblemLines(this);
     lstProblems = new QListView;
     lstProblems->setObjectName(QStringLiteral("lstProblems"));
@@ -208,6 +215,7 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
     gridPreview->setObjectName(QStringLiteral("gridPreview"));
     gridPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridPreview->verticalHeader()->hide();
+    gridPreview->verticalHeader()->setDefaultSectionSize(gridPreview->fontMetrics().height() + 8);
 
     auto *buttons = new QDialogButtonBox;
     btnImport = buttons->addButton(QStringLiteral("导入"), QDialogButtonBox::AcceptRole);
@@ -230,13 +238,12 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
     lower->addWidget(lstProblems);
     lower->addWidget(preview);
     lower->setStretchFactor(0, 1);
-    lower->setStretchFactor(1, 3);
+    lower->setStretchFactor(1, 4);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(reading);
-    layout->addWidget(mapping);
-    layout->addLayout(where);
-    layout->addWidget(problems);
+    layout->addWidget(choices);
+    layout->addWidget(lbProblems);
     layout->addWidget(lower, 1);
     layout->addWidget(buttons);
 
@@ -367,6 +374,15 @@ void TImportDlg::FillProblems(int skipped, int withProblems)
                      .arg(ImportFields::MaxColumns)
                      .arg(ImportFields::MaxColumns + 1);
     m_problemLines->Reset(m_rows, notes);
+}
+
+void TImportDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The button box makes its accept button the default when it is shown;
+    // the import is not what Return does (see keyPressEvent), so it does not
+    // look like it either.
+    btnImport->setDefault(false);
 }
 
 void TImportDlg::keyPressEvent(QKeyEvent *event)

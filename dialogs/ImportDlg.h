@@ -55,6 +55,7 @@ public:
     void btnImportClick();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
