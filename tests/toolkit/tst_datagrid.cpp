@@ -212,6 +212,14 @@ void TestDataGrid::cellTextsAndFooters_data()
         << "合计：1234.38";
     QTest::newRow("negative total") << QList<double>{-1.25, -2} << QStringList{"-1.25", "-2.00"} << "总数：2"
                                     << "合计：-3.25";
+    QTest::newRow("total past 64 bits of ten-thousandths")
+        << QList<double>{900000000000000, 900000000000000, 0.125}
+        << QStringList{"900000000000000.00", "900000000000000.00", "0.13"} << "总数：3"
+        << "合计：1800000000000000.13";
+    QTest::newRow("negative total past 64 bits")
+        << QList<double>{-900000000000000, -900000000000000}
+        << QStringList{"-900000000000000.00", "-900000000000000.00"} << "总数：2"
+        << "合计：-1800000000000000.00";
     QTest::newRow("empty price shown empty, left out of the sum")
         << QList<double>{qQNaN(), 2.5, 0} << QStringList{"", "2.50", "0.00"} << "总数：3"
         << "合计：2.50";
