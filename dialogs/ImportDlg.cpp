@@ -6,6 +6,7 @@
 #include "DAOQuery.h"
 #include "DateUtils.h"
 #include "Errors.h"
+#include "GbkText.h"
 #include "ImportFields.h"
 #include "MessageBoxes.h"
 #include "PictureFiles.h"
@@ -135,6 +136,7 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
     resize(960, 720);
     m_widths = ImportStore::ReadWidths(db);
     m_codes = ImportStore::ExistingCodes(db);
+    m_firstQuality = ImportStore::FirstQuality(db);
 
     auto *reading = new QGroupBox(QStringLiteral("读取"));
     auto *readingLayout = new QHBoxLayout(reading);
@@ -313,11 +315,15 @@ void TImportDlg::Replan()
     const bool header = chkHeader->isChecked();
     m_rows = ImportPlan::Build(header ? m_records.mid(1) : m_records, Settings());
     // Discs never lie in the root folder itself: rows without a folder of
-    // their own then go to a folder named after the file.
-    if (TargetFolder() == Schema::RootFolderId)
+    // their own then go to a folder named after the file, as long as a
+    // folder's name may be.
+    if (TargetFolder() == Schema::RootFolderId) {
+        const QString fileFolder =
+            GbkText::Truncate(QFileInfo(m_path).completeBaseName(), m_widths.Folder > 0 ? m_widths.Folder : 1 << 20);
         for (ImportPlan::TRow &row : m_rows)
             if (row.FolderPath.isEmpty())
-                row.FolderPath << QFileInfo(m_path).completeBaseName();
+                row.FolderPath << fileFolder;
+    }
 
     const QStringList captions{QStringLiteral("行"),         QStringLiteral("名称"), QStringLiteral("编号"),
                                QStringLiteral("序列号"),     QStringLiteral("日期"), QStringLiteral("分类"),
@@ -342,7 +348,7 @@ void TImportDlg::Replan()
                                 d.Serial,
                                 row.HasDay ? DateUtils::FormatDate(d.Day) : QString(),
                                 row.Category,
-                                row.Quality,
+                                row.Quality.isEmpty() ? m_firstQuality : row.Quality,
                                 row.HasPrice ? QString::number(Currency::ToDouble(d.Price), 'f', 2) : QString(),
                                 d.Location,
                                 Shortened(row.FolderPath.join(QLatin1Char('/'))),

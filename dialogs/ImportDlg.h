@@ -71,6 +71,7 @@ private:
     QList<ImportPlan::TRow> m_rows;
     ImportPlan::TWidths m_widths;
     QSet<QString> m_codes;
+    QString m_firstQuality; // what rows without a grade get
     ImportStore::TReport m_report;
     bool m_reading = false;
     TProblemLines *m_problemLines = nullptr;

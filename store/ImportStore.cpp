@@ -26,6 +26,11 @@ QString ShortPath(const QString &path)
     return path.left(Head) + QStringLiteral("…") + path.right(MaxPathLength - Head - 1);
 }
 
+QString FirstQualityStatement()
+{
+    return QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id LIMIT 1");
+}
+
 int WidthOf(TDAODatabase &db, const QString &table, const QString &column)
 {
     TDAOQuery q;
@@ -116,6 +121,15 @@ QList<QPair<int, QString>> FolderPaths(TDAODatabase &db)
     return paths;
 }
 
+QString FirstQuality(TDAODatabase &db)
+{
+    QString name;
+    db.ForEachRow(FirstQualityStatement(), [&](sqlite3_stmt *row) {
+        name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)));
+    });
+    return name;
+}
+
 int FolderDepth(TDAODatabase &db, int folder)
 {
     TBoundStatement parentOf(db, QStringLiteral("SELECT Id1 FROM TbTree WHERE ID=?1"));
@@ -203,7 +217,7 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
         if (!name.isEmpty())
             return qualities.Id(name);
         if (firstQuality == 0) {
-            db.ForEachRow(QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id LIMIT 1"), [&](sqlite3_stmt *q) {
+            db.ForEachRow(FirstQualityStatement(), [&](sqlite3_stmt *q) {
                 firstQuality = sqlite3_column_int64(q, 0);
                 report.DefaultQuality = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(q, 1)));
             });

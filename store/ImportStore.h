@@ -28,6 +28,10 @@ QSet<QString> ExistingCodes(TDAODatabase &db);
 QList<QPair<int, QString>> FolderPaths(TDAODatabase &db);
 constexpr qsizetype MaxPathLength = 300;
 
+// The name of the catalog's first grade, which discs imported without one
+// get; empty when it has none.
+QString FirstQuality(TDAODatabase &db);
+
 // The folder's level: 0 for the root, 1 for its children and so on.
 int FolderDepth(TDAODatabase &db, int folder);
 

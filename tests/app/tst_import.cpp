@@ -122,12 +122,15 @@ void TestImport::importThroughTheMenu()
     QStringList problems;
     QString reportText;
     int previewRows = 0;
+    QString previewGrade;
     QTimer::singleShot(0, MainFm, [&] {
         auto *dialog = qobject_cast<TImportDlg *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         QCOMPARE(dialog->cbSeparator->currentText(), QStringLiteral("逗号"));
         QCOMPARE(dialog->cbFolder->currentText(), QStringLiteral("电影"));
         previewRows = dialog->gridPreview->rowCount();
+        // The file names no grade: the preview shows what the discs get.
+        previewGrade = dialog->gridPreview->item(0, 6)->text();
         problems = ProblemLines(dialog);
         QTimer::singleShot(0, MainFm, [&] {
             auto *report = qobject_cast<TImportReportDlg *>(QApplication::activeModalWidget());
@@ -142,6 +145,11 @@ void TestImport::importThroughTheMenu()
     MainFm->findChild<QAction *>(QStringLiteral("mImport"))->trigger();
 
     QCOMPARE(previewRows, 4);
+    QCOMPARE(previewGrade, QStringLiteral("全新"));
+    QVERIFY2(reportText.contains(QStringLiteral("没有质量的光盘：2 张，质量设为“全新”")), qPrintable(reportText));
+    QCOMPARE(Value(QStringLiteral("SELECT count(*) AS V FROM TbCd JOIN TbQuality Q ON Q.Id=TbCd.QId "
+                                  "WHERE Q.Name=\"全新\"")),
+             QStringLiteral("2"));
     QCOMPARE(problems.size(), 2);
     QVERIFY2(problems.at(0).startsWith(QStringLiteral("第3行：编号已存在或重复")), qPrintable(problems.join(u'\n')));
     QVERIFY2(problems.at(1).startsWith(QStringLiteral("第5行：封面不是图片：fake.jpg")),
@@ -201,7 +209,9 @@ void TestImport::hostileFilesStayBounded()
                                "INSERT INTO TbTree (ID, Id1, Name) SELECT i, i-1, 'L'||i FROM n"));
     }
     QTemporaryDir source;
-    const QString file = source.filePath(QStringLiteral("宽.csv"));
+    // Imported into the root: the rows go to a folder named after the file,
+    // as long as a folder's name may be (60 bytes in the opened catalog).
+    const QString file = source.filePath(QStringLiteral("宽表") + QString(40, u'长') + QStringLiteral(".csv"));
     const int columns = 100000;
     QByteArray line = "名称," + QByteArray(300, 'c');
     for (int c = 2; c < columns; ++c)
@@ -230,6 +240,7 @@ void TestImport::hostileFilesStayBounded()
             longest = qMax(longest, int(dialog->cbFolder->itemText(i).size()));
         QVERIFY(longest < 60);
         QVERIFY(dialog->cbFolder->sizeHint().width() < 800);
+        QCOMPARE(dialog->gridPreview->item(0, 9)->text(), QStringLiteral("宽表") + QString(28, u'长'));
     });
 }
 
