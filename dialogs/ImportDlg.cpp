@@ -6,10 +6,13 @@
 #include "DAOQuery.h"
 #include "DateUtils.h"
 #include "Errors.h"
+#include "GbkText.h"
 #include "ImportFields.h"
 #include "MessageBoxes.h"
+#include "PictureFiles.h"
 #include "Schema.h"
 
+#include <QAbstractListModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -24,11 +27,15 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -37,6 +44,32 @@ namespace {
 constexpr int PreviewRows = 50;
 // Files of at least this many rows show a progress bar with a cancel button.
 constexpr int ProgressFrom = 500;
+
+// What a box or a preview cell shows of a text: a file's column name or a
+// folder's path may be of any length; the whole text is the tool tip.
+constexpr qsizetype ShownLength = 48;
+
+QString Shortened(const QString &text)
+{
+    if (text.size() <= ShownLength)
+        return text;
+    constexpr qsizetype Head = ShownLength / 3;
+    return text.left(Head) + QStringLiteral("…") + text.right(ShownLength - Head - 1);
+}
+
+void AddShortItem(QComboBox *box, const QString &text, const QVariant &data)
+{
+    box->addItem(Shortened(text), data);
+    if (text.size() > ShownLength)
+        box->setItemData(box->count() - 1, text, Qt::ToolTipRole);
+}
+
+// A box as wide as its layout gives it, whatever its entries hold.
+void FitToLayout(QComboBox *box, int characters)
+{
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(characters);
+}
 
 QString SeparatorName(QChar c)
 {
@@ -49,6 +82,47 @@ QString SeparatorName(QChar c)
 
 } // namespace
 
+// The lines of the problem list: the file's own notes, then each row with
+// problems, told when the list shows it; a file of a million rows costs a
+// million indices here, not a million texts.
+class TProblemLines : public QAbstractListModel
+{
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void Reset(const QList<ImportPlan::TRow> &rows, const QStringList &notes)
+    {
+        beginResetModel();
+        m_rows = &rows;
+        m_notes = notes;
+        m_lines.clear();
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            if (!rows.at(i).Problems.isEmpty())
+                m_lines.push_back(i);
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_notes.size() + qsizetype(m_lines.size()));
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+            return {};
+        if (index.row() < m_notes.size())
+            return m_notes.at(index.row());
+        const ImportPlan::TRow &row = m_rows->at(m_lines[size_t(index.row() - m_notes.size())]);
+        return QStringLiteral("第%1行：%2").arg(row.Number).arg(row.Problems.join(QStringLiteral("；")));
+    }
+
+private:
+    const QList<ImportPlan::TRow> *m_rows = nullptr;
+    QStringList m_notes;
+    std::vector<qsizetype> m_lines;
+};
+
 TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabase &db, int currentFolder,
                        const QString &pictureFolder, QWidget *parent)
     : QDialog(parent)
@@ -59,9 +133,10 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
 {
     setObjectName(QStringLiteral("ImportDlg"));
     setWindowTitle(QStringLiteral("导入光盘 - %1").arg(QFileInfo(path).fileName()));
-    resize(900, 640);
+    resize(960, 720);
     m_widths = ImportStore::ReadWidths(db);
     m_codes = ImportStore::ExistingCodes(db);
+    m_firstQuality = ImportStore::FirstQuality(db);
 
     auto *reading = new QGroupBox(QStringLiteral("读取"));
     auto *readingLayout = new QHBoxLayout(reading);
@@ -81,13 +156,13 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
     readingLayout->addWidget(new QLabel(QStringLiteral("分隔符：")));
     readingLayout->addWidget(cbSeparator);
     readingLayout->addWidget(chkHeader);
-    readingLayout->addStretch();
 
-    auto *mapping = new QGroupBox(QStringLiteral("字段对应的列"));
+    auto *mapping = new QWidget;
     auto *mappingLayout = new QGridLayout(mapping);
     for (int field = 0; field < ImportFields::FieldCount; ++field) {
         auto *box = new QComboBox;
         box->setObjectName(QStringLiteral("cbField%1").arg(field));
+        FitToLayout(box, 10);
         cbFields << box;
         mappingLayout->addWidget(new QLabel(ImportFields::Caption(field) + QStringLiteral("：")), field / 4,
                                  (field % 4) * 2);
@@ -95,16 +170,17 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
         connect(box, &QComboBox::activated, this, Guarded([this] { Replan(); }));
     }
 
-    auto *where = new QHBoxLayout;
     cbFolder = new QComboBox;
     cbFolder->setObjectName(QStringLiteral("cbFolder"));
+    FitToLayout(cbFolder, 24);
     for (const auto &[id, folderPath] : ImportStore::FolderPaths(db))
-        cbFolder->addItem(folderPath, id);
+        AddShortItem(cbFolder, folderPath, id);
     cbFolder->setCurrentIndex(qMax(0, cbFolder->findData(currentFolder)));
-    where->addWidget(new QLabel(QStringLiteral("导入到光盘夹目录：")));
-    where->addWidget(cbFolder, 1);
+    readingLayout->addSpacing(12);
+    readingLayout->addWidget(new QLabel(QStringLiteral("导入到光盘夹目录：")));
+    readingLayout->addWidget(cbFolder, 1);
 
-    auto *problems = new QGroupBox(QStringLiteral("有问题的行"));
+    auto *problems = new QWidget;
     auto *problemsLayout = new QGridLayout(problems);
     for (int p = 0; p < ImportPlan::ProblemCount; ++p) {
         auto *box = new QComboBox;
@@ -112,35 +188,65 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
         for (ImportPlan::TChoice choice : ImportPlan::ChoicesFor(ImportPlan::TProblem(p)))
             box->addItem(ImportPlan::ChoiceText(choice), int(choice));
         cbChoices << box;
+        constexpr int PerLine = 4;
         problemsLayout->addWidget(new QLabel(ImportPlan::ProblemText(ImportPlan::TProblem(p)) + QStringLiteral("：")),
-                                  p / 3, (p % 3) * 2);
-        problemsLayout->addWidget(box, p / 3, (p % 3) * 2 + 1);
+                                  p / PerLine, (p % PerLine) * 2);
+        problemsLayout->addWidget(box, p / PerLine, (p % PerLine) * 2 + 1);
         connect(box, &QComboBox::activated, this, Guarded([this] { Replan(); }));
     }
+    problemsLayout->setRowStretch(problemsLayout->rowCount(), 1);
+    // The columns and what to do with each kind of problem take turns in one
+    // place, leaving the room below to the rows themselves.
+    auto *choices = new QTabWidget;
+    choices->setObjectName(QStringLiteral("tabChoices"));
+    choices->addTab(mapping, QStringLiteral("字段对应的列"));
+    choices->addTab(problems, QStringLiteral("有问题的行"));
+    choices->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     lbProblems = new QLabel;
     lbProblems->setObjectName(QStringLiteral("lbProblems"));
     lbProblems->setWordWrap(true);
-    problemsLayout->addWidget(lbProblems, 2, 0, 1, 6);
+    m_problemLines = new TProblemLines(this);
+    lstProblems = new QListView;
+    lstProblems->setObjectName(QStringLiteral("lstProblems"));
+    lstProblems->setModel(m_problemLines);
+    lstProblems->setUniformItemSizes(true);
+    lstProblems->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstProblems->setTextElideMode(Qt::ElideMiddle);
 
     gridPreview = new QTableWidget;
     gridPreview->setObjectName(QStringLiteral("gridPreview"));
     gridPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridPreview->verticalHeader()->hide();
+    gridPreview->verticalHeader()->setDefaultSectionSize(gridPreview->fontMetrics().height() + 8);
 
     auto *buttons = new QDialogButtonBox;
     btnImport = buttons->addButton(QStringLiteral("导入"), QDialogButtonBox::AcceptRole);
     btnImport->setObjectName(QStringLiteral("btnImport"));
     QPushButton *cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+
     connect(btnImport, &QPushButton::clicked, this, Guarded([this] { btnImportClick(); }));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    // The problem list and the preview share what is left, the preview
+    // taking the larger part; the user can move the line between them.
+    auto *preview = new QWidget;
+    auto *previewLayout = new QVBoxLayout(preview);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    previewLayout->addWidget(new QLabel(QStringLiteral("预览（导入后的样子）：")));
+    previewLayout->addWidget(gridPreview, 1);
+    auto *lower = new QSplitter(Qt::Vertical);
+    lower->setObjectName(QStringLiteral("splitLower"));
+    lower->setChildrenCollapsible(false);
+    lower->addWidget(lstProblems);
+    lower->addWidget(preview);
+    lower->setStretchFactor(0, 1);
+    lower->setStretchFactor(1, 4);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(reading);
-    layout->addWidget(mapping);
-    layout->addLayout(where);
-    layout->addWidget(problems);
-    layout->addWidget(new QLabel(QStringLiteral("预览（导入后的样子）：")));
-    layout->addWidget(gridPreview, 1);
+    layout->addWidget(choices);
+    layout->addWidget(lbProblems);
+    layout->addWidget(lower, 1);
     layout->addWidget(buttons);
 
     const QString text = CsvReader::Decode(bytes, CsvReader::TEncoding::Auto);
@@ -151,16 +257,20 @@ TImportDlg::TImportDlg(const QString &path, const QByteArray &bytes, TDAODatabas
     connect(cbEncoding, &QComboBox::activated, this, Guarded([this] { Reread(); }));
     connect(cbSeparator, &QComboBox::activated, this, Guarded([this] { Reread(); }));
     connect(chkHeader, &QCheckBox::toggled, this, Guarded([this] { Reread(); }));
+    // The target decides how deep the rows' folders may go, and whether rows
+    // without a folder get one.
+    connect(cbFolder, &QComboBox::activated, this, Guarded([this] { Replan(); }));
 }
 
 void TImportDlg::Reread()
 {
     const auto encoding = CsvReader::TEncoding(cbEncoding->currentData().toInt());
     const QChar separator = cbSeparator->currentData().toString().at(0);
-    m_records = CsvReader::Parse(CsvReader::Decode(m_bytes, encoding), separator);
-    int columns = 0;
+    m_records = CsvReader::Parse(CsvReader::Decode(m_bytes, encoding), separator, ImportFields::MaxColumns);
+    m_columns = 0;
     for (const CsvReader::TRecord &r : std::as_const(m_records))
-        columns = qMax(columns, int(r.Fields.size()));
+        m_columns = qMax(m_columns, r.Columns);
+    const int columns = int(qMin(m_columns, qsizetype(ImportFields::MaxColumns)));
     const QStringList first = m_records.isEmpty() ? QStringList() : m_records.first().Fields;
     if (m_reading) {
         const QSignalBlocker block(chkHeader);
@@ -179,7 +289,7 @@ void TImportDlg::Reread()
         box->clear();
         box->addItem(QStringLiteral("（不导入）"), -1);
         for (int c = 0; c < columns; ++c)
-            box->addItem(names.at(c), c);
+            AddShortItem(box, names.at(c), c);
         box->setCurrentIndex(box->findData(guess.at(field)));
     }
     Replan();
@@ -195,6 +305,8 @@ ImportPlan::TSettings TImportDlg::Settings() const
     settings.Widths = m_widths;
     settings.ExistingCodes = m_codes;
     settings.PictureFolder = QFileInfo(m_path).absolutePath();
+    settings.FolderLevels = ImportPlan::MaxFolderDepth - ImportStore::FolderDepth(m_db, TargetFolder());
+    settings.IsPicture = &PictureFiles::IsReadablePicture;
     return settings;
 }
 
@@ -203,11 +315,15 @@ void TImportDlg::Replan()
     const bool header = chkHeader->isChecked();
     m_rows = ImportPlan::Build(header ? m_records.mid(1) : m_records, Settings());
     // Discs never lie in the root folder itself: rows without a folder of
-    // their own then go to a folder named after the file.
-    if (TargetFolder() == Schema::RootFolderId)
+    // their own then go to a folder named after the file, as long as a
+    // folder's name may be.
+    if (TargetFolder() == Schema::RootFolderId) {
+        const QString fileFolder =
+            GbkText::Truncate(QFileInfo(m_path).completeBaseName(), m_widths.Folder > 0 ? m_widths.Folder : 1 << 20);
         for (ImportPlan::TRow &row : m_rows)
             if (row.FolderPath.isEmpty())
-                row.FolderPath << QFileInfo(m_path).completeBaseName();
+                row.FolderPath << fileFolder;
+    }
 
     const QStringList captions{QStringLiteral("行"),         QStringLiteral("名称"), QStringLiteral("编号"),
                                QStringLiteral("序列号"),     QStringLiteral("日期"), QStringLiteral("分类"),
@@ -217,14 +333,9 @@ void TImportDlg::Replan()
     gridPreview->setColumnCount(int(captions.size()));
     gridPreview->setHorizontalHeaderLabels(captions);
     int skipped = 0, withProblems = 0;
-    QStringList lines;
     for (const ImportPlan::TRow &row : std::as_const(m_rows)) {
         skipped += row.Skipped;
-        if (!row.Problems.isEmpty()) {
-            ++withProblems;
-            if (lines.size() < 5)
-                lines << QStringLiteral("第%1行：%2").arg(row.Number).arg(row.Problems.join(QStringLiteral("；")));
-        }
+        withProblems += !row.Problems.isEmpty();
     }
     const int shown = int(qMin(qsizetype(PreviewRows), m_rows.size()));
     gridPreview->setRowCount(shown);
@@ -237,10 +348,10 @@ void TImportDlg::Replan()
                                 d.Serial,
                                 row.HasDay ? DateUtils::FormatDate(d.Day) : QString(),
                                 row.Category,
-                                row.Quality,
-                                d.Price ? QString::number(Currency::ToDouble(d.Price), 'f', 2) : QString(),
+                                row.Quality.isEmpty() ? m_firstQuality : row.Quality,
+                                row.HasPrice ? QString::number(Currency::ToDouble(d.Price), 'f', 2) : QString(),
                                 d.Location,
-                                row.FolderPath.join(QLatin1Char('/')),
+                                Shortened(row.FolderPath.join(QLatin1Char('/'))),
                                 row.PictureSource.isEmpty() ? QString() : QFileInfo(row.PictureSource).fileName(),
                                 row.Skipped ? QStringLiteral("跳过：") + row.Problems.join(QStringLiteral("；"))
                                             : row.Problems.join(QStringLiteral("；"))};
@@ -251,17 +362,45 @@ void TImportDlg::Replan()
             gridPreview->setItem(r, c, item);
         }
     }
-    QString summary = QStringLiteral("共 %1 行，将导入 %2 张光盘；%3 行有问题，其中 %4 行将被跳过。")
-                          .arg(m_rows.size())
-                          .arg(m_rows.size() - skipped)
-                          .arg(withProblems)
-                          .arg(skipped);
-    if (!lines.isEmpty())
-        summary += QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
-    if (withProblems > lines.size())
-        summary += QStringLiteral("\n……");
-    lbProblems->setText(summary);
+    FillProblems(skipped, withProblems);
     btnImport->setEnabled(m_rows.size() > skipped);
+}
+
+void TImportDlg::FillProblems(int skipped, int withProblems)
+{
+    lbProblems->setText(QStringLiteral("共 %1 行，将导入 %2 张光盘；%3 行有问题，其中 %4 行将被跳过。")
+                            .arg(m_rows.size())
+                            .arg(m_rows.size() - skipped)
+                            .arg(withProblems)
+                            .arg(skipped));
+    QStringList notes;
+    if (m_columns > ImportFields::MaxColumns)
+        notes << QStringLiteral("文件有 %1 列，只有前 %2 列可以对应字段；第 %3 至第 %1 列不导入。")
+                     .arg(m_columns)
+                     .arg(ImportFields::MaxColumns)
+                     .arg(ImportFields::MaxColumns + 1);
+    m_problemLines->Reset(m_rows, notes);
+}
+
+void TImportDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The button box makes its accept button the default when it is shown;
+    // the import is not what Return does (see keyPressEvent), so it does not
+    // look like it either.
+    btnImport->setDefault(false);
+}
+
+void TImportDlg::keyPressEvent(QKeyEvent *event)
+{
+    // Return in a box (choosing an entry from the keyboard) must not start
+    // the import: a button with the focus takes Return itself, and the
+    // dialog's default button is not pressed from anywhere else.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 int TImportDlg::TargetFolder() const
@@ -276,6 +415,11 @@ void TImportDlg::btnImportClick()
     const QDir pictures(m_pictureFolder);
     ImportStore::TCallbacks callbacks;
     callbacks.StorePicture = [&](const QString &source) {
+        // The cover was checked when the rows were read: still the same
+        // picture, not a link put in its place since.
+        if (QFileInfo(source).canonicalFilePath() != source || !PictureFiles::IsReadablePicture(source))
+            throw EFileError(QStringLiteral("封面“%1”已不是原来的图片。导入没有完成，光盘夹没有改变。")
+                                 .arg(QDir::toNativeSeparators(source)));
         const QSet<QString> before = [&] {
             const QStringList names = pictures.entryList(QDir::Files);
             return QSet<QString>(names.begin(), names.end());

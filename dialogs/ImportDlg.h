@@ -11,11 +11,13 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QListView;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 class TDAODatabase;
 class TDAOQuery;
+class TProblemLines;
 
 // Importing discs from a comma, tab or semicolon separated file: the
 // dialog shows how the file reads, which column fills which field, the
@@ -34,7 +36,8 @@ public:
     QList<QComboBox *> cbFields;  // per disc field: the column, index 0 for none
     QList<QComboBox *> cbChoices; // per kind of problem
     QTableWidget *gridPreview;
-    QLabel *lbProblems;
+    QLabel *lbProblems;     // how many rows have problems
+    QListView *lstProblems; // every problem of the file and its rows, one line each
     QPushButton *btnImport;
 
     // The query of the disc list, suspended while the discs are written.
@@ -51,19 +54,27 @@ public:
     void Replan();
     void btnImportClick();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     ImportPlan::TSettings Settings() const;
+    void FillProblems(int skipped, int withProblems);
 
     QString m_path;
     QByteArray m_bytes;
     TDAODatabase &m_db;
     QString m_pictureFolder;
     QList<CsvReader::TRecord> m_records;
+    qsizetype m_columns = 0; // the columns of the file's widest record, mapped or not
     QList<ImportPlan::TRow> m_rows;
     ImportPlan::TWidths m_widths;
     QSet<QString> m_codes;
+    QString m_firstQuality; // what rows without a grade get
     ImportStore::TReport m_report;
     bool m_reading = false;
+    TProblemLines *m_problemLines = nullptr;
 };
 
 // The report of an import, which the user can save as a text file.

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <limits>
+
 namespace CsvReader {
 
 namespace {
@@ -64,8 +66,10 @@ QChar DetectSeparator(const QString &text)
     return QLatin1Char(',');
 }
 
-QList<TRecord> Parse(const QString &text, QChar separator)
+QList<TRecord> Parse(const QString &text, QChar separator, qsizetype maxFields)
 {
+    if (maxFields < 0)
+        maxFields = std::numeric_limits<qsizetype>::max();
     QList<TRecord> records;
     TRecord record;
     QString field;
@@ -73,25 +77,34 @@ QList<TRecord> Parse(const QString &text, QChar separator)
     bool fieldStarted = false; // the record holds something, even an empty quoted field
     bool fieldQuoted = false;
     int number = 1;
+    qsizetype columns = 0;
+    bool droppedText = false; // a field past maxFields holds something
     auto endField = [&] {
-        record.Fields << std::move(field);
-        record.Quoted << fieldQuoted;
+        if (columns < maxFields) {
+            record.Fields << std::move(field);
+            record.Quoted << fieldQuoted;
+        } else
+            droppedText = droppedText || !field.isEmpty();
+        ++columns;
         field = QString();
         fieldQuoted = false;
     };
     auto endRecord = [&] {
         endField();
         // A spreadsheet writes an empty row as separators alone.
-        bool blank = true;
+        bool blank = !droppedText;
         for (const QString &f : std::as_const(record.Fields))
             blank = blank && f.isEmpty();
         // The next record likely has as many fields.
         const qsizetype fields = record.Fields.size();
         if (!blank) {
             record.Number = number;
+            record.Columns = columns;
             records << std::move(record);
         }
         record = TRecord();
+        columns = 0;
+        droppedText = false;
         record.Fields.reserve(fields);
         record.Quoted.reserve(fields);
         fieldStarted = false;
@@ -145,7 +158,7 @@ QList<TRecord> Parse(const QString &text, QChar separator)
             i = end - 1;
         }
     }
-    if (quoted || !field.isEmpty() || fieldStarted || !record.Fields.isEmpty())
+    if (quoted || !field.isEmpty() || fieldStarted || columns > 0)
         endRecord();
     return records;
 }

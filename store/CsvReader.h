@@ -34,7 +34,11 @@ struct TRecord
     // Per field, whether it was written in quotes: a writer quotes a value
     // to keep its separators, line breaks and blanks at either end.
     QList<bool> Quoted = {};
+    // The fields the record has in the file, kept or not.
+    qsizetype Columns = 0;
 };
-QList<TRecord> Parse(const QString &text, QChar separator);
+// Only the first maxFields fields of a record are kept (a crafted line may
+// hold millions); the others are counted in Columns.
+QList<TRecord> Parse(const QString &text, QChar separator, qsizetype maxFields = -1);
 
 } // namespace CsvReader

@@ -25,7 +25,7 @@ const QList<TFieldNames> &Names()
           u"purchasedate"_s}},
         {"分类", {u"分类"_s, u"类别"_s, u"类型"_s, u"genre"_s, u"category"_s, u"type"_s}},
         {"质量", {u"质量"_s, u"品质"_s, u"品相"_s, u"quality"_s, u"condition"_s, u"grade"_s}},
-        {"价格", {u"价格"_s, u"售价"_s, u"价钱"_s, u"price"_s, u"cost"_s}},
+        {"价格", {u"价格"_s, u"价格(元)"_s, u"价格（元）"_s, u"售价"_s, u"金额"_s, u"价钱"_s, u"price"_s, u"cost"_s}},
         {"位置", {u"位置"_s, u"存放位置"_s, u"location"_s, u"place"_s}},
         {"说明",
          {u"说明"_s, u"简介"_s, u"备注"_s, u"内容"_s, u"comments"_s, u"comment"_s, u"description"_s, u"notes"_s,

@@ -10,6 +10,10 @@ namespace ImportFields {
 
 enum TDiscField { Name, Code, Serial, Date, Category, Quality, Price, Location, Memo, Cover, Folder, FieldCount };
 
+// The columns of a table that can fill a field: a table of discs has a few
+// dozen, and every column is offered in each field's box.
+constexpr int MaxColumns = 256;
+
 // The field's caption as the user reads it ("名称", "编号", ...).
 QString Caption(int field);
 

@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -33,6 +34,14 @@ QString ProblemText(TProblem problem)
         return QStringLiteral("无法识别的价格");
     case MissingPicture:
         return QStringLiteral("封面图片文件不存在");
+    case NegativePrice:
+        return QStringLiteral("价格为负数");
+    case NotPicture:
+        return QStringLiteral("封面不是图片");
+    case OutsideFolder:
+        return QStringLiteral("封面不在文件所在的文件夹中");
+    case FolderTooDeep:
+        return QStringLiteral("光盘夹目录层数过多");
     case ProblemCount:
         break;
     }
@@ -46,9 +55,21 @@ QList<TChoice> ChoicesFor(TProblem problem)
         return {TChoice::Skip};
     case TooWide:
         return {TChoice::Skip, TChoice::Cut};
+    case NegativePrice:
+        return {TChoice::Keep, TChoice::Empty, TChoice::Skip};
+    case FolderTooDeep:
+        return {TChoice::Cut, TChoice::Skip};
     default:
         return {TChoice::Skip, TChoice::Empty};
     }
+}
+
+std::array<TChoice, ProblemCount> DefaultChoices()
+{
+    std::array<TChoice, ProblemCount> choices{};
+    for (int p = 0; p < ProblemCount; ++p)
+        choices[size_t(p)] = ChoicesFor(TProblem(p)).constFirst();
+    return choices;
 }
 
 QString ChoiceText(TChoice choice)
@@ -60,11 +81,53 @@ QString ChoiceText(TChoice choice)
         return QStringLiteral("截断文字");
     case TChoice::Empty:
         return QStringLiteral("留空");
+    case TChoice::Keep:
+        return QStringLiteral("照样导入");
     }
     return {};
 }
 
 namespace {
+
+// A value quoted in a problem, shortened in the middle: a cell may hold
+// megabytes, and the problems are shown line by line.
+QString Quoted(const QString &value)
+{
+    constexpr qsizetype Keep = 40;
+    if (value.size() <= 2 * Keep + 1)
+        return value;
+    return value.left(Keep) + QStringLiteral("…") + value.right(Keep);
+}
+
+// A spreadsheet takes a cell that begins with one of these as a formula;
+// our export writes such a text with an apostrophe before it.
+bool StartsFormula(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    const QChar c = text.front();
+    return c == QLatin1Char('=') || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('@') ||
+           c == QLatin1Char('\t') || c == QLatin1Char('\r');
+}
+
+QString WithoutFormulaMark(const QString &text)
+{
+    if (text.startsWith(QLatin1Char('\'')) && StartsFormula(QStringView(text).mid(1)))
+        return text.mid(1);
+    return text;
+}
+
+// Whether the file lies in the folder or in a folder below it, links
+// resolved; both exist.
+bool LiesInside(const QString &canonicalFile, const QString &folder)
+{
+    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+    if (canonicalFile.isEmpty() || canonicalFolder.isEmpty())
+        return false;
+    if (canonicalFolder == QStringLiteral("/"))
+        return true;
+    return canonicalFile.startsWith(canonicalFolder + QLatin1Char('/'));
+}
 
 class TRowBuilder
 {
@@ -75,12 +138,18 @@ public:
     {
     }
 
-    void Note(TProblem problem, const QString &what)
+    // what quotes the value in question, or is empty when the problem's
+    // name says it all.
+    void Note(TProblem problem, const QString &what = {})
     {
         const TChoice choice = m_settings.Choices[problem];
         if (choice == TChoice::Skip)
             m_row.Skipped = true;
-        m_row.Problems << QStringLiteral("%1：%2（%3）").arg(ProblemText(problem), what, ChoiceText(choice));
+        if (what.isEmpty())
+            m_row.Problems << QStringLiteral("%1（%2）").arg(ProblemText(problem), ChoiceText(choice));
+        else
+            m_row.Problems
+                << QStringLiteral("%1：%2（%3）").arg(ProblemText(problem), Quoted(what), ChoiceText(choice));
     }
 
     // The text cut to the width, or the row skipped, as chosen.
@@ -130,12 +199,13 @@ void BuildRow(const CsvReader::TRecord &record, const TSettings &settings, TRow 
         // up), go.
         const bool asWritten = field == Name || field == Serial || field == Location || field == Memo;
         const QString &value = record.Fields.at(column);
-        return asWritten && column < record.Quoted.size() && record.Quoted.at(column) ? value : value.trimmed();
+        return WithoutFormulaMark(
+            asWritten && column < record.Quoted.size() && record.Quoted.at(column) ? value : value.trimmed());
     };
 
     row.Disc.Name = b.Fitted(cell(Name), w.Name, Name);
     if (TextBlank::IsBlank(row.Disc.Name))
-        b.Note(EmptyName, Caption(Name));
+        b.Note(EmptyName);
     row.Disc.Spell = GbkText::Truncate(GetSpell(row.Disc.Name), w.Spell > 0 ? w.Spell : 1 << 20);
     row.Disc.Serial = b.Fitted(cell(Serial), w.Serial, Serial);
     row.Disc.Location = b.Fitted(cell(Location), w.Location, Location);
@@ -156,33 +226,57 @@ void BuildRow(const CsvReader::TRecord &record, const TSettings &settings, TRow 
             b.Note(BadDate, day);
     }
 
+    // An empty cell leaves the price empty, which is not a price of 0.
     const QString price = cell(Price);
     if (!price.isEmpty()) {
-        if (const auto value = ImportValues::ParsePrice(price))
+        if (const auto value = ImportValues::ParsePrice(price)) {
             row.Disc.Price = Currency::FromDouble(*value);
-        else
+            row.HasPrice = true;
+            if (row.Disc.Price < 0) {
+                b.Note(NegativePrice, price);
+                if (settings.Choices[NegativePrice] != TChoice::Keep) {
+                    row.Disc.Price = 0;
+                    row.HasPrice = false;
+                }
+            }
+        } else
             b.Note(BadPrice, price);
     }
 
-    // The path's names between slashes or backslashes.
+    // The path's names between slashes or backslashes, as deep as the folder
+    // tree goes below the target.
     const QString folder = cell(Folder);
+    const qsizetype levels = std::max(settings.FolderLevels, 0);
     for (qsizetype start = 0; start < folder.size();) {
         qsizetype end = start;
         while (end < folder.size() && folder.at(end) != QLatin1Char('/') && folder.at(end) != QLatin1Char('\\'))
             ++end;
-        const QString part = QStringView(folder).mid(start, end - start).trimmed().toString();
-        if (!part.isEmpty())
-            row.FolderPath << b.Fitted(part, w.Folder, Folder);
+        const QStringView part = QStringView(folder).mid(start, end - start).trimmed();
+        if (!part.isEmpty()) {
+            if (row.FolderPath.size() == levels) {
+                b.Note(FolderTooDeep, QStringLiteral("超过%1层").arg(levels));
+                break;
+            }
+            row.FolderPath << b.Fitted(part.toString(), w.Folder, Folder);
+        }
         start = end + 1;
     }
 
+    // A cover is copied into the catalog's pictures: only a picture that lies
+    // beside the table, where its writer put it, not whatever file a name or
+    // a link leads to.
     const QString cover = cell(Cover);
     if (!cover.isEmpty()) {
-        const QString path = QDir(settings.PictureFolder).filePath(QDir::fromNativeSeparators(cover));
-        if (QFileInfo(path).isFile())
-            row.PictureSource = QDir::cleanPath(path);
-        else
+        const QFileInfo file(QDir(settings.PictureFolder).filePath(QDir::fromNativeSeparators(cover)));
+        const QString real = file.canonicalFilePath();
+        if (!file.isFile())
             b.Note(MissingPicture, cover);
+        else if (!LiesInside(real, settings.PictureFolder))
+            b.Note(OutsideFolder, cover);
+        else if (settings.IsPicture && !settings.IsPicture(real))
+            b.Note(NotPicture, cover);
+        else
+            row.PictureSource = real;
     }
 }
 
@@ -206,12 +300,31 @@ QList<TRow> Build(const QList<CsvReader::TRecord> &records, const TSettings &set
         for (qsizetype i = first; i < last; ++i)
             BuildRow(records.at(i), settings, rows[i], checks[size_t(i)]);
     };
+    // What a run throws (no memory) is handed back to this thread: an
+    // exception that leaves a thread ends the program.
+    std::vector<std::exception_ptr> errors(static_cast<size_t>(threads));
+    auto guardedRun = [&](qsizetype t) {
+        try {
+            buildRun(t * per);
+        } catch (...) {
+            errors[size_t(t)] = std::current_exception();
+        }
+    };
     std::vector<std::thread> workers;
-    for (qsizetype t = 1; t < threads; ++t)
-        workers.emplace_back(buildRun, t * per);
-    buildRun(0);
+    workers.reserve(size_t(threads));
+    for (qsizetype t = 1; t < threads; ++t) {
+        try {
+            workers.emplace_back(guardedRun, t);
+        } catch (...) {
+            guardedRun(t); // no thread to be had: this one does the run
+        }
+    }
+    guardedRun(0);
     for (std::thread &worker : workers)
         worker.join();
+    for (const std::exception_ptr &error : errors)
+        if (error)
+            std::rethrow_exception(error);
 
     // Codes in file order: a code clashes with the catalog's and with those
     // of the rows before it that go in.

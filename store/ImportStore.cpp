@@ -7,11 +7,29 @@
 
 #include <QHash>
 
+#include <vector>
+
 #include <sqlcipher/sqlite3.h>
 
 namespace ImportStore {
 
 namespace {
+
+// A path cut in the middle when it is longer than MaxPathLength: its first
+// names and its last ones are kept. The shortened path of a folder's parent
+// extended by the folder's name and shortened again gives the folder's.
+QString ShortPath(const QString &path)
+{
+    constexpr qsizetype Head = MaxPathLength / 3;
+    if (path.size() <= MaxPathLength)
+        return path;
+    return path.left(Head) + QStringLiteral("…") + path.right(MaxPathLength - Head - 1);
+}
+
+QString FirstQualityStatement()
+{
+    return QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id LIMIT 1");
+}
 
 int WidthOf(TDAODatabase &db, const QString &table, const QString &column)
 {
@@ -52,28 +70,76 @@ QSet<QString> ExistingCodes(TDAODatabase &db)
 
 QList<QPair<int, QString>> FolderPaths(TDAODatabase &db)
 {
-    QHash<qint64, QPair<qint64, QString>> folders; // Id → parent, name
+    struct TFolder
+    {
+        qint64 Parent = 0;
+        QString Name;
+        QString Path;
+        enum { Unknown, OnWalk, Known } State = Unknown;
+    };
+    QHash<qint64, TFolder> folders;
     db.ForEachRow(QStringLiteral("SELECT ID, Id1, Name FROM TbTree"), [&](sqlite3_stmt *row) {
-        folders.insert(sqlite3_column_int64(row, 0),
-                       {sqlite3_column_int64(row, 1),
-                        QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 2)))});
+        TFolder folder;
+        folder.Parent = sqlite3_column_int64(row, 1);
+        folder.Name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 2)));
+        folders.insert(sqlite3_column_int64(row, 0), folder);
     });
-    QList<QPair<int, QString>> paths;
-    for (auto it = folders.constBegin(); it != folders.constEnd(); ++it) {
-        if (it.key() == Schema::RootFolderId)
+    // Each path is made once, from its parent's: a deep chain costs no more
+    // than its length. The climb ends at the root, at a folder whose path is
+    // known, or where the chain breaks (a missing parent, a loop).
+    std::vector<qint64> walk;
+    for (auto it = folders.begin(); it != folders.end(); ++it) {
+        if (it.key() == Schema::RootFolderId || it->State == TFolder::Known)
             continue;
-        QStringList names{it->second};
-        qint64 parent = it->first;
-        // A broken chain (a missing parent, a loop) ends the path.
-        for (int depth = 0; parent != Schema::RootFolderId && folders.contains(parent) && depth < 1000; ++depth) {
-            names.prepend(folders.value(parent).second);
-            parent = folders.value(parent).first;
+        for (qint64 id = it.key();;) {
+            TFolder &folder = folders[id];
+            if (folder.State != TFolder::Unknown)
+                break;
+            folder.State = TFolder::OnWalk;
+            walk.push_back(id);
+            if (folder.Parent == Schema::RootFolderId || !folders.contains(folder.Parent))
+                break;
+            id = folder.Parent;
         }
-        paths << qMakePair(int(it.key()), names.join(QLatin1Char('/')));
+        for (auto id = walk.rbegin(); id != walk.rend(); ++id) {
+            TFolder &folder = folders[*id];
+            const auto parent = folders.constFind(folder.Parent);
+            const bool below = folder.Parent != Schema::RootFolderId && parent != folders.constEnd() &&
+                               parent->State == TFolder::Known;
+            folder.Path = below ? ShortPath(parent->Path + QLatin1Char('/') + folder.Name) : ShortPath(folder.Name);
+            folder.State = TFolder::Known;
+        }
+        walk.clear();
     }
+    QList<QPair<int, QString>> paths;
+    paths.reserve(folders.size());
+    for (auto it = folders.constBegin(); it != folders.constEnd(); ++it)
+        if (it.key() != Schema::RootFolderId)
+            paths << qMakePair(int(it.key()), it->Path);
     std::sort(paths.begin(), paths.end(), [](const auto &a, const auto &b) { return a.second < b.second; });
-    paths.prepend(qMakePair(int(Schema::RootFolderId), folders.value(Schema::RootFolderId).second));
+    paths.prepend(qMakePair(int(Schema::RootFolderId), ShortPath(folders.value(Schema::RootFolderId).Name)));
     return paths;
+}
+
+QString FirstQuality(TDAODatabase &db)
+{
+    QString name;
+    db.ForEachRow(FirstQualityStatement(), [&](sqlite3_stmt *row) {
+        name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)));
+    });
+    return name;
+}
+
+int FolderDepth(TDAODatabase &db, int folder)
+{
+    TBoundStatement parentOf(db, QStringLiteral("SELECT Id1 FROM TbTree WHERE ID=?1"));
+    QSet<qint64> seen;
+    int depth = 0;
+    for (qint64 id = folder; id != Schema::RootFolderId && id != 0 && !seen.contains(id); ++depth) {
+        seen.insert(id);
+        id = parentOf.Bind(1, id).Scalar();
+    }
+    return depth;
 }
 
 QString TReport::Text() const
@@ -94,6 +160,8 @@ QString TReport::Text() const
     list(QStringLiteral("新建的光盘夹目录"), Folders);
     list(QStringLiteral("新增的分类"), Categories);
     list(QStringLiteral("新增的质量"), Qualities);
+    if (DefaultQualityCount > 0)
+        lines << QStringLiteral("没有质量的光盘：%1 张，质量设为“%2”").arg(DefaultQualityCount).arg(DefaultQuality);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -109,7 +177,9 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
     TBoundStatement addFolder(db, QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (?1, ?2)"));
     TNameIds categories(db, QStringLiteral("TbCategory"), report.Categories);
     TNameIds qualities(db, QStringLiteral("TbQuality"), report.Qualities);
-    QHash<QString, qint64> folders; // path below the target, lower case → Id
+    // A folder's children by name, lower case: each folder is one entry,
+    // however deep it lies.
+    QHash<QPair<qint64, QString>, qint64> folders;
 
     QHash<QStringList, qint64> byPath; // the path as the row spells it → Id
 
@@ -119,9 +189,10 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
         if (auto hit = byPath.constFind(path); hit != byPath.constEnd())
             return *hit;
         qint64 id = targetFolder;
-        QString key;
+        QString shown; // the path so far as the report tells it
         for (const QString &name : path) {
-            key += QLatin1Char('/') + name.toLower();
+            shown = shown.isEmpty() ? ShortPath(name) : ShortPath(shown + QLatin1Char('/') + name);
+            const QPair<qint64, QString> key(id, name.toLower());
             auto it = folders.constFind(key);
             if (it != folders.constEnd()) {
                 id = *it;
@@ -130,13 +201,30 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
             qint64 child = findFolder.Bind(1, id).Bind(2, name).Scalar();
             if (child == 0) {
                 child = addFolder.Bind(1, id).Bind(2, name).Run();
-                report.Folders << path.mid(0, key.count(QLatin1Char('/'))).join(QLatin1Char('/'));
+                report.Folders << shown;
             }
             folders.insert(key, child);
             id = child;
         }
         byPath.insert(path, id);
         return id;
+    };
+
+    // The grade of rows without one: the catalog's first, looked up when
+    // first needed (none while the catalog has none).
+    qint64 firstQuality = 0;
+    auto qualityOf = [&](const QString &name) -> qint64 {
+        if (!name.isEmpty())
+            return qualities.Id(name);
+        if (firstQuality == 0) {
+            db.ForEachRow(FirstQualityStatement(), [&](sqlite3_stmt *q) {
+                firstQuality = sqlite3_column_int64(q, 0);
+                report.DefaultQuality = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(q, 1)));
+            });
+        }
+        if (firstQuality != 0)
+            ++report.DefaultQualityCount;
+        return firstQuality;
     };
 
     for (const ImportPlan::TRow &row : rows) {
@@ -158,10 +246,12 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
         else
             insert.BindNull(1);
         insert.Bind(2, d.Code).Bind(3, d.Serial).Bind(4, d.Name).Bind(5, d.Spell);
-        insert.Bind(6, categories.Id(row.Category))
-            .Bind(7, folderOf(row.FolderPath))
-            .Bind(8, qualities.Id(row.Quality));
-        insert.Bind(9, Currency::ToDouble(d.Price)).Bind(10, d.Location).Bind(11, d.Memo).Bind(12, picture);
+        insert.Bind(6, categories.Id(row.Category)).Bind(7, folderOf(row.FolderPath)).Bind(8, qualityOf(row.Quality));
+        if (row.HasPrice)
+            insert.Bind(9, Currency::ToDouble(d.Price));
+        else
+            insert.BindNull(9);
+        insert.Bind(10, d.Location).Bind(11, d.Memo).Bind(12, picture);
         insert.Run();
         ++report.Added;
     }

@@ -11,6 +11,39 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <limits>
+
+namespace {
+
+// A sum of ten-thousandths in the footer's decimals. Each price fits in 64
+// bits, their sum need not: it is kept in 128 and written out exactly.
+QString SumText(__int128 sum, int decimals)
+{
+    if (sum >= std::numeric_limits<qint64>::min() && sum <= std::numeric_limits<qint64>::max())
+        return GridFormat::FixedScaled(qint64(sum), decimals);
+    const bool negative = sum < 0;
+    unsigned __int128 magnitude = negative ? 0 - static_cast<unsigned __int128>(sum) : sum;
+    decimals = std::max(decimals, 0);
+    int shown = 4; // decimals in magnitude
+    if (decimals < 4) {
+        unsigned __int128 divisor = 1;
+        for (int i = decimals; i < 4; ++i)
+            divisor *= 10;
+        magnitude = (magnitude + divisor / 2) / divisor;
+        shown = decimals;
+    }
+    QString digits;
+    do {
+        digits.prepend(QChar(u'0' + int(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude > 0);
+    digits += QString(decimals - shown, u'0');
+    if (decimals > 0)
+        digits.insert(digits.size() - decimals, u'.');
+    return negative ? u'-' + digits : digits;
+}
+
+} // namespace
 
 TGridFooter::TGridFooter(QTreeView *view, QWidget *parent)
     : QWidget(parent)
@@ -99,13 +132,13 @@ void TGridFooter::Compute() const
             number = GridFormat::FixedScaled(qint64(rows) * Currency::Scale, column.FooterDecimals);
         } else {
             const int sourceColumn = m_source ? m_source->ColumnOfField(column.FieldName) : -1;
-            qint64 sum = 0; // ten-thousandths: exact for prices and whole numbers
+            __int128 sum = 0; // ten-thousandths: exact for prices and whole numbers
             for (int r = 0; sourceColumn >= 0 && r < rows; ++r) {
                 const QVariant value = m_source->data(m_source->index(r, sourceColumn), TDAODataSource::ValueRole);
                 if (value.isValid())
                     sum += Currency::FromDouble(value.toDouble());
             }
-            number = GridFormat::FixedScaled(sum, column.FooterDecimals);
+            number = SumText(sum, column.FooterDecimals);
         }
         cell.text = column.FooterFormat.isEmpty() ? number : column.FooterFormat.arg(number);
     }

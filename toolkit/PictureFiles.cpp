@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -76,6 +77,15 @@ bool OpenRegularFile(QFile &file, const QString &path, QString *error)
         return fail(QStringLiteral("无法打开文件"));
     }
     return true;
+}
+
+bool IsReadablePicture(const QString &path)
+{
+    QFile file;
+    if (!OpenRegularFile(file, path))
+        return false;
+    QImageReader reader(&file);
+    return reader.canRead();
 }
 
 } // namespace PictureFiles

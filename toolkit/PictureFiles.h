@@ -23,4 +23,8 @@ QString StoredPictureFile(const QString &pictureFolder, const QString &name);
 // Chinese, is in error when given.
 bool OpenRegularFile(QFile &file, const QString &path, QString *error = nullptr);
 
+// Whether the file is a regular file holding a picture the program can read,
+// told by its content, not its name. Safe on any thread.
+bool IsReadablePicture(const QString &path);
+
 } // namespace PictureFiles

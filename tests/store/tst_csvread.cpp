@@ -4,9 +4,18 @@
 #include "ImportPlan.h"
 #include "ImportValues.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <new>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace CsvReader;
 
@@ -48,6 +57,15 @@ private slots:
     void problemsAndChoices();
     void codeRepeatedInTheFile();
     void codesOfALargeFileInFileOrder();
+    void keepsTheFirstColumnsOfAWideLine();
+    void formulaMarkDropped_data();
+    void formulaMarkDropped();
+    void priceCells_data();
+    void priceCells();
+    void folderPathsCutAtTheTreesDepth();
+    void coversOnlyPicturesBesideTheTable_data();
+    void coversOnlyPicturesBesideTheTable();
+    void errorOnAWorkerThreadReachesTheCaller();
 };
 
 void TestCsvRead::reads_data()
@@ -126,6 +144,9 @@ void TestCsvRead::guessesColumns_data()
     QTest::newRow("English, case and blanks ignored, first column wins")
         << QStringList{"Notes", " TITLE ", "UPC", "Release Date", "Genre", "Title", "Cover", "Path", "Price"}
         << QList<int>{1, -1, 2, 3, 4, -1, 8, -1, 0, 6, 7};
+    for (const char *price : {"价格(元)", "价格（元）", "售价", "金额"})
+        QTest::newRow(price) << QStringList{"名称", QString::fromUtf8(price)}
+                             << QList<int>{0, -1, -1, -1, -1, -1, 1, -1, -1, -1, -1};
 }
 
 void TestCsvRead::guessesColumns()
@@ -243,6 +264,8 @@ void TestCsvRead::problemsAndChoices()
     QCOMPARE(row.Skipped, skipped);
     QCOMPARE(row.Problems.size(), 1);
     QVERIFY2(row.Problems.first().startsWith(ProblemText(TProblem(problem))), qPrintable(row.Problems.first()));
+    if (problem == EmptyName) // the problem's name says it all
+        QCOMPARE(row.Problems.first(), QStringLiteral("名称为空（跳过该行）"));
     if (!skipped) {
         QCOMPARE(row.Disc.Name, name);
         QCOMPARE(row.Disc.Code, code);
@@ -304,6 +327,259 @@ void TestCsvRead::codesOfALargeFileInFileOrder()
     }
     QVERIFY(rows.at(6000).Skipped);
     QCOMPARE(rows.at(6001).Disc.Code, QStringLiteral("z"));
+}
+
+// A line of a hundred thousand columns: only the first MaxColumns are kept,
+// the rest counted; a record whose only text lies past them still counts.
+void TestCsvRead::keepsTheFirstColumnsOfAWideLine()
+{
+    const int wide = 100000;
+    QString text = QStringLiteral("名称") + QString(wide - 1, QLatin1Char(',')) + QStringLiteral("\n甲\n");
+    text += QString(wide - 1, QLatin1Char(',')) + QStringLiteral("末\n");
+    QElapsedTimer timer;
+    timer.start();
+    const QList<TRecord> records = Parse(text, QLatin1Char(','), ImportFields::MaxColumns);
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(records.size(), 3);
+    QCOMPARE(records.at(0).Fields.size(), ImportFields::MaxColumns);
+    QCOMPARE(records.at(0).Quoted.size(), ImportFields::MaxColumns);
+    QCOMPARE(records.at(0).Columns, wide);
+    QCOMPARE(records.at(1).Fields, QStringList{QStringLiteral("甲")});
+    QCOMPARE(records.at(1).Columns, 1);
+    QCOMPARE(records.at(2).Number, 3);
+    QCOMPARE(records.at(2).Columns, wide);
+    // Without a limit every field is kept.
+    QCOMPARE(Parse(QStringLiteral("a,b,c"), QLatin1Char(',')).first().Fields.size(), 3);
+}
+
+void TestCsvRead::formulaMarkDropped_data()
+{
+    QTest::addColumn<QString>("line");         // 名称,编号,价格,说明
+    QTest::addColumn<QStringList>("expected"); // name, code, price (in hundredths), memo
+    QTest::newRow("equals sign") << "'=SUM(A1),'@x,'-5,'+1" << QStringList{"=SUM(A1)", "@x", "-500", "+1"};
+    QTest::newRow("quoted tab and carriage return")
+        << "\"'\tTab\",A1,,\"'\rCR\"" << QStringList{"\tTab", "A1", "", "\rCR"};
+    QTest::newRow("apostrophe before anything else stays")
+        << "'Tis,'7,,'' =x" << QStringList{"'Tis", "'7", "", "'' =x"};
+    QTest::newRow("doubled apostrophe loses one only") << "''=x,,," << QStringList{"''=x", "", "", ""};
+}
+
+void TestCsvRead::formulaMarkDropped()
+{
+    using namespace ImportPlan;
+    QFETCH(QString, line);
+    QFETCH(QStringList, expected);
+    TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping({"名称", "编号", "价格", "说明"});
+    const QList<TRow> rows = Build(Parse(line, QLatin1Char(',')), settings);
+    QCOMPARE(rows.size(), 1);
+    const TRow &row = rows.first();
+    QCOMPARE(row.Disc.Name, expected.at(0));
+    QCOMPARE(row.Disc.Code, expected.at(1));
+    QCOMPARE(row.HasPrice ? QString::number(row.Disc.Price / 100) : QString(), expected.at(2));
+    QCOMPARE(row.Disc.Memo, expected.at(3));
+}
+
+void TestCsvRead::priceCells_data()
+{
+    using namespace ImportPlan;
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<int>("choice"); // for a negative price
+    QTest::addColumn<bool>("hasPrice");
+    QTest::addColumn<qint64>("price");
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<bool>("skipped");
+    QTest::newRow("empty: no price, not free") << "" << int(TChoice::Keep) << false << 0LL << "" << false;
+    QTest::newRow("blanks only") << "  " << int(TChoice::Keep) << false << 0LL << "" << false;
+    QTest::newRow("free") << "0" << int(TChoice::Keep) << true << 0LL << "" << false;
+    QTest::newRow("negative, kept and told")
+        << "-12.5" << int(TChoice::Keep) << true << -125000LL << "价格为负数：-12.5（照样导入）" << false;
+    QTest::newRow("negative, left empty")
+        << "¥-3" << int(TChoice::Empty) << false << 0LL << "价格为负数：¥-3（留空）" << false;
+    QTest::newRow("negative, skipped") << "-1" << int(TChoice::Skip) << false << 0LL << "价格为负数：-1（跳过该行）"
+                                       << true;
+}
+
+void TestCsvRead::priceCells()
+{
+    using namespace ImportPlan;
+    QFETCH(QString, cell);
+    QFETCH(int, choice);
+    QFETCH(bool, hasPrice);
+    QFETCH(qint64, price);
+    QFETCH(QString, problem);
+    QFETCH(bool, skipped);
+    TSettings settings;
+    QCOMPARE(settings.Choices[NegativePrice], TChoice::Keep); // said, and taken as it is
+    settings.Mapping = ImportFields::GuessMapping({"名称", "价格"});
+    settings.Choices[NegativePrice] = TChoice(choice);
+    const TRow row = Build({TRecord{2, {QStringLiteral("甲"), cell}}}, settings).first();
+    QCOMPARE(row.Skipped, skipped);
+    if (!skipped) {
+        QCOMPARE(row.HasPrice, hasPrice);
+        QCOMPARE(row.Disc.Price, price);
+    }
+    QCOMPARE(row.Problems, problem.isEmpty() ? QStringList() : QStringList{problem});
+}
+
+// A folder column deeper than the tree shows is cut at its depth (or the row
+// skipped), and a path of 200,000 levels costs no more than its text.
+void TestCsvRead::folderPathsCutAtTheTreesDepth()
+{
+    using namespace ImportPlan;
+    TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping({"名称", "目录"});
+    QString deep;
+    for (int level = 0; level < 200000; ++level)
+        deep += QStringLiteral("d%1/").arg(level % 10);
+    QElapsedTimer timer;
+    timer.start();
+    QList<TRow> rows =
+        Build({{2, {QStringLiteral("深"), deep}}, {3, {QStringLiteral("浅"), QStringLiteral("a/b")}}}, settings);
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(rows.at(0).FolderPath.size(), MaxFolderDepth);
+    QCOMPARE(rows.at(0).FolderPath.last(), QStringLiteral("d9"));
+    QVERIFY(!rows.at(0).Skipped);
+    QCOMPARE(rows.at(0).Problems, QStringList{QStringLiteral("光盘夹目录层数过多：超过1000层（截断文字）")});
+    QVERIFY(rows.at(1).Problems.isEmpty());
+
+    // Below a target that is itself deep, fewer levels are left.
+    settings.FolderLevels = 1;
+    settings.Choices[FolderTooDeep] = TChoice::Skip;
+    rows = Build({{2, {QStringLiteral("浅"), QStringLiteral("a/b")}}, {3, {QStringLiteral("浅"), QStringLiteral("a")}}},
+                 settings);
+    QVERIFY(rows.at(0).Skipped);
+    QVERIFY(!rows.at(1).Skipped);
+    QCOMPARE(rows.at(1).FolderPath, QStringList{QStringLiteral("a")});
+}
+
+void TestCsvRead::coversOnlyPicturesBesideTheTable_data()
+{
+    QTest::addColumn<QString>("cover");  // {dir} stands for the table's folder
+    QTest::addColumn<QString>("source"); // the file copied, relative to the table's folder; empty for none
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("picture beside the table") << "a.png"
+                                              << "a.png"
+                                              << "";
+    QTest::newRow("picture in a folder below") << "sub/b.png"
+                                               << "sub/b.png"
+                                               << "";
+    QTest::newRow("absolute path inside") << "{dir}/a.png"
+                                          << "a.png"
+                                          << "";
+    QTest::newRow("link to a picture beside it") << "link-to-a.png"
+                                                 << "a.png"
+                                                 << "";
+    QTest::newRow("climbing out") << "../../../../etc/passwd"
+                                  << ""
+                                  << "封面不在文件所在的文件夹中";
+    QTest::newRow("absolute path outside") << "/etc/passwd"
+                                           << ""
+                                           << "封面不在文件所在的文件夹中";
+    QTest::newRow("process environment") << "/proc/self/environ"
+                                         << ""
+                                         << "封面不在文件所在的文件夹中";
+    QTest::newRow("link leading out") << "passwd.png"
+                                      << ""
+                                      << "封面不在文件所在的文件夹中";
+    QTest::newRow("folder beside it that merely starts alike") << "../table-x/c.png"
+                                                               << ""
+                                                               << "封面不在文件所在的文件夹中";
+    QTest::newRow("text named as a picture") << "text.png"
+                                             << ""
+                                             << "封面不是图片";
+    QTest::newRow("missing") << "none.png"
+                             << ""
+                             << "封面图片文件不存在";
+    QTest::newRow("a folder") << "sub"
+                              << ""
+                              << "封面图片文件不存在";
+}
+
+void TestCsvRead::coversOnlyPicturesBesideTheTable()
+{
+    using namespace ImportPlan;
+    QFETCH(QString, cover);
+    QFETCH(QString, source);
+    QFETCH(QString, problem);
+    QTemporaryDir temp;
+    const QString dir = temp.filePath(QStringLiteral("table"));
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/sub")) && QDir().mkpath(temp.filePath(QStringLiteral("table-x"))));
+    auto write = [](const QString &path, const QByteArray &bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    const QByteArray picture("PICTURE");
+    QVERIFY(write(dir + QStringLiteral("/a.png"), picture) && write(dir + QStringLiteral("/sub/b.png"), picture) &&
+            write(temp.filePath(QStringLiteral("table-x/c.png")), picture) &&
+            write(dir + QStringLiteral("/text.png"), "text"));
+    QVERIFY(QFile::link(dir + QStringLiteral("/a.png"), dir + QStringLiteral("/link-to-a.png")));
+    QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), dir + QStringLiteral("/passwd.png")));
+
+    TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping({"名称", "封面"});
+    settings.PictureFolder = dir;
+    QStringList looked;
+    // Stands for the program's picture reader: a file beginning "PICTURE".
+    settings.IsPicture = [&](const QString &path) {
+        looked << path;
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && file.read(7) == "PICTURE";
+    };
+    cover.replace(QStringLiteral("{dir}"), dir);
+    const TRow row = Build({TRecord{2, {QStringLiteral("甲"), cover}}}, settings).first();
+    QCOMPARE(row.PictureSource, source.isEmpty() ? QString() : QFileInfo(dir + u'/' + source).canonicalFilePath());
+    QCOMPARE(row.Skipped, !problem.isEmpty());
+    if (!problem.isEmpty())
+        QVERIFY2(row.Problems.value(0).startsWith(problem + u'：'), qPrintable(row.Problems.join(u';')));
+    // A file outside the table's folder is never opened.
+    for (const QString &path : std::as_const(looked))
+        QVERIFY2(path.startsWith(QFileInfo(dir).canonicalFilePath() + u'/'), qPrintable(path));
+}
+
+// A row that runs out of memory on one of the threads that read a large
+// file: the error comes back to the caller, to be told like any other,
+// instead of ending the program. Run in a child process whose address space
+// is capped just above what it holds.
+void TestCsvRead::errorOnAWorkerThreadReachesTheCaller()
+{
+    using namespace ImportPlan;
+    TSettings settings;
+    settings.Mapping = ImportFields::GuessMapping({"名称", "目录"});
+    QList<CsvReader::TRecord> records;
+    for (int i = 0; i < 4000; ++i)
+        records.append({i + 2, {QStringLiteral("片%1").arg(i), QStringLiteral("a")}});
+    // The last run's rows go to another thread; one of them names a folder
+    // that takes more memory to copy than the process may take.
+    const qsizetype huge = qsizetype(96) << 20;
+    records.last().Fields[1] = QString(huge, QLatin1Char('x'));
+
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        long pages = 0;
+        if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(statm);
+        }
+        const rlim_t cap = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
+        const rlimit limit{cap, cap};
+        if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(3);
+        try {
+            Build(records, settings);
+        } catch (const std::bad_alloc &) {
+            _exit(0);
+        } catch (...) {
+            _exit(2);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status), qPrintable(QStringLiteral("ended by signal %1").arg(WTERMSIG(status))));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCsvRead)

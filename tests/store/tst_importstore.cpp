@@ -5,6 +5,7 @@
 #include "ImportFields.h"
 #include "ImportStore.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <sqlcipher/sqlite3.h>
@@ -17,6 +18,7 @@ private slots:
     void importsRows();
     void cancelOrFailureLeavesFileAsItWas_data();
     void cancelOrFailureLeavesFileAsItWas();
+    void deepFoldersCostTheirLength();
 };
 
 namespace {
@@ -63,7 +65,9 @@ void TestImportStore::importsRows()
                             "霸王别姬,B1,电影,收藏,1993,¥35,电影/华语,a.jpg\n"
                             "Heat,a1,犯罪,,2019/3/1,,MOVIES/华语/90年代,\n" // code exists: skipped by default
                             "活着,,犯罪,收藏,,\"1,234.5\",电影/华语/90年代,b.jpg\n"
-                            ",C9,,,,,,\n"),
+                            ",C9,,,,,,\n"
+                            "无价,,犯罪,,,,,\n" // no grade, no price
+                            "赠品,,犯罪,,,0,,\n"),
              QFileInfo(catalog.Path()).path());
     QStringList stored;
     const ImportStore::TReport report =
@@ -74,7 +78,7 @@ void TestImportStore::importsRows()
                              },
                              {}});
 
-    QCOMPARE(report.Added, 2);
+    QCOMPARE(report.Added, 4);
     QCOMPARE(report.Skipped.size(), 2);
     QVERIFY(report.Skipped.at(0).startsWith(QStringLiteral("第3行：编号已存在或重复")));
     QVERIFY(report.Skipped.at(1).startsWith(QStringLiteral("第5行：名称为空")));
@@ -84,7 +88,18 @@ void TestImportStore::importsRows()
     QCOMPARE(report.Qualities, QStringList{QStringLiteral("收藏")});
     QCOMPARE(stored,
              (QStringList{catalog.FilePath(QStringLiteral("a.jpg")), catalog.FilePath(QStringLiteral("b.jpg"))}));
-    QVERIFY(report.Text().contains(QStringLiteral("已导入光盘：2 张")));
+    QVERIFY(report.Text().contains(QStringLiteral("已导入光盘：4 张")));
+    // A disc without a grade gets the catalog's first, as the editor asks
+    // for one; the report says so.
+    QCOMPARE(report.DefaultQualityCount, 2);
+    QCOMPARE(report.DefaultQuality, QStringLiteral("全新"));
+    QVERIFY2(report.Text().contains(QStringLiteral("没有质量的光盘：2 张，质量设为“全新”")), qPrintable(report.Text()));
+    // An empty price stays empty; a price of 0 is a free disc.
+    QCOMPARE(Scalar(db, QStringLiteral("SELECT ifnull(Price,'empty')||'|'||Q.Name FROM TbCd JOIN TbQuality Q "
+                                       "ON Q.Id=TbCd.QId WHERE TbCd.Name='无价'")),
+             QStringLiteral("empty|全新"));
+    QCOMPARE(Scalar(db, QStringLiteral("SELECT ifnull(Price,'empty') FROM TbCd WHERE Name='赠品'")),
+             QStringLiteral("0"));
 
     QCOMPARE(Scalar(db, QStringLiteral("SELECT count(*) FROM TbCategory WHERE Name='犯罪'")), QStringLiteral("1"));
     QCOMPARE(Scalar(db, QStringLiteral("SELECT Spell||'|'||Day||'|'||Price||'|'||Picture||'|'||T.Name FROM TbCd "
@@ -131,6 +146,51 @@ void TestImportStore::cancelOrFailureLeavesFileAsItWas()
         QCOMPARE(db.WorkDepth(), 0);
     }
     QCOMPARE(CatalogFixture::Digest(catalog.Path()), before);
+}
+
+// Folders 1,000 levels deep, as the folder column allows: each folder and
+// each line of the report costs a bounded amount, not its whole path, and
+// the paths read back for the folder box are as short.
+void TestImportStore::deepFoldersCostTheirLength()
+{
+    CatalogFixture catalog(Schema::Layout::Build101, true);
+    TDAODatabase db;
+    catalog.Attach(db);
+    QString deep;
+    for (int level = 0; level < ImportPlan::MaxFolderDepth; ++level)
+        deep += QStringLiteral("层级%1/").arg(level);
+    QString csv = QStringLiteral("名称,目录\n深,%1\n深二,%1x\n").arg(deep);
+    const QList<ImportPlan::TRow> rows = Plan(db, csv, QFileInfo(catalog.Path()).path());
+    QCOMPARE(rows.at(1).Problems.size(), 1); // one level too many: cut
+    QElapsedTimer timer;
+    timer.start();
+    const ImportStore::TReport report = ImportStore::Import(db, rows, 1, {});
+    QCOMPARE(report.Added, 2);
+    QCOMPARE(report.Folders.size(), ImportPlan::MaxFolderDepth);
+    QCOMPARE(report.Folders.first(), QStringLiteral("层级0"));
+    for (const QString &path : report.Folders)
+        QVERIFY(path.size() <= ImportStore::MaxPathLength);
+    QVERIFY(report.Folders.last().startsWith(QStringLiteral("层级0/层级1/")));
+    QVERIFY(report.Folders.last().endsWith(QStringLiteral("/层级998/层级999")));
+
+    const QList<QPair<int, QString>> paths = ImportStore::FolderPaths(db);
+    QCOMPARE(paths.size(), ImportPlan::MaxFolderDepth + 1);
+    int deepest = 0;
+    for (const auto &[id, path] : paths) {
+        QVERIFY(path.size() <= ImportStore::MaxPathLength);
+        if (path.endsWith(QStringLiteral("/层级999")))
+            deepest = id;
+    }
+    QVERIFY(deepest != 0);
+    QCOMPARE(ImportStore::FolderDepth(db, deepest), ImportPlan::MaxFolderDepth);
+    QCOMPARE(ImportStore::FolderDepth(db, 1), 0);
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+
+    // A damaged chain (a loop) still ends.
+    db.Exec(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (9001, 9002, '环甲'), (9002, 9001, '环乙')"));
+    const QList<QPair<int, QString>> looped = ImportStore::FolderPaths(db);
+    QCOMPARE(looped.size(), paths.size() + 2);
+    QVERIFY(ImportStore::FolderDepth(db, 9001) <= 2);
 }
 
 QTEST_GUILESS_MAIN(TestImportStore)

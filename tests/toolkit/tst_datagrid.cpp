@@ -39,7 +39,7 @@ struct Disc
     QString code;
     QString name;
     int category; // 1 电影, 2 音乐, 3 软件 in the seeded catalog; 0 none
-    double price;
+    double price; // NaN for none (NULL)
 };
 
 // Two discs in 电影, two in 音乐, one without a category.
@@ -185,7 +185,7 @@ void TestDataGrid::AddDiscs(const QList<Disc> &discs)
                                      "VALUES (#2024-01-02#, \"%1\", \"S%1\", \"%2\", %3, 1, 1, 0, %4)")
                           .arg(disc.code, disc.name)
                           .arg(disc.category)
-                          .arg(disc.price, 0, 'f', 4));
+                          .arg(qIsNaN(disc.price) ? QStringLiteral("NULL") : QString::number(disc.price, 'f', 4)));
         insert.Execute();
     }
 }
@@ -212,6 +212,17 @@ void TestDataGrid::cellTextsAndFooters_data()
         << "合计：1234.38";
     QTest::newRow("negative total") << QList<double>{-1.25, -2} << QStringList{"-1.25", "-2.00"} << "总数：2"
                                     << "合计：-3.25";
+    QTest::newRow("total past 64 bits of ten-thousandths")
+        << QList<double>{900000000000000, 900000000000000, 0.125}
+        << QStringList{"900000000000000.00", "900000000000000.00", "0.13"} << "总数：3"
+        << "合计：1800000000000000.13";
+    QTest::newRow("negative total past 64 bits")
+        << QList<double>{-900000000000000, -900000000000000}
+        << QStringList{"-900000000000000.00", "-900000000000000.00"} << "总数：2"
+        << "合计：-1800000000000000.00";
+    QTest::newRow("empty price shown empty, left out of the sum")
+        << QList<double>{qQNaN(), 2.5, 0} << QStringList{"", "2.50", "0.00"} << "总数：3"
+        << "合计：2.50";
 }
 
 void TestDataGrid::cellTextsAndFooters()
