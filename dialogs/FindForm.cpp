@@ -27,6 +27,7 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -95,6 +96,7 @@ TFindFm::TFindFm(TDM &dm, QWidget *parent)
     connect(btnFind, &QPushButton::clicked, this, Guarded([this] { btnFindClick(); }));
     connect(btnNewFind, &QPushButton::clicked, this, Guarded([this] { btnNewFindClick(); }));
     connect(btnBrowse, &QPushButton::clicked, this, Guarded([this] { btnBrowseClick(); }));
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 
     // The results go out as the main list's discs do.
     pmFind = new QMenu(this);
@@ -183,6 +185,7 @@ void TFindFm::BuildControls()
     edDay2 = newDate("edDay2");
     btnFind = newButton("btnFind", QStringLiteral("开始查找"));
     btnNewFind = newButton("btnNewFind", QStringLiteral("新查找"));
+    btnClose = newButton("btnClose", QStringLiteral("关闭"));
 
     dsFind = new TDAODataSource(this);
     dsFind->setObjectName(QStringLiteral("dsFind"));
@@ -231,6 +234,7 @@ void TFindFm::BuildControls()
     criteria->addWidget(btnBrowse, 0, 5);
     criteria->addWidget(btnFind, 4, 5);
     criteria->addWidget(btnNewFind, 5, 5);
+    criteria->addWidget(btnClose, 6, 5);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(criteria);
@@ -239,12 +243,24 @@ void TFindFm::BuildControls()
 
     const QList<QWidget *> order = {edName,  edLocation,    edMemo,       cbCategory,    cbQuality,    edPrice,
                                     edFile,  edDay1->Check, edDay1->Edit, edDay2->Check, edDay2->Edit, dgFind->View(),
-                                    edScope, cbSub,         btnBrowse,    btnFind,       btnNewFind};
+                                    edScope, cbSub,         btnBrowse,    btnFind,       btnNewFind,   btnClose};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
     resize(552, 423);
     edName->setFocus();
+}
+
+void TFindFm::keyPressEvent(QKeyEvent *event)
+{
+    // The dialogs' base keeps Esc from closing a dialog; this one is only
+    // looked at, so Esc closes it like "关闭".
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        reject();
+        return;
+    }
+    TEnterFm::keyPressEvent(event);
 }
 
 void TFindFm::FormShow()

@@ -123,6 +123,8 @@ private slots:
     void discsFound();
     void findAsTheUserDoes();
     void failedFindIsReportedAndListsNothing();
+    void closedByItsButtonOrEsc_data();
+    void closedByItsButtonOrEsc();
     void resultsAreExportedAndPrinted();
 
 private:
@@ -318,13 +320,13 @@ void TestFindDialog::findAsTheUserDoes()
         QVERIFY(QTest::qWaitForWindowActive(dlg));
         dlg->edName->setFocus();
         QStringList order{ControlName(QApplication::focusWidget(), dlg)};
-        for (int i = 0; i < 15; ++i) {
+        for (int i = 0; i < 16; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             order << ControlName(QApplication::focusWidget(), dlg);
         }
         QCOMPARE(order.join(QLatin1Char(' ')),
                  QStringLiteral("edName edLocation edMemo cbCategory cbQuality edPrice edFile edDay1 edDay2 dgFind "
-                                "edScope cbSub btnBrowse btnFind btnNewFind edName"));
+                                "edScope cbSub btnBrowse btnFind btnNewFind btnClose edName"));
 
         // A name typed, Enter moving on, the find pressed.
         dlg->edName->setFocus();
@@ -366,6 +368,47 @@ void TestFindDialog::findAsTheUserDoes()
     ShowFind();
     QVERIFY(ran);
     QCOMPARE(messages.Texts(), QStringList());
+}
+
+void TestFindDialog::closedByItsButtonOrEsc_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("关闭") << "button";
+    QTest::newRow("Esc in a criterion") << "edName";
+    QTest::newRow("Esc in the list") << "dgFind";
+}
+
+void TestFindDialog::closedByItsButtonOrEsc()
+{
+    QFETCH(QString, how);
+    QString shown, closedBy;
+    QTimer::singleShot(0, [&] {
+        auto *dlg = qobject_cast<TFindFm *>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        shown = dlg->btnClose->text();
+        QVERIFY(QTest::qWaitForWindowActive(dlg));
+        if (how == QLatin1String("button")) {
+            QTest::mouseClick(dlg->btnClose, Qt::LeftButton);
+        } else {
+            QWidget *target =
+                how == QLatin1String("edName") ? static_cast<QWidget *>(dlg->edName) : dlg->dgFind->View();
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Escape);
+        }
+        closedBy = dlg->isVisible() ? QStringLiteral("nothing") : how;
+    });
+    // A dialog the action left open is closed here, so the test ends.
+    QTimer leftOpen;
+    leftOpen.setSingleShot(true);
+    connect(&leftOpen, &QTimer::timeout, [] {
+        if (QWidget *left = QApplication::activeModalWidget())
+            left->close();
+    });
+    leftOpen.start(3000);
+    ShowFind();
+    QCOMPARE(shown, QStringLiteral("关闭"));
+    QCOMPARE(closedBy, how);
 }
 
 void TestFindDialog::failedFindIsReportedAndListsNothing()
