@@ -186,6 +186,9 @@ void TFindFm::BuildControls()
     btnFind = newButton("btnFind", QStringLiteral("开始查找"));
     btnNewFind = newButton("btnNewFind", QStringLiteral("新查找"));
     btnClose = newButton("btnClose", QStringLiteral("关闭"));
+    // Outside the tab order, which stays as it always was; Esc is the
+    // keyboard's way to close.
+    btnClose->setFocusPolicy(Qt::NoFocus);
 
     dsFind = new TDAODataSource(this);
     dsFind->setObjectName(QStringLiteral("dsFind"));
@@ -243,7 +246,7 @@ void TFindFm::BuildControls()
 
     const QList<QWidget *> order = {edName,  edLocation,    edMemo,       cbCategory,    cbQuality,    edPrice,
                                     edFile,  edDay1->Check, edDay1->Edit, edDay2->Check, edDay2->Edit, dgFind->View(),
-                                    edScope, cbSub,         btnBrowse,    btnFind,       btnNewFind,   btnClose};
+                                    edScope, cbSub,         btnBrowse,    btnFind,       btnNewFind};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
