@@ -1,7 +1,10 @@
 #include "CommandLine.h"
 
+#include "Schema.h"
+
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QUrl>
 
 namespace CommandLine {
@@ -31,7 +34,21 @@ QString HelpText(const QString &program)
         .arg(program);
 }
 
-QString LocalPath(const QString &argument, const QString &workingFolder)
+// Whether the text stands for exactly these bytes of a file name.
+bool KeepsBytes(const QString &text, const QByteArray &bytes)
+{
+    return QFile::encodeName(text) == bytes;
+}
+
+QString NotUtf8Message(const QString &shown)
+{
+    return QStringLiteral("无法打开“%1”：文件名不是 UTF-8 编码，Vorlix 只能打开 UTF-8 编码的文件名。\n"
+                          "请先把文件改名（例如用 convmv 把文件名转换成 UTF-8）。")
+        .arg(shown);
+}
+
+// unreadable is set for a file: URL whose decoded bytes are no UTF-8 name.
+QString LocalPath(const QString &argument, const QString &workingFolder, bool *unreadable = nullptr)
 {
     QString path = argument;
     if (argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
@@ -40,6 +57,9 @@ QString LocalPath(const QString &argument, const QString &workingFolder)
         if (!url.isLocalFile() || !thisMachine)
             return {};
         path = url.path(QUrl::FullyDecoded);
+        const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (unreadable && !KeepsBytes(path, bytes))
+            *unreadable = true;
     }
     if (path.isEmpty())
         return {};
@@ -55,7 +75,8 @@ TRequest Failure(const QString &message, const QString &program)
 
 QString VersionText()
 {
-    return QStringLiteral("Vorlix %1").arg(QStringLiteral(VORLIX_VERSION));
+    return QStringLiteral("Vorlix %1（光盘夹格式 %2）")
+        .arg(QStringLiteral(VORLIX_VERSION), QLatin1String(Schema::VersionCurrent));
 }
 
 TRequest Parse(const QStringList &arguments, const QString &workingFolder)
@@ -98,9 +119,33 @@ TRequest Parse(const QStringList &arguments, const QString &workingFolder)
         return Failure(QStringLiteral("一次只能打开一个光盘夹文件。"), program);
     TRequest request;
     if (!files.isEmpty()) {
-        request.file = LocalPath(files.first(), workingFolder);
+        bool unreadable = false;
+        request.file = LocalPath(files.first(), workingFolder, &unreadable);
         if (request.file.isEmpty())
             return Failure(QStringLiteral("不是本机上的文件：%1").arg(files.first()), program);
+        if (unreadable)
+            return Failure(NotUtf8Message(request.file), program);
+    }
+    return request;
+}
+
+QStringList Arguments(int argc, const char *const *argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+    return arguments;
+}
+
+TRequest Parse(int argc, const char *const *argv, const QString &workingFolder)
+{
+    const QStringList arguments = Arguments(argc, argv);
+    TRequest request = Parse(arguments, workingFolder);
+    if (request.action != TRequest::Action::Run || request.file.isEmpty())
+        return request;
+    for (int i = 1; i < argc; ++i) {
+        if (!KeepsBytes(arguments[i], argv[i]) && LocalPath(arguments[i], workingFolder) == request.file)
+            return Failure(NotUtf8Message(request.file), arguments.first().section(QLatin1Char('/'), -1));
     }
     return request;
 }

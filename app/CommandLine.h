@@ -27,7 +27,18 @@ struct TRequest
 // managers) become local paths.
 TRequest Parse(const QStringList &arguments, const QString &workingFolder);
 
-// "Vorlix 1.0.1".
+// The command line as main receives it: each argument's bytes read as the
+// file system names files. The program names files by Unicode text, so a
+// file name whose bytes are not UTF-8 has no such text; it is refused with a
+// message that says so, rather than another name being looked for and "not
+// found".
+TRequest Parse(int argc, const char *const *argv, const QString &workingFolder);
+
+// The arguments as text, the way Parse reads them.
+QStringList Arguments(int argc, const char *const *argv);
+
+// "Vorlix 1.0.1（光盘夹格式 Build1.02）": the program's version, and the version
+// of the catalog layout it writes, the one the catalog files record.
 QString VersionText();
 
 } // namespace CommandLine

@@ -1,6 +1,9 @@
 #include "HelpWindow.h"
 
+#include <QHBoxLayout>
 #include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -15,9 +18,21 @@ THelpWindow::THelpWindow(QWidget *parent)
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     m_browser->setOpenExternalLinks(true);
     m_browser->setSource(QUrl(QStringLiteral("qrc:/help/guide.html")));
+    m_close = new QPushButton(QStringLiteral("关闭"), this);
+    m_close->setObjectName(QStringLiteral("btnClose"));
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    // Esc closes the guide wherever the focus is inside it.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(6, 0, 6, 6);
+    buttons->addStretch();
+    buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_browser);
+    layout->addWidget(m_browser, 1);
+    layout->addLayout(buttons);
     resize(680, 640);
 }
 

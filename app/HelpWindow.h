@@ -2,11 +2,12 @@
 
 #include <QWidget>
 
+class QPushButton;
 class QTextBrowser;
 
 // The user's guide, shipped in the program's resources, in a window of its
 // own beside the main window. One window at a time: asking again brings it
-// to the front.
+// to the front. "关闭" and Esc close it.
 class THelpWindow : public QWidget
 {
     Q_OBJECT
@@ -18,7 +19,9 @@ public:
     static THelpWindow *ShowGuide(QWidget *parent);
 
     QTextBrowser *Browser() const { return m_browser; }
+    QPushButton *CloseButton() const { return m_close; }
 
 private:
     QTextBrowser *m_browser;
+    QPushButton *m_close;
 };

@@ -34,6 +34,7 @@
 #include "UpgradeUnit.h"
 #include "VersionCheck.h"
 #include "WaitCursor.h"
+#include "WindowPlacing.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -772,4 +773,6 @@ void TMainFm::FormClose()
     // and does not keep the other from being saved, nor the window open.
     RunCommand([] { Settings->WriteOptions(); });
     RunCommand([] { Settings->WriteDefaultDb(CurrentDb); });
+    if (isVisible())
+        Settings->WriteWindowPlace(WindowPlaceOf(*this));
 }

@@ -36,6 +36,7 @@ const QString DefaultDbName = u"DefaultDb"_s;
 const QString OpeningName = u"Opening"_s;
 const QString SkinName = u"Skin"_s;
 const QString OptionName = u"Option"_s;
+const QString WindowName = u"Window"_s;
 
 QString Key(const QString &name)
 {
@@ -177,6 +178,31 @@ QString TSettings::ReadSkin() const
 void TSettings::WriteSkin(const QString &path) const
 {
     WriteValue(SkinName, path);
+}
+
+std::optional<TWindowPlace> TSettings::ReadWindowPlace() const noexcept
+{
+    try {
+        const QVariant value = OpenStore()->value(Key(WindowName));
+        // Qt writes the text in quotes; written without, the file hands
+        // back its comma-separated parts.
+        if (value.typeId() == QMetaType::QStringList)
+            return TWindowPlace::FromText(value.toStringList().join(u','));
+        if (value.typeId() != QMetaType::QString)
+            return std::nullopt;
+        return TWindowPlace::FromText(value.toString());
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
+}
+
+void TSettings::WriteWindowPlace(const TWindowPlace &place) const noexcept
+{
+    try {
+        WriteValue(WindowName, place.ToText());
+    } catch (const std::exception &e) {
+        qWarning("the window's place could not be saved in the settings: %s", e.what());
+    }
 }
 
 TOptions TSettings::ReadOptions() const

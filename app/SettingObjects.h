@@ -1,12 +1,14 @@
 #pragma once
 
 #include "Globalvar.h"
+#include "WindowPlace.h"
 
 #include <QSettings>
 #include <QString>
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 // A setting that could not be saved, or that holds the wrong kind of value.
@@ -43,6 +45,12 @@ public:
     // Empty when no skin is chosen; clearing the skin writes an empty path.
     QString ReadSkin() const;
     void WriteSkin(const QString &path) const;
+
+    // The main window's place when it last closed; nothing when none is
+    // stored or the value is no place. Never throws: a lost place only
+    // means the window opens maximized, as on the first start.
+    std::optional<TWindowPlace> ReadWindowPlace() const noexcept;
+    void WriteWindowPlace(const TWindowPlace &place) const noexcept;
 
     // Reads "Option" into Options and returns a copy. A value that is not
     // 1 to 8 bytes is replaced by the defaults, stored at once; fewer than 8

@@ -3,11 +3,14 @@
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
+#include <QTimer>
 
-#include <unistd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -15,6 +18,20 @@ constexpr quint32 Magic = 0x564f524c; // "VORL"
 constexpr char Confirmation = '\x06';
 // A request is one path; anything longer is not one of ours.
 constexpr qint64 MaxRequestSize = 64 * 1024;
+
+// True when path is a folder (not a link to one) of this user that nobody
+// else may enter. With tighten, a folder of the user's that others may enter
+// is closed to them first.
+bool IsPrivateFolder(const QString &path, bool tighten)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status = {};
+    if (::lstat(native.constData(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid())
+        return false;
+    if ((status.st_mode & 077) == 0)
+        return true;
+    return tighten && ::chmod(native.constData(), 0700) == 0;
+}
 
 } // namespace
 
@@ -29,23 +46,60 @@ TSingleInstance::TSingleInstance(QObject *parent)
 
 TSingleInstance::~TSingleInstance() = default;
 
-QString TSingleInstance::ServerName(const QString &dataRoot)
+QString TSingleInstance::SocketFolder()
 {
-    const QByteArray digest =
-        QCryptographicHash::hash(QDir::cleanPath(dataRoot).toUtf8(), QCryptographicHash::Sha256).toHex().left(12);
-    const QString name = QStringLiteral("vorlix-%1-%2").arg(getuid()).arg(QString::fromLatin1(digest));
+    // The runtime folder is private by its definition; one that is not (set
+    // by hand, or another user's) is not used.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable())
-        return QDir(runtime).filePath(name);
-    return name; // Qt puts it in the temporary folder
+    if (QDir::isAbsolutePath(runtime) && IsPrivateFolder(runtime, false))
+        return QDir::cleanPath(runtime);
+    // The temporary folder is shared by every user, and a name there can be
+    // taken by anyone first: a folder of the user's own instead.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!QDir::isAbsolutePath(cache) || !QDir().mkpath(cache))
+        return {};
+    const QString folder = QDir::cleanPath(cache) + QStringLiteral("/vorlix-run");
+    ::mkdir(QFile::encodeName(folder).constData(), 0700); // made here, or there already
+    return IsPrivateFolder(folder, true) ? folder : QString();
 }
 
-bool TSingleInstance::HandOver(const QString &serverName, const QString &file, int timeoutMs)
+QString TSingleInstance::ServerName(const QString &dataRoot)
 {
+    const QString folder = SocketFolder();
+    if (folder.isEmpty())
+        return {};
+    const QByteArray digest =
+        QCryptographicHash::hash(QDir::cleanPath(dataRoot).toUtf8(), QCryptographicHash::Sha256).toHex().left(12);
+    return QDir(folder).filePath(QStringLiteral("vorlix-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest)));
+}
+
+bool TSingleInstance::PeerUser(const QLocalSocket &socket, uid_t &user)
+{
+    const qintptr descriptor = socket.socketDescriptor();
+    if (descriptor < 0)
+        return false;
+    struct ucred credentials = {};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || size != sizeof credentials)
+        return false;
+    user = credentials.uid;
+    return true;
+}
+
+bool TSingleInstance::HandOver(const QString &serverName, const QString &file, int timeoutMs, uid_t owner)
+{
+    if (serverName.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(timeoutMs))
         return false;
+    // The path goes only to a program of the user's own.
+    uid_t peer = 0;
+    if (!PeerUser(socket, peer) || peer != owner) {
+        socket.abort();
+        return false;
+    }
     const QByteArray path = file.toUtf8();
     QByteArray request;
     {
@@ -64,6 +118,8 @@ bool TSingleInstance::HandOver(const QString &serverName, const QString &file, i
 
 bool TSingleInstance::Listen(const QString &serverName)
 {
+    if (serverName.isEmpty())
+        return false;
     // A program that answers keeps its socket (listening would take its
     // place); one left behind by a program that ended is replaced.
     QLocalSocket probe;
@@ -81,8 +137,22 @@ bool TSingleInstance::Listen(const QString &serverName)
 void TSingleInstance::Accept()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        const auto drop = [socket] {
+            socket->abort();
+            socket->deleteLater();
+        };
+        uid_t peer = 0;
+        if (!PeerUser(*socket, peer) || peer != ::getuid()) {
+            drop();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        const auto read = [this, socket] {
+        // A connection that keeps silent would hold a descriptor for ever.
+        auto *idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        connect(idle, &QTimer::timeout, socket, drop);
+        idle->start(IdleTimeoutMs);
+        const auto read = [this, socket, idle, drop] {
             // The magic, the path's length in bytes, the path in UTF-8.
             constexpr qint64 HeaderSize = 8;
             if (socket->bytesAvailable() < HeaderSize)
@@ -91,11 +161,12 @@ void TSingleInstance::Accept()
             quint32 magic = 0, size = 0;
             header >> magic >> size;
             if (magic != Magic || size > MaxRequestSize) {
-                socket->abort();
+                drop();
                 return;
             }
             if (socket->bytesAvailable() < HeaderSize + size)
                 return;
+            idle->stop();
             socket->skip(HeaderSize);
             const QString file = QString::fromUtf8(socket->read(size));
             socket->write(&Confirmation, 1);

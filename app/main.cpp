@@ -1,16 +1,20 @@
 #include "AppPaths.h"
 #include "CommandGuard.h"
 #include "CommandLine.h"
+#include "DisplayCheck.h"
 #include "FlashForm.h"
 #include "MainForm.h"
 #include "OpenRequests.h"
+#include "SettingObjects.h"
 #include "SingleInstance.h"
 #include "StartUp.h"
+#include "WindowPlacing.h"
 
 #include <QApplication>
 #include <QDir>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -38,17 +42,22 @@ int main(int argc, char **argv)
 {
     // Before the application object, which needs a display: --help and
     // --version print and end without one.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine::TRequest request = CommandLine::Parse(arguments, QDir::currentPath());
+    const CommandLine::TRequest request = CommandLine::Parse(argc, argv, QDir::currentPath());
     if (request.action != CommandLine::TRequest::Action::Run) {
         const bool error = request.action == CommandLine::TRequest::Action::Error;
         std::fputs(request.text.toLocal8Bit().constData(), error ? stderr : stdout);
         return error ? 2 : 0;
     }
+    const QString noDisplay =
+        DisplayCheck::Problem(CommandLine::Arguments(argc, argv), QProcessEnvironment::systemEnvironment());
+    if (!noDisplay.isEmpty()) {
+        std::fputs(noDisplay.toLocal8Bit().constData(), stderr);
+        return 1;
+    }
 
+    std::optional<DisplayCheck::TStartGuard> connecting(std::in_place);
     TVorlixApplication app(argc, argv);
+    connecting.reset();
     InitApplication();
     // A program already running on these catalogs takes the request over.
     const AppPaths::TLayout layout = AppPaths::Current();
@@ -65,7 +74,7 @@ int main(int argc, char **argv)
             HandleOpenRequest(*MainFm, file);
     };
     ShowFlash();
-    MainFm->showMaximized();
+    ShowMainWindow(*MainFm, Settings->ReadWindowPlace());
     const int result = app.exec();
     DestroyMainObjects();
     return result;

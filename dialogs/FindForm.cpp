@@ -27,6 +27,7 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -95,6 +96,7 @@ TFindFm::TFindFm(TDM &dm, QWidget *parent)
     connect(btnFind, &QPushButton::clicked, this, Guarded([this] { btnFindClick(); }));
     connect(btnNewFind, &QPushButton::clicked, this, Guarded([this] { btnNewFindClick(); }));
     connect(btnBrowse, &QPushButton::clicked, this, Guarded([this] { btnBrowseClick(); }));
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 
     // The results go out as the main list's discs do.
     pmFind = new QMenu(this);
@@ -183,6 +185,10 @@ void TFindFm::BuildControls()
     edDay2 = newDate("edDay2");
     btnFind = newButton("btnFind", QStringLiteral("开始查找"));
     btnNewFind = newButton("btnNewFind", QStringLiteral("新查找"));
+    btnClose = newButton("btnClose", QStringLiteral("关闭"));
+    // Outside the tab order, which stays as it always was; Esc is the
+    // keyboard's way to close.
+    btnClose->setFocusPolicy(Qt::NoFocus);
 
     dsFind = new TDAODataSource(this);
     dsFind->setObjectName(QStringLiteral("dsFind"));
@@ -231,6 +237,7 @@ void TFindFm::BuildControls()
     criteria->addWidget(btnBrowse, 0, 5);
     criteria->addWidget(btnFind, 4, 5);
     criteria->addWidget(btnNewFind, 5, 5);
+    criteria->addWidget(btnClose, 6, 5);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(criteria);
@@ -245,6 +252,18 @@ void TFindFm::BuildControls()
 
     resize(552, 423);
     edName->setFocus();
+}
+
+void TFindFm::keyPressEvent(QKeyEvent *event)
+{
+    // The dialogs' base keeps Esc from closing a dialog; this one is only
+    // looked at, so Esc closes it like "关闭".
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        reject();
+        return;
+    }
+    TEnterFm::keyPressEvent(event);
 }
 
 void TFindFm::FormShow()

@@ -26,6 +26,7 @@ class TDataGrid;
 class TDM;
 
 // Finds discs anywhere in the catalog by combining criteria, and lists them.
+// "关闭" and Esc close it.
 class TFindFm : public TEnterFm
 {
     Q_OBJECT
@@ -43,7 +44,7 @@ public:
     QLineEdit *edFile;      // "包含文件": a part of a file name on the disc
     TCheckDateEdit *edDay1; // latest date, inclusive
     TCheckDateEdit *edDay2; // earliest date, inclusive
-    QPushButton *btnFind, *btnNewFind;
+    QPushButton *btnFind, *btnNewFind, *btnClose;
     TDataGrid *dgFind;
     QMenu *pmFind;
     QAction *pmFindExport, *pmFindPrint;
@@ -79,6 +80,9 @@ public:
     void btnFindClick() { RunFind(); }
     void btnNewFindClick() { ResetCriteria(); }
     void btnBrowseClick();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void BuildControls();

@@ -43,6 +43,11 @@ private slots:
     void writeFailures_data();
     void writeFailures();
 
+    void windowPlace_data();
+    void windowPlace();
+    void windowPlaceOnScreens_data();
+    void windowPlaceOnScreens();
+
 private:
     void WriteSettingsFile(const QByteArray &lines);
     QVariant StoredValue(const QString &name);
@@ -303,6 +308,66 @@ void TestSettings::writeFailures()
     // Qt may keep a change it could not save and save it at its next chance;
     // give it that chance here rather than in the next case.
     QSettings(QSettings::IniFormat, QSettings::UserScope, u"Zentra-Software"_s, u"Vorlix"_s).sync();
+}
+
+Q_DECLARE_METATYPE(std::optional<TWindowPlace>)
+
+void TestSettings::windowPlace_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // the line's value; empty: no line
+    QTest::addColumn<std::optional<TWindowPlace>>("read");
+    const std::optional<TWindowPlace> none;
+    QTest::newRow("nothing stored") << QByteArray() << none;
+    QTest::newRow("a window") << QByteArray("120,-20,1024,700,0")
+                              << std::optional(TWindowPlace{QRect(120, -20, 1024, 700), false});
+    QTest::newRow("maximized, never smaller")
+        << QByteArray("0,0,0,0,1") << std::optional(TWindowPlace{QRect(0, 0, 0, 0), true});
+    QTest::newRow("no size") << QByteArray("10,10,0,700,0") << none;
+    QTest::newRow("too few numbers") << QByteArray("10,10,700") << none;
+    QTest::newRow("not numbers") << QByteArray("a,b,c,d,0") << none;
+    QTest::newRow("neither maximized nor not") << QByteArray("10,10,700,500,2") << none;
+    QTest::newRow("a size no screen has") << QByteArray("0,0,999999,500,0") << none;
+    QTest::newRow("bytes, not text") << QByteArray("@ByteArray(1)") << none;
+}
+
+void TestSettings::windowPlace()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(std::optional<TWindowPlace>, read);
+    if (!stored.isEmpty())
+        WriteSettingsFile(Line("Window", stored));
+    TSettings settings;
+    QCOMPARE(settings.ReadWindowPlace(), read);
+
+    // What is written reads back as it was, beside the other values.
+    WriteSettingsFile(Line("Skin", "/skins/a.ini"));
+    const TWindowPlace place{QRect(-1900, 40, 800, 600), true};
+    settings.WriteWindowPlace(place);
+    QCOMPARE(settings.ReadWindowPlace(), std::optional(place));
+    QCOMPARE(StoredValue(u"Window"_s).toString(), u"-1900,40,800,600,1"_s);
+    QCOMPARE(settings.ReadSkin(), u"/skins/a.ini"_s);
+}
+
+void TestSettings::windowPlaceOnScreens_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<bool>("shown");
+    // Two screens side by side, the right one lower down.
+    QTest::newRow("inside the first") << QRect(100, 100, 800, 600) << true;
+    QTest::newRow("across both") << QRect(1500, 300, 800, 600) << true;
+    QTest::newRow("bigger than the screen, centred") << QRect(-100, 0, 2000, 1200) << true;
+    QTest::newRow("title bar above every screen") << QRect(100, -500, 800, 600) << false;
+    QTest::newRow("where a third screen was") << QRect(4000, 100, 800, 600) << false;
+    QTest::newRow("in the notch beside the lower screen") << QRect(1700, 10, 800, 300) << false;
+    QTest::newRow("no size") << QRect(100, 100, 0, 0) << false;
+}
+
+void TestSettings::windowPlaceOnScreens()
+{
+    QFETCH(QRect, frame);
+    QFETCH(bool, shown);
+    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 200, 1280, 1024)};
+    QCOMPARE(OnScreens(frame, screens), shown);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

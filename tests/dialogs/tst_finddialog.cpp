@@ -123,6 +123,8 @@ private slots:
     void discsFound();
     void findAsTheUserDoes();
     void failedFindIsReportedAndListsNothing();
+    void closedByItsButtonOrEsc_data();
+    void closedByItsButtonOrEsc();
     void resultsAreExportedAndPrinted();
 
 private:
@@ -374,6 +376,47 @@ void TestFindDialog::findAsTheUserDoes()
     ShowFind();
     QVERIFY(ran);
     QCOMPARE(messages.Texts(), QStringList());
+}
+
+void TestFindDialog::closedByItsButtonOrEsc_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("关闭") << "button";
+    QTest::newRow("Esc in a criterion") << "edName";
+    QTest::newRow("Esc in the list") << "dgFind";
+}
+
+void TestFindDialog::closedByItsButtonOrEsc()
+{
+    QFETCH(QString, how);
+    QString shown, closedBy;
+    QTimer::singleShot(0, [&] {
+        auto *dlg = qobject_cast<TFindFm *>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        shown = dlg->btnClose->text();
+        QVERIFY(QTest::qWaitForWindowActive(dlg));
+        if (how == QLatin1String("button")) {
+            QTest::mouseClick(dlg->btnClose, Qt::LeftButton);
+        } else {
+            QWidget *target =
+                how == QLatin1String("edName") ? static_cast<QWidget *>(dlg->edName) : dlg->dgFind->View();
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Escape);
+        }
+        closedBy = dlg->isVisible() ? QStringLiteral("nothing") : how;
+    });
+    // A dialog the action left open is closed here, so the test ends.
+    QTimer leftOpen;
+    leftOpen.setSingleShot(true);
+    connect(&leftOpen, &QTimer::timeout, [] {
+        if (QWidget *left = QApplication::activeModalWidget())
+            left->close();
+    });
+    leftOpen.start(3000);
+    ShowFind();
+    QCOMPARE(shown, QStringLiteral("关闭"));
+    QCOMPARE(closedBy, how);
 }
 
 void TestFindDialog::failedFindIsReportedAndListsNothing()

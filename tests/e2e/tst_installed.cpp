@@ -210,8 +210,9 @@ void TestInstalled::commandLineWithoutDisplay_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
     QTest::newRow("help") << "--help" << 0 << "用法：vorlix [选项] [光盘夹文件]" << QString();
-    QTest::newRow("version") << "--version" << 0 << "Vorlix " VORLIX_VERSION "\n" << QString();
+    QTest::newRow("version") << "--version" << 0 << "Vorlix " VORLIX_VERSION "（光盘夹格式 Build1.02）\n" << QString();
     QTest::newRow("unknown") << "--bogus" << 2 << QString() << "不认识的选项：bogus";
+    QTest::newRow("start") << QString() << 1 << QString() << "无法连接到显示器：";
 }
 
 void TestInstalled::commandLineWithoutDisplay()
@@ -220,7 +221,8 @@ void TestInstalled::commandLineWithoutDisplay()
     QFETCH(int, exitCode);
     QFETCH(QString, out);
     QFETCH(QString, err);
-    const TRun run = Run(m_root + QStringLiteral("/usr/bin/vorlix"), {option}, Environment(false), {}, 10000);
+    const QStringList arguments = option.isEmpty() ? QStringList{} : QStringList{option};
+    const TRun run = Run(m_root + QStringLiteral("/usr/bin/vorlix"), arguments, Environment(false), {}, 10000);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.contains(out), qPrintable(run.out));
     QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.contains(err), qPrintable(run.err));
