@@ -58,15 +58,23 @@ TScanDiscDlg::TScanDiscDlg(const QList<Volumes::TVolume> &volumes, QWidget *pare
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
     }
-    if (lvVolumes->topLevelItemCount() > 0)
+    if (!m_volumes.isEmpty()) {
         lvVolumes->setCurrentItem(lvVolumes->topLevelItem(0));
+    } else {
+        // Said in the list itself, so an empty list is not taken for one
+        // still loading; a folder can still be chosen.
+        auto *none = new QTreeWidgetItem(lvVolumes, {QStringLiteral("没有找到光盘或可移动磁盘")});
+        none->setFlags(Qt::NoItemFlags);
+        none->setForeground(0, QColor(0x60, 0x60, 0x60)); // a disabled row's grey is too faint to read
+        none->setFirstColumnSpanned(true);
+    }
     lvVolumes->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     btnFolder = new QPushButton(QStringLiteral("选择文件夹..."), this);
     btnFolder->setObjectName(QStringLiteral("btnFolder"));
     btnScan = new QPushButton(QStringLiteral("扫描"), this);
     btnScan->setObjectName(QStringLiteral("btnScan"));
-    btnScan->setEnabled(lvVolumes->topLevelItemCount() > 0);
+    btnScan->setEnabled(!m_volumes.isEmpty());
     btnCancel = new QPushButton(QStringLiteral("取消"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
 

@@ -9,9 +9,9 @@
 class QLabel;
 class QTabWidget;
 
-// The statistics window: the catalog's totals and, on one page each, bar
-// charts of the discs and their value by category, grade, year and
-// top-level folder. Each page's charts can be saved as a PNG picture.
+// The statistics window: the catalog's totals and, on one page each, charts
+// of the discs and their value by category, grade, year and top-level
+// folder. Each page's charts can be saved as a PNG picture.
 class TStatsForm : public QWidget
 {
     Q_OBJECT

@@ -63,6 +63,18 @@ private:
     TGroup m_none;
 };
 
+// The year of a disc's date (column 2 of AllDiscs), 0 when it has none. A
+// date is a day count: a text or nothing there is no date, and neither is
+// the zero day, which is what an empty date was written as before a date
+// could be left empty (no disc is from 1899).
+int YearOf(const TBoundStatement &q)
+{
+    if (!q.IsNumber(2))
+        return 0;
+    const double days = q.Number(2);
+    return std::floor(days) == 0 ? 0 : DateUtils::ToDate(days).year();
+}
+
 TGroups ReadGroups(TDAODatabase &db)
 {
     TSummer categories, qualities, years, folders;
@@ -72,9 +84,8 @@ TGroups ReadGroups(TDAODatabase &db)
         const TCurrency value = std::llround(q.Number(4) * 10000);
         categories.Add(!q.IsNull(0), q.Int(0), value);
         qualities.Add(!q.IsNull(1), q.Int(1), value);
-        // A date is a day count; a text or nothing there is no date.
-        const bool dated = q.IsNumber(2);
-        years.Add(dated, dated ? DateUtils::ToDate(q.Number(2)).year() : 0, value);
+        const int year = YearOf(q);
+        years.Add(year != 0, year, value);
         folders.Add(!q.IsNull(3), q.Int(3), value);
     }
     return {categories.Groups(), qualities.Groups(), years.Groups(), folders.Groups()};
@@ -110,7 +121,7 @@ QList<TBar> ByList(const QList<TGroup> &groups, const QHash<qint64, QString> &na
                    const char *none)
 {
     QHash<qint64, TBar> bars;
-    TBar rest{QString::fromUtf8(none)};
+    TBar rest{QString::fromUtf8(none), 0, 0, true};
     for (const TGroup &group : groups) {
         if (group.HasKey && names.contains(group.Key)) {
             TBar &bar = bars[group.Key];
@@ -187,7 +198,7 @@ QList<TBar> ByFolder(TDAODatabase &db, const QList<TGroup> &groups)
     QHash<qint64, qint64> known;
     QHash<qint64, TBar> tops;
     TBar root{QString::fromUtf8(RootFolder)};
-    TBar outside{QString::fromUtf8(OutsideTree)};
+    TBar outside{QString::fromUtf8(OutsideTree), 0, 0, true};
     for (const TGroup &group : groups) {
         const qint64 top = group.HasKey ? TopFolderOf(group.Key, folders, known) : 0;
         if (top == Schema::RootFolderId) {
@@ -234,8 +245,8 @@ TStats Read(TDAODatabase &db)
     std::sort(years.begin(), years.end(),
               [](const TGroup &a, const TGroup &b) { return a.HasKey != b.HasKey ? a.HasKey : a.Key < b.Key; });
     for (const TGroup &group : years)
-        stats.ByYear.append(
-            {group.HasKey ? QString::number(group.Key) : QString::fromUtf8(NoYear), group.Discs, group.Value});
+        stats.ByYear.append({group.HasKey ? QString::number(group.Key) : QString::fromUtf8(NoYear), group.Discs,
+                             group.Value, !group.HasKey});
     stats.ByFolder = ByFolder(db, groups.Folders);
     return stats;
 }

@@ -16,6 +16,9 @@ struct TBar
     QString Label;
     qint64 Discs = 0;
     TCurrency Value = 0;
+    // The discs that lack the value ("（无分类）", "（无日期）",
+    // "（目录树外）"): not a group of the list, so charts keep it apart.
+    bool Leftover = false;
 };
 
 struct TStats
@@ -26,7 +29,9 @@ struct TStats
 
     // Categories and folders by their number of discs, the most first;
     // grades in the order they were entered; years in order. A group of
-    // discs without the value ("（无分类）", ...) comes last.
+    // discs without the value ("（无分类）", ...) comes last. A disc has no
+    // year when its date is empty or the zero day (1899-12-30, what an empty
+    // date was once stored as).
     QList<TBar> ByCategory;
     QList<TBar> ByQuality;
     QList<TBar> ByYear;

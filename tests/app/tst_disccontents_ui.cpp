@@ -217,10 +217,15 @@ void TestDiscContentsUi::scanDialogOffersVolumesAndFolders()
         QCOMPARE(dlg.Chosen()->Root, QStringLiteral("/media/iso"));
     }
     {
-        // Nothing mounted: only a folder can be chosen.
+        // Nothing mounted: the list says so and only a folder can be chosen.
         QTemporaryDir folder;
         TScanDiscDlg dlg({});
+        QCOMPARE(dlg.lvVolumes->topLevelItemCount(), 1);
+        QTreeWidgetItem *none = dlg.lvVolumes->topLevelItem(0);
+        QCOMPARE(none->text(0), QStringLiteral("没有找到光盘或可移动磁盘"));
+        QVERIFY(!(none->flags() & (Qt::ItemIsSelectable | Qt::ItemIsEnabled)));
         QVERIFY(!dlg.btnScan->isEnabled());
+        QVERIFY(dlg.btnFolder->isEnabled());
         dlg.ChooseFolder = [&](QWidget *) { return folder.path(); };
         dlg.btnFolder->click();
         QCOMPARE(dlg.Chosen()->Root, folder.path());

@@ -88,6 +88,11 @@ void TestCatalogStats::generatedCatalog()
         QStringLiteral("UPDATE TbCd SET CId=999 WHERE ID BETWEEN 41 AND 60"),
         QStringLiteral("UPDATE TbCd SET QId=NULL WHERE ID BETWEEN 30 AND 70"),
         QStringLiteral("UPDATE TbCd SET Day=NULL WHERE ID BETWEEN 50 AND 90"),
+        // The zero day an empty date used to be written as, and a date
+        // written as text, which the program does not read as a date.
+        QStringLiteral("UPDATE TbCd SET Day=0 WHERE ID BETWEEN 91 AND 93"),
+        QStringLiteral("UPDATE TbCd SET Day=0.25 WHERE ID=94"),
+        QStringLiteral("UPDATE TbCd SET Day='1987-06-05' WHERE ID BETWEEN 95 AND 96"),
         QStringLiteral("UPDATE TbCd SET Price=NULL WHERE ID BETWEEN 80 AND 120"),
         QStringLiteral("UPDATE TbCd SET TId=1 WHERE ID BETWEEN 100 AND 130"),
         // Two folders that are each other's parent, one whose parent is
@@ -121,16 +126,19 @@ void TestCatalogStats::generatedCatalog()
     // The grades keep the order they were entered in, the rest last.
     QCOMPARE(stats.ByQuality.first().Label, QStringLiteral("全新"));
     QCOMPARE(stats.ByQuality.last().Label, QStringLiteral("（无质量）"));
+    QVERIFY(stats.ByQuality.last().Leftover);
 
-    // Years worked out by the program's own date conversion, disc by disc.
+    // Years worked out by the program's own date conversion, disc by disc;
+    // no disc is counted in 1899.
     {
         TDAOQuery q;
         q.SetDatabase(&db);
-        q.SetSQL(QStringLiteral("SELECT Day, Price FROM TbCd"));
+        q.SetSQL(QStringLiteral("SELECT Day, Price, typeof(Day) AS T FROM TbCd"));
         q.Open();
         QHash<QString, TBar> years;
         for (q.First(); !q.AtEnd(); q.Next()) {
-            const QString label = q.FieldAt(0).IsNull()
+            const bool text = q.FieldAt(2).AsString() == QLatin1String("text");
+            const QString label = q.FieldAt(0).IsNull() || text || q.FieldAt(0).AsFloat() < 1
                                       ? QStringLiteral("（无日期）")
                                       : QString::number(DateUtils::ToDate(q.FieldAt(0).AsFloat()).year());
             TBar &bar = years[label];
@@ -143,6 +151,9 @@ void TestCatalogStats::generatedCatalog()
         CompareBars(stats.ByYear, years, stats.Discs);
         QCOMPARE(stats.ByYear.first().Label, QStringLiteral("2015"));
         QCOMPARE(stats.ByYear.last().Label, QStringLiteral("（无日期）"));
+        QCOMPARE(stats.ByYear.last().Discs, 41 + 4 + 2);
+        QVERIFY(stats.ByYear.last().Leftover);
+        QVERIFY(!stats.ByYear.first().Leftover);
     }
 
     // Top-level folders through a recursive walk down from the root; every
@@ -158,6 +169,8 @@ void TestCatalogStats::generatedCatalog()
     QCOMPARE(stats.ByFolder.first().Label, QStringLiteral("主目录"));
     QCOMPARE(stats.ByFolder.last().Label, QStringLiteral("（目录树外）"));
     QCOMPARE(stats.ByFolder.last().Discs, 10 + 5 + 5 + 2 + 3);
+    QVERIFY(stats.ByFolder.last().Leftover);
+    QVERIFY(!stats.ByFolder.first().Leftover);
 }
 
 void TestCatalogStats::emptyCatalog()
