@@ -413,12 +413,12 @@ void TestFindDialog::resultsAreExportedAndPrinted()
              qPrintable(lines.join(u'|')));
 
     QString printed;
-    const auto preview = GridPrint::PreviewHook;
-    GridPrint::PreviewHook = [&](QWidget *, QTextDocument &document, const QString &) {
-        printed = document.toPlainText();
+    const auto preview = Printout::PreviewHook;
+    Printout::PreviewHook = [&](QWidget *, const TPrintout &printout, const QString &) {
+        printed = printout.PlainText();
     };
     dlg.pmFindPrint->trigger();
-    GridPrint::PreviewHook = preview;
+    Printout::PreviewHook = preview;
     QVERIFY2(printed.contains(QStringLiteral("查找条件：范围：主目录（含子目录）；名称：盘")) &&
                  printed.contains(QStringLiteral("根盘")) && printed.contains(QStringLiteral("数目：3")),
              qPrintable(printed));
