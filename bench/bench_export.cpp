@@ -22,17 +22,10 @@ QString CatalogPath()
     return Bench::GeneratedCatalog(QStringLiteral("export.db"), Discs);
 }
 
-// The columns the disc list shows, and the ones an export adds.
+// Every field of a disc, as the export writes them.
 QList<DiscExport::TColumn> Columns()
 {
-    return QList<DiscExport::TColumn>{{QStringLiteral("Serial"), QStringLiteral("序列号")},
-                                      {QStringLiteral("Day"), QStringLiteral("日期")},
-                                      {QStringLiteral("Code"), QStringLiteral("编号")},
-                                      {QStringLiteral("Name"), QStringLiteral("名称")},
-                                      {QStringLiteral("Category"), QStringLiteral("分类")},
-                                      {QStringLiteral("Quality"), QStringLiteral("质量")},
-                                      {QStringLiteral("Price"), QStringLiteral("价格")}} +
-           DiscExport::ExtraColumns();
+    return DiscExport::DiscColumns();
 }
 
 // The bare statement: every row's columns as the engine gives their text,

@@ -2,7 +2,7 @@
 
 #include "CommandGuard.h"
 #include "GbkText.h"
-#include "GridPrint.h"
+#include "Printout.h"
 
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -168,11 +168,11 @@ void TDetailView::contextMenuEvent(QContextMenuEvent *event)
     pdf->setEnabled(shown);
     connect(print, &QAction::triggered, this, Guarded([this] {
                 if (auto page = PrintedPage())
-                    GridPrint::PreviewHook(this, *page, QStringLiteral("光盘详情.pdf"));
+                    Printout::PreviewHook(this, TDocumentPrintout(*page), QStringLiteral("光盘详情.pdf"));
             }));
     connect(pdf, &QAction::triggered, this, Guarded([this] {
                 if (auto page = PrintedPage())
-                    GridPrint::ExportPdf(this, *page, QStringLiteral("光盘详情.pdf"));
+                    Printout::ExportPdf(this, TDocumentPrintout(*page), QStringLiteral("光盘详情.pdf"));
             }));
     menu->exec(event->globalPos());
 }

@@ -65,12 +65,12 @@ std::function<TChoice(QWidget *)> ChooseExportHook = ChooseExport;
 
 QList<DiscExport::TColumn> ColumnsOf(const TDataGrid &grid)
 {
-    QList<DiscExport::TColumn> columns;
+    QStringList shown;
     for (const TGridColumn &column : grid.Columns()) {
         if (column.Visible && !column.Caption.isEmpty())
-            columns.append({column.FieldName, column.Caption});
+            shown << column.FieldName;
     }
-    return columns + DiscExport::ExtraColumns();
+    return DiscExport::DiscColumns(shown);
 }
 
 void RunExport(QWidget *parent, const TDataGrid &grid, const TDAODataset &shown, TDAODatabase &database)

@@ -12,8 +12,7 @@ class TDAODataset;
 class TDataGrid;
 
 // "导出光盘列表...": writes the discs a grid shows, or the whole catalog, as
-// a table file, with the columns the grid shows plus folder path,
-// description and cover.
+// a table file holding every field of each disc, the grid's columns first.
 namespace ExportDiscs {
 
 struct TChoice
@@ -26,8 +25,8 @@ struct TChoice
 // The dialog asking what to export and where; tests answer in its place.
 extern std::function<TChoice(QWidget *parent)> ChooseExportHook;
 
-// The grid's visible columns that have a heading, in the order shown,
-// followed by the extra columns.
+// Every field of a disc, those of the grid's visible columns with a heading
+// first, in the grid's order.
 QList<DiscExport::TColumn> ColumnsOf(const TDataGrid &grid);
 
 // Asks, writes and reports the number of discs written. The list is the

@@ -5,6 +5,7 @@
 #include "DateUtils.h"
 #include "DiscList.h"
 #include "Errors.h"
+#include "ImportFields.h"
 #include "Schema.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ namespace {
 }
 
 // The text of one field of a row as the file shows it: dates yyyy-MM-dd,
-// prices with two decimals, everything else as stored.
+// prices with two decimals, texts as stored but never as a formula.
 QString FieldText(const TDAODataset &discs, int row, int field)
 {
     switch (discs.FieldAt(field).DataType()) {
@@ -35,6 +36,9 @@ QString FieldText(const TDAODataset &discs, int row, int field)
         const QVariant value = discs.ValueAt(row, field);
         return value.isValid() ? QString::number(value.toDouble(), 'f', 2) : QString();
     }
+    case TFieldType::Text:
+    case TFieldType::Memo:
+        return InertText(discs.TextAt(row, field));
     default:
         return discs.TextAt(row, field);
     }
@@ -42,13 +46,36 @@ QString FieldText(const TDAODataset &discs, int row, int field)
 
 } // namespace
 
-QList<TColumn> ExtraColumns()
+QList<TColumn> DiscColumns(const QStringList &shownFirst)
 {
-    return {
-        {FolderPathField, QStringLiteral("目录")},
-        {QStringLiteral("Memo"), QStringLiteral("说明")},
-        {QStringLiteral("Picture"), QStringLiteral("封面")},
+    // In the order the disc list shows its columns, the ones it hides after.
+    const std::pair<ImportFields::TDiscField, QString> fields[] = {
+        {ImportFields::Serial, QStringLiteral("Serial")},
+        {ImportFields::Date, QStringLiteral("Day")},
+        {ImportFields::Code, QStringLiteral("Code")},
+        {ImportFields::Name, QStringLiteral("Name")},
+        {ImportFields::Category, QStringLiteral("Category")},
+        {ImportFields::Quality, QStringLiteral("Quality")},
+        {ImportFields::Price, QStringLiteral("Price")},
+        {ImportFields::Location, QStringLiteral("Location")},
+        {ImportFields::Folder, FolderPathField},
+        {ImportFields::Memo, QStringLiteral("Memo")},
+        {ImportFields::Cover, QStringLiteral("Picture")},
     };
+    QList<TColumn> all;
+    for (const auto &[field, name] : fields)
+        all.append({name, ImportFields::Caption(field)});
+
+    QList<TColumn> columns;
+    for (const QString &shown : shownFirst) {
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            if (all[i].FieldName.compare(shown, Qt::CaseInsensitive) == 0) {
+                columns.append(all.takeAt(i));
+                break;
+            }
+        }
+    }
+    return columns + all;
 }
 
 QHash<int, QString> FolderPaths(TDAODatabase &database)
@@ -86,6 +113,23 @@ void OpenAllDiscs(TDAOQuery &query, TDAODatabase &database)
     query.SetDatabase(&database);
     query.SetSQL(DiscListStatement() + QStringLiteral(" ORDER BY A.TId,A.Serial,A.ID"));
     query.Open();
+}
+
+QString InertText(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    switch (text.front().unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r':
+        return QLatin1Char('\'') + text;
+    default:
+        return text;
+    }
 }
 
 QString QuotedValue(const QString &value, QChar separator)
@@ -173,7 +217,7 @@ int WriteDiscs(const TDAODataset &discs, const QList<TColumn> &columns, const QH
             QString value;
             if (sources[c] == Folder) {
                 if (folderField != Missing)
-                    value = folderPaths.value(discs.ValueAt(row, folderField).toInt());
+                    value = InertText(folderPaths.value(discs.ValueAt(row, folderField).toInt()));
             } else if (sources[c] != Missing) {
                 value = FieldText(discs, row, sources[c]);
             }

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class TDAODatabase;
 class TDAODataset;
@@ -30,9 +31,11 @@ struct TColumn
 
 inline const QString FolderPathField = QStringLiteral("#FolderPath");
 
-// The columns written after the ones the list shows: folder path,
-// description and the cover's file name.
-QList<TColumn> ExtraColumns();
+// Every field of a disc, whatever a list shows: the fields named in
+// shownFirst (the query's field names, as a list shows them) first and in
+// that order, then the others. The headings are the names the import reads
+// back, so an exported file imports again with every column in its place.
+QList<TColumn> DiscColumns(const QStringList &shownFirst = {});
 
 // Every folder's path from below the root folder, its names joined by "/"
 // (电影/华语/2019); the root folder itself has an empty path.
@@ -46,7 +49,14 @@ void OpenAllDiscs(TDAOQuery &query, TDAODatabase &database);
 // quote, a line break or leading/trailing blanks; quotes doubled inside.
 QString QuotedValue(const QString &value, QChar separator);
 
-// Writes the rows of the open query. EFileError naming the file and the
+// A text as a spreadsheet program must not run it: one that starts with
+// "=", "+", "-", "@", a tab or a carriage return would be taken for a
+// formula, so it gets a leading apostrophe. Numbers and dates are not
+// passed through here.
+QString InertText(const QString &text);
+
+// Writes the rows of the open query: dates yyyy-MM-dd, prices with two
+// decimals, an empty cell for a missing value. EFileError naming the file and the
 // reason when it cannot be written; the destination is then unchanged.
 // Returns the number of discs written.
 int WriteDiscs(const TDAODataset &discs, const QList<TColumn> &columns, const QHash<int, QString> &folderPaths,

@@ -1,44 +1,86 @@
 #pragma once
 
+#include "Printout.h"
+
+#include <QFont>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <memory>
-
 class QPrinter;
-class QTextDocument;
 class QWidget;
 class TDataGrid;
 
 // Printing what a data grid shows: its visible columns in the order shown,
-// its groups with their subtotals and its footers, under a heading, with
-// page numbers. Through the print preview and print dialog, or straight
-// into a PDF file.
+// its groups with their subtotals and its footers' totals, under a heading,
+// on as many pages as the rows need, each numbered at its foot.
 namespace GridPrint {
 
-// The page as a document: the title, the lines under it (catalog, folder
-// or find conditions, date), the table and the footers' totals.
-std::unique_ptr<QTextDocument> GridDocument(const TDataGrid &grid, const QString &title, const QStringList &lines);
+// What is printed, as text.
+struct TTable
+{
+    QString Title;
+    QStringList Lines; // under the title: catalog, folder or find conditions, date
+    QStringList Headings;
+    QList<bool> RightAligned; // per column: numbers
+    struct TRow
+    {
+        QStringList Cells; // a group's row: its heading alone, across the page
+        bool Group = false;
+        int Level = 0; // of a group inside another
+    };
+    QList<TRow> Rows;
+    QString Totals;   // the footers' totals, after the last row
+    QFont ScreenFont; // the families to print in; its size is not taken
+};
 
-// Prints a document, numbering the pages.
-void PrintDocument(QTextDocument &document, QPrinter &printer);
+// The grid's visible columns with a heading, its rows as it shows them
+// (grouped or not) and its footers' texts.
+TTable TableOf(const TDataGrid &grid, const QString &title, const QStringList &lines);
 
-// Writes a document as a PDF file; EFileError naming the file when it
-// cannot be written.
-void WritePdf(QTextDocument &document, const QString &path);
+// Where a table goes on a printer's pages, in the printer's pixels.
+struct TPages
+{
+    QFont Body, Bold, Title;
+    qreal PaddingX = 0, PaddingY = 0;
+    qreal PageWidth = 0;  // of the printable area; the columns fill it
+    qreal PageHeight = 0; // of the printable area above the page number
+    QList<qreal> Widths;  // of the columns
+    qreal HeadingHeight = 0, HeaderHeight = 0, TotalsHeight = 0;
+    QList<qreal> RowHeights;
+    struct TPage
+    {
+        int FirstRow = 0, RowCount = 0;
+        bool Totals = false;
+    };
+    QList<TPage> Pages;
+};
 
-// The file dialog for "导出为PDF"; tests answer in its place. Empty cancels.
-extern std::function<QString(QWidget *parent, const QString &proposedName)> ChoosePdfFileHook;
+// The natural width of each column: its widest text, a very long one
+// counted at most as a few centimetres, which it then wraps in.
+QList<qreal> NaturalWidths(const TTable &table, const QPrinter &printer);
 
-// Asks for a file and writes the document there, then says where.
-void ExportPdf(QWidget *parent, QTextDocument &document, const QString &proposedName);
+// The table laid out on the printer's paper as it is set up now.
+TPages LayOut(const TTable &table, const QPrinter &printer);
 
-// The print preview, with its print button (Qt's print dialog) and
-// "导出为PDF". Tests replace it.
-extern std::function<void(QWidget *parent, QTextDocument &document, const QString &proposedName)> PreviewHook;
+class TGridPrintout : public TPrintout
+{
+public:
+    explicit TGridPrintout(TTable table);
 
-// "打印光盘列表...": the grid's document under "光盘列表", the lines, and the
+    const TTable &Table() const { return m_table; }
+
+    // Across the paper (landscape) when the columns' natural widths need
+    // more than its width upright.
+    QPageLayout::Orientation BestOrientation(const QPrinter &printer) const override;
+    bool Paint(QPrinter &printer) const override;
+    QString PlainText() const override;
+
+private:
+    TTable m_table;
+};
+
+// "打印光盘列表...": the grid's table under the title, the lines and the
 // date, in the print preview.
 void PrintGrid(QWidget *parent, const TDataGrid &grid, const QString &title, QStringList lines);
 

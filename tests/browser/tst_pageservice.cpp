@@ -6,12 +6,14 @@
 #include "DetailView.h"
 #include "Errors.h"
 #include "GbkText.h"
-#include "GridPrint.h"
 #include "PageService.h"
+#include "PdfPages.h"
+#include "Printout.h"
 #include "Schema.h"
 #include "TestCatalog.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -19,6 +21,7 @@
 #include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -461,6 +464,14 @@ void TestPageService::pageFillsTheView()
 
 void TestPageService::pageSavedAsPdfWithItsCover()
 {
+    // The program's screen font is given in pixels, which a printer of 1200
+    // dots an inch would take for less than a point.
+    const QFont screen = QApplication::font();
+    QFont pixels = screen;
+    pixels.setPixelSize(12);
+    QApplication::setFont(pixels);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(screen); });
+
     TDetailView view;
     view.RegisterPageHandler(m_pictures);
     view.resize(600, 400);
@@ -470,15 +481,22 @@ void TestPageService::pageSavedAsPdfWithItsCover()
     const auto page = view.PrintedPage();
     QVERIFY(page);
     const QString pdf = m_catalog->FilePath(QStringLiteral("详情.pdf"));
-    GridPrint::WritePdf(*page, pdf);
+    Printout::WritePdf(TDocumentPrintout(*page), pdf);
 
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"),
-               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
-    QVERIFY(text.waitForFinished(60000));
-    const QString words = QString::fromUtf8(text.readAllStandardOutput());
-    QVERIFY2(words.contains(QStringLiteral("藏金阁")) && words.contains(QStringLiteral("书柜第二层")),
+    // The page reads as on screen: its text about 9 points high, across the
+    // paper's width, numbered at its foot.
+    const QList<PdfPages::TPage> pages = PdfPages::Read(pdf);
+    QCOMPARE(pages.size(), 1);
+    const QString words = pages[0].Text();
+    QVERIFY2(words.contains(QStringLiteral("藏金阁")) && words.contains(QStringLiteral("书柜第二层")) &&
+                 words.contains(QStringLiteral("第1页，共1页")),
              qPrintable(words));
+    const qreal height = PdfPages::MedianWordHeight(pages);
+    QVERIFY2(height >= 8 && height <= 14, qPrintable(QString::number(height)));
+    const qreal printable = pages[0].Size.width() - 2 * 12 * 72 / 25.4;
+    QVERIFY2(pages[0].Extent().width() >= 0.75 * printable,
+             qPrintable(QStringLiteral("%1 of %2").arg(pages[0].Extent().width()).arg(printable)));
+
     QProcess images;
     images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
     QVERIFY(images.waitForFinished(60000));

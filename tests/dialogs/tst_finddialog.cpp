@@ -459,17 +459,17 @@ void TestFindDialog::resultsAreExportedAndPrinted()
     const QStringList lines =
         QString::fromUtf8(file.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QStringLiteral("序列号,编号,日期,名称,分类,质量,价格,位置,目录,说明,封面"));
+    QCOMPARE(lines[0], QStringLiteral("序列号,编号,日期,名称,分类,质量,价格,位置,光盘夹目录,说明,封面"));
     QVERIFY2(lines.filter(QStringLiteral("甲盘")).value(0).contains(QStringLiteral(",收藏/甲,")),
              qPrintable(lines.join(u'|')));
 
     QString printed;
-    const auto preview = GridPrint::PreviewHook;
-    GridPrint::PreviewHook = [&](QWidget *, QTextDocument &document, const QString &) {
-        printed = document.toPlainText();
+    const auto preview = Printout::PreviewHook;
+    Printout::PreviewHook = [&](QWidget *, const TPrintout &printout, const QString &) {
+        printed = printout.PlainText();
     };
     dlg.pmFindPrint->trigger();
-    GridPrint::PreviewHook = preview;
+    Printout::PreviewHook = preview;
     QVERIFY2(printed.contains(QStringLiteral("查找条件：范围：主目录（含子目录）；名称：盘")) &&
                  printed.contains(QStringLiteral("根盘")) && printed.contains(QStringLiteral("数目：3")),
              qPrintable(printed));
