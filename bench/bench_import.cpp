@@ -119,7 +119,7 @@ void Register()
                                            "VALUES (?1,?2,'',?3,?4,1,2,0,0,?5,'',?6,'')");
                             for (size_t i = 0; i < names.size(); ++i) {
                                 sqlite3_stmt *s = insert.get();
-                                sqlite3_bind_double(s, 1, rows.at(qsizetype(i)).Disc.Day);
+                                sqlite3_bind_double(s, 1, rows.at(qsizetype(i)).Disc.Day.value_or(0));
                                 sqlite3_bind_text(s, 2, codes[i].constData(), int(codes[i].size()), SQLITE_STATIC);
                                 sqlite3_bind_text(s, 3, names[i].constData(), int(names[i].size()), SQLITE_STATIC);
                                 sqlite3_bind_text(s, 4, spells[i].constData(), int(spells[i].size()), SQLITE_STATIC);
