@@ -113,7 +113,8 @@ QString TOurNSHandler::BuildCdPage(int id) const
     values.Name = text("Name");
     values.Category = text("Category");
     values.Quality = text("Quality");
-    values.Price = PriceText(q.Field(QStringLiteral("Price")).AsCurrency());
+    const TDAOField &price = q.Field(QStringLiteral("Price"));
+    values.Price = price.IsNull() ? QString() : PriceText(price.AsCurrency());
     values.Location = text("Location");
     values.Memo = MemoHtml(q.Field(QStringLiteral("Memo")).AsString());
     values.Loan = LoanRow(id);

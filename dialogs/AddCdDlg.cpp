@@ -67,9 +67,10 @@ QComboBox *NewCombo(const char *name, int maxBytes, QWidget *parent)
     return combo;
 }
 
-QString FormatPrice(TCurrency price)
+// An empty box for a disc without a price.
+QString FormatPrice(std::optional<TCurrency> price)
 {
-    return QString::asprintf("%0.2f", Currency::ToDouble(price));
+    return price ? QString::asprintf("%0.2f", Currency::ToDouble(*price)) : QString();
 }
 
 // The price as typed; 0 when the text is no number the catalog can hold.

@@ -349,7 +349,7 @@ void TImportDlg::Replan()
                                 row.HasDay ? DateUtils::FormatDate(d.Day) : QString(),
                                 row.Category,
                                 row.Quality.isEmpty() ? m_firstQuality : row.Quality,
-                                row.HasPrice ? QString::number(Currency::ToDouble(d.Price), 'f', 2) : QString(),
+                                row.HasPrice ? QString::number(Currency::ToDouble(*d.Price), 'f', 2) : QString(),
                                 d.Location,
                                 Shortened(row.FolderPath.join(QLatin1Char('/'))),
                                 row.PictureSource.isEmpty() ? QString() : QFileInfo(row.PictureSource).fileName(),

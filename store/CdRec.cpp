@@ -18,7 +18,11 @@ TCdRec ReadCdRec(TDAODataset &discs)
     disc.TId = discs.Field(QStringLiteral("TId")).AsInteger();
     disc.QId = discs.Field(QStringLiteral("QId")).AsInteger();
     disc.DId = discs.Field(QStringLiteral("DId")).AsInteger();
-    disc.Price = discs.Field(QStringLiteral("Price")).AsCurrency();
+    const TDAOField &price = discs.Field(QStringLiteral("Price"));
+    if (price.IsNull())
+        disc.Price.reset();
+    else
+        disc.Price = price.AsCurrency();
     disc.Location = discs.Field(QStringLiteral("Location")).AsString();
     disc.Picture = discs.Field(QStringLiteral("Picture")).AsString();
     disc.Memo = discs.Field(QStringLiteral("Memo")).AsString();
@@ -40,7 +44,11 @@ void WriteCdRec(TDAODataset &discs, const TCdRec &disc)
     discs.Field(QStringLiteral("TId")).SetAsInteger(disc.TId);
     discs.Field(QStringLiteral("QId")).SetAsInteger(disc.QId);
     discs.Field(QStringLiteral("DId")).SetAsInteger(disc.DId);
-    discs.Field(QStringLiteral("Price")).SetAsCurrency(disc.Price);
+    TDAOField &price = discs.Field(QStringLiteral("Price"));
+    if (disc.Price)
+        price.SetAsCurrency(*disc.Price);
+    else
+        price.Clear();
     discs.Field(QStringLiteral("Location")).SetAsString(disc.Location);
     discs.Field(QStringLiteral("Picture")).SetAsString(disc.Picture);
     discs.Field(QStringLiteral("Memo")).SetAsString(disc.Memo);

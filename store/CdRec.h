@@ -23,7 +23,9 @@ struct TCdRec
     int TId = 0;
     int QId = 0;
     int DId = 0;
-    TCurrency Price = 0;
+    // None for a disc whose price was left empty (NULL in the catalog, as an
+    // import writes an empty price cell), which saving keeps empty.
+    std::optional<TCurrency> Price = TCurrency(0);
     QString Location;
     QString Picture; // file name in the Picture folder, no folder part
     QString Memo;

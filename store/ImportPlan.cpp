@@ -232,7 +232,7 @@ void BuildRow(const CsvReader::TRecord &record, const TSettings &settings, TRow 
         if (const auto value = ImportValues::ParsePrice(price)) {
             row.Disc.Price = Currency::FromDouble(*value);
             row.HasPrice = true;
-            if (row.Disc.Price < 0) {
+            if (*row.Disc.Price < 0) {
                 b.Note(NegativePrice, price);
                 if (settings.Choices[NegativePrice] != TChoice::Keep) {
                     row.Disc.Price = 0;

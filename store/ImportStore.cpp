@@ -248,7 +248,7 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
         insert.Bind(2, d.Code).Bind(3, d.Serial).Bind(4, d.Name).Bind(5, d.Spell);
         insert.Bind(6, categories.Id(row.Category)).Bind(7, folderOf(row.FolderPath)).Bind(8, qualityOf(row.Quality));
         if (row.HasPrice)
-            insert.Bind(9, Currency::ToDouble(d.Price));
+            insert.Bind(9, Currency::ToDouble(*d.Price));
         else
             insert.BindNull(9);
         insert.Bind(10, d.Location).Bind(11, d.Memo).Bind(12, picture);

@@ -206,7 +206,7 @@ void TestCdList::addAndEdit()
     m_pane->btnEditClick();
     QCOMPARE(seen.Id, 1);
     QCOMPARE(seen.Name, QStringLiteral("藏金阁"));
-    QCOMPARE(seen.Price, TCurrency(125000));
+    QCOMPARE(seen.Price, std::optional<TCurrency>(125000));
     QCOMPARE(DateUtils::FormatDate(seen.Day), QStringLiteral("2004-03-01"));
     QCOMPARE(Count(QStringLiteral("ID=1 AND Name=\"西游\" AND Spell=\"XY\" AND Picture=\"a.jpg\"")), 1);
 }
@@ -281,7 +281,7 @@ void TestCdList::refusedWriteReopensTheEditor()
     QCOMPARE(shown[1].Code, QStringLiteral("X9"));
     QCOMPARE(shown[1].Name, QStringLiteral("新光盘"));
     QCOMPARE(shown[1].Memo, QStringLiteral("一\r\n二"));
-    QCOMPARE(shown[1].Price, TCurrency(125000));
+    QCOMPARE(shown[1].Price, std::optional<TCurrency>(125000));
     QCOMPARE(shown[1].Id, adding ? 0 : 1);
     QCOMPARE(Count(QStringLiteral("Code=\"X10\" AND Name=\"新光盘\" AND Price=12.5")), 1);
     QCOMPARE(m_catalog->Dm().GetFieldValue(QStringLiteral("SELECT Memo FROM TbCd WHERE Code=\"X10\""),

@@ -83,6 +83,7 @@ private slots:
     void pageOfADisc();
     void pageValues_data();
     void pageValues();
+    void emptyPriceShowsEmpty();
     void priceText_data();
     void priceText();
     void hostileTextStaysText();
@@ -370,6 +371,15 @@ void TestPageService::pageValues()
         QVERIFY2(page.contains(emptyCell), label);
     }
     QVERIFY(page.contains(QStringLiteral("<img src=\"http://vorlix/\"")));
+}
+
+// A price left empty on import is no price, not 0.
+void TestPageService::emptyPriceShowsEmpty()
+{
+    m_catalog->Dm().ExecuteSQL(QStringLiteral("UPDATE TbCd SET Price=NULL WHERE ID=%1").arg(m_bare));
+    const QRegularExpression emptyCell(QStringLiteral(R"(价格：</b></font></td>\s*<td[^>]*></td>)"));
+    QVERIFY(Page(m_bare).contains(emptyCell));
+    QVERIFY(!Page(m_full).contains(emptyCell));
 }
 
 void TestPageService::priceText_data()

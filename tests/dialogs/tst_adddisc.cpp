@@ -55,7 +55,7 @@ QStringList Fields(const TCdRec &disc)
             QString::number(disc.TId),
             QString::number(disc.QId),
             QString::number(disc.DId),
-            QString::number(disc.Price),
+            disc.Price ? QString::number(*disc.Price) : QString(),
             disc.Location,
             disc.Picture,
             disc.Memo};
@@ -157,6 +157,8 @@ private slots:
     void tabOrderPutsTheButtonsFirst();
     void discWithoutADate_data();
     void discWithoutADate();
+    void discWithoutAPrice_data();
+    void discWithoutAPrice();
 
     void btnOkClick_data();
     void btnOkClick();
@@ -437,6 +439,39 @@ void TestAddDisc::discWithoutADate()
     QCOMPARE(disc.Day.has_value(), !written.isEmpty());
 }
 
+void TestAddDisc::discWithoutAPrice_data()
+{
+    QTest::addColumn<QString>("typed");   // null: the box left as shown
+    QTest::addColumn<QString>("written"); // the disc's price after OK; empty: none
+
+    QTest::newRow("left empty") << QString() << QString();
+    QTest::newRow("a price typed") << QStringLiteral("12.5") << QStringLiteral("125000");
+    QTest::newRow("typed and cleared again") << QStringLiteral("") << QString();
+}
+
+// An imported disc whose price cell was empty has none; saving it for any
+// other change keeps it without one, and it shows as an empty box.
+void TestAddDisc::discWithoutAPrice()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+
+    TCdRec disc;
+    disc.TId = 3;
+    disc.Price.reset();
+    Msg::Recorder messages;
+    TAddCdDlg dlg(disc, Context());
+    QCOMPARE(dlg.edPrice->text(), QString());
+    if (!typed.isNull()) {
+        dlg.edPrice->setText(QStringLiteral("1"));
+        dlg.edPrice->setText(typed);
+    }
+    FillRequired(dlg);
+    dlg.btnOkClick();
+    QVERIFY(messages.shown.isEmpty());
+    QCOMPARE(disc.Price ? QString::number(*disc.Price) : QString(), written);
+}
+
 void TestAddDisc::nulCharactersLeaveTheName()
 {
     TCdRec disc;
@@ -606,7 +641,7 @@ void TestAddDisc::btnOkClick()
     QCOMPARE(NameOf(QStringLiteral("TbTree"), disc.TId), folder);
     QCOMPARE(NameOf(QStringLiteral("TbQuality"), disc.QId), quality);
     QCOMPARE(disc.DId, 0);
-    QCOMPARE(disc.Price, storedPrice);
+    QCOMPARE(disc.Price.value_or(-1), storedPrice);
 
     TAddCdDlg reopened(disc, Context());
     QCOMPARE(reopened.edPrice->text(), shownAgain);

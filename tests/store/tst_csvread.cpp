@@ -376,7 +376,7 @@ void TestCsvRead::formulaMarkDropped()
     const TRow &row = rows.first();
     QCOMPARE(row.Disc.Name, expected.at(0));
     QCOMPARE(row.Disc.Code, expected.at(1));
-    QCOMPARE(row.HasPrice ? QString::number(row.Disc.Price / 100) : QString(), expected.at(2));
+    QCOMPARE(row.HasPrice ? QString::number(*row.Disc.Price / 100) : QString(), expected.at(2));
     QCOMPARE(row.Disc.Memo, expected.at(3));
 }
 
@@ -417,7 +417,7 @@ void TestCsvRead::priceCells()
     QCOMPARE(row.Skipped, skipped);
     if (!skipped) {
         QCOMPARE(row.HasPrice, hasPrice);
-        QCOMPARE(row.Disc.Price, price);
+        QCOMPARE(row.Disc.Price.value_or(-1), price);
     }
     QCOMPARE(row.Problems, problem.isEmpty() ? QStringList() : QStringList{problem});
 }
