@@ -543,6 +543,11 @@ void TestCsvRead::coversOnlyPicturesBesideTheTable()
 // is capped just above what it holds.
 void TestCsvRead::errorOnAWorkerThreadReachesTheCaller()
 {
+#ifdef __SANITIZE_ADDRESS__
+    // The address sanitizer's allocator ends the process on running out of
+    // memory instead of throwing, so the plain build alone can show this.
+    QSKIP("AddressSanitizer ends the process when an allocation fails");
+#endif
     using namespace ImportPlan;
     TSettings settings;
     settings.Mapping = ImportFields::GuessMapping({"名称", "目录"});
