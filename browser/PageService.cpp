@@ -283,6 +283,21 @@ QString TOurNSHandler::PictureLinkTarget(const QUrl &url) const
     return file.path() == m_pictureFolder && IsPlainFileName(file.fileName()) ? path : QString();
 }
 
+bool TOurNSHandler::Decodes(const QString &path, const QByteArray &bytes) const
+{
+    const size_t hash = qHash(bytes);
+    const auto known = m_decodeChecks.constFind(path);
+    if (known != m_decodeChecks.constEnd() && known->hash == hash && known->size == bytes.size())
+        return known->decodes;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer);
+    QImage picture;
+    const bool decodes = reader.read(&picture);
+    m_decodeChecks.insert(path, {hash, bytes.size(), decodes});
+    return decodes;
+}
+
 QByteArray TOurNSHandler::PictureBytes(const QString &name) const
 {
     const QString path = PictureFile(name);
@@ -292,11 +307,7 @@ QByteArray TOurNSHandler::PictureBytes(const QString &name) const
             // A damaged file would show as a broken picture: the page shows
             // the default cover for what no reader can decode.
             const QByteArray bytes = file.readAll();
-            QBuffer buffer;
-            buffer.setData(bytes);
-            QImageReader reader(&buffer);
-            QImage picture;
-            if (reader.read(&picture))
+            if (Decodes(path, bytes))
                 return bytes;
         }
     }

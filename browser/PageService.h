@@ -3,6 +3,7 @@
 #include "DiscContents.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QUrl>
 
@@ -92,6 +93,16 @@ private:
     PageValues EmptyValues() const;
     QString Fill(const PageValues &values) const;
     QByteArray PictureBytes(const QString &name) const;
+    bool Decodes(const QString &path, const QByteArray &bytes) const;
 
     QString m_pictureFolder;
+    // Whether a cover file's bytes decode, by its path, for the bytes last
+    // seen there: the page of a disc shown again decodes its cover once.
+    struct TDecodeCheck
+    {
+        size_t hash = 0;
+        qsizetype size = 0;
+        bool decodes = false;
+    };
+    mutable QHash<QString, TDecodeCheck> m_decodeChecks;
 };

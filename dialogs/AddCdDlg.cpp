@@ -306,8 +306,10 @@ void TAddCdDlg::btnOkClick()
     const QString code = edCode->text();
     if (!TextBlank::IsBlank(code) && DiscCodeExists(code, m_disc.Id))
         return Refuse(QStringLiteral("此编号已经存在，请重新输入"), edCode);
-    const QString name = CleanDiscName(edName->text());
-    if (IsBlankName(name))
+    // Without NUL characters, after which every list and page would show
+    // nothing of the name.
+    const QString name = QString(edName->text()).remove(QChar(u'\0'));
+    if (TextBlank::ShowsNothing(name))
         return Refuse(QStringLiteral("“名称”为空，请输入"), edName);
     if (TextBlank::IsBlank(cbCategory->currentText()))
         return Refuse(QStringLiteral("“分类”为空，请输入"), cbCategory);

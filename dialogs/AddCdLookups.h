@@ -3,7 +3,6 @@
 #include "LookupQueries.h"
 
 #include <QString>
-#include <QStringView>
 
 // The catalog look-ups of the disc editor. They run on the data module's
 // work query Q1 and leave it open; engine errors reach the caller.
@@ -23,12 +22,3 @@ int LookupOrAddName(TNameTable table, const QString &name);
 // The Id of the first folder of this name (the root folder included), or of
 // a new folder of this name made a child of parentId.
 int LookupOrAddFolder(const QString &name, int parentId);
-
-// The name as the editor stores it: without NUL characters, after which
-// every list and page would show nothing of it.
-QString CleanDiscName(const QString &typed);
-
-// True when the name shows nothing: it holds only spaces, control
-// characters, and zero-width or other invisible format characters
-// (U+200B, U+200D, U+FEFF, the Hangul fillers, ...).
-bool IsBlankName(QStringView name);

@@ -34,4 +34,20 @@ QString Trimmed(QStringView text)
     return text.trimmed().toString();
 }
 
+bool ShowsNothing(QStringView text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        if (c <= 0xFFFF && IsSpace(QChar(char16_t(c))))
+            continue;
+        const QChar::Category category = QChar::category(c);
+        if (category == QChar::Other_Control || category == QChar::Other_Format)
+            continue;
+        // Letters by their class, yet drawn as nothing.
+        if (c == 0x115F || c == 0x1160 || c == 0x3164 || c == 0xFFA0)
+            continue;
+        return false;
+    }
+    return true;
+}
+
 } // namespace TextBlank

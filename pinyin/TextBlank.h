@@ -22,4 +22,10 @@ bool IsBlank(QStringView text);
 // The text without the space characters at either end.
 QString Trimmed(QStringView text);
 
+// True when the text shows nothing: it holds only space characters, control
+// characters, and zero-width or other invisible format characters (U+200B,
+// U+200D, U+FEFF, the Hangul fillers, ...). A disc's name must show
+// something; codes keep the plainer rule above, which their index follows.
+bool ShowsNothing(QStringView text);
+
 } // namespace TextBlank
