@@ -295,18 +295,19 @@ TArchive::TArchive(const QString &archivePath, const QString &password, const TU
         };
         auto unpackToFile = [&](const QString &entry, qint64 size, const QString &what) {
             QFile file(QDir(m_tempFolder).filePath(entry));
-            if (!file.open(QIODevice::WriteOnly))
+            auto cannotWrite = [&] {
                 throw EFileError(RestoreFailed +
                                  QStringLiteral("无法在临时文件夹中解开%1（%2）。").arg(what, file.errorString()));
+            };
+            if (!file.open(QIODevice::WriteOnly))
+                cannotWrite();
             if (!unpack(entry, size, file)) {
                 if (file.error() != QFileDevice::NoError)
-                    throw EFileError(RestoreFailed +
-                                     QStringLiteral("无法在临时文件夹中解开%1（%2）。").arg(what, file.errorString()));
+                    cannotWrite();
                 Refused(archivePath, QStringLiteral("其中的%1缺失或已损坏").arg(what));
             }
             if (!file.flush())
-                throw EFileError(RestoreFailed +
-                                 QStringLiteral("无法在临时文件夹中解开%1（%2）。").arg(what, file.errorString()));
+                cannotWrite();
         };
 
         // Cover names fill the manifest: it stays small next to them.

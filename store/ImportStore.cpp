@@ -7,6 +7,8 @@
 
 #include <QHash>
 
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <sqlcipher/sqlite3.h>
@@ -26,9 +28,16 @@ QString ShortPath(const QString &path)
     return path.left(Head) + QStringLiteral("…") + path.right(MaxPathLength - Head - 1);
 }
 
-QString FirstQualityStatement()
+// The catalog's first grade, the one rows without a grade get: its Id (0
+// while the catalog has none) and name.
+std::pair<qint64, QString> FirstQualityRow(TDAODatabase &db)
 {
-    return QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id LIMIT 1");
+    std::pair<qint64, QString> first{0, QString()};
+    db.ForEachRow(QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id LIMIT 1"), [&](sqlite3_stmt *row) {
+        first = {sqlite3_column_int64(row, 0),
+                 QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)))};
+    });
+    return first;
 }
 
 int WidthOf(TDAODatabase &db, const QString &table, const QString &column)
@@ -123,11 +132,7 @@ QList<QPair<int, QString>> FolderPaths(TDAODatabase &db)
 
 QString FirstQuality(TDAODatabase &db)
 {
-    QString name;
-    db.ForEachRow(FirstQualityStatement(), [&](sqlite3_stmt *row) {
-        name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)));
-    });
-    return name;
+    return FirstQualityRow(db).second;
 }
 
 int FolderDepth(TDAODatabase &db, int folder)
@@ -216,12 +221,8 @@ TReport Import(TDAODatabase &db, const QList<ImportPlan::TRow> &rows, int target
     auto qualityOf = [&](const QString &name) -> qint64 {
         if (!name.isEmpty())
             return qualities.Id(name);
-        if (firstQuality == 0) {
-            db.ForEachRow(FirstQualityStatement(), [&](sqlite3_stmt *q) {
-                firstQuality = sqlite3_column_int64(q, 0);
-                report.DefaultQuality = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(q, 1)));
-            });
-        }
+        if (firstQuality == 0)
+            std::tie(firstQuality, report.DefaultQuality) = FirstQualityRow(db);
         if (firstQuality != 0)
             ++report.DefaultQualityCount;
         return firstQuality;
