@@ -1,7 +1,7 @@
-#include "AppPaths.h"
+#include "app/AppPaths.h"
 
-#include "CatalogFiles.h"
-#include "Errors.h"
+#include "store/catalog/CatalogFiles.h"
+#include "store/engine/Errors.h"
 
 #include <QCoreApplication>
 #include <QDir>

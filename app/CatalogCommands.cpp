@@ -1,15 +1,15 @@
-#include "CatalogCommands.h"
+#include "app/CatalogCommands.h"
 
-#include "CatalogBackup.h"
-#include "CatalogFiles.h"
-#include "CompactDbForm.h"
-#include "DataModule.h"
-#include "Errors.h"
-#include "FullBackup.h"
-#include "MessageBoxes.h"
-#include "PictureFiles.h"
-#include "UpgradeUnit.h"
-#include "WaitCursor.h"
+#include "dialogs/CompactDbForm.h"
+#include "store/catalog/CatalogBackup.h"
+#include "store/catalog/CatalogFiles.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/FullBackup.h"
+#include "store/catalog/UpgradeUnit.h"
+#include "store/engine/Errors.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/PictureFiles.h"
+#include "toolkit/WaitCursor.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
-#include "Schema.h"
+#include "store/catalog/Schema.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "FlashForm.h"
+#include "app/FlashForm.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

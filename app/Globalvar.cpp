@@ -1,4 +1,4 @@
-#include "Globalvar.h"
+#include "app/Globalvar.h"
 
 QString AppFolder;
 QString CurrentDb;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DAOQuery.h"
+#include "store/engine/DAOQuery.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,10 +1,10 @@
-#include "MainShortcuts.h"
+#include "app/MainShortcuts.h"
 
-#include "CdListPane.h"
-#include "CommandGuard.h"
-#include "ExPickEdit.h"
-#include "HelpWindow.h"
-#include "MainForm.h"
+#include "app/HelpWindow.h"
+#include "app/MainForm.h"
+#include "browser/CdListPane.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/ExPickEdit.h"
 
 #include <QAction>
 #include <QKeySequence>

@@ -1,8 +1,8 @@
-#include "OpenRequests.h"
+#include "app/OpenRequests.h"
 
-#include "CommandGuard.h"
-#include "MainForm.h"
-#include "OpenDbForm.h"
+#include "app/MainForm.h"
+#include "dialogs/OpenDbForm.h"
+#include "toolkit/CommandGuard.h"
 
 #include <QApplication>
 #include <QPointer>

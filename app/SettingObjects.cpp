@@ -1,4 +1,4 @@
-#include "SettingObjects.h"
+#include "app/SettingObjects.h"
 
 #include <QDateTime>
 #include <QFile>

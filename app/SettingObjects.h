@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Globalvar.h"
-#include "WindowPlace.h"
+#include "app/Globalvar.h"
+#include "app/WindowPlace.h"
 
 #include <QSettings>
 #include <QString>

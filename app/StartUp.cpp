@@ -1,11 +1,11 @@
-#include "StartUp.h"
+#include "app/StartUp.h"
 
-#include "CommandGuard.h"
-#include "DataModule.h"
-#include "Globalvar.h"
-#include "GridTexts.h"
-#include "MainForm.h"
-#include "SettingObjects.h"
+#include "app/Globalvar.h"
+#include "app/MainForm.h"
+#include "app/SettingObjects.h"
+#include "store/catalog/DataModule.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/GridTexts.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,8 +1,8 @@
-#include "VersionCheck.h"
+#include "app/VersionCheck.h"
 
-#include "DataModule.h"
-#include "LookupQueries.h"
-#include "MessageBoxes.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/LookupQueries.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QDesktopServices>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "WindowPlace.h"
+#include "app/WindowPlace.h"
 
 #include <QStringList>
 

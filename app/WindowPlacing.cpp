@@ -1,4 +1,4 @@
-#include "WindowPlacing.h"
+#include "app/WindowPlacing.h"
 
 #include <QGuiApplication>
 #include <QScreen>

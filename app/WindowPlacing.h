@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowPlace.h"
+#include "app/WindowPlace.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
-#include "BenchSupport.h"
+#include "bench/BenchSupport.h"
 
-#include "Errors.h"
+#include "store/engine/Errors.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,9 +4,9 @@
 // catalogs, the bare engine the baselines run on, the registration of cases
 // that may throw, and the closing table of times, ratios and bars.
 
-#include "CatalogGenerator.h"
-#include "DAODatabase.h"
-#include "Schema.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODatabase.h"
+#include "tools/CatalogGenerator.h"
 
 #include <QApplication>
 #include <QString>

@@ -1,10 +1,10 @@
 // What is on each disc: storing a scan, finding a file by name across the
 // collection, and reading a real folder tree, each beside its baseline.
-#include "BenchSupport.h"
-#include "BoundStatement.h"
-#include "DiscContents.h"
-#include "DiscScanner.h"
-#include "NameIndex.h"
+#include "bench/BenchSupport.h"
+#include "store/catalog/ContentsScan.h"
+#include "store/catalog/DiscContents.h"
+#include "store/catalog/NameIndex.h"
+#include "store/engine/BoundStatement.h"
 
 #include <QDir>
 #include <QFile>

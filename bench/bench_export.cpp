@@ -1,11 +1,11 @@
 // Exporting the whole catalog of 100,000 discs as CSV (UTF-8), from opening
 // the discs to the renamed file, next to the bare statement's rows written
 // to a file in the same run.
-#include "BenchSupport.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DiscExport.h"
-#include "DiscList.h"
+#include "bench/BenchSupport.h"
+#include "store/catalog/DiscExport.h"
+#include "store/catalog/DiscList.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
 
 #include <QFile>
 

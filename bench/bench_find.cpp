@@ -1,12 +1,12 @@
 // The find dialog on 100,000 discs: a find by a part of the name, from the
 // click on "开始查找" until the list shows the discs, next to the bare
 // statement on the same file in the same run.
-#include "BenchSupport.h"
-#include "DAODataSource.h"
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "DiscList.h"
-#include "FindForm.h"
+#include "bench/BenchSupport.h"
+#include "dialogs/FindForm.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/DiscList.h"
+#include "store/engine/DAODataSource.h"
+#include "toolkit/DataGrid.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,18 +1,18 @@
 // The data grid on 100,000 discs: listing them, sorting, grouping and
 // scrolling, next to the bare statement on the same file in the same run.
 // The run ends with a table of the ratios and of the bars each case meets.
-#include "BenchSupport.h"
-#include "CatalogGenerator.h"
-#include "CdListPane.h"
-#include "DAODataSource.h"
-#include "DAODatabase.h"
-#include "DAODataset.h"
-#include "DAOQuery.h"
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "DiscList.h"
-#include "Errors.h"
-#include "Schema.h"
+#include "bench/BenchSupport.h"
+#include "browser/CdListPane.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/DiscList.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAODataset.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/Errors.h"
+#include "toolkit/DataGrid.h"
+#include "tools/CatalogGenerator.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -3,13 +3,13 @@
 // checks every row, makes the folders and categories and writes the discs
 // in one transaction; the baseline only inserts values prepared beforehand,
 // in one transaction, on the same kind of file, in the same run.
-#include "BenchSupport.h"
-#include "CsvReader.h"
-#include "DAODatabase.h"
-#include "ImportFields.h"
-#include "ImportPlan.h"
-#include "ImportStore.h"
-#include "Schema.h"
+#include "bench/BenchSupport.h"
+#include "media/CsvReader.h"
+#include "store/catalog/ImportFields.h"
+#include "store/catalog/ImportPlan.h"
+#include "store/catalog/ImportStore.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>

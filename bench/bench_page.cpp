@@ -1,12 +1,12 @@
 // The detail page of one disc on a 100,000-disc catalog: the disc's row read
 // alone, the page built, the page as the service hands it out (GBK bytes),
 // and the detail view showing it.
-#include "BenchSupport.h"
-#include "DataModule.h"
-#include "DetailView.h"
-#include "DiscList.h"
-#include "PageService.h"
-#include "Schema.h"
+#include "bench/BenchSupport.h"
+#include "browser/DetailView.h"
+#include "browser/PageService.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/DiscList.h"
+#include "store/catalog/Schema.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "GbkText.h"
-#include "Spell.h"
+#include "pinyin/GbkText.h"
+#include "pinyin/Spell.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,10 +1,10 @@
 // The statistics window on a 100,000-disc catalog: the bare GROUP BY
 // statements on the engine (the baseline), the store's figures with their
 // labels and folder walk, and the window opened with its charts and painted.
-#include "BenchSupport.h"
-#include "CatalogStats.h"
-#include "DataModule.h"
-#include "StatsForm.h"
+#include "bench/BenchSupport.h"
+#include "dialogs/StatsForm.h"
+#include "store/catalog/CatalogStats.h"
+#include "store/catalog/DataModule.h"
 
 #include <QApplication>
 #include <QTabWidget>

@@ -2,18 +2,18 @@
 // baseline that does the same work on the same file through the SQLCipher
 // API directly, in the same process, and the run ends with a table of the
 // ratios and of the bars each case has to meet.
-#include "BenchSupport.h"
-#include "DAODataSource.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DataModule.h"
-#include "DiscFind.h"
-#include "DiscList.h"
-#include "Errors.h"
-#include "PickFilter.h"
-#include "Schema.h"
-#include "Spell.h"
-#include "UpgradeUnit.h"
+#include "bench/BenchSupport.h"
+#include "pinyin/Spell.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/DiscFind.h"
+#include "store/catalog/DiscList.h"
+#include "store/catalog/PickFilter.h"
+#include "store/catalog/Schema.h"
+#include "store/catalog/UpgradeUnit.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/Errors.h"
 
 #include <QCoreApplication>
 

@@ -1,10 +1,10 @@
 // The folder tree with 10,000 folders: reading them into the tree list, the
 // rebuild after a suspended change, and one folder moved in place.
-#include "BenchSupport.h"
-#include "DAOQuery.h"
-#include "DataModule.h"
-#include "Schema.h"
-#include "TreeList.h"
+#include "bench/BenchSupport.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAOQuery.h"
+#include "toolkit/TreeList.h"
 
 #include <QApplication>
 #include <QTreeView>

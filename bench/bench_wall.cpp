@@ -3,13 +3,13 @@
 // run: it should not grow with the list), a page of scrolling, and the time
 // until a screen's thumbnails are all made from cold. The peak memory of the
 // run is printed at the end.
-#include "BenchSupport.h"
-#include "CdListPane.h"
-#include "CoverWall.h"
-#include "CoverWallModel.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "ThumbnailCache.h"
+#include "bench/BenchSupport.h"
+#include "browser/CdListPane.h"
+#include "browser/CoverWall.h"
+#include "browser/CoverWallModel.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "toolkit/ThumbnailCache.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CdRec.h"
-#include "DAOTypes.h"
-#include "LoanStore.h"
+#include "store/catalog/CdRec.h"
+#include "store/catalog/LoanStore.h"
+#include "store/engine/DAOTypes.h"
 
 #include <QHash>
 

@@ -1,13 +1,13 @@
-#include "CdTreePane.h"
+#include "browser/CdTreePane.h"
 
-#include "BulkProgress.h"
-#include "CommandGuard.h"
-#include "DAOQuery.h"
-#include "DataModule.h"
-#include "FolderQueries.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "WaitCursor.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/FolderQueries.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAOQuery.h"
+#include "toolkit/BulkProgress.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/WaitCursor.h"
 
 #include <QMenu>
 #include <QMimeData>

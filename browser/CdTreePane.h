@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DAOTypes.h"
-#include "TreeList.h"
+#include "store/engine/DAOTypes.h"
+#include "toolkit/TreeList.h"
 
 #include <QList>
 #include <QPointer>

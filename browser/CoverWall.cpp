@@ -1,11 +1,11 @@
-#include "CoverWall.h"
+#include "browser/CoverWall.h"
 
-#include "CoverWallModel.h"
-#include "DAODataSource.h"
-#include "DataGrid.h"
-#include "GridModel.h"
-#include "GridView.h"
-#include "ThumbnailCache.h"
+#include "browser/CoverWallModel.h"
+#include "store/engine/DAODataSource.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GridModel.h"
+#include "toolkit/GridView.h"
+#include "toolkit/ThumbnailCache.h"
 
 #include <QApplication>
 #include <QDrag>

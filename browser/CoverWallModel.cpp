@@ -1,7 +1,7 @@
-#include "CoverWallModel.h"
+#include "browser/CoverWallModel.h"
 
-#include "DAODataSource.h"
-#include "GridModel.h"
+#include "store/engine/DAODataSource.h"
+#include "toolkit/GridModel.h"
 
 TCoverWallModel::TCoverWallModel(TGridModel *grid, QObject *parent)
     : QAbstractListModel(parent)

@@ -1,8 +1,8 @@
-#include "DetailView.h"
+#include "browser/DetailView.h"
 
-#include "CommandGuard.h"
-#include "GbkText.h"
-#include "Printout.h"
+#include "pinyin/GbkText.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/Printout.h"
 
 #include <QContextMenuEvent>
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PageService.h"
+#include "browser/PageService.h"
 
 #include <QTextBrowser>
 

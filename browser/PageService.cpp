@@ -1,13 +1,13 @@
-#include "PageService.h"
-#include "DiscList.h"
+#include "browser/PageService.h"
+#include "store/catalog/DiscList.h"
 
-#include "ContentsText.h"
-#include "DataModule.h"
-#include "DateUtils.h"
-#include "DiscContents.h"
-#include "GbkText.h"
-#include "LoanStore.h"
-#include "PictureFiles.h"
+#include "pinyin/GbkText.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/DiscContents.h"
+#include "store/catalog/LoanStore.h"
+#include "store/engine/DateUtils.h"
+#include "toolkit/ContentsText.h"
+#include "toolkit/PictureFiles.h"
 
 #include <QBuffer>
 #include <QDateTime>

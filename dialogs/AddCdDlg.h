@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CdRec.h"
-#include "EnterForm.h"
+#include "dialogs/EnterForm.h"
+#include "store/catalog/CdRec.h"
 
 #include <functional>
 

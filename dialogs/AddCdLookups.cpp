@@ -1,8 +1,8 @@
-#include "AddCdLookups.h"
+#include "dialogs/AddCdLookups.h"
 
-#include "DataModule.h"
-#include "DiscList.h"
-#include "FolderQueries.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/DiscList.h"
+#include "store/catalog/FolderQueries.h"
 
 QString NextDiscCode()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LookupQueries.h"
+#include "store/catalog/LookupQueries.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "AddCdPicture.h"
+#include "dialogs/AddCdPicture.h"
 
-#include "PictureFiles.h"
-#include "PictureNames.h"
+#include "store/catalog/PictureNames.h"
+#include "toolkit/PictureFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "AddTreeDlg.h"
+#include "dialogs/AddTreeDlg.h"
 
-#include "CommandGuard.h"
-#include "GbkLineEdit.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "TextBlank.h"
+#include "pinyin/TextBlank.h"
+#include "store/catalog/Schema.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/GbkLineEdit.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "CheckDateEdit.h"
+#include "dialogs/CheckDateEdit.h"
 
-#include "DateUtils.h"
+#include "store/engine/DateUtils.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
-#include "CompactDbForm.h"
+#include "dialogs/CompactDbForm.h"
 
-#include "CommandGuard.h"
-#include "MessageBoxes.h"
-#include "WaitCursor.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/WaitCursor.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DAOTypes.h"
-#include "EnterForm.h"
+#include "dialogs/EnterForm.h"
+#include "store/engine/DAOTypes.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
-#include "DiscContentsModel.h"
+#include "dialogs/DiscContentsModel.h"
 
-#include "ContentsText.h"
+#include "toolkit/ContentsText.h"
 
 #include <QApplication>
 #include <QStyle>

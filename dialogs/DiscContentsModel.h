@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DiscContents.h"
+#include "store/catalog/DiscContents.h"
 
 #include <QAbstractItemModel>
 

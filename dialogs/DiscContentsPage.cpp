@@ -1,10 +1,10 @@
-#include "DiscContentsPage.h"
+#include "dialogs/DiscContentsPage.h"
 
-#include "CommandGuard.h"
-#include "ContentsText.h"
-#include "DiscContents.h"
-#include "DiscContentsModel.h"
-#include "ScanDiscDlg.h"
+#include "dialogs/DiscContentsModel.h"
+#include "dialogs/ScanDiscDlg.h"
+#include "store/catalog/DiscContents.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/ContentsText.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
-#include "EnterForm.h"
+#include "dialogs/EnterForm.h"
 
-#include "SkinData.h"
+#include "toolkit/SkinData.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,10 +1,10 @@
-#include "ExportDiscs.h"
+#include "dialogs/ExportDiscs.h"
 
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DataGrid.h"
-#include "MessageBoxes.h"
-#include "WaitCursor.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/WaitCursor.h"
 
 #include <QComboBox>
 #include <QDialog>

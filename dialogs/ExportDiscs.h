@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DiscExport.h"
+#include "store/catalog/DiscExport.h"
 
 #include <QString>
 

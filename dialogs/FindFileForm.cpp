@@ -1,11 +1,11 @@
-#include "FindFileForm.h"
+#include "dialogs/FindFileForm.h"
 
-#include "CommandGuard.h"
-#include "ContentsText.h"
-#include "FindForm.h"
-#include "MessageBoxes.h"
-#include "NameIndex.h"
-#include "WaitCursor.h"
+#include "dialogs/FindForm.h"
+#include "store/catalog/NameIndex.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/ContentsText.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/WaitCursor.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

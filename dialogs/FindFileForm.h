@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DiscContents.h"
-#include "EnterForm.h"
+#include "dialogs/EnterForm.h"
+#include "store/catalog/DiscContents.h"
 
 #include <QList>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "CheckDateEdit.h"
-#include "DAOQuery.h"
-#include "DiscFind.h"
-#include "EnterForm.h"
-#include "LookupQueries.h"
+#include "dialogs/CheckDateEdit.h"
+#include "dialogs/EnterForm.h"
+#include "store/catalog/DiscFind.h"
+#include "store/catalog/LookupQueries.h"
+#include "store/engine/DAOQuery.h"
 
 #include <QDate>
 #include <QList>

@@ -1,16 +1,16 @@
-#include "ImportDlg.h"
+#include "dialogs/ImportDlg.h"
 
-#include "AddCdPicture.h"
-#include "CommandGuard.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DateUtils.h"
-#include "Errors.h"
-#include "GbkText.h"
-#include "ImportFields.h"
-#include "MessageBoxes.h"
-#include "PictureFiles.h"
-#include "Schema.h"
+#include "dialogs/AddCdPicture.h"
+#include "pinyin/GbkText.h"
+#include "store/catalog/ImportFields.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/DateUtils.h"
+#include "store/engine/Errors.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/PictureFiles.h"
 
 #include <QAbstractListModel>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CsvReader.h"
-#include "ImportPlan.h"
-#include "ImportStore.h"
+#include "media/CsvReader.h"
+#include "store/catalog/ImportPlan.h"
+#include "store/catalog/ImportStore.h"
 
 #include <QDialog>
 

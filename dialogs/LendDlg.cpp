@@ -1,11 +1,11 @@
-#include "LendDlg.h"
+#include "dialogs/LendDlg.h"
 
-#include "CommandGuard.h"
-#include "DateUtils.h"
-#include "Errors.h"
-#include "GbkLineEdit.h"
-#include "LoanStore.h"
-#include "MessageBoxes.h"
+#include "store/catalog/LoanStore.h"
+#include "store/engine/DateUtils.h"
+#include "store/engine/Errors.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/GbkLineEdit.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QDateEdit>
 #include <QGridLayout>

@@ -1,9 +1,9 @@
-#include "LoansForm.h"
+#include "dialogs/LoansForm.h"
 
-#include "CommandGuard.h"
-#include "DateUtils.h"
-#include "LendDlg.h"
-#include "LoanStore.h"
+#include "dialogs/LendDlg.h"
+#include "store/catalog/LoanStore.h"
+#include "store/engine/DateUtils.h"
+#include "toolkit/CommandGuard.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

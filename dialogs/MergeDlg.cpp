@@ -1,14 +1,14 @@
-#include "MergeDlg.h"
+#include "dialogs/MergeDlg.h"
 
-#include "CatalogBackup.h"
-#include "CommandGuard.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "Errors.h"
-#include "ImportDlg.h"
-#include "PictureFiles.h"
-#include "Schema.h"
-#include "WaitCursor.h"
+#include "dialogs/ImportDlg.h"
+#include "store/catalog/CatalogBackup.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/Errors.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/PictureFiles.h"
+#include "toolkit/WaitCursor.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CatalogMerge.h"
+#include "store/catalog/CatalogMerge.h"
 
 #include <QDialog>
 

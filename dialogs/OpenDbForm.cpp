@@ -1,8 +1,8 @@
-#include "OpenDbForm.h"
+#include "dialogs/OpenDbForm.h"
 
-#include "CatalogFiles.h"
-#include "CommandGuard.h"
-#include "MessageBoxes.h"
+#include "store/catalog/CatalogFiles.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QDir>
 #include <QEvent>

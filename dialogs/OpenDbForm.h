@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EnterForm.h"
+#include "dialogs/EnterForm.h"
 
 class QLabel;
 class QLineEdit;

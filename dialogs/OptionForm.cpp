@@ -1,15 +1,15 @@
-#include "OptionForm.h"
+#include "dialogs/OptionForm.h"
 
-#include "CommandGuard.h"
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "Errors.h"
-#include "GbkLineEdit.h"
-#include "GbkText.h"
-#include "LookupQueries.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "TextBlank.h"
+#include "pinyin/GbkText.h"
+#include "pinyin/TextBlank.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/LookupQueries.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/Errors.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GbkLineEdit.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

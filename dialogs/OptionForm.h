@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DAODataSource.h"
-#include "DAOQuery.h"
-#include "EnterForm.h"
+#include "dialogs/EnterForm.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAOQuery.h"
 
 class QCheckBox;
 class QLabel;

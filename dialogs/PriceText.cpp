@@ -1,7 +1,7 @@
-#include "PriceText.h"
+#include "dialogs/PriceText.h"
 
-#include "DAOTypes.h"
-#include "TextBlank.h"
+#include "pinyin/TextBlank.h"
+#include "store/engine/DAOTypes.h"
 
 #include <QLocale>
 

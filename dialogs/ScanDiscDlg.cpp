@@ -1,9 +1,10 @@
-#include "ScanDiscDlg.h"
+#include "dialogs/ScanDiscDlg.h"
 
-#include "CommandGuard.h"
-#include "ContentsText.h"
-#include "DiscContents.h"
-#include "MessageBoxes.h"
+#include "store/catalog/ContentsScan.h"
+#include "store/catalog/DiscContents.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/ContentsText.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -173,7 +174,7 @@ bool Run(QWidget *parent, TDAODatabase &db, qint64 discId, const Volumes::TVolum
         }
         return !progress.wasCanceled();
     };
-    const DiscScanner::TResult result = DiscScanner::ScanInto(db, discId, volume.Root, info, callbacks);
+    const DiscScanner::TResult result = ContentsScan::ScanInto(db, discId, volume.Root, info, callbacks);
     progress.close();
     if (result.Cancelled) {
         Msg::Information(QStringLiteral("扫描已取消，光盘内容保持原样。"));

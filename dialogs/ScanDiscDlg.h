@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DiscScanner.h"
-#include "EnterForm.h"
-#include "Volumes.h"
+#include "dialogs/EnterForm.h"
+#include "media/DiscScanner.h"
+#include "media/Volumes.h"
 
 #include <QList>
 

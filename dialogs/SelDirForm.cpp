@@ -1,9 +1,9 @@
-#include "SelDirForm.h"
+#include "dialogs/SelDirForm.h"
 
-#include "DataModule.h"
-#include "Errors.h"
-#include "FolderQueries.h"
-#include "TreeShape.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/FolderQueries.h"
+#include "store/engine/Errors.h"
+#include "toolkit/TreeShape.h"
 
 #include <QHBoxLayout>
 #include <QHash>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DAOQuery.h"
-#include "EnterForm.h"
+#include "dialogs/EnterForm.h"
+#include "store/engine/DAOQuery.h"
 
 class QLabel;
 class QPushButton;

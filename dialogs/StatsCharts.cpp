@@ -1,7 +1,7 @@
-#include "StatsCharts.h"
+#include "dialogs/StatsCharts.h"
 
-#include "GridFormat.h"
-#include "HBarChart.h"
+#include "toolkit/GridFormat.h"
+#include "toolkit/HBarChart.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

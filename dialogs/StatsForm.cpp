@@ -1,10 +1,10 @@
-#include "StatsForm.h"
+#include "dialogs/StatsForm.h"
 
-#include "CommandGuard.h"
-#include "DAODatabase.h"
-#include "GridFormat.h"
-#include "MessageBoxes.h"
-#include "StatsCharts.h"
+#include "dialogs/StatsCharts.h"
+#include "store/engine/DAODatabase.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/GridFormat.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QDir>
 #include <QFileDialog>

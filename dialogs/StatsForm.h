@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CatalogStats.h"
+#include "store/catalog/CatalogStats.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "GbkText.h"
+#include "pinyin/GbkText.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,6 +1,6 @@
-#include "Spell.h"
+#include "pinyin/Spell.h"
 
-#include "GbkText.h"
+#include "pinyin/GbkText.h"
 
 #include <QStringEncoder>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "TextBlank.h"
+#include "pinyin/TextBlank.h"
 
 namespace TextBlank {
 

@@ -1,4 +1,4 @@
-#include "BulkProgress.h"
+#include "toolkit/BulkProgress.h"
 
 #include <QApplication>
 #include <QProgressDialog>

@@ -1,4 +1,4 @@
-#include "CalendarDateEdit.h"
+#include "toolkit/CalendarDateEdit.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
-#include "ChoiceBox.h"
+#include "toolkit/ChoiceBox.h"
 
-#include "ChoiceModel.h"
+#include "toolkit/ChoiceModel.h"
 
 #include <QEvent>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "ChoiceModel.h"
+#include "toolkit/ChoiceModel.h"
 
 #include <QComboBox>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChoiceList.h"
+#include "store/catalog/ChoiceList.h"
 
 #include <QAbstractListModel>
 #include <QFont>

@@ -1,7 +1,7 @@
-#include "CommandGuard.h"
+#include "toolkit/CommandGuard.h"
 
-#include "Errors.h"
-#include "MessageBoxes.h"
+#include "store/engine/Errors.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QString>
 

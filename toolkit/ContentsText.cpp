@@ -1,4 +1,4 @@
-#include "ContentsText.h"
+#include "toolkit/ContentsText.h"
 
 #include <QDateTime>
 

@@ -1,11 +1,11 @@
-#include "DataGrid.h"
+#include "toolkit/DataGrid.h"
 
-#include "DAODataSource.h"
-#include "DAODataset.h"
-#include "GridFooter.h"
-#include "GridModel.h"
-#include "GridView.h"
-#include "GroupPanel.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODataset.h"
+#include "toolkit/GridFooter.h"
+#include "toolkit/GridModel.h"
+#include "toolkit/GridView.h"
+#include "toolkit/GroupPanel.h"
 
 #include <QItemSelectionModel>
 #include <QPointer>

@@ -1,9 +1,9 @@
-#include "ExPickEdit.h"
+#include "toolkit/ExPickEdit.h"
 
-#include "Errors.h"
-#include "GbkText.h"
-#include "PickFilter.h"
-#include "Spell.h"
+#include "pinyin/GbkText.h"
+#include "pinyin/Spell.h"
+#include "store/catalog/PickFilter.h"
+#include "store/engine/Errors.h"
 
 #include <QAbstractItemView>
 #include <QInputMethodEvent>

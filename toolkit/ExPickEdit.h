@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DAOQuery.h"
-#include "PickEdit.h"
+#include "store/engine/DAOQuery.h"
+#include "toolkit/PickEdit.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
-#include "GbkLineEdit.h"
+#include "toolkit/GbkLineEdit.h"
 
-#include "GbkText.h"
+#include "pinyin/GbkText.h"
 
 #include <QTimer>
 #include <QToolTip>

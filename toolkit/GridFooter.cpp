@@ -1,8 +1,8 @@
-#include "GridFooter.h"
+#include "toolkit/GridFooter.h"
 
-#include "DAODataSource.h"
-#include "DAODataset.h"
-#include "GridFormat.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODataset.h"
+#include "toolkit/GridFormat.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataGrid.h"
+#include "toolkit/DataGrid.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "GridFormat.h"
+#include "toolkit/GridFormat.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "GridKeys.h"
+#include "toolkit/GridKeys.h"
 
 #include <QAbstractItemModel>
 #include <QCollator>

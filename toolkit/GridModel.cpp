@@ -1,9 +1,9 @@
-#include "GridModel.h"
+#include "toolkit/GridModel.h"
 
-#include "DAODataSource.h"
-#include "DAODataset.h"
-#include "DAOTypes.h"
-#include "GridFormat.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODataset.h"
+#include "store/engine/DAOTypes.h"
+#include "toolkit/GridFormat.h"
 
 #include <algorithm>
 #include <cmath>

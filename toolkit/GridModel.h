@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GridKeys.h"
+#include "toolkit/GridKeys.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

@@ -1,10 +1,10 @@
 // The grid's rows following single changes of the source in place: a row
 // inserted, removed or changed moves, joins or leaves its group without the
 // rest being read again.
-#include "GridModel.h"
+#include "toolkit/GridModel.h"
 
-#include "DAODataSource.h"
-#include "DAODataset.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODataset.h"
 
 #include <algorithm>
 

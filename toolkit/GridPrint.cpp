@@ -1,7 +1,7 @@
-#include "GridPrint.h"
+#include "toolkit/GridPrint.h"
 
-#include "DataGrid.h"
-#include "GridModel.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GridModel.h"
 
 #include <QAbstractItemModel>
 #include <QDate>

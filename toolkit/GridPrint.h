@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Printout.h"
+#include "toolkit/Printout.h"
 
 #include <QFont>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "GridTexts.h"
+#include "toolkit/GridTexts.h"
 
 namespace GridTexts {
 

@@ -1,10 +1,10 @@
-#include "GridView.h"
+#include "toolkit/GridView.h"
 
-#include "DAODataSource.h"
-#include "DAODataset.h"
-#include "DataGrid.h"
-#include "GridColumnDrag.h"
-#include "GridModel.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODataset.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GridColumnDrag.h"
+#include "toolkit/GridModel.h"
 
 #include <QApplication>
 #include <QDrag>

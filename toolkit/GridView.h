@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DAOTypes.h"
+#include "store/engine/DAOTypes.h"
 
 #include <QHeaderView>
 #include <QStyledItemDelegate>

@@ -1,7 +1,7 @@
-#include "GroupPanel.h"
+#include "toolkit/GroupPanel.h"
 
-#include "GridColumnDrag.h"
-#include "GridTexts.h"
+#include "toolkit/GridColumnDrag.h"
+#include "toolkit/GridTexts.h"
 
 #include <QApplication>
 #include <QDrag>

@@ -1,4 +1,4 @@
-#include "HBarChart.h"
+#include "toolkit/HBarChart.h"
 
 #include <QHelpEvent>
 #include <QPainter>

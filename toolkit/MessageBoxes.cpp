@@ -1,4 +1,4 @@
-#include "MessageBoxes.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>

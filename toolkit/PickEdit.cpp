@@ -1,6 +1,6 @@
-#include "PickEdit.h"
+#include "toolkit/PickEdit.h"
 
-#include "ChoiceModel.h"
+#include "toolkit/ChoiceModel.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>

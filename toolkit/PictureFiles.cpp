@@ -1,4 +1,4 @@
-#include "PictureFiles.h"
+#include "toolkit/PictureFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "Printout.h"
+#include "toolkit/Printout.h"
 
-#include "Errors.h"
-#include "MessageBoxes.h"
+#include "store/engine/Errors.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "SizingSplitter.h"
+#include "toolkit/SizingSplitter.h"
 
 #include <QMouseEvent>
 #include <QPainter>

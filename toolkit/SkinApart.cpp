@@ -1,5 +1,5 @@
 // A window skinned all but one of its parts.
-#include "SkinData.h"
+#include "toolkit/SkinData.h"
 
 #include <QChildEvent>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "SkinData.h"
+#include "toolkit/SkinData.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Errors.h"
+#include "store/engine/Errors.h"
 
 #include <QList>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "ThumbnailCache.h"
+#include "toolkit/ThumbnailCache.h"
 
 #include <QCryptographicHash>
 #include <QDir>

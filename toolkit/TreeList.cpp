@@ -1,9 +1,9 @@
-#include "TreeList.h"
-#include "TreeListFooter.h"
-#include "TreeListView.h"
+#include "toolkit/TreeList.h"
+#include "toolkit/TreeListFooter.h"
+#include "toolkit/TreeListView.h"
 
-#include "CommandGuard.h"
-#include "DAODataset.h"
+#include "store/engine/DAODataset.h"
+#include "toolkit/CommandGuard.h"
 
 #include <QDataStream>
 #include <QDrag>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TreeListModel.h"
+#include "toolkit/TreeListModel.h"
 
 #include <QList>
 #include <QPoint>

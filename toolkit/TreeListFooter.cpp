@@ -1,4 +1,4 @@
-#include "TreeListFooter.h"
+#include "toolkit/TreeListFooter.h"
 
 #include <QHeaderView>
 #include <QPainter>

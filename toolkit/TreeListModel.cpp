@@ -1,7 +1,7 @@
-#include "TreeListModel.h"
+#include "toolkit/TreeListModel.h"
 
-#include "DAODataset.h"
-#include "TreeShape.h"
+#include "store/engine/DAODataset.h"
+#include "toolkit/TreeShape.h"
 
 #include <QLocale>
 

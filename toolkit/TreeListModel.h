@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DAODataset.h"
+#include "store/engine/DAODataset.h"
 
 #include <QAbstractItemModel>
 #include <QCollator>

@@ -1,4 +1,4 @@
-#include "TreeListView.h"
+#include "toolkit/TreeListView.h"
 
 #include <QDrag>
 #include <QDragEnterEvent>

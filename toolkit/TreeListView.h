@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TreeList.h"
+#include "toolkit/TreeList.h"
 
 #include <QPersistentModelIndex>
 #include <QPoint>

@@ -1,4 +1,4 @@
-#include "TreeShape.h"
+#include "toolkit/TreeShape.h"
 
 #include <algorithm>
 #include <cstddef>

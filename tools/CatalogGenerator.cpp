@@ -1,10 +1,10 @@
-#include "CatalogGenerator.h"
+#include "tools/CatalogGenerator.h"
 
-#include "DAODatabase.h"
-#include "DateUtils.h"
-#include "Errors.h"
-#include "GbkText.h"
-#include "Spell.h"
+#include "pinyin/GbkText.h"
+#include "pinyin/Spell.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DateUtils.h"
+#include "store/engine/Errors.h"
 
 #include <QDate>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Schema.h"
+#include "store/catalog/Schema.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,7 +1,7 @@
 // Writes a catalog of made-up discs:
 // gen_catalog <output file> <disc count> [--old | --layout VERSION] [--folders N]
-#include "CatalogGenerator.h"
-#include "Errors.h"
+#include "store/engine/Errors.h"
+#include "tools/CatalogGenerator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Writes the template catalog "Blank" from which new catalogs are copied.
-#include "Errors.h"
-#include "Schema.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/Errors.h"
 
 #include <QCoreApplication>
 #include <QFile>

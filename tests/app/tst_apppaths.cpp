@@ -1,8 +1,8 @@
 // Where catalogs live: the portable folder when Data/ is beside the
 // executable, else the user's data folder, made and given the template at
 // the first start without touching anything already there.
-#include "AppPaths.h"
-#include "Errors.h"
+#include "app/AppPaths.h"
+#include "store/engine/Errors.h"
 
 #include <QDir>
 #include <QFile>

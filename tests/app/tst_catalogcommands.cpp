@@ -1,15 +1,15 @@
 // Backing up, restoring and compacting catalog files from the catalog menu.
-#include "CatalogBackup.h"
-#include "CatalogCommands.h"
-#include "CatalogFixture.h"
-#include "CommandGuard.h"
-#include "CompactDbForm.h"
-#include "DAOQuery.h"
-#include "DataModule.h"
-#include "Errors.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "UpgradeUnit.h"
+#include "app/CatalogCommands.h"
+#include "dialogs/CompactDbForm.h"
+#include "store/catalog/CatalogBackup.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "store/catalog/UpgradeUnit.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

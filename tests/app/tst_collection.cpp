@@ -1,24 +1,24 @@
 // Looking at a collection through the real main window: the statistics
 // window from the tool bar, and a disc lent, marked, listed, returned and
 // deleted.
-#include "CdListPane.h"
-#include "CdTreePane.h"
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "DateUtils.h"
-#include "DetailView.h"
-#include "Globalvar.h"
-#include "LendDlg.h"
-#include "LoanStore.h"
-#include "LoansForm.h"
-#include "MainForm.h"
-#include "MessageBoxes.h"
-#include "PageService.h"
-#include "Schema.h"
-#include "SettingObjects.h"
-#include "StartUp.h"
-#include "StatsForm.h"
-#include "TestProgram.h"
+#include "app/Globalvar.h"
+#include "app/MainForm.h"
+#include "app/SettingObjects.h"
+#include "app/StartUp.h"
+#include "browser/CdListPane.h"
+#include "browser/CdTreePane.h"
+#include "browser/DetailView.h"
+#include "browser/PageService.h"
+#include "dialogs/LendDlg.h"
+#include "dialogs/LoansForm.h"
+#include "dialogs/StatsForm.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/LoanStore.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DateUtils.h"
+#include "tests/support/TestProgram.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -36,7 +36,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
-#include "GbkLineEdit.h"
+#include "toolkit/GbkLineEdit.h"
 
 class TestCollection : public QObject
 {

@@ -1,7 +1,7 @@
 // The command line: help and version without a window, the catalog to open
 // made absolute, Qt's own options let through, mistakes refused, and file
 // names taken from the bytes the program was given.
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <QTest>
 

@@ -1,16 +1,16 @@
 // Merging another catalog through the main window's menu.
-#include "CdListPane.h"
-#include "CdTreePane.h"
-#include "DataModule.h"
-#include "Globalvar.h"
-#include "ImportDlg.h"
-#include "MainForm.h"
-#include "MergeDlg.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "SettingObjects.h"
-#include "StartUp.h"
-#include "TestProgram.h"
+#include "app/Globalvar.h"
+#include "app/MainForm.h"
+#include "app/SettingObjects.h"
+#include "app/StartUp.h"
+#include "browser/CdListPane.h"
+#include "browser/CdTreePane.h"
+#include "dialogs/ImportDlg.h"
+#include "dialogs/MergeDlg.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "tests/support/TestProgram.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,5 @@
 // Qt's own dialogs and menus speak Chinese whatever the system's language.
-#include "StartUp.h"
+#include "app/StartUp.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -2,7 +2,7 @@
 // over and the first one receives it; stale sockets are replaced; strangers'
 // bytes and silent connections are dropped; the socket lives in a folder
 // only the user can enter, and nothing is handed to another user's program.
-#include "SingleInstance.h"
+#include "app/SingleInstance.h"
 
 #include <QDir>
 #include <QFile>

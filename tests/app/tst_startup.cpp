@@ -1,12 +1,12 @@
 // The program's start and what surrounds it: the guide and its window, the
 // start without a display, the version it names, a file name it cannot keep,
 // and the main window's place kept between starts.
-#include "DisplayCheck.h"
-#include "HelpWindow.h"
-#include "MainForm.h"
-#include "SettingObjects.h"
-#include "TestProgram.h"
-#include "WindowPlacing.h"
+#include "app/DisplayCheck.h"
+#include "app/HelpWindow.h"
+#include "app/MainForm.h"
+#include "app/SettingObjects.h"
+#include "app/WindowPlacing.h"
+#include "tests/support/TestProgram.h"
 
 #include <QApplication>
 #include <QFile>

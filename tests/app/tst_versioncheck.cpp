@@ -1,9 +1,9 @@
 // The new-version check against an HTTP server of the test's own on
 // 127.0.0.1, and the maker's addresses.
-#include "DataModule.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "VersionCheck.h"
+#include "app/VersionCheck.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QElapsedTimer>
 #include <QMap>

@@ -1,16 +1,16 @@
 // The disc list: listing, footers, the disc commands and the jump to a disc,
 // on a real catalog.
-#include "BulkProgress.h"
-#include "CdListPane.h"
-#include "DAODataSource.h"
-#include "DAOQuery.h"
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "DateUtils.h"
-#include "LoanStore.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "TestCatalog.h"
+#include "browser/CdListPane.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/LoanStore.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/DateUtils.h"
+#include "tests/support/TestCatalog.h"
+#include "toolkit/BulkProgress.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QApplication>
 #include <QFile>

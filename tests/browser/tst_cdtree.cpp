@@ -1,10 +1,10 @@
 // The folder tree on a real catalog: loading, the context menu's commands,
 // and dropping discs and folders on it.
-#include "CdTreePane.h"
-#include "DAOQuery.h"
-#include "DataGrid.h"
-#include "MessageBoxes.h"
-#include "TestCatalog.h"
+#include "browser/CdTreePane.h"
+#include "store/engine/DAOQuery.h"
+#include "tests/support/TestCatalog.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

@@ -1,16 +1,16 @@
 // The cover wall: thumbnails made in the background and kept on disk, the
 // wall's tiles against the grid's rows, and the wall acting on the grid's
 // selection and current disc, on a real catalog.
-#include "CdListPane.h"
-#include "CoverWall.h"
-#include "CoverWallModel.h"
-#include "DAOQuery.h"
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "GridModel.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "ThumbnailCache.h"
+#include "browser/CdListPane.h"
+#include "browser/CoverWall.h"
+#include "browser/CoverWallModel.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAOQuery.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GridModel.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/ThumbnailCache.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,16 +1,16 @@
 // The detail page service and the detail view, on a real catalog and real
 // picture files.
-#include "DAOQuery.h"
-#include "DataModule.h"
-#include "DateUtils.h"
-#include "DetailView.h"
-#include "Errors.h"
-#include "GbkText.h"
-#include "PageService.h"
-#include "PdfPages.h"
-#include "Printout.h"
-#include "Schema.h"
-#include "TestCatalog.h"
+#include "browser/DetailView.h"
+#include "browser/PageService.h"
+#include "pinyin/GbkText.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/DateUtils.h"
+#include "store/engine/Errors.h"
+#include "tests/support/PdfPages.h"
+#include "tests/support/TestCatalog.h"
+#include "toolkit/Printout.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

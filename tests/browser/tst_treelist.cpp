@@ -1,9 +1,9 @@
 // The tree list over a query: the hierarchy it builds, how it follows the
 // query, the focus and the cursor, dragging over it, footer and layout.
-#include "DAOQuery.h"
-#include "TestCatalog.h"
-#include "TreeList.h"
-#include "TreeShape.h"
+#include "store/engine/DAOQuery.h"
+#include "tests/support/TestCatalog.h"
+#include "toolkit/TreeList.h"
+#include "toolkit/TreeShape.h"
 
 #include <QAbstractItemModelTester>
 #include <QDragMoveEvent>

@@ -1,5 +1,5 @@
 // The keyboard rule and the frame that every dialog shares.
-#include "EnterForm.h"
+#include "dialogs/EnterForm.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,16 +1,16 @@
 // The find dialog: the statement it builds from its controls, the discs it
 // finds on a real catalog, and a find as the user makes it.
-#include "CommandGuard.h"
-#include "DAODataSource.h"
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "DateUtils.h"
-#include "ExportDiscs.h"
-#include "FindForm.h"
-#include "GridPrint.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "TestCatalog.h"
+#include "dialogs/ExportDiscs.h"
+#include "dialogs/FindForm.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DateUtils.h"
+#include "tests/support/TestCatalog.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GridPrint.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCheckBox>

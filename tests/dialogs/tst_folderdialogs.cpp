@@ -1,14 +1,14 @@
 // The folder-name dialog and the folder picker.
-#include "AddTreeDlg.h"
-#include "CommandGuard.h"
-#include "DataModule.h"
-#include "Errors.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "SelDirForm.h"
-#include "TestCatalog.h"
-#include "TreeShape.h"
-#include "WhenShown.h"
+#include "dialogs/AddTreeDlg.h"
+#include "dialogs/SelDirForm.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/Errors.h"
+#include "tests/support/TestCatalog.h"
+#include "tests/support/WhenShown.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/TreeShape.h"
 
 #include <QApplication>
 #include <QFile>

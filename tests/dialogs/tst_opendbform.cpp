@@ -1,8 +1,8 @@
 // The catalog files of the catalog folder and the open/new dialog.
-#include "CatalogFiles.h"
-#include "MessageBoxes.h"
-#include "OpenDbForm.h"
-#include "Schema.h"
+#include "dialogs/OpenDbForm.h"
+#include "store/catalog/CatalogFiles.h"
+#include "store/catalog/Schema.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>

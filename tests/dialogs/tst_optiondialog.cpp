@@ -1,12 +1,12 @@
 // The options dialog: the category and quality lists and the two switches.
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "MessageBoxes.h"
-#include "OptionForm.h"
-#include "Schema.h"
-#include "SqlDialect.h"
-#include "TestCatalog.h"
-#include "WhenShown.h"
+#include "dialogs/OptionForm.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/SqlDialect.h"
+#include "tests/support/TestCatalog.h"
+#include "tests/support/WhenShown.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCheckBox>

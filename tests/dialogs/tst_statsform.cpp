@@ -2,13 +2,13 @@
 // values and tooltips, the largest first and the rest gathered; years by
 // decade when they span long, as a line when there are many; discs without a
 // date never counted in a year. A few groups keep their columns.
-#include "CatalogFixture.h"
-#include "CatalogStats.h"
-#include "DAODatabase.h"
-#include "DateUtils.h"
-#include "HBarChart.h"
-#include "StatsCharts.h"
-#include "StatsForm.h"
+#include "dialogs/StatsCharts.h"
+#include "dialogs/StatsForm.h"
+#include "store/catalog/CatalogStats.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DateUtils.h"
+#include "tests/support/CatalogFixture.h"
+#include "toolkit/HBarChart.h"
 
 #include <QApplication>
 #include <QBarCategoryAxis>

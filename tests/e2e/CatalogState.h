@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DAODatabase.h"
-#include "Errors.h"
-#include "Schema.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/Errors.h"
 
 #include <QCryptographicHash>
 #include <QFile>

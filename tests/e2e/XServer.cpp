@@ -1,4 +1,4 @@
-#include "XServer.h"
+#include "tests/e2e/XServer.h"
 
 #include <QDeadlineTimer>
 #include <QTest>

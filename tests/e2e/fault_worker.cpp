@@ -17,13 +17,13 @@
 // killed. With 0 it runs through. It prints "started" before the command,
 // "done" after it, and "steps <n>" with the count it reached; "message
 // <text>" for each message the user would see.
-#include "CdListPane.h"
-#include "CdTreePane.h"
-#include "CommandGuard.h"
-#include "DAOQuery.h"
-#include "DataGrid.h"
-#include "DataModule.h"
-#include "MessageBoxes.h"
+#include "browser/CdListPane.h"
+#include "browser/CdTreePane.h"
+#include "store/catalog/DataModule.h"
+#include "store/engine/DAOQuery.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QApplication>
 #include <QTreeView>

@@ -3,12 +3,12 @@
 // files that are no sound catalog. The commands run in a worker process
 // (fault_worker) through the program's own code, so that the kill is a real
 // SIGKILL of a process holding the catalog open.
-#include "CatalogGenerator.h"
-#include "CatalogState.h"
-#include "DataModule.h"
-#include "DiscList.h"
-#include "Errors.h"
-#include "UpgradeUnit.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/DiscList.h"
+#include "store/catalog/UpgradeUnit.h"
+#include "store/engine/Errors.h"
+#include "tests/e2e/CatalogState.h"
+#include "tools/CatalogGenerator.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

@@ -5,8 +5,8 @@
 // start makes the user's data folder and a catalog in it; a catalog named on
 // the command line opens wherever it is; a second start hands its file to
 // the running program and ends.
-#include "Schema.h"
-#include "XServer.h"
+#include "store/catalog/Schema.h"
+#include "tests/e2e/XServer.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -9,9 +9,9 @@
 // (xdotool) and looks at what the user sees (window titles, the keyboard
 // focus, the screen) and at the catalog file, read through the store. Each
 // step leaves a screenshot in the build folder.
-#include "CatalogGenerator.h"
-#include "CatalogState.h"
-#include "XServer.h"
+#include "tests/e2e/CatalogState.h"
+#include "tests/e2e/XServer.h"
+#include "tools/CatalogGenerator.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "FuzzTargets.h"
+#include "tests/fuzz/FuzzTargets.h"
 
 #include <cstring>
 

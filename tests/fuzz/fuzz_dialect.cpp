@@ -4,10 +4,10 @@
 // of the translation as one literal of exactly that text, which SQLite itself
 // confirms: as a value compared with =, and as a LIKE pattern that matches
 // the text.
-#include "FuzzTargets.h"
+#include "tests/fuzz/FuzzTargets.h"
 
-#include "Errors.h"
-#include "SqlDialect.h"
+#include "store/engine/Errors.h"
+#include "store/engine/SqlDialect.h"
 
 #include <sqlcipher/sqlite3.h>
 

@@ -1,5 +1,5 @@
 // The libFuzzer entry of one target; VORLIX_FUZZ_BODY names its body.
-#include "FuzzTargets.h"
+#include "tests/fuzz/FuzzTargets.h"
 
 #include <QCoreApplication>
 

@@ -3,12 +3,12 @@
 // picture, and beside the folder lies secret.txt with a link to it inside the
 // folder, and a FIFO inside it. Every URL of ours gets the page or a picture, and a picture is
 // only ever cover.jpg or the default cover.
-#include "FuzzTargets.h"
+#include "tests/fuzz/FuzzTargets.h"
 
-#include "CatalogGenerator.h"
-#include "DataModule.h"
-#include "GbkText.h"
-#include "PageService.h"
+#include "browser/PageService.h"
+#include "pinyin/GbkText.h"
+#include "store/catalog/DataModule.h"
+#include "tools/CatalogGenerator.h"
 
 #include <QDir>
 #include <QFile>

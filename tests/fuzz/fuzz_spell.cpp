@@ -1,10 +1,10 @@
 // Text through the pinyin initials and the GBK helpers: the input's bytes as
 // GBK, and the text they make read as UTF-8, as GBK and as raw UTF-16 (the
 // last with unpaired surrogates).
-#include "FuzzTargets.h"
+#include "tests/fuzz/FuzzTargets.h"
 
-#include "GbkText.h"
-#include "Spell.h"
+#include "pinyin/GbkText.h"
+#include "pinyin/Spell.h"
 
 #include <QStringDecoder>
 

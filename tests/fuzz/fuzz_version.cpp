@@ -1,9 +1,9 @@
 // A downloaded version text through the version check's message. The input
 // is the server's text; when it holds a zero byte, what comes before it is
 // the catalog's version and what follows the server's text.
-#include "FuzzTargets.h"
+#include "tests/fuzz/FuzzTargets.h"
 
-#include "VersionCheck.h"
+#include "app/VersionCheck.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Every seed input and every input a fuzzer once failed on, through the same
 // bodies the fuzzers run.
-#include "FuzzTargets.h"
+#include "tests/fuzz/FuzzTargets.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Another catalog file merged into a real catalog, all or nothing, the
 // other file only read.
-#include "CatalogFixture.h"
-#include "CatalogMerge.h"
-#include "Errors.h"
+#include "store/catalog/CatalogMerge.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QFileInfo>
 

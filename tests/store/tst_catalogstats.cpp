@@ -2,12 +2,12 @@
 // every bar, total and sum on a generated catalog with the awkward discs a
 // real one gathers (no category, a category that is gone, no date, no price,
 // discs in the root, folders cut off from the tree or in a loop).
-#include "CatalogFixture.h"
-#include "CatalogGenerator.h"
-#include "CatalogStats.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DateUtils.h"
+#include "store/catalog/CatalogStats.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/DateUtils.h"
+#include "tests/support/CatalogFixture.h"
+#include "tools/CatalogGenerator.h"
 
 #include <QHash>
 #include <QTest>

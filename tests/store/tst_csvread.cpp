@@ -1,8 +1,8 @@
 // Reading spreadsheet tables and turning their rows into discs.
-#include "CsvReader.h"
-#include "ImportFields.h"
-#include "ImportPlan.h"
-#include "ImportValues.h"
+#include "media/CsvReader.h"
+#include "store/catalog/ImportFields.h"
+#include "store/catalog/ImportPlan.h"
+#include "store/catalog/ImportValues.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // The data-access layer: cursor, columns, editing, errors.
-#include "CatalogFixture.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DateUtils.h"
-#include "Errors.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/DateUtils.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QTest>
 

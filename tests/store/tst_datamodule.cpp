@@ -1,8 +1,8 @@
 // The data module's operations, compaction, and catalogs that cannot be
 // opened.
-#include "CatalogFixture.h"
-#include "DataModule.h"
-#include "Errors.h"
+#include "store/catalog/DataModule.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The data source: a query's rows as a Qt model, its cursor as the
 // selection.
-#include "CatalogFixture.h"
-#include "DAODataSource.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>

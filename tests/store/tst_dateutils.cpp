@@ -1,5 +1,5 @@
 // Day counts and the yyyy-MM-dd texts of every date the program shows.
-#include "DateUtils.h"
+#include "store/engine/DateUtils.h"
 
 #include <QTest>
 

@@ -1,12 +1,12 @@
 // A disc's files read into the catalog, kept, replaced, removed and found.
-#include "BoundStatement.h"
-#include "CatalogBackup.h"
-#include "CatalogFixture.h"
-#include "DiscContents.h"
-#include "DiscScanner.h"
-#include "Errors.h"
-#include "NameIndex.h"
-#include "Volumes.h"
+#include "media/Volumes.h"
+#include "store/catalog/CatalogBackup.h"
+#include "store/catalog/ContentsScan.h"
+#include "store/catalog/DiscContents.h"
+#include "store/catalog/NameIndex.h"
+#include "store/engine/BoundStatement.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -122,7 +122,7 @@ void TestDiscContents::scanStoresTheTreeExactly()
     volumeIn.Label = QStringLiteral("BACKUP_2019");
     volumeIn.FsSize = 700 * 1024 * 1024;
     volumeIn.FsUsed = 600 * 1024 * 1024;
-    const DiscScanner::TResult result = DiscScanner::ScanInto(db, disc, root, volumeIn, callbacks);
+    const DiscScanner::TResult result = ContentsScan::ScanInto(db, disc, root, volumeIn, callbacks);
     QFile::setPermissions(root + QStringLiteral("/不能读"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QCOMPARE(result.Unreadable, QStringList{QStringLiteral("/不能读")});
@@ -177,7 +177,7 @@ void TestDiscContents::cancelOrFailureKeepsPreviousContents()
     QTemporaryDir dir;
     const QString first = dir.filePath(QStringLiteral("first"));
     QVERIFY(WriteFile(first + QStringLiteral("/旧文件.txt"), "old"));
-    DiscScanner::ScanInto(db, disc, first, {});
+    ContentsScan::ScanInto(db, disc, first, {});
     const QStringList before = Stored(db, disc);
     const QDateTime scanned = DiscContents::Volume(db, disc)->ScanDate;
 
@@ -192,9 +192,9 @@ void TestDiscContents::cancelOrFailureKeepsPreviousContents()
         return false;
     };
     if (cancel) {
-        QVERIFY(DiscScanner::ScanInto(db, disc, second, {}, callbacks).Cancelled);
+        QVERIFY(ContentsScan::ScanInto(db, disc, second, {}, callbacks).Cancelled);
     } else {
-        QVERIFY_THROWS_EXCEPTION(EAppError, DiscScanner::ScanInto(db, disc, second, {}, callbacks));
+        QVERIFY_THROWS_EXCEPTION(EAppError, ContentsScan::ScanInto(db, disc, second, {}, callbacks));
     }
     QCOMPARE(calls, 2);
     QCOMPARE(db.WorkDepth(), 0);
@@ -208,9 +208,9 @@ void TestDiscContents::cancelOrFailureKeepsPreviousContents()
     const qint64 freshDisc = AddDisc(freshDb, QStringLiteral("新"), QStringLiteral("N1"));
     calls = 0;
     if (cancel) {
-        DiscScanner::ScanInto(freshDb, freshDisc, second, {}, callbacks);
+        ContentsScan::ScanInto(freshDb, freshDisc, second, {}, callbacks);
     } else {
-        QVERIFY_THROWS_EXCEPTION(EAppError, DiscScanner::ScanInto(freshDb, freshDisc, second, {}, callbacks));
+        QVERIFY_THROWS_EXCEPTION(EAppError, ContentsScan::ScanInto(freshDb, freshDisc, second, {}, callbacks));
     }
     QVERIFY(!HasTables(freshDb));
 }
@@ -225,9 +225,9 @@ void TestDiscContents::rescanReplacesClearAndDeleteRemove()
     QTemporaryDir dir;
     QVERIFY(WriteFile(dir.filePath(QStringLiteral("one/a.txt")), "1"));
     QVERIFY(WriteFile(dir.filePath(QStringLiteral("two/b/c.txt")), "22"));
-    DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("one")), {});
-    DiscScanner::ScanInto(db, b, dir.filePath(QStringLiteral("one")), {});
-    DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("two")), {});
+    ContentsScan::ScanInto(db, a, dir.filePath(QStringLiteral("one")), {});
+    ContentsScan::ScanInto(db, b, dir.filePath(QStringLiteral("one")), {});
+    ContentsScan::ScanInto(db, a, dir.filePath(QStringLiteral("two")), {});
     QCOMPARE(Stored(db, a), (QStringList{QStringLiteral("/b 1 0"), QStringLiteral("/b/c.txt 0 2")}));
     QCOMPARE(Stored(db, b), QStringList{QStringLiteral("/a.txt 0 1")});
 
@@ -336,8 +336,8 @@ void TestDiscContents::findsFiles()
     QVERIFY(WriteFile(dir.filePath(QStringLiteral("a/song[1].mp3")), QByteArray(4000, 's'), earlier));
     QVERIFY(WriteFile(dir.filePath(QStringLiteral("b/docs/readme.md")), "1", earlier));
     QVERIFY(WriteFile(dir.filePath(QStringLiteral("b/照片/2019年暑假期间.jpg")), QByteArray(200, 'j'), day));
-    DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("a")), {});
-    DiscScanner::ScanInto(db, b, dir.filePath(QStringLiteral("b")), {});
+    ContentsScan::ScanInto(db, a, dir.filePath(QStringLiteral("a")), {});
+    ContentsScan::ScanInto(db, b, dir.filePath(QStringLiteral("b")), {});
 
     TFileQuery query;
     query.Name = name;
@@ -394,10 +394,10 @@ void TestDiscContents::findFollowsChanges()
         query.Name = QString::fromUtf8(name);
         return CountFiles(db, query);
     };
-    DiscScanner::ScanInto(db, disc, dir.filePath(QStringLiteral("one")), {});
+    ContentsScan::ScanInto(db, disc, dir.filePath(QStringLiteral("one")), {});
     QCOMPARE(count("名字"), 1);
     QCOMPARE(count("旧"), 1);
-    DiscScanner::ScanInto(db, disc, dir.filePath(QStringLiteral("two")), {});
+    ContentsScan::ScanInto(db, disc, dir.filePath(QStringLiteral("two")), {});
     QCOMPARE(count("旧"), 0);
     QCOMPARE(count("新"), 1);
     // A change made through another connection is seen too.
@@ -465,9 +465,9 @@ void TestDiscContents::findRereadsOnlyChangedDiscs()
     const qint64 a = AddDisc(db, QStringLiteral("甲"), QStringLiteral("A"));
     const qint64 b = AddDisc(db, QStringLiteral("乙"), QStringLiteral("B"));
     const qint64 c = AddDisc(db, QStringLiteral("丙"), QStringLiteral("C"));
-    DiscScanner::ScanInto(db, b, dir.filePath(QStringLiteral("b")), {});
-    DiscScanner::ScanInto(db, c, dir.filePath(QStringLiteral("c")), {});
-    DiscScanner::ScanInto(db, a, first, {}); // the last entries
+    ContentsScan::ScanInto(db, b, dir.filePath(QStringLiteral("b")), {});
+    ContentsScan::ScanInto(db, c, dir.filePath(QStringLiteral("c")), {});
+    ContentsScan::ScanInto(db, a, first, {}); // the last entries
     TFileQuery query;
     query.Name = QStringLiteral("甲");
     if (!background) {
@@ -493,18 +493,18 @@ void TestDiscContents::findRereadsOnlyChangedDiscs()
     } else if (change == QLatin1String("add folder")) {
         db.Exec(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, '新目录')"));
     } else if (change == QLatin1String("rescan")) {
-        DiscScanner::ScanInto(db, a, second, {});
+        ContentsScan::ScanInto(db, a, second, {});
     } else if (change == QLatin1String("rescan elsewhere")) {
         TDAODatabase other;
         catalog.Attach(other);
-        DiscScanner::ScanInto(other, a, second, {});
+        ContentsScan::ScanInto(other, a, second, {});
     } else if (change == QLatin1String("scan new disc")) {
-        DiscScanner::ScanInto(db, AddDisc(db, QStringLiteral("丁"), QStringLiteral("D")), second, {});
+        ContentsScan::ScanInto(db, AddDisc(db, QStringLiteral("丁"), QStringLiteral("D")), second, {});
     } else if (change == QLatin1String("clear")) {
         Clear(db, a);
     } else if (change == QLatin1String("clear and scan")) {
         Clear(db, a);
-        DiscScanner::ScanInto(db, a, dir.filePath(QStringLiteral("alike")), {});
+        ContentsScan::ScanInto(db, a, dir.filePath(QStringLiteral("alike")), {});
     } else if (change == QLatin1String("delete disc")) {
         db.Exec(QStringLiteral("DELETE FROM TbCd WHERE ID=%1").arg(a));
     } else if (change == QLatin1String("reopen")) {

@@ -1,15 +1,15 @@
-#include "CatalogFixture.h"
+#include "tests/support/CatalogFixture.h"
 
-#include "CsvReader.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DateUtils.h"
-#include "DiscExport.h"
-#include "Errors.h"
-#include "ImportFields.h"
-#include "ImportPlan.h"
-#include "ImportStore.h"
-#include "Schema.h"
+#include "media/CsvReader.h"
+#include "store/catalog/DiscExport.h"
+#include "store/catalog/ImportFields.h"
+#include "store/catalog/ImportPlan.h"
+#include "store/catalog/ImportStore.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/DateUtils.h"
+#include "store/engine/Errors.h"
 
 #include <QStringDecoder>
 #include <QTest>

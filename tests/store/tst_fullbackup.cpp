@@ -1,9 +1,9 @@
-#include "CatalogFixture.h"
+#include "tests/support/CatalogFixture.h"
 
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "Errors.h"
-#include "FullBackup.h"
+#include "store/catalog/FullBackup.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/Errors.h"
 
 #include <QDir>
 #include <QJsonDocument>

@@ -1,9 +1,9 @@
 // Imported rows written into a real catalog file, all or nothing.
-#include "CatalogFixture.h"
-#include "CsvReader.h"
-#include "Errors.h"
-#include "ImportFields.h"
-#include "ImportStore.h"
+#include "media/CsvReader.h"
+#include "store/catalog/ImportFields.h"
+#include "store/catalog/ImportStore.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

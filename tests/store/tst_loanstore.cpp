@@ -1,13 +1,13 @@
 // Lending discs and taking them back: the loans table made by the first
 // loan only, the discs out and the overdue ones, the history, the loans that
 // go with a deleted disc, and the loans the store refuses.
-#include "CatalogFixture.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DataModule.h"
-#include "DateUtils.h"
-#include "Errors.h"
-#include "LoanStore.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/LoanStore.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/DateUtils.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // The translation of the program's statements into SQLite.
-#include "Errors.h"
-#include "SqlDialect.h"
+#include "store/engine/Errors.h"
+#include "store/engine/SqlDialect.h"
 
 #include <QTest>
 

@@ -1,14 +1,14 @@
 // Every statement the program sends, as the store's functions write it, run
 // on a real catalog: each must yield the rows it is written for.
-#include "CatalogFixture.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DataModule.h"
-#include "DiscFind.h"
-#include "DiscList.h"
-#include "FolderQueries.h"
-#include "LookupQueries.h"
-#include "PickFilter.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/DiscFind.h"
+#include "store/catalog/DiscList.h"
+#include "store/catalog/FolderQueries.h"
+#include "store/catalog/LookupQueries.h"
+#include "store/catalog/PickFilter.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 // Bringing catalogs of the older layout to the current one.
-#include "../e2e/CatalogState.h"
-#include "CatalogFixture.h"
-#include "DataModule.h"
-#include "Errors.h"
-#include "SqlDialect.h"
-#include "UpgradeUnit.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/UpgradeUnit.h"
+#include "store/engine/Errors.h"
+#include "store/engine/SqlDialect.h"
+#include "tests/e2e/CatalogState.h"
+#include "tests/support/CatalogFixture.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DAODatabase.h"
-#include "Schema.h"
+#include "store/catalog/Schema.h"
+#include "store/engine/DAODatabase.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DataModule.h"
-#include "Schema.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
 
 #include <QAbstractItemModel>
 #include <QStringList>

@@ -2,13 +2,13 @@
 
 // For the tests of whole commands through the real main window; they link
 // the program's shell.
-#include "DataModule.h"
-#include "Globalvar.h"
-#include "MainForm.h"
-#include "MessageBoxes.h"
-#include "Schema.h"
-#include "SettingObjects.h"
-#include "StartUp.h"
+#include "app/Globalvar.h"
+#include "app/MainForm.h"
+#include "app/SettingObjects.h"
+#include "app/StartUp.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The choice box: as wide as a combo box adjusted to its contents, measured
 // without laying out every entry, and following its entries and its font.
-#include "ChoiceBox.h"
-#include "ChoiceModel.h"
+#include "toolkit/ChoiceBox.h"
+#include "toolkit/ChoiceModel.h"
 
 #include <QApplication>
 #include <QTest>

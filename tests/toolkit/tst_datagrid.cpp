@@ -1,15 +1,15 @@
 // The data grid over a real catalog: the disc statement through a query and
 // its data source, the grid's model checked by QAbstractItemModelTester.
-#include "CatalogFixture.h"
-#include "DAODataSource.h"
-#include "DAODatabase.h"
-#include "DAODataset.h"
-#include "DAOQuery.h"
-#include "DataGrid.h"
-#include "GridKeys.h"
-#include "GridModel.h"
-#include "GridTexts.h"
-#include "GridView.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAODataset.h"
+#include "store/engine/DAOQuery.h"
+#include "tests/support/CatalogFixture.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GridKeys.h"
+#include "toolkit/GridModel.h"
+#include "toolkit/GridTexts.h"
+#include "toolkit/GridView.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

@@ -1,10 +1,10 @@
 // The quick-pick lookup edit: its filter, its list rows, and choosing a row
 // by Enter or from the list, on a real catalog.
-#include "DataModule.h"
-#include "ExPickEdit.h"
-#include "GbkText.h"
-#include "Schema.h"
-#include "TestCatalog.h"
+#include "pinyin/GbkText.h"
+#include "store/catalog/DataModule.h"
+#include "store/catalog/Schema.h"
+#include "tests/support/TestCatalog.h"
+#include "toolkit/ExPickEdit.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The box limited to a column's GBK bytes: typed keys, pastes and text
 // committed by an input method all keep what fits and say so.
-#include "GbkLineEdit.h"
+#include "toolkit/GbkLineEdit.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

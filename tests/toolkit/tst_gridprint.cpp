@@ -1,13 +1,13 @@
 // Printing a grid: the PDF as a reader sees it (its words, their size and
 // place, its pages) and the layout the pages are painted from.
-#include "CatalogFixture.h"
-#include "DAODataSource.h"
-#include "DAODatabase.h"
-#include "DAOQuery.h"
-#include "DataGrid.h"
-#include "Errors.h"
-#include "GridPrint.h"
-#include "PdfPages.h"
+#include "store/engine/DAODataSource.h"
+#include "store/engine/DAODatabase.h"
+#include "store/engine/DAOQuery.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
+#include "tests/support/PdfPages.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GridPrint.h"
 
 #include <QApplication>
 #include <QPrinter>

@@ -1,10 +1,10 @@
 // The one module every message box goes through: what a box shows, its
 // details, and how errors reach it (and the log) through the command guard.
-#include "CatalogFixture.h"
-#include "CommandGuard.h"
-#include "DataModule.h"
-#include "Errors.h"
-#include "MessageBoxes.h"
+#include "store/catalog/DataModule.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
+#include "toolkit/CommandGuard.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <QAbstractButton>
 #include <QLabel>
