@@ -61,7 +61,8 @@ public:
     RawDb(const RawDb &) = delete;
     RawDb &operator=(const RawDb &) = delete;
 
-    sqlite3 *Handle() const { return m_db.get(); }
+    // The key of the last row this connection inserted.
+    qint64 LastInsertId() const { return sqlite3_last_insert_rowid(m_db.get()); }
     void Close();
 
     // bytes: the statement's length, or -1 for up to its terminating zero.

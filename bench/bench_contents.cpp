@@ -123,7 +123,7 @@ void StoreRaw(benchmark::State &state)
             sqlite3_bind_int64(insert.get(), 6, 1500000000 + i % 100000000);
             db.Run(insert.get());
             if (isFolder)
-                folder = sqlite3_last_insert_rowid(db.Handle());
+                folder = db.LastInsertId();
         }
         insert.reset();
         db.Exec("COMMIT");

@@ -835,7 +835,7 @@ void FolderCopyRaw(benchmark::State &state)
             sqlite3_bind_text(insert.get(), 2, name.constData(), int(name.size()), SQLITE_STATIC);
             db.Run(insert.get());
             ++copied;
-            const int newId = int(sqlite3_last_insert_rowid(db.Handle()));
+            const int newId = int(db.LastInsertId());
             for (const auto &child : children[id])
                 write(child.first, child.second, newId);
         };
@@ -887,7 +887,7 @@ void FolderDeleteRaw(benchmark::State &state)
     RawDb db(file);
     for (auto _ : state) {
         db.Exec("INSERT INTO TbTree (Id1, Name) VALUES (5000, 'x')");
-        const qint64 id = sqlite3_last_insert_rowid(db.Handle());
+        const qint64 id = db.LastInsertId();
         IterationClock clock(state);
         db.StepAll(QStringLiteral("SELECT Id FROM TbCd WHERE TId=%1").arg(id));
         db.StepAll(QStringLiteral("SELECT ID FROM TbTree WHERE Id1=%1 AND ID<>%1").arg(id));

@@ -48,7 +48,7 @@ TDM &Connected()
     static TDM dm;
     static const bool once = [] {
         dm.NameCatalog(Catalog());
-        dm.DbBase.Handle();
+        dm.DbBase.SetConnected(true);
         return true;
     }();
     (void)once;

@@ -2,6 +2,7 @@
 
 #include "pinyin/GbkText.h"
 #include "pinyin/Spell.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/DateUtils.h"
 #include "store/engine/Errors.h"

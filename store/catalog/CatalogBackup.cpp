@@ -2,6 +2,7 @@
 
 #include "store/catalog/CatalogFiles.h"
 #include "store/catalog/Schema.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/Errors.h"
 

@@ -15,50 +15,11 @@
 #include <QSet>
 #include <QTemporaryDir>
 
-#include <sqlcipher/sqlite3.h>
-
 #include <memory>
 
 namespace CatalogMerge {
 
 namespace {
-
-using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
-
-QString Text(sqlite3_stmt *stmt, int column)
-{
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
-                             sqlite3_column_bytes(stmt, column));
-}
-
-// A column's value as the engine stores it.
-QVariant Value(sqlite3_stmt *stmt, int column)
-{
-    switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(stmt, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt, column));
-    case SQLITE_TEXT:
-        return QVariant(Text(stmt, column));
-    case SQLITE_BLOB:
-        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, column)),
-                                   sqlite3_column_bytes(stmt, column)));
-    default:
-        return QVariant();
-    }
-}
-
-// Runs a query, handing each row to take.
-template <typename Take> void EachRow(TDAODatabase &db, const QString &sql, Take take)
-{
-    const Statement stmt(db.Prepare(sql), sqlite3_finalize);
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
-        take(stmt.get());
-    if (rc != SQLITE_DONE)
-        TDAODatabase::RaiseEngineError(db.Handle(), rc);
-}
 
 // The folders in the order they can be made, parents first. A folder whose
 // parent is missing, or which lies on a loop, is put at the top of the tree
@@ -98,8 +59,8 @@ QList<TFolder> TreeOrder(const QList<TFolder> &all)
 QSet<QString> TargetCodes(TDAODatabase &db)
 {
     QSet<QString> codes;
-    EachRow(db, QStringLiteral("SELECT Code FROM TbCd WHERE Code IS NOT NULL AND Code<>''"),
-            [&](sqlite3_stmt *stmt) { codes.insert(TNameIds::FoldAscii(Text(stmt, 0))); });
+    db.ForEachRow(QStringLiteral("SELECT Code FROM TbCd WHERE Code IS NOT NULL AND Code<>''"),
+                  [&](const TRowReader &row) { codes.insert(TNameIds::FoldAscii(row.Text(0))); });
     return codes;
 }
 
@@ -145,31 +106,31 @@ TSource Read(const QString &path)
         TDAODatabase &db = dm.DbBase;
 
         QList<TFolder> folders;
-        EachRow(db,
-                QStringLiteral("SELECT ID, Id1, Name FROM TbTree WHERE ID<>%1 ORDER BY ID").arg(Schema::RootFolderId),
-                [&](sqlite3_stmt *stmt) {
-                    folders << TFolder{sqlite3_column_int64(stmt, 0), sqlite3_column_int64(stmt, 1), Text(stmt, 2)};
-                });
+        db.ForEachRow(
+            QStringLiteral("SELECT ID, Id1, Name FROM TbTree WHERE ID<>%1 ORDER BY ID").arg(Schema::RootFolderId),
+            [&](const TRowReader &row) {
+                folders << TFolder{row.Int64(0), row.Int64(1), row.Text(2)};
+            });
         source.Folders = TreeOrder(folders);
         QSet<qint64> known{Schema::RootFolderId};
         for (const TFolder &f : std::as_const(source.Folders))
             known.insert(f.Id);
 
-        EachRow(db,
-                QStringLiteral("SELECT D.Day, D.Code, D.Serial, D.Name, D.DId, D.Price, D.Location, D.Memo, D.Picture, "
-                               "D.Spell, D.TId, C.Name, Q.Name FROM TbCd D LEFT JOIN TbCategory C ON C.Id=D.CId "
-                               "LEFT JOIN TbQuality Q ON Q.Id=D.QId ORDER BY D.ID"),
-                [&](sqlite3_stmt *stmt) {
-                    TDisc disc;
-                    for (int c = 0; c < CopiedColumns; ++c)
-                        disc.Values[c] = Value(stmt, c);
-                    const qint64 folder = sqlite3_column_int64(stmt, CopiedColumns);
-                    // A disc of a folder that is gone lands in the new folder itself.
-                    disc.Folder = known.contains(folder) ? folder : Schema::RootFolderId;
-                    disc.Category = Text(stmt, CopiedColumns + 1);
-                    disc.Quality = Text(stmt, CopiedColumns + 2);
-                    source.Discs << disc;
-                });
+        db.ForEachRow(
+            QStringLiteral("SELECT D.Day, D.Code, D.Serial, D.Name, D.DId, D.Price, D.Location, D.Memo, D.Picture, "
+                           "D.Spell, D.TId, C.Name, Q.Name FROM TbCd D LEFT JOIN TbCategory C ON C.Id=D.CId "
+                           "LEFT JOIN TbQuality Q ON Q.Id=D.QId ORDER BY D.ID"),
+            [&](const TRowReader &row) {
+                TDisc disc;
+                for (int c = 0; c < CopiedColumns; ++c)
+                    disc.Values[c] = row.Value(c);
+                const qint64 folder = row.Int64(CopiedColumns);
+                // A disc of a folder that is gone lands in the new folder itself.
+                disc.Folder = known.contains(folder) ? folder : Schema::RootFolderId;
+                disc.Category = row.Text(CopiedColumns + 1);
+                disc.Quality = row.Text(CopiedColumns + 2);
+                source.Discs << disc;
+            });
     } catch (const EAppError &e) {
         // The messages name the private copy; the user chose the file.
         if (e.Message().contains(copy) || e.Message().contains(QDir::toNativeSeparators(copy)))

@@ -2,6 +2,7 @@
 
 #include "store/catalog/NameIndex.h"
 #include "store/catalog/Schema.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/Errors.h"
 
 #include <QDebug>

@@ -3,6 +3,7 @@
 #include "store/catalog/CatalogBackup.h"
 #include "store/catalog/CatalogFiles.h"
 #include "store/catalog/PictureNames.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/Errors.h"
 

@@ -4,14 +4,13 @@
 #include "store/engine/BoundStatement.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/DAOQuery.h"
+#include "store/engine/RowReader.h"
 
 #include <QHash>
 
 #include <tuple>
 #include <utility>
 #include <vector>
-
-#include <sqlcipher/sqlite3.h>
 
 namespace ImportStore {
 
@@ -33,9 +32,8 @@ QString ShortPath(const QString &path)
 std::pair<qint64, QString> FirstQualityRow(TDAODatabase &db)
 {
     std::pair<qint64, QString> first{0, QString()};
-    db.ForEachRow(QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id LIMIT 1"), [&](sqlite3_stmt *row) {
-        first = {sqlite3_column_int64(row, 0),
-                 QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 1)))};
+    db.ForEachRow(QStringLiteral("SELECT Id, Name FROM TbQuality ORDER BY Id LIMIT 1"), [&](const TRowReader &row) {
+        first = {row.Int64(0), row.Text(1)};
     });
     return first;
 }
@@ -71,9 +69,8 @@ ImportPlan::TWidths ReadWidths(TDAODatabase &db)
 QSet<QString> ExistingCodes(TDAODatabase &db)
 {
     QSet<QString> codes;
-    db.ForEachRow(QStringLiteral("SELECT Code FROM TbCd WHERE trim(Code)<>''"), [&](sqlite3_stmt *row) {
-        codes.insert(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 0))).toLower());
-    });
+    db.ForEachRow(QStringLiteral("SELECT Code FROM TbCd WHERE trim(Code)<>''"),
+                  [&](const TRowReader &row) { codes.insert(row.Text(0).toLower()); });
     return codes;
 }
 
@@ -87,11 +84,11 @@ QList<QPair<int, QString>> FolderPaths(TDAODatabase &db)
         enum { Unknown, OnWalk, Known } State = Unknown;
     };
     QHash<qint64, TFolder> folders;
-    db.ForEachRow(QStringLiteral("SELECT ID, Id1, Name FROM TbTree"), [&](sqlite3_stmt *row) {
+    db.ForEachRow(QStringLiteral("SELECT ID, Id1, Name FROM TbTree"), [&](const TRowReader &row) {
         TFolder folder;
-        folder.Parent = sqlite3_column_int64(row, 1);
-        folder.Name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 2)));
-        folders.insert(sqlite3_column_int64(row, 0), folder);
+        folder.Parent = row.Int64(1);
+        folder.Name = row.Text(2);
+        folders.insert(row.Int64(0), folder);
     });
     // Each path is made once, from its parent's: a deep chain costs no more
     // than its length. The climb ends at the root, at a folder whose path is

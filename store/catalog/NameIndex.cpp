@@ -91,8 +91,7 @@ std::map<qint64, TScanned> ScannedDiscs(TDAODatabase &db, bool firstIds)
 // The names of one catalog connection, and what tells that it changed.
 struct TIndex
 {
-    sqlite3 *Handle = nullptr;
-    int Serial = -1;
+    int Serial = -1; // the connection the names were read through
     qint64 TotalChanges = -1;
     qint64 DataVersion = -1;
     qint64 MaxId = -1;
@@ -111,8 +110,7 @@ std::atomic<qint64> &ReadCount()
 // the rest.
 struct TLoad
 {
-    sqlite3 *Handle = nullptr; // the connection the names are read for
-    int Serial = -1;
+    int Serial = -1; // the connection the names are read for
     std::atomic<bool> Stop{false};
     std::atomic<bool> Done{false};
     std::atomic<qint64> Read{0};
@@ -305,7 +303,7 @@ bool Update(TDAODatabase &db, const std::map<qint64, TScanned> &scanned, bool fi
 
 bool IsFor(const TLoad &load, TDAODatabase &db)
 {
-    return db.Connected() && load.Handle == db.Handle() && load.Serial == db.ConnectionSerial();
+    return db.Connected() && load.Serial == db.ConnectionSerial();
 }
 
 // The reading's body, on its own thread: the names of the catalog at path,
@@ -354,7 +352,6 @@ void TakeOverReading(TDAODatabase &db)
     if (!load->Result)
         return;
     held.Index = std::move(load->Result);
-    held.Index->Handle = load->Handle;
     held.Index->Serial = load->Serial;
     held.Index->Written = std::move(load->Written);
 }
@@ -364,11 +361,11 @@ void TakeOverReading(TDAODatabase &db)
 const TIndex &Current(TDAODatabase &db)
 {
     TakeOverReading(db);
-    sqlite3 *handle = db.Handle();
-    const qint64 changes = sqlite3_total_changes(handle);
+    db.SetConnected(true);
+    const qint64 changes = db.RowsWritten();
     const qint64 version = TBoundStatement(db, QStringLiteral("PRAGMA data_version")).Scalar();
     std::unique_ptr<TIndex> &held = Held().Index;
-    const bool same = held && held->Handle == handle && held->Serial == db.ConnectionSerial();
+    const bool same = held && held->Serial == db.ConnectionSerial();
     if (same && held->TotalChanges == changes && held->DataVersion == version && held->Written.empty())
         return *held;
     // What the catalog holds is read after the change counts, so that a
@@ -382,7 +379,6 @@ const TIndex &Current(TDAODatabase &db)
         if (!same || !Update(db, scanned, elsewhere, maxId, *held)) {
             held.reset();
             auto index = std::make_unique<TIndex>();
-            index->Handle = handle;
             index->Serial = db.ConnectionSerial();
             if (scannedOnce)
                 ReadAll(db, scanned, *index, nullptr);
@@ -567,14 +563,14 @@ std::vector<qint64> DiscsHolding(TDAODatabase &db, const QString &typed)
 void Prepare(TDAODatabase &db)
 {
     THeld &held = Held();
-    const bool indexed = held.Index && held.Index->Handle == db.Handle() && held.Index->Serial == db.ConnectionSerial();
+    const bool indexed = held.Index && db.Connected() && held.Index->Serial == db.ConnectionSerial();
     if (indexed || (held.Load && IsFor(*held.Load, db)))
         return;
     Release();
     if (!DiscContents::HasTables(db))
         return;
     auto load = std::make_unique<TLoad>();
-    load->Handle = db.Handle();
+    db.SetConnected(true);
     load->Serial = db.ConnectionSerial();
     TLoad *reading = load.get();
     load->Thread = std::thread(ReadInBackground, std::ref(*reading), db.DatabaseName(), db.Password());
@@ -594,7 +590,7 @@ void Changed(TDAODatabase &db, qint64 discId)
     THeld &held = Held();
     if (!db.Connected())
         return;
-    if (held.Index && held.Index->Handle == db.Handle())
+    if (held.Index && held.Index->Serial == db.ConnectionSerial())
         held.Index->Written.insert(discId);
     if (held.Load && IsFor(*held.Load, db))
         held.Load->Written.insert(discId);

@@ -1,6 +1,7 @@
 #include "store/catalog/Schema.h"
 
 #include "pinyin/TextBlank.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/Errors.h"
 #include "store/engine/SqlDialect.h"

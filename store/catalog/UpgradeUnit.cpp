@@ -4,9 +4,8 @@
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/Errors.h"
+#include "store/engine/RowReader.h"
 #include "store/engine/SqlDialect.h"
-
-#include <sqlcipher/sqlite3.h>
 
 #include <memory>
 #include <optional>
@@ -17,11 +16,6 @@ using SqlDialect::SqliteLiteral;
 
 namespace {
 
-QString Text(sqlite3_stmt *stmt, int column)
-{
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)));
-}
-
 // The indexes a table has, by name and statement, so that they come back
 // after the table is built anew.
 std::vector<std::pair<QString, QString>> IndexesOf(TDAODatabase &db, const QString &table)
@@ -30,7 +24,7 @@ std::vector<std::pair<QString, QString>> IndexesOf(TDAODatabase &db, const QStri
     db.ForEachRow(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' AND "
                                  "tbl_name=%1 COLLATE NOCASE AND sql IS NOT NULL")
                       .arg(SqliteLiteral(table)),
-                  [&](sqlite3_stmt *row) { indexes.emplace_back(Text(row, 0), Text(row, 1)); });
+                  [&](const TRowReader &row) { indexes.emplace_back(row.Text(0), row.Text(1)); });
     return indexes;
 }
 
@@ -38,14 +32,14 @@ std::vector<std::pair<QString, QString>> IndexesOf(TDAODatabase &db, const QStri
 // included. None when the table never had a row.
 std::optional<qint64> CounterOf(TDAODatabase &db, const QString &table)
 {
-    const TStatementHandle stmt(db.Prepare(
-        QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name=%1 COLLATE NOCASE").arg(SqliteLiteral(table))));
-    const int rc = sqlite3_step(stmt.get());
-    if (rc == SQLITE_ROW)
-        return sqlite3_column_int64(stmt.get(), 0);
-    if (rc != SQLITE_DONE)
-        db.RaiseEngineError(rc);
-    return std::nullopt;
+    std::optional<qint64> counter;
+    db.ForEachRow(
+        QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name=%1 COLLATE NOCASE").arg(SqliteLiteral(table)),
+        [&](const TRowReader &row) {
+            if (!counter)
+                counter = row.Int64(0);
+        });
+    return counter;
 }
 
 // SQLite keeps a column's declared width only in the table's statement, so a
@@ -138,8 +132,7 @@ void UpdateIndexes(TDM &dm)
         // them now (read-only, busy in another program, a full disk, tables
         // not as expected) is opened as it is, and gets them at a later
         // opening. A damaged or refused file is the opening's error.
-        const int code = error.ErrorCode() & 0xff;
-        if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        if (error.IsDamagedFile())
             throw;
     }
 }

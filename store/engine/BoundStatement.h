@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/engine/DAODatabase.h"
+#include "store/engine/RowReader.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -8,8 +9,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
-#include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
 #include <vector>
@@ -21,120 +20,46 @@
 class TBoundStatement
 {
 public:
-    TBoundStatement(TDAODatabase &db, const QString &sql)
-        : m_db(db)
-        , m_stmt(db.Prepare(sql))
-    {
-    }
-    ~TBoundStatement() { sqlite3_finalize(m_stmt); }
+    TBoundStatement(TDAODatabase &db, const QString &sql);
+    ~TBoundStatement();
     TBoundStatement(const TBoundStatement &) = delete;
     TBoundStatement &operator=(const TBoundStatement &) = delete;
 
     // The text's UTF-8 is kept here until the statement has run, so the
     // engine need not copy it.
-    TBoundStatement &Bind(int index, const QString &text)
-    {
-        const size_t slot = size_t(qMax(index, 1));
-        if (slot > m_texts.size())
-            m_texts.resize(slot);
-        QByteArray &utf8 = m_texts[slot - 1];
-        utf8 = text.toUtf8();
-        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-        return *this;
-    }
-    TBoundStatement &Bind(int index, qint64 value)
-    {
-        sqlite3_bind_int64(m_stmt, index, value);
-        return *this;
-    }
+    TBoundStatement &Bind(int index, const QString &text);
+    TBoundStatement &Bind(int index, qint64 value);
     TBoundStatement &Bind(int index, int value) { return Bind(index, qint64(value)); }
-    TBoundStatement &Bind(int index, double value)
-    {
-        sqlite3_bind_double(m_stmt, index, value);
-        return *this;
-    }
-    TBoundStatement &BindNull(int index)
-    {
-        sqlite3_bind_null(m_stmt, index);
-        return *this;
-    }
+    TBoundStatement &Bind(int index, double value);
+    TBoundStatement &BindNull(int index);
     // A value as the engine handed it out: null, integer, real, text or blob.
-    TBoundStatement &Bind(int index, const QVariant &value)
-    {
-        switch (value.typeId()) {
-        case QMetaType::LongLong:
-            return Bind(index, value.toLongLong());
-        case QMetaType::Double:
-            return Bind(index, value.toDouble());
-        case QMetaType::QString:
-            return Bind(index, value.toString());
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            sqlite3_bind_blob(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-            return *this;
-        }
-        default:
-            return BindNull(index);
-        }
-    }
+    TBoundStatement &Bind(int index, const QVariant &value);
     // The first column of the first row, 0 for none.
-    qint64 Scalar()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        const qint64 value = rc == SQLITE_ROW ? sqlite3_column_int64(m_stmt, 0) : 0;
-        Finish(rc == SQLITE_ROW ? SQLITE_DONE : rc);
-        return value;
-    }
+    qint64 Scalar();
     // Runs a statement that returns no rows; the last new row's key.
-    qint64 Run()
-    {
-        Finish(sqlite3_step(m_stmt));
-        return sqlite3_last_insert_rowid(m_db.Handle());
-    }
+    qint64 Run();
     // Steps to the next row; false after the last one (the statement is then
     // reset for the next use).
-    bool Next()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        Finish(rc);
-        return false;
-    }
+    bool Next();
     // Ends a walk over the rows early.
-    void Stop() { Finish(SQLITE_DONE); }
+    void Stop();
 
-    qint64 Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
-    double Number(int column) const { return sqlite3_column_double(m_stmt, column); }
-    bool IsNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
-    bool IsNumber(int column) const
-    {
-        const int type = sqlite3_column_type(m_stmt, column);
-        return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
-    }
+    // The row Next stands on.
+    const TRowReader &Row() const { return m_row; }
+    qint64 Int(int column) const { return m_row.Int64(column); }
+    double Number(int column) const { return m_row.Double(column); }
+    bool IsNull(int column) const { return m_row.IsNull(column); }
+    bool IsNumber(int column) const { return m_row.IsNumber(column); }
     // The text's UTF-8 bytes, valid until the next step.
-    QByteArrayView Utf8(int column) const
-    {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-        return QByteArrayView(text, sqlite3_column_bytes(m_stmt, column));
-    }
-    QString Text(int column) const
-    {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-        return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, column));
-    }
+    QByteArrayView Utf8(int column) const { return m_row.Utf8(column); }
+    QString Text(int column) const { return m_row.Text(column); }
 
 private:
-    void Finish(int rc)
-    {
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-            TDAODatabase::RaiseEngineError(m_db.Handle(), sqlite3_extended_errcode(m_db.Handle()));
-    }
+    void Finish(int rc);
 
     TDAODatabase &m_db;
     sqlite3_stmt *m_stmt;
+    TRowReader m_row;
     std::vector<QByteArray> m_texts; // per parameter, the bound text
 };
 

@@ -13,6 +13,7 @@ struct sqlite3;
 struct sqlite3_stmt;
 class TDAODataset;
 class TOpeningCheck;
+class TRowReader;
 
 enum class TDAOVersion { Dao35, Dao36 };
 
@@ -78,31 +79,49 @@ public:
     void RollbackWork();
     int WorkDepth() const { return m_workDepth; }
     // Counts the connections made, so that work begun on one is never
-    // committed on the next.
+    // committed on the next. Numbered across every catalog object of the
+    // program: together with Connected() it tells one connection from any
+    // other, so that what was read through one is never taken for another's.
     int ConnectionSerial() const { return m_connectionSerial; }
     // The rows this connection has written, deleted or inserted since it
     // was made (0 when not connected): unchanged across a piece of work
     // when the work wrote nothing.
     qint64 RowsWritten() const;
 
-    // For the layer itself: the open handle (connecting first), running a
-    // statement that returns no rows, and raising the engine's error.
-    sqlite3 *Handle();
+    // The last row inserted through this connection, by its key (0 when
+    // not connected or none was).
+    qint64 LastInsertId() const;
+
+    // Runs a statement that returns no rows; the engine's error, naming the
+    // statement, when it fails.
     void Exec(const QString &sql);
     // Runs a statement to its end, handing each row to onRow; the engine's
     // error, naming the statement, when it fails.
-    void ForEachRow(const QString &sql, const std::function<void(sqlite3_stmt *)> &onRow);
+    void ForEachRow(const QString &sql, const std::function<void(const TRowReader &)> &onRow);
     [[noreturn]] void RaiseEngineError(int code) const;
+    // The engine's error on a connection of the caller's own (a catalog
+    // being built or copied by hand), as an EDAOError.
     [[noreturn]] static void RaiseEngineError(sqlite3 *db, int code, const QString &context = {},
                                               const QString &statement = {});
-    // The engine's error on a statement that failed to run, naming it.
-    [[noreturn]] static void RaiseStatementError(sqlite3_stmt *stmt, int code);
-    sqlite3_stmt *Prepare(const QString &sql);
 
     void RegisterDataset(TDAODataset *dataset);
     void UnregisterDataset(TDAODataset *dataset);
 
 private:
+    // The connection and its statements are the engine's alone: the
+    // datasets, queries and bound statements reach them through these.
+    friend class TDAODataset;
+    friend class TDAOQuery;
+    friend class TBoundStatement;
+
+    // The open connection (connecting first), borrowed: m_db keeps it.
+    sqlite3 *Handle();
+    // A statement prepared on the connection (connecting first); the caller
+    // finalizes it. One that writes waits for the opening's check.
+    sqlite3_stmt *Prepare(const QString &sql);
+    // The engine's error on a statement that failed to run, naming it.
+    [[noreturn]] static void RaiseStatementError(sqlite3_stmt *stmt, int code);
+
     void Open();
     void Close();
     void RequireClosed() const;
@@ -139,23 +158,3 @@ private:
     TDAODatabase &m_database;
     bool m_done = false;
 };
-
-// Opens a catalog file as SQLite with its key and proves the key at once:
-// the file must hold a catalog (HoldsCatalog), unless it is being created.
-// An existing file is refused when it is cut short or, unless checkNumbers
-// is false, holds a record number out of range (NumberOutOfRange). Throws
-// EDAOError with a clear message naming the file.
-TCatalogHandle OpenCatalogHandle(const QString &path, const QString &password, bool readOnly, bool create = false,
-                                 bool checkNumbers = true);
-
-// The refusal of a catalog holding a record number out of range; details
-// name the number.
-[[noreturn]] void RaiseNumberOutOfRange(const QString &path, const QString &details);
-
-// The engine's error on db as the user should read it: a Chinese sentence
-// naming the catalog file (a damaged file, a full disk, a failed write, a file
-// held by another program or replaced on disk, a folder that cannot be
-// written). The engine's own words are not part of it: ExplainEngineDetails
-// gives them, for the log and the message box's details.
-QString ExplainEngineError(sqlite3 *db, int code);
-QString ExplainEngineDetails(sqlite3 *db, int code);

@@ -43,6 +43,13 @@ public:
     // A row refused because a column must be unique and is not (the
     // engine's extended code for a failed UNIQUE constraint).
     bool IsUniqueViolation() const { return m_errorCode == 2067; }
+    // A file that is damaged, or that is no database the key opens (the
+    // engine's primary codes for a corrupt file and for one not a database).
+    bool IsDamagedFile() const
+    {
+        const int primary = m_errorCode & 0xff;
+        return primary == 11 || primary == 26;
+    }
 
 private:
     int m_errorCode;

@@ -5,6 +5,7 @@
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
 #include "store/catalog/UpgradeUnit.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAOQuery.h"
 #include "store/engine/Errors.h"
 #include "tests/support/CatalogFixture.h"

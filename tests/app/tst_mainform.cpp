@@ -14,6 +14,7 @@
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
 #include "store/catalog/UpgradeUnit.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAODataSource.h"
 #include "store/engine/DAODatabase.h"
 #include "toolkit/CommandGuard.h"

@@ -17,8 +17,6 @@
 #include <QTest>
 #include <QTreeView>
 
-#include <sqlcipher/sqlite3.h>
-
 namespace {
 
 constexpr int NameColumn = 2;
@@ -544,7 +542,7 @@ void TestTreeList::chainDeeperThanAViewCanShow()
     const QByteArray sql = "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                            QByteArray::number(Chain + 1) +
                            ") INSERT INTO TbTree (ID, Id1, Name) SELECT i, i - 1, 'F' || i FROM n";
-    QCOMPARE(sqlite3_exec(dm.DbBase.Handle(), sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    dm.DbBase.Exec(QString::fromLatin1(sql));
 
     TDAOQuery query;
     query.SetDatabase(&dm.DbBase);

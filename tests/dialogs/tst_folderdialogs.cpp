@@ -22,8 +22,6 @@
 #include <functional>
 #include <memory>
 
-#include <sqlcipher/sqlite3.h>
-
 namespace {
 
 enum class Finish { Ok, Cancel, CloseBox };
@@ -223,7 +221,7 @@ void TestFolderDialogs::pickerStaysUpForAChainOf30000()
     const QByteArray sql = "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                            QByteArray::number(Chain + 1) +
                            ") INSERT INTO TbTree (ID, Id1, Name) SELECT i, i - 1, 'F' || i FROM n";
-    QCOMPARE(sqlite3_exec(m_catalog->Dm().DbBase.Handle(), sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    m_catalog->Dm().DbBase.Exec(QString::fromLatin1(sql));
     {
         TSelDirFm dlg(m_catalog->Dm());
         dlg.LoadScope();

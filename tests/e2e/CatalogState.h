@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/catalog/Schema.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/Errors.h"
 

@@ -77,11 +77,18 @@ int CountProgress(sqlite3 *db, char **, const sqlite3_api_routines *)
     return SQLITE_OK;
 }
 
-void CountRows(TDM &dm, const char *table, int operation)
+// Every connection the engine opens from now on tells the rows it writes;
+// only those of the table and kind CountRows names count.
+int HookRowsWritten(sqlite3 *db, char **, const sqlite3_api_routines *)
+{
+    sqlite3_update_hook(db, RowWritten, nullptr);
+    return SQLITE_OK;
+}
+
+void CountRows(const char *table, int operation)
 {
     countedTable = table;
     countedOperation = operation;
-    sqlite3_update_hook(dm.DbBase.Handle(), RowWritten, nullptr);
 }
 
 int DeleteEveryDisc(TDM &dm)
@@ -91,7 +98,7 @@ int DeleteEveryDisc(TDM &dm)
     TCdListPane list(discs);
     list.ShowCdList(1);
     list.dgCd->View()->selectAll();
-    CountRows(dm, "TbCd", SQLITE_DELETE);
+    CountRows("TbCd", SQLITE_DELETE);
     Msg::Recorder confirm(true);
     Print(QStringLiteral("started"));
     list.btnDelClick();
@@ -104,7 +111,7 @@ int CopyFolder(TDM &dm, int folderId, int targetId)
     folders.SetDatabase(&dm.DbBase);
     TCdTreePane tree(folders);
     tree.LoadCdTree();
-    CountRows(dm, "TbTree", SQLITE_INSERT);
+    CountRows("TbTree", SQLITE_INSERT);
     Print(QStringLiteral("started"));
     tree.DropFolders(targetId, TCdTreePane::DropZone::OnRow, true, {folderId});
     return 0;
@@ -186,6 +193,7 @@ int main(int argc, char **argv)
     const QString command = args[0];
     // Messages are printed, never shown.
     Msg::Recorder messages(true);
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(HookRowsWritten));
     TDM dm;
     DM = &dm;
     dm.NameCatalog(args[1]);

@@ -2,11 +2,10 @@
 // other file only read.
 #include "store/catalog/CatalogMerge.h"
 #include "store/engine/Errors.h"
+#include "store/engine/RowReader.h"
 #include "tests/support/CatalogFixture.h"
 
 #include <QFileInfo>
-
-#include <sqlcipher/sqlite3.h>
 
 class TestCatalogMerge : public QObject
 {
@@ -27,21 +26,15 @@ namespace {
 
 QString Scalar(TDAODatabase &db, const QString &sql)
 {
-    sqlite3_stmt *stmt = db.Prepare(sql);
-    QString value;
-    if (sqlite3_step(stmt) == SQLITE_ROW)
-        value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    return value;
+    QStringList values;
+    db.ForEachRow(sql, [&](const TRowReader &row) { values << row.Text(0); });
+    return values.value(0);
 }
 
 QStringList Column(TDAODatabase &db, const QString &sql)
 {
-    sqlite3_stmt *stmt = db.Prepare(sql);
     QStringList values;
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-        values << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
+    db.ForEachRow(sql, [&](const TRowReader &row) { values << row.Text(0); });
     return values;
 }
 

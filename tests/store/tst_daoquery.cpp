@@ -1,8 +1,10 @@
 // The data-access layer: cursor, columns, editing, errors.
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/DAOQuery.h"
 #include "store/engine/DateUtils.h"
 #include "store/engine/Errors.h"
+#include "store/engine/RowReader.h"
 #include "tests/support/CatalogFixture.h"
 
 #include <QTest>
@@ -24,6 +26,22 @@ QString RawValue(const QString &path, const QString &sql)
     });
     return value;
 }
+
+// The connection and its raw statements are the engine's own: code above it
+// reads rows through TRowReader and cannot take the handle.
+template <typename Db> constexpr bool TakesHandle = requires(Db &db)
+{
+    db.Handle();
+};
+template <typename Db> constexpr bool PreparesRaw = requires(Db &db)
+{
+    db.Prepare(QString());
+};
+template <typename Db> constexpr bool Executes = requires(Db &db)
+{
+    db.Exec(QString());
+};
+static_assert(!TakesHandle<TDAODatabase> && !PreparesRaw<TDAODatabase> && Executes<TDAODatabase>);
 
 } // namespace
 
@@ -56,6 +74,10 @@ private slots:
     void emptyPasswordOpensPlainFile();
     void suspendSharesOneTransaction();
     void suspendKeepsWorkDoneBeforeError();
+    void rowReaderGivesEachStoredKind_data();
+    void rowReaderGivesEachStoredKind();
+    void forEachRowFinishesEveryStatement();
+    void connectionIdentityAndLastKey();
 
 private:
     void AddDiscs(int count);
@@ -520,6 +542,103 @@ void TestDAOQuery::suspendKeepsWorkDoneBeforeError()
     } catch (const EAppError &) {
     }
     QCOMPARE(RawValue(m_catalog->Path(), "SELECT count(*) FROM TbCd"), QStringLiteral("2"));
+}
+
+void TestDAOQuery::rowReaderGivesEachStoredKind_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");
+
+    QTest::newRow("null") << "NULL" << QVariant() << QString() << false;
+    QTest::newRow("integer beyond 32 bits")
+        << "1099511627776" << QVariant(qint64(1099511627776)) << "1099511627776" << true;
+    QTest::newRow("negative integer") << "-7" << QVariant(qint64(-7)) << "-7" << true;
+    QTest::newRow("real") << "12.5" << QVariant(12.5) << "12.5" << true;
+    QTest::newRow("text") << "'藏金阁 A'" << QVariant(QStringLiteral("藏金阁 A")) << QStringLiteral("藏金阁 A")
+                          << false;
+    // The whole stored text, not up to its first zero.
+    QTest::newRow("text with a zero") << "'甲' || char(0) || 'b'" << QVariant(QStringLiteral("甲\u0000b"))
+                                      << QStringLiteral("甲\u0000b") << false;
+    QTest::newRow("empty text") << "''" << QVariant(QString(QLatin1String(""))) << QString() << false;
+    QTest::newRow("blob") << "x'00ff10'" << QVariant(QByteArray("\x00\xff\x10", 3))
+                          << QStringLiteral("\u0000\uFFFD\u0010") << false;
+}
+
+void TestDAOQuery::rowReaderGivesEachStoredKind()
+{
+    QFETCH(QString, expression);
+    QFETCH(QVariant, value);
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    int rows = 0;
+    m_db->ForEachRow(QStringLiteral("SELECT %1, 'after'").arg(expression), [&](const TRowReader &row) {
+        ++rows;
+        QCOMPARE(row.Columns(), 2);
+        const QVariant read = row.Value(0);
+        QCOMPARE(read.typeId(), value.typeId());
+        QCOMPARE(read, value);
+        QCOMPARE(row.IsNull(0), !value.isValid());
+        QCOMPARE(row.IsNumber(0), number);
+        QCOMPARE(row.Text(0), text);
+        QCOMPARE(QString::fromUtf8(row.Utf8(0)), text);
+        if (value.typeId() == QMetaType::LongLong)
+            QCOMPARE(row.Int64(0), value.toLongLong());
+        if (value.typeId() == QMetaType::Double)
+            QCOMPARE(row.Double(0), value.toDouble());
+        QCOMPARE(row.Text(1), QStringLiteral("after"));
+    });
+    QCOMPARE(rows, 1);
+}
+
+void TestDAOQuery::forEachRowFinishesEveryStatement()
+{
+    // A statement the engine refuses: the error names it, in Chinese.
+    const QString bad = QStringLiteral("SELECT Nope FROM TbCd");
+    try {
+        m_db->ForEachRow(bad, [](const TRowReader &) {});
+        QFAIL("ran a bad statement");
+    } catch (const EDAOError &e) {
+        QCOMPARE(e.Statement(), bad);
+        QVERIFY2(!e.Message().contains(QLatin1String("no such column")), qPrintable(e.Message()));
+    }
+
+    // A reader that stops the walk by throwing leaves no statement running:
+    // the table it read can be dropped at once, which the engine refuses
+    // while a statement still reads it.
+    m_db->Exec(QStringLiteral("CREATE TABLE Scratch (Id INTEGER PRIMARY KEY)"));
+    m_db->Exec(QStringLiteral("INSERT INTO Scratch (Id) VALUES (1), (2), (3)"));
+    int seen = 0;
+    QVERIFY_THROWS_EXCEPTION(EAppError,
+                             m_db->ForEachRow(QStringLiteral("SELECT Id FROM Scratch"), [&](const TRowReader &) {
+                                 if (++seen == 2)
+                                     throw EAppError(QStringLiteral("stopped"));
+                             }));
+    QCOMPARE(seen, 2);
+    m_db->Exec(QStringLiteral("DROP TABLE Scratch"));
+}
+
+void TestDAOQuery::connectionIdentityAndLastKey()
+{
+    QCOMPARE(m_db->LastInsertId(), qint64(0));
+    m_db->Exec(QStringLiteral("INSERT INTO TbTree (Id1, Name) VALUES (1, '新目录')"));
+    const qint64 folder = m_db->LastInsertId();
+    QVERIFY(folder > 1);
+    QCOMPARE(RawValue(m_catalog->Path(), QStringLiteral("SELECT max(ID) FROM TbTree")), QString::number(folder));
+
+    // Every connection of the program has a number of its own: another
+    // object on the same file, and the same object connected again.
+    const int first = m_db->ConnectionSerial();
+    TDAODatabase other;
+    m_catalog->Attach(other);
+    other.SetConnected(true);
+    QVERIFY(other.ConnectionSerial() != first);
+    m_db->SetConnected(false);
+    QCOMPARE(m_db->LastInsertId(), qint64(0));
+    m_db->SetConnected(true);
+    QVERIFY(m_db->ConnectionSerial() != first);
+    QVERIFY(m_db->ConnectionSerial() != other.ConnectionSerial());
 }
 
 QTEST_GUILESS_MAIN(TestDAOQuery)

@@ -1,7 +1,9 @@
 // The data module's operations, compaction, and catalogs that cannot be
 // opened.
 #include "store/catalog/DataModule.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/Errors.h"
+#include "store/engine/RowReader.h"
 #include "tests/support/CatalogFixture.h"
 
 #include <QDir>
@@ -400,7 +402,7 @@ void TestDataModule::checkInBackgroundRefusesBeforeAnyWrite()
     db.SetConnected(true);
     qint64 folders = 0;
     db.ForEachRow(QStringLiteral("SELECT count(*) FROM TbTree"),
-                  [&](sqlite3_stmt *row) { folders = sqlite3_column_int64(row, 0); });
+                  [&](const TRowReader &row) { folders = row.Int64(0); });
     QCOMPARE(folders, outOfRange ? 2 : 1);
     const QString write = QStringLiteral("UPDATE TbTree SET Name='改过' WHERE Id=1");
     try {

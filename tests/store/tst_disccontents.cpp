@@ -32,6 +32,7 @@ private slots:
     void findFollowsChanges();
     void findRereadsOnlyChangedDiscs_data();
     void findRereadsOnlyChangedDiscs();
+    void namesOfOneConnectionServeNoOther();
     void offersVolumesInOrder();
 };
 
@@ -522,6 +523,47 @@ void TestDiscContents::findRereadsOnlyChangedDiscs()
     QCOMPARE(NameIndex::EntriesRead() - before, read);
     QCOMPARE(CountFiles(db, query), found);
     QCOMPARE(NameIndex::EntriesRead() - before, read);
+}
+
+void TestDiscContents::namesOfOneConnectionServeNoOther()
+{
+    QTemporaryDir dir;
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("a/甲1.txt")), "1"));
+    QVERIFY(WriteFile(dir.filePath(QStringLiteral("b/乙1.txt")), "1"));
+    CatalogFixture first, second;
+    TDAODatabase a, b;
+    first.Attach(a);
+    second.Attach(b);
+    ContentsScan::ScanInto(a, AddDisc(a, QStringLiteral("甲"), QStringLiteral("A")), dir.filePath(QStringLiteral("a")),
+                           {});
+    ContentsScan::ScanInto(b, AddDisc(b, QStringLiteral("乙"), QStringLiteral("B")), dir.filePath(QStringLiteral("b")),
+                           {});
+    TFileQuery jia, yi;
+    jia.Name = QStringLiteral("甲");
+    yi.Name = QStringLiteral("乙");
+
+    NameIndex::Release();
+    QCOMPARE(CountFiles(a, jia), 1);
+    QCOMPARE(CountFiles(b, jia), 0);
+    QCOMPARE(CountFiles(b, yi), 1);
+    QCOMPARE(CountFiles(a, yi), 0);
+
+    // A reading in the background for one catalog is not the other's.
+    NameIndex::Prepare(a);
+    QVERIFY(!NameIndex::Progress(b).Reading);
+    QTRY_VERIFY(!NameIndex::Progress(a).Reading);
+    QCOMPARE(CountFiles(b, jia), 0);
+    QCOMPARE(CountFiles(b, yi), 1);
+
+    // Nor are the names of a connection closed meanwhile, even when the next
+    // one is made in the same place.
+    QCOMPARE(CountFiles(a, jia), 1);
+    a.SetConnected(false);
+    b.SetConnected(false);
+    QCOMPARE(CountFiles(b, jia), 0);
+    QCOMPARE(CountFiles(a, yi), 0);
+    QCOMPARE(CountFiles(a, jia), 1);
+    NameIndex::Release();
 }
 
 void TestDiscContents::offersVolumesInOrder()

@@ -3,12 +3,11 @@
 #include "store/catalog/ImportFields.h"
 #include "store/catalog/ImportStore.h"
 #include "store/engine/Errors.h"
+#include "store/engine/RowReader.h"
 #include "tests/support/CatalogFixture.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-
-#include <sqlcipher/sqlite3.h>
 
 class TestImportStore : public QObject
 {
@@ -36,12 +35,9 @@ QList<ImportPlan::TRow> Plan(TDAODatabase &db, const QString &csv, const QString
 
 QString Scalar(TDAODatabase &db, const QString &sql)
 {
-    sqlite3_stmt *stmt = db.Prepare(sql);
-    QString value;
-    if (sqlite3_step(stmt) == SQLITE_ROW)
-        value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    return value;
+    QStringList values;
+    db.ForEachRow(sql, [&](const TRowReader &row) { values << row.Text(0); });
+    return values.value(0);
 }
 
 } // namespace
