@@ -14,7 +14,7 @@ namespace FolderStore {
 struct TFolder
 {
     int Id = 0;
-    int ParentId = 0; // Id1; the root folder is its own parent
+    int ParentId = 0; // Id1; none (0) for the root folder
     QString Name;
 };
 
