@@ -5,10 +5,10 @@
 #include "store/catalog/CatalogFiles.h"
 #include "store/catalog/DataModule.h"
 #include "store/catalog/FullBackup.h"
+#include "store/catalog/PictureFiles.h"
 #include "store/catalog/UpgradeUnit.h"
 #include "store/engine/Errors.h"
 #include "toolkit/MessageBoxes.h"
-#include "toolkit/PictureFiles.h"
 #include "toolkit/WaitCursor.h"
 
 #include <QDir>

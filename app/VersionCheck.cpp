@@ -1,7 +1,7 @@
 #include "app/VersionCheck.h"
 
+#include "store/catalog/CatalogSettings.h"
 #include "store/catalog/DataModule.h"
-#include "store/catalog/LookupQueries.h"
 #include "toolkit/MessageBoxes.h"
 
 #include <QDesktopServices>
@@ -151,7 +151,7 @@ TVersionClient::Reply TVersionClient::Get(const QUrl &url) const
 
 void NMHTTP1Success(TDM &dm, const QByteArray &body)
 {
-    const QString local = dm.GetFieldValue(LookupQueries::CatalogVersion(), QStringLiteral("Version"));
+    const QString local = CatalogSettings::Version(dm.DbBase);
     Msg::Information(VersionCheck::ResultMessage(body, local));
 }
 

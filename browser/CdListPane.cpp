@@ -4,6 +4,8 @@
 #include "browser/CoverWall.h"
 #include "browser/CoverWallModel.h"
 #include "store/catalog/DataModule.h"
+#include "store/catalog/DiscStore.h"
+#include "store/catalog/PictureFiles.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/DAODataSource.h"
 #include "store/engine/DAOQuery.h"
@@ -13,7 +15,6 @@
 #include "toolkit/CommandGuard.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/MessageBoxes.h"
-#include "toolkit/PictureFiles.h"
 #include "toolkit/ThumbnailCache.h"
 #include "toolkit/WaitCursor.h"
 
@@ -307,32 +308,20 @@ TCdRec TCdListPane::ReadDisc() const
     return ReadCdRec(QCd);
 }
 
-void TCdListPane::WriteDisc(const TCdRec &disc)
-{
-    WriteCdRec(QCd, disc);
-}
-
 bool TCdListPane::SaveDisc(const TCdRec &disc, bool adding)
 {
-    if (adding)
-        QCd.Append();
-    else
-        QCd.Edit();
+    if (!QCd.Database())
+        return false;
     try {
-        WriteDisc(disc);
-        QCd.Post();
+        DiscStore::SaveDisc(*QCd.Database(), disc, adding);
         return true;
     } catch (const EAppError &error) {
-        QCd.Cancel(); // nothing half-written stays pending
         const auto *engine = dynamic_cast<const EDAOError *>(&error);
         if (engine && engine->IsUniqueViolation())
             Msg::Error(QStringLiteral("光盘没有保存：编号“%1”已经被另一张光盘使用，请换一个编号。").arg(disc.Code));
         else
             Msg::Error(QStringLiteral("光盘没有保存：%1").arg(error.Message()));
         return false;
-    } catch (...) {
-        QCd.Cancel();
-        throw;
     }
 }
 

@@ -99,9 +99,9 @@ signals:
     void DiscsDeleted();
 
 private:
-    void WriteDisc(const TCdRec &disc);
-    // Writes the disc as a new row or into the current one. A write the
-    // catalog refuses is undone and reported; false then.
+    // Writes the disc as a new row or into its own row, in one transaction;
+    // a write the catalog refuses leaves nothing behind and is reported,
+    // false then. The caller lists the folder again after a save.
     bool SaveDisc(const TCdRec &disc, bool adding);
     TCdRec ReadDisc() const;
     // The picture column's mark and tool tip.

@@ -1,9 +1,13 @@
 #include "browser/CdTreePane.h"
 
 #include "store/catalog/DataModule.h"
+#include "store/catalog/DiscStore.h"
 #include "store/catalog/FolderQueries.h"
+#include "store/catalog/FolderStore.h"
 #include "store/catalog/Schema.h"
+#include "store/engine/DAODatabase.h"
 #include "store/engine/DAOQuery.h"
+#include "store/engine/Errors.h"
 #include "toolkit/BulkProgress.h"
 #include "toolkit/CommandGuard.h"
 #include "toolkit/MessageBoxes.h"
@@ -137,10 +141,7 @@ void TCdTreePane::pmCdTreeAddClick()
         return;
     // A name wider than the field is cut before the first character that
     // does not fit.
-    m_folders->Append();
-    m_folders->Field(QStringLiteral("Id1")).SetAsInteger(parentId);
-    m_folders->Field(QStringLiteral("Name")).SetAsString(name);
-    m_folders->Post();
+    ShowFolder(FolderStore::AddFolder(Catalog(), parentId, name));
     UpdateCdTreeMenu();
 }
 
@@ -151,9 +152,9 @@ void TCdTreePane::pmCdTreeRenClick()
     QString name = m_folders->Field(QStringLiteral("Name")).AsString();
     if (!AskFolderName || !AskFolderName(name))
         return;
-    m_folders->Edit();
-    m_folders->Field(QStringLiteral("Name")).SetAsString(name);
-    m_folders->Post();
+    const int id = CurrentFolderId();
+    FolderStore::RenameFolder(Catalog(), id, name);
+    ShowFolder(id);
 }
 
 void TCdTreePane::pmCdTreeDelClick()
@@ -162,7 +163,7 @@ void TCdTreePane::pmCdTreeDelClick()
         return;
     const int id = m_folders->Field(QStringLiteral("ID")).AsInteger();
     const QString name = m_folders->Field(QStringLiteral("Name")).AsString();
-    if (DM->HasRecords(FolderQueries::DiscsInFolder(id))) {
+    if (FolderStore::HasDiscs(Catalog(), id)) {
         Msg::Warning(QStringLiteral("目录[%1]不为空，不能删除！").arg(name));
         return;
     }
@@ -172,7 +173,7 @@ void TCdTreePane::pmCdTreeDelClick()
     }
     // Deleting the folder alone would leave its child folders without a
     // parent.
-    if (DM->HasRecords(FolderQueries::SubFolders(id))) {
+    if (FolderStore::HasSubFolders(Catalog(), id)) {
         Msg::Warning(QStringLiteral("目录[%1]下还有子目录，不能删除！").arg(name));
         return;
     }
@@ -184,6 +185,19 @@ void TCdTreePane::pmCdTreeDelClick()
     if (parentId != id)
         tlCdTree->GotoKey(parentId);
     UpdateCdTreeMenu();
+}
+
+TDAODatabase &TCdTreePane::Catalog() const
+{
+    if (!m_folders || !m_folders->Database())
+        throw EAppError(QStringLiteral("没有打开的光盘夹。"));
+    return *m_folders->Database();
+}
+
+void TCdTreePane::ShowFolder(int folderId)
+{
+    TDM::OpenQuery(*m_folders, FolderQueries::AllFolders());
+    tlCdTree->GotoKey(folderId);
 }
 
 void TCdTreePane::QCdTreeAfterScroll()
@@ -252,17 +266,18 @@ void TCdTreePane::DropDiscs(int targetId)
     const QList<TBookmark> discs = SelectedDiscs ? SelectedDiscs() : QList<TBookmark>();
     const TWaitCursor busy;
     TBulkProgress progress(QStringLiteral("正在移动光盘..."), int(discs.size()), this);
-    TDAOSuspendGuard discGuard(*QCd);
-    TDAOSuspendGuard folderGuard(*m_folders);
     const int folderId = CurrentFolderId();
-    for (TBookmark disc : discs) {
-        progress.Step();
-        if (!QCd->BookmarkValid(disc))
-            continue;
-        QCd->GotoBookmark(disc);
-        QCd->Edit();
-        QCd->Field(QStringLiteral("TId")).SetAsInteger(folderId);
-        QCd->Post();
+    {
+        // All the discs move, or none does.
+        TDAOTransaction work(Catalog());
+        for (TBookmark disc : discs) {
+            progress.Step();
+            const int row = QCd->RowOfBookmark(disc);
+            if (row >= 0)
+                DiscStore::MoveDisc(Catalog(), QCd->ValueAt(row, QCd->Field(QStringLiteral("ID")).Index()).toInt(),
+                                    folderId);
+        }
+        work.Commit();
     }
     emit DiscsMoved();
     emit FolderChosen(folderId);
@@ -297,12 +312,8 @@ TCdTreePane::FolderCopy TCdTreePane::Snapshot(const QModelIndex &node) const
 
 void TCdTreePane::WriteCopy(const FolderCopy &folder, int parentId)
 {
-    m_folders->Append();
-    m_folders->Field(QStringLiteral("Id1")).SetAsInteger(parentId);
-    m_folders->Field(QStringLiteral("Name")).SetAsString(folder.name);
-    m_folders->Post();
-    // The store gave the new row its ID; the children name it.
-    const int id = m_folders->Field(QStringLiteral("ID")).AsInteger();
+    // The store gives the new row its ID; the children name it.
+    const int id = FolderStore::AddFolder(Catalog(), parentId, folder.name);
     for (const FolderCopy &child : folder.children)
         WriteCopy(child, id);
 }
@@ -322,14 +333,11 @@ void TCdTreePane::DropFolders(int targetId, DropZone zone, bool ctrl, const QLis
             folders << tlCdTree->NodeOfKey(id);
         }
 
+    // Every folder moves or is copied, or none is.
+    TDAOTransaction work(Catalog());
     if (!ctrl) {
-        TDAOSuspendGuard guard(*m_folders);
-        for (const QModelIndex &folder : std::as_const(folders)) {
-            m_folders->GotoBookmark(folder.data(TTreeListModel::BookmarkRole).value<TBookmark>());
-            m_folders->Edit();
-            m_folders->Field(QStringLiteral("Id1")).SetAsInteger(parentId);
-            m_folders->Post();
-        }
+        for (const QModelIndex &folder : std::as_const(folders))
+            FolderStore::MoveFolder(Catalog(), tlCdTree->KeyOf(folder), parentId);
     } else {
         // A folder below another dragged one comes with that one's copy. The
         // subtrees are taken as they are before the first copy is written,
@@ -342,11 +350,11 @@ void TCdTreePane::DropFolders(int targetId, DropZone zone, bool ctrl, const QLis
             if (!inside)
                 copies << Snapshot(folder);
         }
-        TDAOSuspendGuard guard(*m_folders);
         for (const FolderCopy &copy : std::as_const(copies))
             WriteCopy(copy, parentId);
     }
+    work.Commit();
     // The target stays the current folder.
-    tlCdTree->GotoKey(targetId);
+    ShowFolder(targetId);
     tlCdTree->ClearSelection();
 }

@@ -13,6 +13,7 @@ class QAction;
 class QMenu;
 class QMimeData;
 class QSettings;
+class TDAODatabase;
 class TDAOQuery;
 
 // The folder tree: the tree list over the window's folder query, its context
@@ -97,6 +98,10 @@ private:
     FolderCopy Snapshot(const QModelIndex &node) const;
     void WriteCopy(const FolderCopy &folder, int parentId);
     bool HasFolders() const;
+    // The catalog the folders are read from.
+    TDAODatabase &Catalog() const;
+    // Reads the folders again after a write, this one current.
+    void ShowFolder(int folderId);
 
     QPointer<TDAOQuery> m_folders;
 };

@@ -1,13 +1,14 @@
 #include "browser/PageService.h"
-#include "store/catalog/DiscList.h"
 
 #include "pinyin/GbkText.h"
+#include "store/catalog/ContentsText.h"
 #include "store/catalog/DataModule.h"
 #include "store/catalog/DiscContents.h"
+#include "store/catalog/DiscStore.h"
+#include "store/catalog/FileNames.h"
 #include "store/catalog/LoanStore.h"
+#include "store/catalog/PictureFiles.h"
 #include "store/engine/DateUtils.h"
-#include "toolkit/ContentsText.h"
-#include "toolkit/PictureFiles.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -54,13 +55,6 @@ QString ReadResourceText(const QString &path)
     return QString::fromUtf8(file.readAll());
 }
 
-// Q2 is closed whatever happens while the page is built.
-struct QueryCloser
-{
-    TDAOQuery &query;
-    ~QueryCloser() { query.Close(); }
-};
-
 } // namespace
 
 TOurNSHandler::TOurNSHandler(const QString &pictureFolder)
@@ -98,32 +92,29 @@ QString TOurNSHandler::BuildCdPage(int id) const
 {
     if (!DM)
         return BuildEmptyPage();
-    TDAOQuery &q = DM->Q2;
-    TDM::OpenQuery(q, OneDiscStatement(id));
-    QueryCloser closer{q};
-    if (q.RowCount() == 0)
+    const std::optional<DiscStore::TListedDisc> listed = DiscStore::ReadDisc(DM->DbBase, id);
+    if (!listed)
         return BuildEmptyPage();
 
-    auto text = [&q](const char *name) { return q.Field(QLatin1String(name)).AsString().toHtmlEscaped(); };
+    const TCdRec &disc = listed->Disc;
     PageValues values;
-    values.Serial = text("Serial");
-    const TDAOField &day = q.Field(QStringLiteral("Day"));
-    values.Day = day.IsNull() ? QString() : DayText(day.AsDateTime());
-    values.Code = text("Code");
-    values.Name = text("Name");
-    values.Category = text("Category");
-    values.Quality = text("Quality");
-    const TDAOField &price = q.Field(QStringLiteral("Price"));
-    values.Price = price.IsNull() ? QString() : PriceText(price.AsCurrency());
-    values.Location = text("Location");
-    values.Memo = MemoHtml(q.Field(QStringLiteral("Memo")).AsString());
+    values.Serial = disc.Serial.toHtmlEscaped();
+    values.Day = disc.Day ? DayText(*disc.Day) : QString();
+    values.Code = disc.Code.toHtmlEscaped();
+    values.Name = disc.Name.toHtmlEscaped();
+    values.Category = listed->Category.toHtmlEscaped();
+    values.Quality = listed->Quality.toHtmlEscaped();
+    values.Price = disc.Price ? PriceText(*disc.Price) : QString();
+    values.Location = disc.Location.toHtmlEscaped();
+    values.Memo = MemoHtml(disc.Memo);
     values.Loan = LoanRow(id);
 
-    const QString picture = q.Field(QStringLiteral("Picture")).AsString();
+    const QString &picture = disc.Picture;
     values.Picture = PictureUrlText(picture).toHtmlEscaped();
     // The link opens the picture file, or the folder when the name is none
     // or could point elsewhere.
-    const QString linked = IsPlainFileName(picture) ? m_pictureFolder + QLatin1Char('/') + picture : m_pictureFolder;
+    const QString linked =
+        FileNames::IsPlainFileName(picture) ? m_pictureFolder + QLatin1Char('/') + picture : m_pictureFolder;
     values.Link = QUrl::fromLocalFile(linked).toString(QUrl::FullyEncoded).toHtmlEscaped();
     QString page = Fill(values);
     // A scanned disc's contents in brief, below the description.
@@ -262,11 +253,6 @@ const QByteArray &TOurNSHandler::DefaultCover()
     return bytes;
 }
 
-bool TOurNSHandler::IsPlainFileName(const QString &name)
-{
-    return PictureFiles::IsPlainFileName(name);
-}
-
 QString TOurNSHandler::PictureFile(const QString &name) const
 {
     return PictureFiles::StoredPictureFile(m_pictureFolder, name);
@@ -280,7 +266,7 @@ QString TOurNSHandler::PictureLinkTarget(const QUrl &url) const
     if (path == m_pictureFolder)
         return path;
     const QFileInfo file(path);
-    return file.path() == m_pictureFolder && IsPlainFileName(file.fileName()) ? path : QString();
+    return file.path() == m_pictureFolder && FileNames::IsPlainFileName(file.fileName()) ? path : QString();
 }
 
 bool TOurNSHandler::Decodes(const QString &path, const QByteArray &bytes) const

@@ -30,7 +30,7 @@ struct TPageResponse
 // separator (also percent-encoded), "..", a drive, or a link that leads out of
 // the folder gets the default cover.
 //
-// The page reads the disc through the data module's Q2 at each request;
+// The page reads the disc from the data module's catalog at each request;
 // nothing is cached.
 class TOurNSHandler
 {
@@ -59,8 +59,6 @@ public:
     static const QString &TemplateHtml();
     static const QByteArray &DefaultCover();
 
-    // A name that can only mean a file directly inside the picture folder.
-    static bool IsPlainFileName(const QString &name);
     // The file of that name in the picture folder, if it is a readable file
     // that really lies there; empty otherwise.
     QString PictureFile(const QString &name) const;

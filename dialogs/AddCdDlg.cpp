@@ -1,6 +1,5 @@
 #include "dialogs/AddCdDlg.h"
 
-#include "dialogs/AddCdLookups.h"
 #include "dialogs/AddCdPicture.h"
 #include "dialogs/DiscContentsPage.h"
 #include "dialogs/LendDlg.h"
@@ -8,6 +7,7 @@
 #include "pinyin/Spell.h"
 #include "pinyin/TextBlank.h"
 #include "store/catalog/DataModule.h"
+#include "store/catalog/DiscStore.h"
 #include "store/catalog/FolderQueries.h"
 #include "store/catalog/LoanStore.h"
 #include "store/catalog/Schema.h"
@@ -261,7 +261,7 @@ void TAddCdDlg::FillFromDisc()
         // A new disc shown again, after the catalog refused it, keeps the
         // code typed for it.
         if (m_context.AutoCode && m_disc.Code.isEmpty())
-            edCode->setText(NextDiscCode());
+            edCode->setText(DiscStore::NextDiscCode(DM->DbBase));
         else
             edCode->setText(m_disc.Code);
     } else {
@@ -304,7 +304,7 @@ void TAddCdDlg::btnOkClick()
     // Every check comes before anything is written, so that a refused OK
     // leaves no new category, folder or quality behind.
     const QString code = edCode->text();
-    if (!TextBlank::IsBlank(code) && DiscCodeExists(code, m_disc.Id))
+    if (!TextBlank::IsBlank(code) && DiscStore::DiscCodeExists(DM->DbBase, code, m_disc.Id))
         return Refuse(QStringLiteral("此编号已经存在，请重新输入"), edCode);
     // Without NUL characters, after which every list and page would show
     // nothing of the name.
@@ -332,9 +332,9 @@ void TAddCdDlg::btnOkClick()
     }
 
     TDAOTransaction work(DM->DbBase);
-    const int categoryId = LookupOrAddName(TNameTable::Category, cbCategory->currentText());
-    const int folderId = LookupOrAddFolder(cbCdTree->currentText(), m_disc.TId);
-    const int qualityId = LookupOrAddName(TNameTable::Quality, cbQuality->currentText());
+    const int categoryId = DiscStore::LookupOrAddName(DM->DbBase, TNameTable::Category, cbCategory->currentText());
+    const int folderId = DiscStore::LookupOrAddFolder(DM->DbBase, cbCdTree->currentText(), m_disc.TId);
+    const int qualityId = DiscStore::LookupOrAddName(DM->DbBase, TNameTable::Quality, cbQuality->currentText());
     work.Commit();
 
     m_disc.Day = DateUtils::ToOptionalDays(edDay->Day());

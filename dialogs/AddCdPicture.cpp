@@ -1,7 +1,7 @@
 #include "dialogs/AddCdPicture.h"
 
+#include "store/catalog/PictureFiles.h"
 #include "store/catalog/PictureNames.h"
-#include "toolkit/PictureFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>

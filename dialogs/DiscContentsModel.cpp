@@ -1,6 +1,6 @@
 #include "dialogs/DiscContentsModel.h"
 
-#include "toolkit/ContentsText.h"
+#include "store/catalog/ContentsText.h"
 
 #include <QApplication>
 #include <QStyle>

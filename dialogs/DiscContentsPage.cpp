@@ -2,9 +2,9 @@
 
 #include "dialogs/DiscContentsModel.h"
 #include "dialogs/ScanDiscDlg.h"
+#include "store/catalog/ContentsText.h"
 #include "store/catalog/DiscContents.h"
 #include "toolkit/CommandGuard.h"
-#include "toolkit/ContentsText.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,9 +1,9 @@
 #include "dialogs/FindFileForm.h"
 
 #include "dialogs/FindForm.h"
+#include "store/catalog/ContentsText.h"
 #include "store/catalog/NameIndex.h"
 #include "toolkit/CommandGuard.h"
-#include "toolkit/ContentsText.h"
 #include "toolkit/MessageBoxes.h"
 #include "toolkit/WaitCursor.h"
 

@@ -1,8 +1,9 @@
 #include "dialogs/FindForm.h"
 
+#include "store/catalog/ChoiceList.h"
 #include "store/catalog/DiscContents.h"
 #include "store/catalog/DiscList.h"
-#include "store/catalog/FolderQueries.h"
+#include "store/catalog/FolderStore.h"
 #include "store/catalog/LookupQueries.h"
 
 #include "dialogs/ExportDiscs.h"
@@ -278,10 +279,8 @@ void TFindFm::LoadChoices(QComboBox *combo, TNameTable table)
     combo->clear();
     // The union returns its rows by Id, so "none chosen" with its 0 comes
     // first.
-    m_dm.OpenSQL(LookupQueries::NameChoicesWithNone(table));
-    for (; !m_dm.Q1.AtEnd(); m_dm.Q1.Next())
-        combo->addItem(m_dm.Q1.Field(QStringLiteral("Name")).AsString(),
-                       m_dm.Q1.Field(QStringLiteral("Id")).AsInteger());
+    for (const TChoice &choice : ChoiceList::Read(m_dm.DbBase, LookupQueries::NameChoicesWithNone(table)))
+        combo->addItem(choice.name, choice.id);
     combo->setCurrentIndex(0);
 }
 
@@ -314,7 +313,7 @@ void TFindFm::ResetCriteria()
 
 void TFindFm::ShowScope(qint32 folderId)
 {
-    edScope->setText(m_dm.GetFieldValue(FolderQueries::FolderName(folderId), QStringLiteral("Name")));
+    edScope->setText(FolderStore::FolderName(m_dm.DbBase, folderId));
     m_scopeId = folderId;
 }
 

@@ -2,12 +2,12 @@
 
 #include "dialogs/ImportDlg.h"
 #include "store/catalog/CatalogBackup.h"
+#include "store/catalog/PictureFiles.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/DAOQuery.h"
 #include "store/engine/Errors.h"
 #include "toolkit/CommandGuard.h"
-#include "toolkit/PictureFiles.h"
 #include "toolkit/WaitCursor.h"
 
 #include <QComboBox>

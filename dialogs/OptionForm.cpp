@@ -4,6 +4,7 @@
 #include "pinyin/TextBlank.h"
 #include "store/catalog/DataModule.h"
 #include "store/catalog/LookupQueries.h"
+#include "store/catalog/NameStore.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/Errors.h"
 #include "toolkit/CommandGuard.h"
@@ -249,7 +250,7 @@ bool TOptionDlg::AcceptName(const NameList &list, const QString &emptyText, QStr
         list.edit->setFocus();
         return false;
     }
-    if (m_dm.HasRecords(LookupQueries::NameIds(list.table, name))) {
+    if (NameStore::NameExists(m_dm.DbBase, list.table, name)) {
         Msg::Error(list.duplicate);
         list.edit->setFocus();
         return false;
@@ -262,15 +263,7 @@ void TOptionDlg::AddName(const NameList &list)
     QString name;
     if (!AcceptName(list, list.addEmpty, name))
         return;
-    try {
-        list.query.Append();
-        list.query.Field(QStringLiteral("Name")).SetAsString(name);
-        list.query.Post();
-    } catch (...) {
-        // A row that failed to be written is dropped, not tried again.
-        list.query.Cancel();
-        throw;
-    }
+    ShowName(list, NameStore::AddName(m_dm.DbBase, list.table, name));
 }
 
 void TOptionDlg::ChangeName(const NameList &list)
@@ -278,15 +271,18 @@ void TOptionDlg::ChangeName(const NameList &list)
     QString name;
     if (!AcceptName(list, list.changeEmpty, name))
         return;
-    try {
-        // With an empty list this starts a new row.
-        list.query.Edit();
-        list.query.Field(QStringLiteral("Name")).SetAsString(name);
-        list.query.Post();
-    } catch (...) {
-        list.query.Cancel();
-        throw;
-    }
+    // With an empty list this adds the name.
+    if (list.query.RowCount() == 0)
+        return ShowName(list, NameStore::AddName(m_dm.DbBase, list.table, name));
+    const int id = list.query.Field(QStringLiteral("Id")).AsInteger();
+    NameStore::RenameName(m_dm.DbBase, list.table, id, name);
+    ShowName(list, id);
+}
+
+void TOptionDlg::ShowName(const NameList &list, int id)
+{
+    TDM::OpenQuery(list.query, LookupQueries::AllNames(list.table));
+    list.query.Locate(QStringLiteral("Id"), id);
 }
 
 void TOptionDlg::DeleteName(const NameList &list)
@@ -295,7 +291,7 @@ void TOptionDlg::DeleteName(const NameList &list)
         return;
     const int id = list.query.Field(QStringLiteral("Id")).AsInteger();
     const QString name = list.query.Field(QStringLiteral("Name")).AsString();
-    if (m_dm.HasRecords(LookupQueries::DiscsUsingName(list.table, id))) {
+    if (NameStore::NameInUse(m_dm.DbBase, list.table, id)) {
         Msg::Warning(list.inUse);
         return;
     }

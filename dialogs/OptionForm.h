@@ -89,6 +89,8 @@ private:
     void AddName(const NameList &list);
     void ChangeName(const NameList &list);
     void DeleteName(const NameList &list);
+    // Lists the names again, the one of this Id current.
+    void ShowName(const NameList &list, int id);
 
     TDM &m_dm;
     qint32 &m_autoCode;

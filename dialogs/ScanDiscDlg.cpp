@@ -1,9 +1,9 @@
 #include "dialogs/ScanDiscDlg.h"
 
 #include "store/catalog/ContentsScan.h"
+#include "store/catalog/ContentsText.h"
 #include "store/catalog/DiscContents.h"
 #include "toolkit/CommandGuard.h"
-#include "toolkit/ContentsText.h"
 #include "toolkit/MessageBoxes.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "dialogs/SelDirForm.h"
 
 #include "store/catalog/DataModule.h"
-#include "store/catalog/FolderQueries.h"
+#include "store/catalog/FolderStore.h"
 #include "store/engine/Errors.h"
 #include "toolkit/TreeShape.h"
 
@@ -41,7 +41,6 @@ TSelDirFm::TSelDirFm(TDM &dm, QWidget *parent)
     , m_dm(dm)
 {
     setWindowTitle(QStringLiteral("选择查找范围"));
-    QScope.SetDatabase(&m_dm.DbBase);
 
     Label1 = new QLabel(QStringLiteral("选择查找范围："), this);
     tlScope = new QTreeWidget(this);
@@ -75,7 +74,7 @@ TSelDirFm::TSelDirFm(TDM &dm, QWidget *parent)
 void TSelDirFm::LoadScope()
 {
     tlScope->clear();
-    TDM::OpenQuery(QScope, FolderQueries::AllFolders());
+    const QList<FolderStore::TFolder> folders = FolderStore::ReadFolders(m_dm.DbBase);
 
     // Every folder first, then each under its parent, in the order read.
     struct Row
@@ -85,14 +84,12 @@ void TSelDirFm::LoadScope()
         QTreeWidgetItem *item;
     };
     std::vector<Row> rows;
-    rows.reserve(size_t(QScope.RowCount()));
-    for (QScope.First(); !QScope.AtEnd(); QScope.Next()) {
-        auto *item = new QTreeWidgetItem(QStringList{QScope.Field(QStringLiteral("Name")).AsString()});
-        const qint32 id = QScope.Field(QStringLiteral("ID")).AsInteger();
-        item->setData(0, FolderIdRole, id);
-        rows.push_back({id, QScope.Field(QStringLiteral("Id1")).AsInteger(), item});
+    rows.reserve(size_t(folders.size()));
+    for (const FolderStore::TFolder &folder : folders) {
+        auto *item = new QTreeWidgetItem(QStringList{folder.Name});
+        item->setData(0, FolderIdRole, folder.Id);
+        rows.push_back({folder.Id, folder.ParentId, item});
     }
-    QScope.First();
 
     // A folder whose parents lead back to itself would hang from nothing,
     // and one below the deepest level a view can show would take the view

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "dialogs/EnterForm.h"
-#include "store/engine/DAOQuery.h"
 
 class QLabel;
 class QPushButton;
@@ -21,7 +20,6 @@ public:
     QTreeWidget *tlScope;
     QPushButton *btnOk;
     QPushButton *btnCancle;
-    TDAOQuery QScope;
 
     // Reads every folder and shows them as a tree: each under the folder its
     // Id1 names, a folder whose Id1 names none at the top, so the root folder

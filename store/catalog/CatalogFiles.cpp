@@ -1,5 +1,7 @@
 #include "store/catalog/CatalogFiles.h"
 
+#include "store/catalog/FileNames.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -10,14 +12,6 @@ namespace CatalogFiles {
 namespace {
 
 constexpr QDir::Filters AnyFile = QDir::Files | QDir::Hidden | QDir::System;
-
-// A name that stays inside the folder: no separator of either platform.
-bool IsPlainFileName(const QString &fileName)
-{
-    return !fileName.isEmpty() && fileName != QLatin1String(".") && fileName != QLatin1String("..") &&
-           !fileName.contains(QLatin1Char('/')) && !fileName.contains(QLatin1Char('\\')) &&
-           !fileName.contains(QChar(0));
-}
 
 } // namespace
 
@@ -45,7 +39,7 @@ QString DisplayName(const QString &fileName)
 
 QString FindFile(const QString &folder, const QString &fileName)
 {
-    if (!IsPlainFileName(fileName))
+    if (!FileNames::IsPlainFileName(fileName))
         return {};
     const QDir dir(folder);
     if (QFileInfo(dir.filePath(fileName)).isFile())
@@ -73,7 +67,7 @@ bool CreateFromTemplate(const QString &folder, const QString &fileName, QString 
             *error = QStringLiteral("无法建立光盘夹文件“%1”：%2").arg(target, reason);
         return false;
     };
-    if (!IsPlainFileName(fileName))
+    if (!FileNames::IsPlainFileName(fileName))
         return fail(QStringLiteral("名称里不能有“/”或“\\”。"));
     if (!FindFile(folder, fileName).isEmpty())
         return fail(QStringLiteral("已有同名的文件。"));

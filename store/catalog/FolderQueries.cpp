@@ -10,6 +10,11 @@ QString AllFolders()
     return QStringLiteral("SELECT * FROM TbTree");
 }
 
+QString OneFolder(int folderId)
+{
+    return QStringLiteral("SELECT * FROM TbTree WHERE Id=%1").arg(folderId);
+}
+
 QString FolderChoices()
 {
     return QStringLiteral("SELECT Id,Name FROM TbTree WHERE Id<>%1").arg(Schema::RootFolderId);

@@ -9,6 +9,9 @@ namespace FolderQueries {
 // Every folder, the root included, as the tree and the folder picker show
 // them (the row can be edited and written back).
 QString AllFolders();
+// One folder's row, for writing it (none for an Id no folder has; a new
+// folder is appended to the result of 0).
+QString OneFolder(int folderId);
 // Id and name of every folder but the root: the folders a disc may go in.
 QString FolderChoices();
 // Id and parent Id1 of every folder but the root, for walking the tree.

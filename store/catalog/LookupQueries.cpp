@@ -24,6 +24,11 @@ QString AllNames(TNameTable table)
     return QStringLiteral("SELECT * FROM %1").arg(TableName(table));
 }
 
+QString OneName(TNameTable table, int id)
+{
+    return QStringLiteral("SELECT * FROM %1 WHERE Id=%2").arg(TableName(table)).arg(id);
+}
+
 QString NameChoices(TNameTable table)
 {
     return QStringLiteral("SELECT Id,Name FROM %1").arg(TableName(table));

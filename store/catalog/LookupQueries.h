@@ -11,6 +11,9 @@ namespace LookupQueries {
 
 // Every row of the list (Id, Name), editable.
 QString AllNames(TNameTable table);
+// The row of this Id, for writing it (none for an Id no row has; a new row
+// is appended to the result of 0).
+QString OneName(TNameTable table, int id);
 // Id and Name of every row, for a choice box.
 QString NameChoices(TNameTable table);
 // The same with a first row "-不选-" of Id 0 (the union orders by Id).

@@ -1,10 +1,10 @@
 // The disc editor: opening, the checks and look-ups of OK, the cover picture.
 #include "dialogs/AddCdDlg.h"
-#include "dialogs/AddCdLookups.h"
 #include "dialogs/AddCdPicture.h"
 #include "pinyin/GbkText.h"
 #include "pinyin/Spell.h"
 #include "store/catalog/DataModule.h"
+#include "store/catalog/DiscStore.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/DateUtils.h"
 #include "store/engine/SqlDialect.h"
@@ -254,9 +254,9 @@ void TestAddDisc::FillRequired(TAddCdDlg &dlg)
 void TestAddDisc::nextDiscCode()
 {
     // The largest Id, not the largest code: disc 41 has the code "99".
-    QCOMPARE(NextDiscCode(), QStringLiteral("42"));
+    QCOMPARE(DiscStore::NextDiscCode(DM->DbBase), QStringLiteral("42"));
     DM->ExecuteSQL(QStringLiteral("DELETE FROM TbCd"));
-    QCOMPARE(NextDiscCode(), QStringLiteral("1"));
+    QCOMPARE(DiscStore::NextDiscCode(DM->DbBase), QStringLiteral("1"));
 }
 
 void TestAddDisc::editDiscOpens_data()

@@ -1,4 +1,4 @@
-#include "toolkit/ContentsText.h"
+#include "store/catalog/ContentsText.h"
 
 #include <QDateTime>
 
