@@ -3,7 +3,7 @@
 // is made in a child run of this test, whose temporary folders would go
 // into a plain file (which not even root can write into as into a folder).
 #include "tests/support/CatalogFixture.h"
-#include "tests/support/TestCatalog.h"
+#include "tests/support/ModuleFixture.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -67,7 +67,7 @@ void TestFixtures::onBrokenFixture()
         CatalogFixture catalog;
         qInfo("the test went on with %s", qPrintable(catalog.Path()));
     } else {
-        TestCatalog catalog;
+        ModuleFixture catalog;
         qInfo("the test went on with %s", qPrintable(catalog.Path()));
     }
 }

@@ -27,10 +27,10 @@
 // real main window started on it. The message boxes are recorded. A
 // program that cannot be set up or started stops the test
 // (FixtureFailure.h).
-class TestProgram
+class ProgramFixture
 {
 public:
-    explicit TestProgram(Schema::Layout layout = Schema::Layout::Build102)
+    explicit ProgramFixture(Schema::Layout layout = Schema::Layout::Build102)
     {
         FIXTURE_REQUIRE(m_dir.isValid(), QStringLiteral("no temporary folder: %1").arg(m_dir.errorString()));
         FIXTURE_REQUIRE(QDir(m_dir.path()).mkpath(QStringLiteral("Data")) &&
@@ -46,9 +46,9 @@ public:
                                  __LINE__);
         }
     }
-    ~TestProgram() { DestroyMainObjects(); }
-    TestProgram(const TestProgram &) = delete;
-    TestProgram &operator=(const TestProgram &) = delete;
+    ~ProgramFixture() { DestroyMainObjects(); }
+    ProgramFixture(const ProgramFixture &) = delete;
+    ProgramFixture &operator=(const ProgramFixture &) = delete;
 
     // Writes into the catalog before the window opens.
     void Execute(std::initializer_list<QString> statements) { Run(QStringList(statements)); }

@@ -17,10 +17,10 @@
 // program's data module (DM) for one test; folders are written as
 // "ID, Id1, name" rows. Seeded catalogs hold the shipped categories and
 // qualities. One that cannot be made stops the test (FixtureFailure.h).
-class TestCatalog
+class ModuleFixture
 {
 public:
-    explicit TestCatalog(Schema::Layout layout = Schema::Layout::Build102, bool seed = true)
+    explicit ModuleFixture(Schema::Layout layout = Schema::Layout::Build102, bool seed = true)
     {
         m_path = CatalogFixture::MakeCatalog(m_dir, layout, seed);
         m_dm = std::make_unique<TDM>();
@@ -32,13 +32,13 @@ public:
         }
         DM = m_dm.get();
     }
-    ~TestCatalog()
+    ~ModuleFixture()
     {
         if (DM == m_dm.get())
             DM = nullptr;
     }
-    TestCatalog(const TestCatalog &) = delete;
-    TestCatalog &operator=(const TestCatalog &) = delete;
+    ModuleFixture(const ModuleFixture &) = delete;
+    ModuleFixture &operator=(const ModuleFixture &) = delete;
 
     TDM &Dm() { return *m_dm; }
     const QString &Path() const { return m_path; }
