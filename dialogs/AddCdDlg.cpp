@@ -98,6 +98,7 @@ QString RunPictureDialog(QWidget *parent)
 {
     QFileDialog dialog(parent, QStringLiteral("选择光盘图片文件..."), QString(),
                        QStringLiteral("JPG (*.jpg *.JPG);;BMP(*.bmp *.BMP)"));
+    dialog.setObjectName(QStringLiteral("PictureDlg"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
@@ -114,6 +115,7 @@ TAddCdDlg::TAddCdDlg(TCdRec &disc, const TEditDiscContext &context, QWidget *par
     , m_disc(disc)
     , m_context(context)
 {
+    setObjectName(QStringLiteral("AddCdDlg"));
     BuildControls();
     FillFromDisc();
     FillCombo(cbCategory, LookupQueries::NameChoices(TNameTable::Category), m_disc.CId);

@@ -15,6 +15,7 @@
 TAddTreeDlg::TAddTreeDlg(QWidget *parent)
     : TEnterFm(parent)
 {
+    setObjectName(QStringLiteral("AddTreeDlg"));
     setWindowTitle(QStringLiteral("添加光盘夹目录"));
 
     Label1 = new QLabel(QStringLiteral("目录名称："), this);

@@ -89,6 +89,7 @@ TFindFm::TFindFm(TDM &dm, QWidget *parent)
     , ChooseFolder(ChooseScopeFolder)
     , m_dm(dm)
 {
+    setObjectName(QStringLiteral("FindFm"));
     setWindowTitle(QStringLiteral("手动查找"));
     QFind.SetDatabase(&m_dm.DbBase);
     QFind.FieldDefs = DiscListFields();

@@ -24,6 +24,7 @@ TOpenDbFm::TOpenDbFm(const QString &appFolder, QWidget *parent)
     : TEnterFm(parent)
     , m_folder(CatalogFiles::CatalogFolder(appFolder))
 {
+    setObjectName(QStringLiteral("OpenDbFm"));
     setWindowTitle(QStringLiteral("打开/新建光盘夹"));
 
     rdNew = new QRadioButton(QStringLiteral("新建光盘夹"), this);

@@ -14,7 +14,7 @@
 #include "pinyin/Spell.h"
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
-#include "tests/support/TestProgram.h"
+#include "tests/support/ProgramFixture.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/ExPickEdit.h"
 #include "toolkit/MessageBoxes.h"
@@ -47,7 +47,7 @@ private:
     QString Value(const QString &sql);
 
     std::unique_ptr<QTemporaryDir> m_config;
-    std::unique_ptr<TestProgram> m_program;
+    std::unique_ptr<ProgramFixture> m_program;
 };
 
 void TestBrowsing::initTestCase()
@@ -60,7 +60,7 @@ void TestBrowsing::initTestCase()
 // Folders 2 电影 and 3 音乐; 英雄 in 电影, 藏金阁 and 藏金阁二 in 音乐.
 void TestBrowsing::init()
 {
-    m_program = std::make_unique<TestProgram>();
+    m_program = std::make_unique<ProgramFixture>();
     m_program->Execute({
         R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
         R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",

@@ -16,7 +16,7 @@
 #include "store/catalog/LoanStore.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/DateUtils.h"
-#include "tests/support/TestProgram.h"
+#include "tests/support/ProgramFixture.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/MessageBoxes.h"
 
@@ -54,7 +54,7 @@ private:
     QModelIndex NameCell(int row) const;
 
     std::unique_ptr<QTemporaryDir> m_config;
-    std::unique_ptr<TestProgram> m_program;
+    std::unique_ptr<ProgramFixture> m_program;
 };
 
 void TestCollection::initTestCase()
@@ -67,7 +67,7 @@ void TestCollection::initTestCase()
 // Folders 2 电影 and 3 音乐; 英雄 in 电影, 藏金阁 and 藏金阁二 in 音乐.
 void TestCollection::init()
 {
-    m_program = std::make_unique<TestProgram>();
+    m_program = std::make_unique<ProgramFixture>();
     m_program->Execute({
         R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",
         R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "音乐"))",

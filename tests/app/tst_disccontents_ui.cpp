@@ -17,7 +17,7 @@
 #include "media/DiscScanner.h"
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
-#include "tests/support/TestProgram.h"
+#include "tests/support/ProgramFixture.h"
 #include "toolkit/MessageBoxes.h"
 
 #include <QAction>
@@ -69,7 +69,7 @@ void TestDiscContentsUi::initTestCase()
 
 void TestDiscContentsUi::scanShowAndFind()
 {
-    TestProgram program;
+    ProgramFixture program;
     {
         TDM dm;
         dm.NameCatalog(program.Path());

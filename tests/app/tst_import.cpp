@@ -10,7 +10,7 @@
 #include "store/catalog/ImportFields.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/DAODatabase.h"
-#include "tests/support/TestProgram.h"
+#include "tests/support/ProgramFixture.h"
 #include "toolkit/MessageBoxes.h"
 
 #include <QAction>
@@ -90,7 +90,7 @@ void TestImport::OpenDialog(const QString &file, const std::function<void(TImpor
 
 void TestImport::importThroughTheMenu()
 {
-    TestProgram program(Schema::Layout::Build101);
+    ProgramFixture program(Schema::Layout::Build101);
     {
         TDM dm;
         dm.NameCatalog(program.Path());
@@ -177,7 +177,7 @@ void TestImport::importThroughTheMenu()
 // which only its own button does.
 void TestImport::returnInABoxDoesNotImport()
 {
-    TestProgram program(Schema::Layout::Build101);
+    ProgramFixture program(Schema::Layout::Build101);
     QTemporaryDir source;
     const QString file = source.filePath(QStringLiteral("表.csv"));
     QVERIFY(WriteFile(file, QStringLiteral("名称,价格\n英雄,35\n").toUtf8()));
@@ -200,7 +200,7 @@ void TestImport::returnInABoxDoesNotImport()
 // of entries of bounded length, the whole text in the tool tip.
 void TestImport::hostileFilesStayBounded()
 {
-    TestProgram program(Schema::Layout::Build101);
+    ProgramFixture program(Schema::Layout::Build101);
     {
         TDAODatabase db;
         db.SetDatabaseName(program.Path());

@@ -479,7 +479,12 @@ void TestMainForm::handedOverFileWaitsForDialogs()
     editor.setWindowModality(Qt::ApplicationModal);
     editor.show();
     HandleOpenRequest(*MainFm, music);
-    QTest::qWait(400);
+    // The request's first try (the next turn of the event loop) and its
+    // retry a while later have both found the dialog: timers of the same
+    // length run in the order they were started.
+    bool tried = false;
+    QTimer::singleShot(0, MainFm, [&] { QTimer::singleShot(200, MainFm, [&] { tried = true; }); });
+    QTRY_VERIFY(tried);
     QCOMPARE(CurrentDb, films);
     editor.hide();
     QTRY_COMPARE(CurrentDb, music);

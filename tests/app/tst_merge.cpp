@@ -9,7 +9,7 @@
 #include "dialogs/MergeDlg.h"
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
-#include "tests/support/TestProgram.h"
+#include "tests/support/ProgramFixture.h"
 #include "toolkit/MessageBoxes.h"
 
 #include <QAction>
@@ -57,7 +57,7 @@ void TestMerge::initTestCase()
 
 void TestMerge::mergeThroughTheMenu()
 {
-    TestProgram program;
+    ProgramFixture program;
     {
         TDM dm;
         dm.NameCatalog(program.Path());

@@ -178,8 +178,9 @@ void TestSingleInstance::nothingHandedToAnotherUser()
     server.OnRequest = [&](const QString &f) { received << f; };
     QVERIFY(server.Listen(name));
     QVERIFY(!HandOverServed(name, QStringLiteral("/secret/a.MDB"), ::getuid() + 1));
-    QTest::qWait(100);
     QVERIFY(received.isEmpty());
+    // The server takes the connections in turn: whatever the refused start
+    // had sent would be there before the next start's file.
     QVERIFY(HandOverServed(name, QStringLiteral("/mine.MDB")));
     QCOMPARE(received, QStringList{QStringLiteral("/mine.MDB")});
 }

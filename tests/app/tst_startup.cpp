@@ -6,7 +6,7 @@
 #include "app/MainForm.h"
 #include "app/SettingObjects.h"
 #include "app/WindowPlacing.h"
-#include "tests/support/TestProgram.h"
+#include "tests/support/ProgramFixture.h"
 
 #include <QApplication>
 #include <QFile>
@@ -218,7 +218,7 @@ void TestStartUp::fileNameNotUtf8()
 
 void TestStartUp::windowPlaceKeptBetweenStarts()
 {
-    TestProgram program;
+    ProgramFixture program;
     program.Start();
     MainFm->setGeometry(QRect(50, 60, 640, 480));
     const QRect shown = MainFm->geometry();

@@ -7,7 +7,7 @@
 #include "store/engine/DAODataSource.h"
 #include "store/engine/DAOQuery.h"
 #include "store/engine/DateUtils.h"
-#include "tests/support/TestCatalog.h"
+#include "tests/support/ModuleFixture.h"
 #include "toolkit/BulkProgress.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/MessageBoxes.h"
@@ -48,7 +48,7 @@ private:
     int Count(const QString &where);
     void SelectRows(const QList<int> &rows);
 
-    std::unique_ptr<TestCatalog> m_catalog;
+    std::unique_ptr<ModuleFixture> m_catalog;
     std::unique_ptr<TDAOQuery> m_qcd;
     std::unique_ptr<TCdListPane> m_pane;
     std::unique_ptr<Msg::Recorder> m_messages;
@@ -63,7 +63,7 @@ private:
 // 0), disc 4 in folder 3.
 void TestCdList::init()
 {
-    m_catalog = std::make_unique<TestCatalog>();
+    m_catalog = std::make_unique<ModuleFixture>();
     for (
         const char *sql : {
             R"(INSERT INTO TbTree (Id1, Name) VALUES (1, "电影"))",

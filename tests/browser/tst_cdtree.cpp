@@ -2,7 +2,7 @@
 // and dropping discs and folders on it.
 #include "browser/CdTreePane.h"
 #include "store/engine/DAOQuery.h"
-#include "tests/support/TestCatalog.h"
+#include "tests/support/ModuleFixture.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/MessageBoxes.h"
 
@@ -65,7 +65,7 @@ private:
     void SetCurrent(int id);
     QString TreeOutline() const { return Outline(*m_pane->tlCdTree->Model(), NameColumn); }
 
-    std::unique_ptr<TestCatalog> m_catalog;
+    std::unique_ptr<ModuleFixture> m_catalog;
     std::unique_ptr<TDAOQuery> m_folders, m_discs;
     std::unique_ptr<TCdTreePane> m_pane;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
@@ -83,7 +83,7 @@ private:
 // The folders of Base, discs 1-3 in 音乐 (3) and disc 4 in 爱情 (5).
 void TestCdTree::init()
 {
-    m_catalog = std::make_unique<TestCatalog>();
+    m_catalog = std::make_unique<ModuleFixture>();
     m_catalog->AddFolders({R"(2, 1, "电影")", R"(3, 1, "音乐")", R"(4, 2, "动作")", R"(5, 2, "爱情")",
                            R"(6, 4, "武侠")", R"(7, 99, "孤儿")", R"(8, 8, "自己")"});
     for (const char *sql : {R"(INSERT INTO TbCd (ID, Name, Code, TId) VALUES (1, "英雄", "1", 3))",

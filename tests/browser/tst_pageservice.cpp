@@ -8,8 +8,8 @@
 #include "store/engine/DAOQuery.h"
 #include "store/engine/DateUtils.h"
 #include "store/engine/Errors.h"
+#include "tests/support/ModuleFixture.h"
 #include "tests/support/PdfPages.h"
-#include "tests/support/TestCatalog.h"
 #include "toolkit/Printout.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -107,7 +107,7 @@ private:
     QString Page(int id) const;
     QString Expand(QString text) const;
 
-    std::unique_ptr<TestCatalog> m_catalog;
+    std::unique_ptr<ModuleFixture> m_catalog;
     std::unique_ptr<TOurNSHandler> m_service;
     QString m_pictures;
     int m_full = 0, m_bare = 0;
@@ -118,7 +118,7 @@ private:
 // link that leads out of the folder to secret.txt beside it.
 void TestPageService::init()
 {
-    m_catalog = std::make_unique<TestCatalog>(); // categories 1 电影, 2 音乐...; grades 1 全新...
+    m_catalog = std::make_unique<ModuleFixture>(); // categories 1 电影, 2 音乐...; grades 1 全新...
 
     m_pictures = m_catalog->FilePath(QStringLiteral("Picture"));
     QVERIFY(QDir().mkpath(m_pictures + QStringLiteral("/sub")));

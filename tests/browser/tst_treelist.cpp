@@ -1,7 +1,7 @@
 // The tree list over a query: the hierarchy it builds, how it follows the
 // query, the focus and the cursor, dragging over it, footer and layout.
 #include "store/engine/DAOQuery.h"
-#include "tests/support/TestCatalog.h"
+#include "tests/support/ModuleFixture.h"
 #include "toolkit/TreeList.h"
 #include "toolkit/TreeShape.h"
 
@@ -127,7 +127,7 @@ void TestTreeList::hierarchy()
     QFETCH(QStringList, rows);
     QFETCH(QString, outline);
 
-    TestCatalog catalog;
+    ModuleFixture catalog;
     catalog.AddFolders(rows);
     TDAOQuery query;
     query.SetDatabase(&catalog.Dm().DbBase);
@@ -145,7 +145,7 @@ void TestTreeList::hierarchy()
 // the same as one read afresh.
 void TestTreeList::followsTheQueryRowByRow()
 {
-    TestCatalog catalog;
+    ModuleFixture catalog;
     catalog.AddFolders({R"(2, 1, "电影")", R"(3, 1, "音乐")", R"(4, 2, "动作")", R"(5, 99, "孤儿")"});
     TDAOQuery query;
     query.SetDatabase(&catalog.Dm().DbBase);
@@ -236,7 +236,7 @@ void TestTreeList::followsTheQueryRowByRow()
 
 void TestTreeList::focusAndCursorFollowEachOther()
 {
-    TestCatalog catalog;
+    ModuleFixture catalog;
     catalog.AddFolders({R"(2, 1, "电影")", R"(3, 1, "音乐")", R"(4, 2, "动作")"});
     TDAOQuery query;
     query.SetDatabase(&catalog.Dm().DbBase);
@@ -302,7 +302,7 @@ struct DropCall
 // A shown tree list over the folders, recording its drop hooks.
 struct DragFixture
 {
-    explicit DragFixture(TestCatalog &catalog)
+    explicit DragFixture(ModuleFixture &catalog)
     {
         query.SetDatabase(&catalog.Dm().DbBase);
         Bind(tree, query);
@@ -355,7 +355,7 @@ struct DragFixture
 
 void TestTreeList::dragOverTheTree()
 {
-    TestCatalog catalog;
+    ModuleFixture catalog;
     catalog.AddFolders({R"(2, 1, "电影")", R"(3, 1, "音乐")", R"(4, 2, "动作")", R"(5, 2, "爱情")"});
     DragFixture f(catalog);
     f.tree.ExpandAll(f.tree.NodeOfKey(1));
@@ -413,7 +413,7 @@ void TestTreeList::dragOverTheTree()
 
 void TestTreeList::hoverOpensAndEdgesScroll()
 {
-    TestCatalog catalog;
+    ModuleFixture catalog;
     QStringList rows{R"(2, 1, "电影")", R"(3, 2, "动作")"};
     for (int id = 10; id < 60; ++id)
         rows << QStringLiteral(R"(%1, 1, "盘%1")").arg(id);
@@ -455,7 +455,7 @@ void TestTreeList::hoverOpensAndEdgesScroll()
 
 void TestTreeList::footerAndLayout()
 {
-    TestCatalog catalog;
+    ModuleFixture catalog;
     // The tree list keeps its layout in whatever group its owner hands it.
     const QTemporaryDir dir;
     QSettings settings(dir.filePath(QStringLiteral("layouts.ini")), QSettings::IniFormat);
@@ -494,7 +494,7 @@ void TestTreeList::footerAndLayout()
 // 10,000 folders: 100 under the root with 89 each, and a chain 1,000 deep.
 void TestTreeList::tenThousandFolders()
 {
-    TestCatalog catalog;
+    ModuleFixture catalog;
     TDM &dm = catalog.Dm();
     TDAOQuery writer;
     writer.SetDatabase(&dm.DbBase);
@@ -537,7 +537,7 @@ void TestTreeList::tenThousandFolders()
 void TestTreeList::chainDeeperThanAViewCanShow()
 {
     constexpr int Chain = 30000;
-    TestCatalog catalog;
+    ModuleFixture catalog;
     TDM &dm = catalog.Dm();
     const QByteArray sql = "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                            QByteArray::number(Chain + 1) +

@@ -6,7 +6,7 @@
 #include "store/catalog/Schema.h"
 #include "store/engine/DAODataSource.h"
 #include "store/engine/DateUtils.h"
-#include "tests/support/TestCatalog.h"
+#include "tests/support/ModuleFixture.h"
 #include "toolkit/CommandGuard.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/GridPrint.h"
@@ -128,7 +128,7 @@ private slots:
     void resultsAreExportedAndPrinted();
 
 private:
-    std::unique_ptr<TestCatalog> m_catalog;
+    std::unique_ptr<ModuleFixture> m_catalog;
 };
 
 // Folders: 2 电影, 3 音乐, 5 收藏 under the root; 4 华语 and 6 欧美 under
@@ -136,7 +136,7 @@ private:
 // the root included, and one more in 电影.
 void TestFindDialog::init()
 {
-    m_catalog = std::make_unique<TestCatalog>();
+    m_catalog = std::make_unique<ModuleFixture>();
 
     const char *folders[][3] = {{"2", "1", "电影"}, {"3", "1", "音乐"}, {"4", "3", "华语"}, {"5", "1", "收藏"},
                                 {"6", "3", "欧美"}, {"7", "5", "甲"},   {"8", "4", "粤语"}, {"9", "5", "乙"}};

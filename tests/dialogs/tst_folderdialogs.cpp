@@ -4,7 +4,7 @@
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/Errors.h"
-#include "tests/support/TestCatalog.h"
+#include "tests/support/ModuleFixture.h"
 #include "tests/support/WhenShown.h"
 #include "toolkit/CommandGuard.h"
 #include "toolkit/MessageBoxes.h"
@@ -64,12 +64,12 @@ private slots:
     void pickerErrorsReachTheCommandGuard();
 
 private:
-    std::unique_ptr<TestCatalog> m_catalog;
+    std::unique_ptr<ModuleFixture> m_catalog;
 };
 
 void TestFolderDialogs::init()
 {
-    m_catalog = std::make_unique<TestCatalog>();
+    m_catalog = std::make_unique<ModuleFixture>();
 }
 
 void TestFolderDialogs::cleanup()

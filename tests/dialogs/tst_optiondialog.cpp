@@ -3,7 +3,7 @@
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/SqlDialect.h"
-#include "tests/support/TestCatalog.h"
+#include "tests/support/ModuleFixture.h"
 #include "tests/support/WhenShown.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/MessageBoxes.h"
@@ -135,14 +135,14 @@ private slots:
 private:
     QString DiscListName(List list) const;
 
-    std::unique_ptr<TestCatalog> m_catalog;
+    std::unique_ptr<ModuleFixture> m_catalog;
     qint32 m_autoCode = 1;
     qint32 m_autoNew = 1;
 };
 
 void TestOptionDialog::init()
 {
-    m_catalog = std::make_unique<TestCatalog>();
+    m_catalog = std::make_unique<ModuleFixture>();
     for (List list : {List::Category, List::Quality}) {
         DM->ExecuteSQL(QStringLiteral("DELETE FROM %1").arg(Table(list)));
         for (const QString &name : StartNames)

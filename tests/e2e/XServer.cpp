@@ -7,6 +7,7 @@
 
 #include <sys/prctl.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -154,6 +155,37 @@ QImage TXServer::Screenshot() const
     for (int y = 0; y < ScreenHeight; ++y)
         std::memcpy(screen.scanLine(y), data + y * stride, size_t(ScreenWidth) * 4);
     return screen;
+}
+
+bool TXServer::SettledScreenshot(QImage *screen, int milliseconds) const
+{
+    const auto painted = [](const QImage &image, const QRect &area) {
+        const QRect clipped = area.intersected(image.rect());
+        if (clipped.isEmpty())
+            return true;
+        const QRgb first = image.pixel(clipped.topLeft());
+        for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = clipped.left(); x <= clipped.right(); ++x)
+                if (line[x] != first)
+                    return true;
+        }
+        return false;
+    };
+    *screen = Screenshot();
+    return WaitWhileRunning(
+        nullptr,
+        [&] {
+            const QImage next = Screenshot();
+            const bool settled = next == *screen;
+            *screen = next;
+            if (!settled)
+                return false;
+            const QList<Window> windows = Windows();
+            return std::all_of(windows.begin(), windows.end(),
+                               [&](const Window &window) { return painted(*screen, window.rect); });
+        },
+        milliseconds);
 }
 
 bool TXServer::Close(quint32 window) const

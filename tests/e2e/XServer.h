@@ -46,6 +46,10 @@ public:
     quint32 FocusWindow() const;
 
     QImage Screenshot() const;
+    // The screen once every window on it is painted (holds more than one
+    // colour) and nothing changes between two looks; false, with the last
+    // look, when that does not come within the time.
+    bool SettledScreenshot(QImage *screen, int milliseconds = 5000) const;
 
     // Sends WM_DELETE_WINDOW, as a window manager does when the user clicks
     // the close button of the title bar.

@@ -258,9 +258,12 @@ TXServer::Window TestInstalled::WaitForWindow(const QString &title, bool focused
 
 void TestInstalled::Shot(const QString &step)
 {
-    QTest::qWait(700); // a window found by its title may not be painted yet
+    // A window found by its title may not be painted yet.
+    QImage screen;
+    if (!m_x.SettledScreenshot(&screen))
+        qWarning("the screen did not settle for %s", qPrintable(step));
     const QString name = QStringLiteral("%1-%2.png").arg(++m_step, 2, 10, QLatin1Char('0')).arg(step);
-    if (!m_x.Screenshot().save(QDir(m_screens).filePath(name)))
+    if (!screen.save(QDir(m_screens).filePath(name)))
         qWarning("cannot save the screenshot %s", qPrintable(name));
 }
 

@@ -7,9 +7,14 @@
 //
 // The test drives the program through the keyboard and the mouse only
 // (xdotool) and looks at what the user sees (window titles, the keyboard
-// focus, the screen) and at the catalog file, read through the store. Each
-// step leaves a screenshot in the build folder.
+// focus, the screen) and at the catalog file, read through the store. It
+// finds the controls by their names, through a probe loaded into the program
+// (WidgetProbe.cpp), which tells where they are on the screen, where the
+// keyboard focus is and how many rows a list shows: another font, size or
+// style moves nothing the test relies on. Each step leaves a screenshot in
+// the build folder.
 #include "tests/e2e/CatalogState.h"
+#include "tests/e2e/ProbeClient.h"
 #include "tests/e2e/XServer.h"
 #include "tools/CatalogGenerator.h"
 
@@ -34,23 +39,14 @@
 namespace {
 
 const QString MainTitlePrefix = QStringLiteral("Zentra-Vorlix1.01 ");
-const QString OpenDialogTitle = QStringLiteral("打开/新建光盘夹");
-const QString FolderDialogTitle = QStringLiteral("添加光盘夹目录");
-const QString DiscDialogTitle = QStringLiteral("添加光盘");
-const QString PictureDialogTitle = QStringLiteral("选择光盘图片文件...");
-const QString FindDialogTitle = QStringLiteral("手动查找");
-const QString MessageTitle = QStringLiteral("Vorlix"); // message boxes and the splash
-const QSize SplashSize(472, 293);
-
-// Where the main window's controls are, from its top-left corner. The
-// window is not maximised: there is no window manager to do it.
-const QPoint AddButton(34, 50);
-const QPoint DeleteButton(156, 50);
-const QPoint FindButton(226, 50);
-const QPoint CodeBox(454, 48); // after the tool bar's six buttons
-const QPoint CatalogMenu(40, 8);
-const QPoint FolderTreeSpace(80, 330);
-const QRect DiscGrid(176, 100, 610, 180);
+// The program's windows, by their names.
+const QString MainWindow = QStringLiteral("MainFm");
+const QString Splash = QStringLiteral("FlashFm");
+const QString OpenDialog = QStringLiteral("OpenDbFm");
+const QString FolderDialog = QStringLiteral("AddTreeDlg");
+const QString DiscDialog = QStringLiteral("AddCdDlg");
+const QString PictureDialog = QStringLiteral("PictureDlg");
+const QString FindDialog = QStringLiteral("FindFm");
 
 // The names the user types; the Chinese ones come through keys of their own.
 // The first is as long as a name may be: 50 characters, 100 bytes.
@@ -64,17 +60,6 @@ bool IsCoverColour(QRgb p)
     return qRed(p) > 200 && qGreen(p) < 70 && qBlue(p) > 200;
 }
 
-// The selection colour of a list row.
-bool IsHighlight(QRgb p)
-{
-    return qBlue(p) > 150 && qBlue(p) - qRed(p) > 80 && qGreen(p) < qBlue(p);
-}
-
-bool IsInk(QRgb p)
-{
-    return qRed(p) < 110 && qGreen(p) < 110 && qBlue(p) < 110;
-}
-
 int CountPixels(const QImage &image, const QRect &area, bool (*test)(QRgb))
 {
     const QRect clipped = area.intersected(image.rect());
@@ -85,19 +70,6 @@ int CountPixels(const QImage &image, const QRect &area, bool (*test)(QRgb))
             count += test(line[x]) ? 1 : 0;
     }
     return count;
-}
-
-// Whether a list in the area shows exactly one row, selected: one band of
-// the selection colour across the list, and nothing written below it.
-bool ShowsOneSelectedRow(const QImage &screen, const QRect &area)
-{
-    QList<int> band;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        if (CountPixels(screen, QRect(area.left(), y, area.width(), 1), IsHighlight) > area.width() / 2)
-            band << y;
-    if (band.isEmpty() || band.last() - band.first() + 1 != band.size() || band.size() < 12 || band.size() > 30)
-        return false;
-    return CountPixels(screen, QRect(area.left(), band.last() + 4, area.width(), 14), IsInk) == 0;
 }
 
 // The rows of a statement on the catalog while the program has it open;
@@ -130,25 +102,39 @@ private:
     void WaitForProgramEnd();
 
     bool WaitFor(const std::function<bool()> &condition, int milliseconds = 20000);
-    // A window with the title, on the screen and holding the keyboard focus.
-    TXServer::Window WaitForWindow(const QString &title, int milliseconds = 20000);
-    TXServer::Window WaitForMainWindow(const QString &title);
-    TXServer::Window WaitForSplash();
-    TXServer::Window WaitForMessage();
+    // A window of the program by its name, on the screen and holding the
+    // keyboard focus; an empty place when there is none.
+    TProbeClient::Place WaitForWindow(const QString &name, int milliseconds = 20000);
+    // The main window, once its title bar reads the title.
+    TProbeClient::Place WaitForMainWindow(const QString &title);
+    TProbeClient::Place WaitForSplash();
+    // A message box in front, holding the keyboard focus.
+    TProbeClient::Place WaitForMessage();
     bool WaitUntilGone(quint32 window, int milliseconds = 20000);
     bool WaitForScreen(const std::function<bool(const QImage &)> &condition, int milliseconds = 20000);
+    // Until the keyboard focus is in the control named so.
+    bool WaitForFocus(const QString &name);
+    // Until the list or tree named so shows this many rows, the current one
+    // the first.
+    bool WaitForOneCurrentRow(const QString &name);
 
     // Gives the window the keyboard focus, as a window manager does when the
     // user clicks it.
-    bool Focus(const TXServer::Window &window);
-    bool Click(const TXServer::Window &window, QPoint at, int button = 1);
-    bool DoubleClick(const TXServer::Window &window, QPoint at);
-    bool ChooseMenuItem(bool last);
+    bool Focus(quint32 window);
+    // The middle of the control named so in the window in front.
+    bool ClickOn(const QString &name, int button = 1);
+    bool DoubleClickOn(const QString &name);
+    // Opens a menu of the menu bar, by the menu's name.
+    bool OpenMenu(const QString &menu);
+    // Clicks an entry of the menu that popped up, by its name.
+    bool ChooseMenuEntry(const QString &entry);
+    // Clicks into the box, selects what it holds and types the text over it.
+    bool Fill(const QString &box, const QString &text);
     bool Keys(const QStringList &keys);
     bool Type(const QString &text);
     void Shot(const QString &step);
 
-    void CloseWithMenu(const TXServer::Window &mainWindow);
+    void CloseWithMenu();
     // Writes the settings a previous run leaves behind.
     void RememberCatalog(const QString &configFolder, const QString &catalog);
 
@@ -157,6 +143,7 @@ private:
     QString m_screens;
     int m_step = 0;
     std::unique_ptr<QProcess> m_program;
+    std::unique_ptr<TProbeClient> m_probe;
     QString m_cover;
 };
 
@@ -167,7 +154,7 @@ void TestSession::initTestCase()
     QVERIFY2(m_x.Start(&error), qPrintable(error));
     QVERIFY(m_x.MapCharacters(DiscWithCover + DiscWithoutCover + NameFragment));
 
-    m_screens = QStringLiteral(VORLIX_SCREENS_DIR);
+    m_screens = qEnvironmentVariable("VORLIX_SCREENS_DIR", QStringLiteral(VORLIX_SCREENS_DIR));
     QDir screens(m_screens);
     QVERIFY(screens.mkpath(QStringLiteral(".")));
     for (const QString &old : screens.entryList({QStringLiteral("*.png")}, QDir::Files))
@@ -226,6 +213,13 @@ void TestSession::StartProgram(const QString &programFolder, const QString &conf
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    // The probe, in the program as it was installed.
+    m_probe = std::make_unique<TProbeClient>(m_temp.filePath(QStringLiteral("probe")));
+    environment.insert(QStringLiteral("VORLIX_WIDGET_PROBE"), m_probe->Name());
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(VORLIX_WIDGET_PROBE_LIBRARY));
+    if (environment.contains(QStringLiteral("ASAN_OPTIONS")))
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                               QStringLiteral(":verify_asan_link_order=0"));
 
     m_program = std::make_unique<QProcess>();
     m_program->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
@@ -248,44 +242,47 @@ bool TestSession::WaitFor(const std::function<bool()> &condition, int millisecon
     return WaitWhileRunning(m_program.get(), condition, milliseconds);
 }
 
-TXServer::Window TestSession::WaitForWindow(const QString &title, int milliseconds)
+TProbeClient::Place TestSession::WaitForWindow(const QString &name, int milliseconds)
 {
-    std::optional<TXServer::Window> found;
-    WaitFor(
-        [&] {
-            found = m_x.FindWindow(title);
-            return found && m_x.FocusWindow() == found->id;
-        },
-        milliseconds);
-    return found && m_x.FocusWindow() == found->id ? *found : TXServer::Window{};
-}
-
-TXServer::Window TestSession::WaitForMainWindow(const QString &title)
-{
-    std::optional<TXServer::Window> found;
-    WaitFor([&] { return (found = m_x.FindWindow(title)).has_value(); });
-    return found.value_or(TXServer::Window{});
-}
-
-TXServer::Window TestSession::WaitForSplash()
-{
-    std::optional<TXServer::Window> found;
-    WaitFor([&] {
-        found = m_x.FindWindow(MessageTitle);
-        return found && found->rect.size() == SplashSize;
-    });
-    return found && found->rect.size() == SplashSize ? *found : TXServer::Window{};
-}
-
-TXServer::Window TestSession::WaitForMessage()
-{
-    std::optional<TXServer::Window> found;
-    const auto isMessage = [&] {
-        found = m_x.FindWindow(MessageTitle);
-        return found && found->rect.size() != SplashSize && m_x.FocusWindow() == found->id;
+    TProbeClient::Place found;
+    const auto there = [&] {
+        found = m_probe->Window(name);
+        return found && m_x.FocusWindow() == found.window;
     };
-    WaitFor(isMessage);
-    return isMessage() ? *found : TXServer::Window{};
+    WaitFor(there, milliseconds);
+    return found && m_x.FocusWindow() == found.window ? found : TProbeClient::Place{};
+}
+
+TProbeClient::Place TestSession::WaitForMainWindow(const QString &title)
+{
+    TProbeClient::Place found;
+    const auto there = [&] {
+        found = m_probe->Window(MainWindow);
+        const std::optional<TXServer::Window> titled = m_x.FindWindow(title);
+        return found && titled && titled->id == found.window;
+    };
+    WaitFor(there);
+    return there() ? found : TProbeClient::Place{};
+}
+
+TProbeClient::Place TestSession::WaitForSplash()
+{
+    TProbeClient::Place found;
+    WaitFor([&] { return bool(found = m_probe->Window(Splash)); });
+    return found;
+}
+
+TProbeClient::Place TestSession::WaitForMessage()
+{
+    TProbeClient::Place found;
+    const auto there = [&] {
+        if (m_probe->ModalClass() != QLatin1String("QMessageBox"))
+            return false;
+        found.window = m_probe->ModalWindow();
+        return found.window && m_x.FocusWindow() == found.window;
+    };
+    WaitFor(there);
+    return there() ? found : TProbeClient::Place{};
 }
 
 bool TestSession::WaitUntilGone(quint32 window, int milliseconds)
@@ -303,36 +300,69 @@ bool TestSession::WaitForScreen(const std::function<bool(const QImage &)> &condi
     return WaitFor([&] { return condition(m_x.Screenshot()); }, milliseconds);
 }
 
-bool TestSession::Focus(const TXServer::Window &window)
+bool TestSession::WaitForFocus(const QString &name)
 {
-    if (m_x.FocusWindow() != window.id &&
-        !m_x.Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window.id)}))
-        return false;
-    return WaitFor([&] { return m_x.FocusWindow() == window.id; });
+    return WaitFor([&] { return m_probe->FocusChain().contains(name); });
 }
 
-bool TestSession::Click(const TXServer::Window &window, QPoint at, int button)
+bool TestSession::WaitForOneCurrentRow(const QString &name)
 {
-    const QPoint screen = window.rect.topLeft() + at;
-    return m_x.Xdotool({QStringLiteral("mousemove"), QString::number(screen.x()), QString::number(screen.y()),
+    return WaitFor([&] { return m_probe->View(name) == std::pair(1, 0); });
+}
+
+bool TestSession::Focus(quint32 window)
+{
+    if (m_x.FocusWindow() != window &&
+        !m_x.Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}))
+        return false;
+    return WaitFor([&] { return m_x.FocusWindow() == window; });
+}
+
+bool TestSession::ClickOn(const QString &name, int button)
+{
+    TProbeClient::Place place;
+    if (!WaitFor([&] { return bool(place = m_probe->Widget(name)); }))
+        return false;
+    const QPoint at = place.rect.center();
+    return m_x.Xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
                         QStringLiteral("click"), QString::number(button)});
 }
 
-bool TestSession::DoubleClick(const TXServer::Window &window, QPoint at)
+bool TestSession::DoubleClickOn(const QString &name)
 {
-    const QPoint screen = window.rect.topLeft() + at;
-    return m_x.Xdotool({QStringLiteral("mousemove"), QString::number(screen.x()), QString::number(screen.y()),
+    TProbeClient::Place place;
+    if (!WaitFor([&] { return bool(place = m_probe->Widget(name)); }))
+        return false;
+    const QPoint at = place.rect.center();
+    return m_x.Xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
                         QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
                         QStringLiteral("--delay"), QStringLiteral("100"), QStringLiteral("1")});
 }
 
-bool TestSession::ChooseMenuItem(bool last)
+bool TestSession::OpenMenu(const QString &menu)
 {
-    std::optional<TXServer::Window> menu;
-    if (!WaitFor([&] { return (menu = m_x.FindPopup()).has_value(); }))
+    TProbeClient::Place place;
+    if (!WaitFor([&] { return bool(place = m_probe->Item(menu)); }))
         return false;
-    const QPoint item(30, last ? menu->rect.height() - 11 : 12);
-    return Click(*menu, item) && WaitUntilGone(menu->id);
+    const QPoint at = place.rect.center();
+    return m_x.Xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                        QStringLiteral("click"), QStringLiteral("1")});
+}
+
+bool TestSession::ChooseMenuEntry(const QString &entry)
+{
+    TProbeClient::Place place;
+    if (!WaitFor([&] { return bool(place = m_probe->Item(entry)); }))
+        return false;
+    const QPoint at = place.rect.center();
+    return m_x.Xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                        QStringLiteral("click"), QStringLiteral("1")}) &&
+           WaitUntilGone(place.window);
+}
+
+bool TestSession::Fill(const QString &box, const QString &text)
+{
+    return ClickOn(box) && WaitForFocus(box) && Keys({QStringLiteral("ctrl+a")}) && Type(text);
 }
 
 bool TestSession::Keys(const QStringList &keys)
@@ -352,10 +382,10 @@ void TestSession::Shot(const QString &step)
         qWarning("cannot save the screenshot %s", qPrintable(name));
 }
 
-void TestSession::CloseWithMenu(const TXServer::Window &mainWindow)
+void TestSession::CloseWithMenu()
 {
-    QVERIFY(Click(mainWindow, CatalogMenu));
-    QVERIFY2(ChooseMenuItem(true), "退出 not chosen");
+    QVERIFY(OpenMenu(QStringLiteral("mCd")));
+    QVERIFY2(ChooseMenuEntry(QStringLiteral("mExit")), "退出 not chosen");
     WaitForProgramEnd();
 }
 
@@ -376,23 +406,22 @@ void TestSession::aUsersSession()
 
     // The first start: the splash, then the open/new dialog over the window.
     StartProgram(program, config);
-    QVERIFY2(WaitForSplash().id, "no splash");
+    QVERIFY2(WaitForSplash(), "no splash");
     QElapsedTimer splash;
     splash.start();
     Shot(QStringLiteral("splash"));
-    TXServer::Window dialog = WaitForWindow(OpenDialogTitle);
-    QVERIFY2(dialog.id, "no open/new dialog");
+    TProbeClient::Place dialog = WaitForWindow(OpenDialog);
+    QVERIFY2(dialog, "no open/new dialog");
     QVERIFY2(splash.elapsed() > 3000, "the splash went early");
-    QVERIFY(!m_x.FindWindow(MessageTitle));
+    QCOMPARE(m_probe->ModalWindow(), dialog.window); // no message over it
     Shot(QStringLiteral("open-dialog"));
 
-    // A new catalog: the name box is two steps back from the list.
-    QVERIFY(Keys({QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab")}));
-    QVERIFY(Type(QStringLiteral("Films")));
-    QVERIFY(Keys({QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("space")}));
-    const TXServer::Window mainWindow = WaitForMainWindow(MainTitlePrefix + catalog);
-    QVERIFY2(mainWindow.id, "the new catalog is not open");
-    QVERIFY(WaitUntilGone(dialog.id));
+    // A new catalog: its name, then the open button.
+    QVERIFY(Fill(QStringLiteral("edDbName"), QStringLiteral("Films")));
+    QVERIFY(ClickOn(QStringLiteral("btnOpen")));
+    const TProbeClient::Place mainWindow = WaitForMainWindow(MainTitlePrefix + catalog);
+    QVERIFY2(mainWindow, "the new catalog is not open");
+    QVERIFY(WaitUntilGone(dialog.window));
     const QString countDiscs = QStringLiteral("SELECT count(*) FROM TbCd");
     auto discsAre = [&](int count) {
         return WaitFor([&] { return ReadWhileOpen(catalog, countDiscs) == QStringList{QString::number(count)}; });
@@ -400,14 +429,15 @@ void TestSession::aUsersSession()
     QVERIFY(discsAre(0));
     Shot(QStringLiteral("catalog-created"));
 
-    // A folder below the root, from the folder tree's menu.
-    QVERIFY(Click(mainWindow, FolderTreeSpace, 3));
-    QVERIFY(ChooseMenuItem(false));
-    dialog = WaitForWindow(FolderDialogTitle);
-    QVERIFY2(dialog.id, "no folder dialog");
-    QVERIFY(Type(QStringLiteral("Movies")));
-    QVERIFY(Keys({QStringLiteral("Tab"), QStringLiteral("space")}));
-    QVERIFY(WaitUntilGone(dialog.id));
+    // A folder below the root, from the folder tree's menu, opened on the
+    // tree's empty space.
+    QVERIFY(ClickOn(QStringLiteral("tlCdTree"), 3));
+    QVERIFY(ChooseMenuEntry(QStringLiteral("pmCdTreeAdd")));
+    dialog = WaitForWindow(FolderDialog);
+    QVERIFY2(dialog, "no folder dialog");
+    QVERIFY(Fill(QStringLiteral("edName"), QStringLiteral("Movies")));
+    QVERIFY(ClickOn(QStringLiteral("btnOk")));
+    QVERIFY(WaitUntilGone(dialog.window));
     QString folderId;
     QVERIFY(WaitFor([&] {
         folderId = ReadWhileOpen(catalog, QStringLiteral("SELECT ID FROM TbTree WHERE Name='Movies' AND Id1=1"))
@@ -417,55 +447,56 @@ void TestSession::aUsersSession()
     }));
     Shot(QStringLiteral("folder-added"));
 
-    // The first disc, with a cover. The date box has three parts to tab
-    // through; code, serial, category and quality are typed over.
-    QVERIFY(Click(mainWindow, AddButton));
-    dialog = WaitForWindow(DiscDialogTitle);
-    QVERIFY2(dialog.id, "no disc editor");
+    // The first disc, with a cover. Category and quality are typed over the
+    // choices the editor offers.
+    QVERIFY(ClickOn(QStringLiteral("btnAdd")));
+    dialog = WaitForWindow(DiscDialog);
+    QVERIFY2(dialog, "no disc editor");
     auto fillDisc = [&](const QString &serial, const QString &code, const QString &name) {
-        return Keys({QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab")}) &&
-               Type(QStringLiteral("DVD")) && Keys({QStringLiteral("Tab"), QStringLiteral("Tab")}) &&
-               Type(QStringLiteral("Good")) && Keys({QStringLiteral("Tab")}) && Type(serial) &&
-               Keys({QStringLiteral("Tab")}) && Type(code) && Keys({QStringLiteral("Tab")}) && Type(name) &&
-               Keys({QStringLiteral("Tab")});
+        return Fill(QStringLiteral("cbCategory"), QStringLiteral("DVD")) &&
+               Fill(QStringLiteral("cbQuality"), QStringLiteral("Good")) && Fill(QStringLiteral("edSerial"), serial) &&
+               Fill(QStringLiteral("edCode"), code) && Fill(QStringLiteral("edName"), name);
     };
     QVERIFY(fillDisc(QStringLiteral("S1"), QStringLiteral("A1"), DiscWithCover));
     // The picture page, and a double click on its picture box.
-    QVERIFY(Keys({QStringLiteral("ctrl+Tab"), QStringLiteral("ctrl+Tab")}));
-    QVERIFY(DoubleClick(dialog, QPoint(dialog.rect.width() / 2, dialog.rect.height() / 2)));
-    const TXServer::Window picture = WaitForWindow(PictureDialogTitle);
-    QVERIFY2(picture.id, "no picture dialog");
+    const auto pictureShown = [&] { return bool(m_probe->Widget(QStringLiteral("imgPicture"))); };
+    for (int page = 0; page < 4 && !pictureShown(); ++page)
+        QVERIFY(Keys({QStringLiteral("ctrl+Tab")}) && (WaitFor(pictureShown, 2000) || true));
+    QVERIFY2(pictureShown(), "no picture page");
+    QVERIFY(DoubleClickOn(QStringLiteral("imgPicture")));
+    const TProbeClient::Place picture = WaitForWindow(PictureDialog);
+    QVERIFY2(picture, "no picture dialog");
     QVERIFY(Type(m_cover));
     // Enter closes the file name's completion list, when it is open, before
     // it opens the file.
     QVERIFY(WaitFor(
         [&] {
-            if (!m_x.FindWindow(PictureDialogTitle))
+            if (!m_probe->Window(PictureDialog))
                 return true;
             Keys({QStringLiteral("Return")});
-            return WaitUntilGone(picture.id, 5000);
+            return WaitUntilGone(picture.window, 5000);
         },
         30000));
     QVERIFY2(
         WaitForScreen([&](const QImage &screen) { return CountPixels(screen, dialog.rect, IsCoverColour) > 5000; }),
         "the chosen cover is not shown");
     Shot(QStringLiteral("disc-with-cover"));
-    QVERIFY(Click(dialog, QPoint(dialog.rect.width() - 138, dialog.rect.height() - 23))); // 确定
-    QVERIFY(WaitUntilGone(dialog.id));
+    QVERIFY(ClickOn(QStringLiteral("btnOk")));
+    QVERIFY(WaitUntilGone(dialog.window));
     QVERIFY(discsAre(1));
     QVERIFY2(
         WaitForScreen([&](const QImage &screen) { return CountPixels(screen, mainWindow.rect, IsCoverColour) > 5000; }),
         "the detail page shows no cover");
     Shot(QStringLiteral("first-disc"));
 
-    // The second disc, without a cover: from the last field on to OK.
-    QVERIFY(Click(mainWindow, AddButton));
-    dialog = WaitForWindow(DiscDialogTitle);
-    QVERIFY2(dialog.id, "no disc editor");
+    // The second disc, without a cover.
+    QVERIFY(ClickOn(QStringLiteral("btnAdd")));
+    dialog = WaitForWindow(DiscDialog);
+    QVERIFY2(dialog, "no disc editor");
     QVERIFY(fillDisc(QStringLiteral("S2"), QStringLiteral("A2"), DiscWithoutCover));
     Shot(QStringLiteral("disc-without-cover"));
-    QVERIFY(Keys({QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("space")}));
-    QVERIFY(WaitUntilGone(dialog.id));
+    QVERIFY(ClickOn(QStringLiteral("btnOk")));
+    QVERIFY(WaitUntilGone(dialog.window));
     QVERIFY(discsAre(2));
     std::optional<QStringList> discs;
     QVERIFY(WaitFor([&] {
@@ -478,58 +509,53 @@ void TestSession::aUsersSession()
 
     // The quick jump: the initials of the second disc, then Enter. Its page
     // has no cover, and the list shows it alone.
-    QVERIFY(Focus(mainWindow));
-    QVERIFY(Click(mainWindow, CodeBox));
+    QVERIFY(Focus(mainWindow.window));
+    QVERIFY(ClickOn(QStringLiteral("cbCode")));
+    QVERIFY(WaitForFocus(QStringLiteral("cbCode")));
     QVERIFY(Type(QStringLiteral("lldq")));
     QVERIFY(Keys({QStringLiteral("Return")}));
-    QVERIFY2(WaitForScreen([&](const QImage &screen) {
-                 return CountPixels(screen, mainWindow.rect, IsCoverColour) == 0 &&
-                        ShowsOneSelectedRow(screen, DiscGrid.translated(mainWindow.rect.topLeft()));
-             }),
-             "the jump did not show the disc");
+    QVERIFY2(WaitForOneCurrentRow(QStringLiteral("dgCd")), "the jump did not list the disc alone");
+    QVERIFY2(
+        WaitForScreen([&](const QImage &screen) { return CountPixels(screen, mainWindow.rect, IsCoverColour) == 0; }),
+        "the jump did not show the disc's page");
     Shot(QStringLiteral("jump-by-initials"));
 
     // The find, by a part of the first disc's name: one disc found.
-    QVERIFY(Click(mainWindow, FindButton));
-    dialog = WaitForWindow(FindDialogTitle);
-    QVERIFY2(dialog.id, "no find dialog");
-    QVERIFY(Type(NameFragment));
-    QVERIFY(Keys({QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"), QStringLiteral("space")})); // 开始查找
-    const QRect found(dialog.rect.left() + 12, dialog.rect.top() + dialog.rect.height() / 2, dialog.rect.width() - 24,
-                      dialog.rect.height() / 2 - 30);
-    QVERIFY2(WaitForScreen([&](const QImage &screen) { return ShowsOneSelectedRow(screen, found); }),
-             "the find does not list one disc");
+    QVERIFY(ClickOn(QStringLiteral("btnFind")));
+    dialog = WaitForWindow(FindDialog);
+    QVERIFY2(dialog, "no find dialog");
+    QVERIFY(Fill(QStringLiteral("edName"), NameFragment));
+    QVERIFY(ClickOn(QStringLiteral("btnFind"))); // 开始查找
+    QVERIFY2(WaitForOneCurrentRow(QStringLiteral("dgFind")), "the find does not list one disc");
     Shot(QStringLiteral("find-by-name"));
-    QVERIFY(m_x.Close(dialog.id));
-    QVERIFY(WaitUntilGone(dialog.id));
+    QVERIFY(m_x.Close(dialog.window));
+    QVERIFY(WaitUntilGone(dialog.window));
 
     // Delete the disc the jump went to, after the confirmation.
-    QVERIFY(Click(mainWindow, DeleteButton));
+    QVERIFY(ClickOn(QStringLiteral("btnDel")));
     dialog = WaitForMessage();
-    QVERIFY2(dialog.id, "no confirmation");
+    QVERIFY2(dialog, "no confirmation");
     Shot(QStringLiteral("confirm-delete"));
     QVERIFY(Keys({QStringLiteral("Return")}));
-    QVERIFY(WaitUntilGone(dialog.id));
+    QVERIFY(WaitUntilGone(dialog.window));
     QVERIFY(discsAre(1));
     Shot(QStringLiteral("deleted"));
-    CloseWithMenu(mainWindow);
+    CloseWithMenu();
 
     // The next start opens the catalog without asking, lists the disc and
     // shows its page with the cover.
     StartProgram(program, config);
-    QVERIFY2(WaitForSplash().id, "no splash");
+    QVERIFY2(WaitForSplash(), "no splash");
     Shot(QStringLiteral("second-start-splash"));
-    const TXServer::Window again = WaitForMainWindow(MainTitlePrefix + catalog);
-    QVERIFY2(again.id, "the catalog was not opened");
-    QVERIFY2(WaitForScreen([&](const QImage &screen) {
-                 return CountPixels(screen, again.rect, IsCoverColour) > 5000 &&
-                        ShowsOneSelectedRow(screen, DiscGrid.translated(again.rect.topLeft()));
-             }),
-             "the disc or its page is not shown");
-    QVERIFY(!m_x.FindWindow(OpenDialogTitle));
-    QVERIFY(!m_x.FindWindow(MessageTitle));
+    const TProbeClient::Place again = WaitForMainWindow(MainTitlePrefix + catalog);
+    QVERIFY2(again, "the catalog was not opened");
+    QVERIFY2(WaitForOneCurrentRow(QStringLiteral("dgCd")), "the disc is not listed");
+    QVERIFY2(WaitForScreen([&](const QImage &screen) { return CountPixels(screen, again.rect, IsCoverColour) > 5000; }),
+             "the disc's page is not shown");
+    QVERIFY(!m_probe->Window(OpenDialog));
+    QVERIFY(m_probe->ModalClass().isEmpty());
     Shot(QStringLiteral("second-start"));
-    CloseWithMenu(again);
+    CloseWithMenu();
 
     // The file, read through the store.
     QCOMPARE(CatalogState::IntegrityCheck(catalog), QStringLiteral("ok"));
@@ -580,43 +606,44 @@ void TestSession::unreadableCatalogsAreRefused()
     // Remembered from the last run: a message over the window.
     RememberCatalog(config, damaged);
     StartProgram(program, config);
-    const TXServer::Window mainWindow = WaitForMainWindow(MainTitlePrefix + damaged);
-    QVERIFY2(mainWindow.id, "no main window");
-    TXServer::Window message = WaitForMessage();
-    QVERIFY2(message.id, "no message about the damaged catalog");
+    const TProbeClient::Place mainWindow = WaitForMainWindow(MainTitlePrefix + damaged);
+    QVERIFY2(mainWindow, "no main window");
+    TProbeClient::Place message = WaitForMessage();
+    QVERIFY2(message, "no message about the damaged catalog");
     Shot(QStringLiteral("remembered-damaged"));
     QVERIFY(Keys({QStringLiteral("Return")}));
-    QVERIFY(WaitUntilGone(message.id));
+    QVERIFY(WaitUntilGone(message.window));
 
     // Chosen in the open dialog: the list finds a catalog by its first
-    // letter, and the open button follows it.
+    // letter, and the open button opens what the list shows.
     for (const QString &name : {QStringLiteral("Truncated"), QStringLiteral("Empty"), QStringLiteral("Other")}) {
-        QVERIFY(Click(mainWindow, CatalogMenu));
-        QVERIFY(ChooseMenuItem(false));
-        const TXServer::Window dialog = WaitForWindow(OpenDialogTitle);
-        QVERIFY2(dialog.id, "no open dialog");
+        QVERIFY(OpenMenu(QStringLiteral("mCd")));
+        QVERIFY(ChooseMenuEntry(QStringLiteral("mOpen")));
+        const TProbeClient::Place dialog = WaitForWindow(OpenDialog);
+        QVERIFY2(dialog, "no open dialog");
+        QVERIFY(WaitForFocus(QStringLiteral("lisboxDb")));
         QVERIFY(Type(name.left(1)));
-        QVERIFY(Keys({QStringLiteral("Tab"), QStringLiteral("space")}));
+        QVERIFY(ClickOn(QStringLiteral("btnOpen")));
         message = WaitForMessage();
-        QVERIFY2(message.id, qPrintable(QStringLiteral("no message about ") + name));
+        QVERIFY2(message, qPrintable(QStringLiteral("no message about ") + name));
         Shot(QStringLiteral("chosen-") + name.toLower());
         QVERIFY(Keys({QStringLiteral("Return")}));
-        QVERIFY(WaitUntilGone(message.id));
-        QVERIFY(WaitUntilGone(dialog.id));
+        QVERIFY(WaitUntilGone(message.window));
+        QVERIFY(WaitUntilGone(dialog.window));
     }
 
     // The window still works: a new catalog opens.
-    QVERIFY(Click(mainWindow, CatalogMenu));
-    QVERIFY(ChooseMenuItem(false));
-    const TXServer::Window dialog = WaitForWindow(OpenDialogTitle);
-    QVERIFY2(dialog.id, "no open dialog");
-    QVERIFY(Keys({QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab")}));
-    QVERIFY(Type(QStringLiteral("Fresh")));
-    QVERIFY(Keys({QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("space")}));
-    QVERIFY2(WaitForMainWindow(MainTitlePrefix + data + QStringLiteral("Fresh.MDB")).id, "the new catalog is not open");
-    QVERIFY(!m_x.FindWindow(MessageTitle));
+    QVERIFY(OpenMenu(QStringLiteral("mCd")));
+    QVERIFY(ChooseMenuEntry(QStringLiteral("mOpen")));
+    const TProbeClient::Place dialog = WaitForWindow(OpenDialog);
+    QVERIFY2(dialog, "no open dialog");
+    QVERIFY(Fill(QStringLiteral("edDbName"), QStringLiteral("Fresh")));
+    QVERIFY(ClickOn(QStringLiteral("btnOpen")));
+    QVERIFY2(WaitForMainWindow(MainTitlePrefix + data + QStringLiteral("Fresh.MDB")), "the new catalog is not open");
+    QVERIFY(WaitUntilGone(dialog.window));
+    QVERIFY(m_probe->ModalClass().isEmpty());
     Shot(QStringLiteral("fresh-catalog"));
-    CloseWithMenu(mainWindow);
+    CloseWithMenu();
 
     for (auto it = digests.cbegin(); it != digests.cend(); ++it)
         QVERIFY2(CatalogState::FileDigest(data + it.key() + QStringLiteral(".MDB")) == it.value(),

@@ -2,21 +2,37 @@
 
 #include "store/catalog/Schema.h"
 #include "store/engine/DAODatabase.h"
+#include "store/engine/Errors.h"
+#include "tests/support/FixtureFailure.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-// A fresh catalog file in a temporary folder for one test.
+// A fresh catalog file in a temporary folder for one test. One that cannot
+// be made stops the test (FixtureFailure.h).
 class CatalogFixture
 {
 public:
     explicit CatalogFixture(Schema::Layout layout = Schema::Layout::Build102, bool seed = false)
     {
-        QVERIFY2(m_dir.isValid(), "no temporary folder");
-        m_path = m_dir.filePath(QStringLiteral("Test.MDB"));
-        Schema::CreateCatalog(m_path, layout, seed);
+        m_path = MakeCatalog(m_dir, layout, seed);
+    }
+
+    // Test.MDB in the folder; stops the test when the folder or the catalog
+    // cannot be made.
+    static QString MakeCatalog(const QTemporaryDir &dir, Schema::Layout layout, bool seed)
+    {
+        FIXTURE_REQUIRE(dir.isValid(), QStringLiteral("no temporary folder: %1").arg(dir.errorString()));
+        const QString path = dir.filePath(QStringLiteral("Test.MDB"));
+        try {
+            Schema::CreateCatalog(path, layout, seed);
+        } catch (const EAppError &e) {
+            FixtureFailure::Fail(QStringLiteral("the catalog %1 cannot be made: %2").arg(path, e.Message()), __FILE__,
+                                 __LINE__);
+        }
+        return path;
     }
 
     const QString &Path() const { return m_path; }

@@ -3,7 +3,7 @@
 #include "pinyin/GbkText.h"
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
-#include "tests/support/TestCatalog.h"
+#include "tests/support/ModuleFixture.h"
 #include "toolkit/ExPickEdit.h"
 
 #include <QAbstractItemView>
@@ -42,7 +42,7 @@ private slots:
 private:
     void Type(const QString &text);
 
-    std::unique_ptr<TestCatalog> m_catalog;
+    std::unique_ptr<ModuleFixture> m_catalog;
     std::unique_ptr<QWidget> m_window;
     TExPickEdit *m_edit = nullptr;
     QLineEdit *m_next = nullptr;
@@ -52,7 +52,7 @@ private:
 
 void TestExPickEdit::init()
 {
-    m_catalog = std::make_unique<TestCatalog>(Schema::Layout::Build102, false);
+    m_catalog = std::make_unique<ModuleFixture>(Schema::Layout::Build102, false);
     for (const char *sql : {
              R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("A0001", "藏金阁", "CJG", 1))",
              R"(INSERT INTO TbCd (Code, Name, Spell, TId) VALUES ("A0002", "藏金阁续集", "CJGXJ", 1))",

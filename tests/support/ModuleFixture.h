@@ -2,6 +2,9 @@
 
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
+#include "store/engine/Errors.h"
+#include "tests/support/CatalogFixture.h"
+#include "tests/support/FixtureFailure.h"
 
 #include <QAbstractItemModel>
 #include <QStringList>
@@ -13,26 +16,29 @@
 // A fresh catalog in a temporary folder with the data module on it, made the
 // program's data module (DM) for one test; folders are written as
 // "ID, Id1, name" rows. Seeded catalogs hold the shipped categories and
-// qualities.
-class TestCatalog
+// qualities. One that cannot be made stops the test (FixtureFailure.h).
+class ModuleFixture
 {
 public:
-    explicit TestCatalog(Schema::Layout layout = Schema::Layout::Build102, bool seed = true)
+    explicit ModuleFixture(Schema::Layout layout = Schema::Layout::Build102, bool seed = true)
     {
-        QVERIFY2(m_dir.isValid(), "no temporary folder");
-        m_path = m_dir.filePath(QStringLiteral("Test.MDB"));
-        Schema::CreateCatalog(m_path, layout, seed);
+        m_path = CatalogFixture::MakeCatalog(m_dir, layout, seed);
         m_dm = std::make_unique<TDM>();
-        m_dm->NameCatalog(m_path);
+        try {
+            m_dm->NameCatalog(m_path);
+        } catch (const EAppError &e) {
+            FixtureFailure::Fail(QStringLiteral("the data module cannot open %1: %2").arg(m_path, e.Message()),
+                                 __FILE__, __LINE__);
+        }
         DM = m_dm.get();
     }
-    ~TestCatalog()
+    ~ModuleFixture()
     {
         if (DM == m_dm.get())
             DM = nullptr;
     }
-    TestCatalog(const TestCatalog &) = delete;
-    TestCatalog &operator=(const TestCatalog &) = delete;
+    ModuleFixture(const ModuleFixture &) = delete;
+    ModuleFixture &operator=(const ModuleFixture &) = delete;
 
     TDM &Dm() { return *m_dm; }
     const QString &Path() const { return m_path; }
@@ -42,8 +48,14 @@ public:
 
     void AddFolders(const QStringList &rows)
     {
-        for (const QString &row : rows)
-            m_dm->ExecuteSQL(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (%1)").arg(row));
+        for (const QString &row : rows) {
+            try {
+                m_dm->ExecuteSQL(QStringLiteral("INSERT INTO TbTree (ID, Id1, Name) VALUES (%1)").arg(row));
+            } catch (const EAppError &e) {
+                FixtureFailure::Fail(QStringLiteral("the folder (%1) cannot be added: %2").arg(row, e.Message()),
+                                     __FILE__, __LINE__);
+            }
+        }
     }
 
 private:
