@@ -217,6 +217,17 @@ void SetChoices(TDAODatabase &db, int fieldId, const QStringList &choices)
     work.Commit();
 }
 
+void ChangeField(TDAODatabase &db, int fieldId, const QString &name, const QStringList &choices)
+{
+    TDAOTransaction work(db);
+    const TCustomField field = ExistingField(db, fieldId);
+    if (field.Name != CleanName(name))
+        RenameField(db, fieldId, name);
+    if (field.Kind == TFieldKind::Choice)
+        SetChoices(db, fieldId, choices);
+    work.Commit();
+}
+
 void DeleteField(TDAODatabase &db, int fieldId)
 {
     if (!HasTables(db))

@@ -48,6 +48,10 @@ void RenameField(TDAODatabase &db, int fieldId, const QString &name);
 // EAppError names it and how many discs hold it.
 void SetChoices(TDAODatabase &db, int fieldId, const QStringList &choices);
 
+// Renames the field and, for a 选择 field, replaces its list: one
+// transaction, refused as RenameField and SetChoices refuse.
+void ChangeField(TDAODatabase &db, int fieldId, const QString &name, const QStringList &choices);
+
 // Deletes the field and every disc's value of it, in one transaction.
 void DeleteField(TDAODatabase &db, int fieldId);
 
