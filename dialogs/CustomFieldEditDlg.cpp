@@ -25,7 +25,7 @@ QString KindHint(TFieldKind kind)
     case TFieldKind::Text:
         return u"一行文字，如唱片公司、版本。"_s;
     case TFieldKind::LongText:
-        return u"可以分行的文字，如剧情简介。"_s;
+        return u"可以分行的文字，如剧情。"_s;
     case TFieldKind::Number:
         return u"一个数，如片长、发行年份，按大小排序。"_s;
     case TFieldKind::Date:

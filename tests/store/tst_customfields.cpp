@@ -327,6 +327,9 @@ void TestCustomFields::choiceListsKeepWhatDiscsHold()
     QString refusal = Refusal([&] { SetChoices(db, id, {u"蓝光"_s}); });
     QVERIFY2(refusal.contains(u"还有 2 张光盘的“介质格式”是“DVD”"_s), qPrintable(refusal));
     QCOMPARE(Fields(db).first().Choices, (QStringList{u"DVD"_s, u"蓝光"_s}));
+    // Renamed with a list refused: neither change is kept.
+    QVERIFY(Refusal([&] { ChangeField(db, id, u"格式"_s, {u"CD"_s}); }).contains(u"不能把它从选择列表里删去"_s));
+    QCOMPARE(Fields(db).first().Name, u"介质格式"_s);
 
     // Spelt anew, the choice stays the discs' choice.
     SetChoices(db, id, {u"Dvd"_s, u"CD"_s});
