@@ -106,8 +106,10 @@ QStringList CreateStatements()
         // values; it is 0 for the other kinds.
         u"CREATE TABLE TbFieldValue (CdId INTEGER NOT NULL, FieldId INTEGER NOT NULL, "
         "Ord INTEGER NOT NULL DEFAULT 0, Value NOT NULL, PRIMARY KEY (CdId, FieldId, Ord))"_s,
-        // Finding, sorting and counting by one field read this index alone.
-        u"CREATE INDEX TbFieldValueField ON TbFieldValue(FieldId, Value, CdId)"_s,
+        // Finding, sorting and counting by one field, and reading all of a
+        // field's values, read this index alone: without Ord in it, every
+        // row would be fetched from the table.
+        u"CREATE INDEX TbFieldValueField ON TbFieldValue(FieldId, Value, CdId, Ord)"_s,
         u"CREATE TRIGGER TbCdDeleteFieldValues AFTER DELETE ON TbCd "
         "BEGIN DELETE FROM TbFieldValue WHERE CdId=OLD.ID; END"_s,
     };
@@ -342,8 +344,8 @@ QHash<int, QVariant> FieldValues(TDAODatabase &db, int fieldId)
     const std::optional<TCustomField> field = FindField(Fields(db), fieldId);
     if (!field)
         return values;
-    TBoundStatement q(db, u"SELECT CdId, Value, typeof(Value) FROM TbFieldValue WHERE FieldId=?1 "
-                          "ORDER BY CdId, Ord"_s);
+    TBoundStatement q(db, u"SELECT CdId, Value, typeof(Value) FROM TbFieldValue "
+                          "WHERE FieldId=?1 ORDER BY CdId, Ord"_s);
     q.Bind(1, fieldId);
     while (q.Next()) {
         const int cdId = int(q.Int(0));
