@@ -12,6 +12,7 @@
 #include "browser/DetailView.h"
 #include "dialogs/AddCdDlg.h"
 #include "dialogs/AddTreeDlg.h"
+#include "dialogs/CustomFieldsDlg.h"
 #include "dialogs/ExportDiscs.h"
 #include "dialogs/FindFileForm.h"
 #include "dialogs/FindForm.h"
@@ -171,6 +172,12 @@ void TMainFm::BuildMenus()
     mOption = action(mSystem, "mOption", QStringLiteral("喜好设置..."), &TMainFm::mOptionClick);
     mSkin = action(mSystem, "mSkin", QStringLiteral("更换皮肤..."), &TMainFm::mSkinClick);
     mClearSkin = action(mSystem, "mClearSkin", QStringLiteral("清除皮肤"), &TMainFm::mClearSkinClick);
+    mSystem->addSeparator();
+    QAction *mCustomFields = mSystem->addAction(QStringLiteral("自定义字段..."));
+    mCustomFields->setObjectName(QStringLiteral("mCustomFields"));
+    connect(mCustomFields, &QAction::triggered, this, Guarded([this] { ShowCustomFields(DM->DbBase, this); }));
+    connect(mSystem, &QMenu::aboutToShow, mCustomFields,
+            [mCustomFields] { mCustomFields->setEnabled(DM && DM->DbBase.Connected()); });
 
     QMenu *n16 = menuBar()->addMenu(QStringLiteral("帮助"));
     n16->setObjectName(QStringLiteral("N16"));
