@@ -4,16 +4,13 @@ namespace FileNames {
 
 bool IsPlainFileName(const QString &name)
 {
-    if (name.isEmpty())
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
-    bool onlyDots = true;
     for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20)
             return false;
-        if (c != QLatin1Char('.'))
-            onlyDots = false;
     }
-    return !onlyDots;
+    return true;
 }
 
 } // namespace FileNames

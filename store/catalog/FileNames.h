@@ -7,9 +7,9 @@
 namespace FileNames {
 
 // A name that can only mean a file directly inside its folder: not empty,
-// no folder separator of either platform, no drive (":"), no control
-// character (NUL included), not made of dots only ("." and ".." lead out of
-// the folder; where trailing dots are dropped, "..." does too).
+// not "." or "..", no folder separator of either platform, no control
+// character (NUL included). A ":" or a name of three dots is an ordinary
+// file name here, and catalogs named so must stay reachable.
 bool IsPlainFileName(const QString &name);
 
 } // namespace FileNames
