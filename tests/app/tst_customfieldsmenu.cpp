@@ -2,7 +2,7 @@
 // dialog on the catalog open, and is greyed while no catalog is open.
 #include "dialogs/CustomFieldsDlg.h"
 #include "store/catalog/CustomFields.h"
-#include "tests/support/TestProgram.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/WhenShown.h"
 
 #include <QAction>
@@ -24,7 +24,7 @@ private slots:
 
 void TestCustomFieldsMenu::opensOnTheCatalogOpen()
 {
-    TestProgram program;
+    ProgramFixture program;
     program.Start();
     auto *menu = MainFm->menuBar()->findChild<QMenu *>(u"mSystem"_s);
     QVERIFY(menu);
