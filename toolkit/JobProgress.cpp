@@ -101,6 +101,10 @@ bool Run(QWidget *parent, const QString &path, const QString &password, const TO
     QObject::connect(&worker, &TCatalogWorker::Finished, &loop, [&](quint64 job, std::exception_ptr raised) {
         if (job != id)
             return;
+        // The worker let go of its lock after the job ended: taking it here
+        // orders what the job wrote before what this thread reads next, in
+        // a way race detectors see too.
+        (void)worker.Busy();
         finished = true;
         error = raised;
         loop.quit();
