@@ -13,7 +13,9 @@
 #include "toolkit/JobProgress.h"
 
 #include <QAction>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTextBrowser>
@@ -28,6 +30,7 @@ class TestLongJobs : public QObject
 private slots:
     void initTestCase();
     void windowPaintsWhileAScanWaits();
+    void cancelledScanKeepsTheContents();
     void versionCheckHoldsAHandedOverCatalog();
 
 private:
@@ -58,6 +61,14 @@ void WriteFile(const QString &path, qint64 size)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QVERIFY(file.resize(size));
+}
+
+QByteArray CatalogDigest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
 } // namespace
@@ -159,6 +170,51 @@ void TestLongJobs::windowPaintsWhileAScanWaits()
              qPrintable(MainFm->WebBrowser->toPlainText()));
     // The handed-over catalog opens once the command is done.
     QTRY_COMPARE(CurrentDb, other);
+}
+
+void TestLongJobs::cancelledScanKeepsTheContents()
+{
+    TestProgram program;
+    program.Execute({"INSERT INTO TbCd (Code, Name, Spell, TId, CId) VALUES ('B7', '照片备份', 'ZPBF', 1, 1)"});
+    QTemporaryDir disc;
+    // Enough entries for the scan to look at its progress, and so at the
+    // request to stop, on the way.
+    for (int i = 0; i < 300; ++i)
+        WriteFile(disc.filePath(QStringLiteral("a/%1.txt").arg(i)), 0);
+    program.Start();
+    const int id = DM->GetFieldValue(QStringLiteral("SELECT ID AS V FROM TbCd"), QStringLiteral("V")).toInt();
+    const QByteArray before = CatalogDigest(program.Path());
+
+    // Cancel is pressed while the worker waits in the scan's first folder.
+    QSemaphore entered, release;
+    std::atomic<bool> blocked{false};
+    ScanDisc::ChooseVolumeHook = [&](QWidget *) { return Volumes::OfFolder(disc.path()); };
+    ScanDisc::RefuseFolderHook = [&](const QString &) {
+        if (!blocked.exchange(true)) {
+            entered.release();
+            release.tryAcquire(1, 30000);
+        }
+        return false;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!entered.tryAcquire() && clock.elapsed() < 20000)
+            return;
+        if (auto *progress = qobject_cast<TJobProgressDlg *>(QApplication::activeModalWidget()))
+            progress->btnCancel->click();
+        release.release();
+        watch.stop();
+    });
+    watch.start();
+    QVERIFY(!ScanDisc::Run(MainFm, DM->DbBase, id, Volumes::OfFolder(disc.path())));
+    ScanDisc::ChooseVolumeHook = nullptr;
+    ScanDisc::RefuseFolderHook = nullptr;
+
+    QCOMPARE(program.Messages.Texts(), QStringList{QStringLiteral("扫描已取消，光盘内容保持原样。")});
+    QCOMPARE(CatalogDigest(program.Path()), before);
 }
 
 void TestLongJobs::versionCheckHoldsAHandedOverCatalog()
