@@ -10,7 +10,6 @@
 #include "tests/support/CatalogFixture.h"
 
 #include <QSemaphore>
-#include <QSignalSpy>
 #include <QThread>
 
 #include <atomic>
@@ -64,9 +63,42 @@ QString MessageOf(const std::exception_ptr &error, QString *details = nullptr)
     }
 }
 
-std::exception_ptr ErrorOf(const QSignalSpy &finished, int at)
+// What the worker hands to this thread, received as the window receives
+// it: queued, on this thread.
+class Received : public QObject
 {
-    return finished.at(at).at(1).value<std::exception_ptr>();
+public:
+    struct TEnd
+    {
+        quint64 Job;
+        std::exception_ptr Error;
+    };
+    struct TStep
+    {
+        qint64 Done, Total;
+        QString Text;
+    };
+
+    explicit Received(TCatalogWorker &worker)
+    {
+        connect(&worker, &TCatalogWorker::Finished, this, [this, &worker](quint64 job, std::exception_ptr error) {
+            (void)worker.Busy(); // orders the job's writes before this thread's reads
+            Ends.push_back({job, error});
+        });
+        connect(&worker, &TCatalogWorker::Progress, this,
+                [this](quint64, qint64 done, qint64 total, const QString &text) {
+                    Steps.push_back({done, total, text});
+                });
+    }
+    int size() const { return int(Ends.size()); }
+
+    std::vector<TEnd> Ends;
+    std::vector<TStep> Steps;
+};
+
+std::exception_ptr ErrorOf(const Received &finished, int at)
+{
+    return finished.Ends[size_t(at)].Error;
 }
 
 } // namespace
@@ -80,7 +112,7 @@ void TestCatalogWorker::jobsRunInOrderOnTheirOwnConnection()
     const QString before = Scalar(window, QStringLiteral("SELECT COUNT(*) FROM TbTree"));
 
     TCatalogWorker worker;
-    QSignalSpy finished(&worker, &TCatalogWorker::Finished);
+    Received finished(worker);
     std::vector<int> order;
     QThread *workerThread = nullptr;
     int workerSerial = 0;
@@ -97,8 +129,8 @@ void TestCatalogWorker::jobsRunInOrderOnTheirOwnConnection()
     QTRY_COMPARE(finished.size(), 2);
     QVERIFY(!worker.Busy());
 
-    QCOMPARE(finished.at(0).at(0).value<quint64>(), first);
-    QCOMPARE(finished.at(1).at(0).value<quint64>(), second);
+    QCOMPARE(finished.Ends[0].Job, first);
+    QCOMPARE(finished.Ends[1].Job, second);
     QVERIFY(!ErrorOf(finished, 0) && !ErrorOf(finished, 1));
     QCOMPARE(order, (std::vector<int>{1, 2}));
     QVERIFY(workerThread && workerThread != QThread::currentThread());
@@ -125,7 +157,7 @@ void TestCatalogWorker::errorsReachTheCaller()
     CatalogFixture catalog;
     const QByteArray digest = CatalogFixture::Digest(catalog.Path());
     TCatalogWorker worker;
-    QSignalSpy finished(&worker, &TCatalogWorker::Finished);
+    Received finished(worker);
     const QString path = kind == 3 ? catalog.FilePath(QStringLiteral("missing.MDB")) : catalog.Path();
     worker.Post(path, Password(), [kind](TCatalogJob &job) {
         TDAOTransaction work(job.Db());
@@ -164,7 +196,7 @@ void TestCatalogWorker::cancelStopsRunningAndWaitingJobs()
 {
     CatalogFixture catalog;
     TCatalogWorker worker;
-    QSignalSpy finished(&worker, &TCatalogWorker::Finished);
+    Received finished(worker);
     QSemaphore started;
     bool firstStopped = false, secondCancelledAtStart = false;
     const quint64 first = worker.Post(catalog.Path(), Password(), [&](TCatalogJob &job) {
@@ -193,19 +225,19 @@ void TestCatalogWorker::progressIsThinnedButEndsFull()
 {
     CatalogFixture catalog;
     TCatalogWorker worker;
-    QSignalSpy progress(&worker, &TCatalogWorker::Progress);
-    QSignalSpy finished(&worker, &TCatalogWorker::Finished);
+    Received finished(worker);
+    const std::vector<Received::TStep> &progress = finished.Steps;
     constexpr qint64 Steps = 200000;
     worker.Post(catalog.Path(), Password(), [](TCatalogJob &job) {
         for (qint64 done = 1; done <= Steps; ++done)
             job.Report(done, Steps, done == 1 ? QStringLiteral("开始") : QString());
     });
     QTRY_COMPARE(finished.size(), 1);
-    QVERIFY(!progress.isEmpty());
+    QVERIFY(!progress.empty());
     QVERIFY2(progress.size() < 1000, qPrintable(QString::number(progress.size())));
-    QCOMPARE(progress.first().at(3).toString(), QStringLiteral("开始"));
-    QCOMPARE(progress.last().at(1).toLongLong(), Steps);
-    QCOMPARE(progress.last().at(2).toLongLong(), Steps);
+    QCOMPARE(progress.front().Text, QStringLiteral("开始"));
+    QCOMPARE(progress.back().Done, Steps);
+    QCOMPARE(progress.back().Total, Steps);
 }
 
 void TestCatalogWorker::importOnTheWorkerIsAllOrNothing()
@@ -229,7 +261,7 @@ void TestCatalogWorker::importOnTheWorkerIsAllOrNothing()
     // Copying the second row's cover runs out of memory: the import, on the
     // worker, rolls back and the error reaches this thread.
     TCatalogWorker worker;
-    QSignalSpy finished(&worker, &TCatalogWorker::Finished);
+    Received finished(worker);
     ImportStore::TReport report;
     report.Added = -1;
     worker.Post(catalog.Path(), Password(), [&](TCatalogJob &job) {
@@ -279,7 +311,7 @@ void TestCatalogWorker::rowCheckingThreadsHandBackTheirErrors()
     };
 
     TCatalogWorker worker;
-    QSignalSpy finished(&worker, &TCatalogWorker::Finished);
+    Received finished(worker);
     worker.Post(catalog.Path(), Password(), [&](TCatalogJob &) {
         jobThread = QThread::currentThread();
         ImportPlan::Build(records, settings);
