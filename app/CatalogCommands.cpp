@@ -8,6 +8,7 @@
 #include "store/catalog/PictureFiles.h"
 #include "store/catalog/UpgradeUnit.h"
 #include "store/engine/Errors.h"
+#include "toolkit/JobProgress.h"
 #include "toolkit/MessageBoxes.h"
 #include "toolkit/WaitCursor.h"
 
@@ -100,6 +101,19 @@ bool HasCatalog(const QString &currentDb)
     return false;
 }
 
+// A long step of a command (copying or checking a whole catalog, packing or
+// unpacking an archive) on the worker, the window painting meanwhile. The
+// step opens what it works on itself.
+void RunLong(QWidget *parent, const QString &currentDb, const QString &password, const QString &title,
+             const QString &label, const std::function<void()> &work)
+{
+    JobProgress::TOptions options;
+    options.Title = title;
+    options.Label = label;
+    options.ShowAtOnce = false;
+    JobProgress::Run(parent, currentDb, password, options, [&work](TCatalogJob &) { work(); });
+}
+
 } // namespace
 
 std::function<QString(QWidget *, const QString &)> ChooseBackupFileHook = ChooseBackupFile;
@@ -114,10 +128,9 @@ void RunBackup(QWidget *parent, TDM &dm, const QString &currentDb)
     const QString path = ChooseBackupFileHook(parent, QFileInfo(currentDb).fileName());
     if (path.isEmpty())
         return;
-    {
-        const TWaitCursor busy; // a large catalog takes a moment to copy
-        CatalogBackup::BackupCatalog(currentDb, dm.DbBase.Password(), path);
-    }
+    const QString password = dm.DbBase.Password();
+    RunLong(parent, currentDb, password, QStringLiteral("备份光盘夹"), QStringLiteral("正在备份光盘夹..."),
+            [&] { CatalogBackup::BackupCatalog(currentDb, password, path); });
     Msg::Information(QStringLiteral("光盘夹已备份到“%1”。").arg(QDir::toNativeSeparators(path)));
 }
 
@@ -140,10 +153,9 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
 
     if (!CatalogBackup::SameFile(destination, currentDb) || CatalogBackup::SameFile(source, destination)) {
         QString safetyCopy;
-        {
-            const TWaitCursor busy; // the whole file is checked
-            safetyCopy = CatalogBackup::RestoreCatalog(source, destination, password);
-        }
+        // The whole file is checked first.
+        RunLong(parent, currentDb, password, QStringLiteral("恢复光盘夹"), QStringLiteral("正在恢复光盘夹..."),
+                [&] { safetyCopy = CatalogBackup::RestoreCatalog(source, destination, password); });
         Msg::Information(QStringLiteral("账本恢复成功！请选择打开账本开始使用。") +
                          SafetyCopyText(destination, safetyCopy));
         return;
@@ -151,8 +163,8 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
 
     // The open catalog's own file: never replaced under the open connection.
     try {
-        const TWaitCursor busy;
-        CatalogBackup::CheckCatalogFile(source, password);
+        RunLong(parent, currentDb, password, QStringLiteral("恢复光盘夹"), QStringLiteral("正在检查光盘夹文件..."),
+                [&] { CatalogBackup::CheckCatalogFile(source, password); });
     } catch (const EAppError &e) {
         throw EFileError(QStringLiteral("恢复光盘夹失败：") + e.Message());
     }
@@ -166,14 +178,17 @@ void RunRestore(QWidget *parent, TDM &dm, const QString &currentDb, const std::f
     // the restore failed.
     auto reopen = [&] {
         const TWaitCursor busy; // a restored older catalog is upgraded
+        // A fresh connection, even if something read the catalog meanwhile:
+        // never one to the file that was replaced.
+        dm.DbBase.SetConnected(false);
         dm.DbBase.SetConnected(true);
         UpgradeDb(dm);
         reloadPanes();
     };
     QString safetyCopy;
     try {
-        const TWaitCursor busy;
-        safetyCopy = CatalogBackup::RestoreCatalog(source, destination, password);
+        RunLong(parent, currentDb, password, QStringLiteral("恢复光盘夹"), QStringLiteral("正在恢复光盘夹..."),
+                [&] { safetyCopy = CatalogBackup::RestoreCatalog(source, destination, password); });
     } catch (...) {
         reopen();
         throw;
@@ -192,13 +207,13 @@ void RunFullBackup(QWidget *parent, TDM &dm, const QString &currentDb, const QSt
     if (path.isEmpty())
         return;
     FullBackup::TBackupReport report;
-    {
-        const TWaitCursor busy;
+    const QString password = dm.DbBase.Password();
+    RunLong(parent, currentDb, password, QStringLiteral("完整备份"), QStringLiteral("正在写入完整备份..."), [&] {
         report = FullBackup::WriteArchive(
-            currentDb, dm.DbBase.Password(),
+            currentDb, password,
             [&pictureFolder](const QString &name) { return PictureFiles::StoredPictureFile(pictureFolder, name); },
             path);
-    }
+    });
     QString text = QStringLiteral("完整备份已写入“%1”，其中有 %2 张光盘、%3 个封面图片。")
                        .arg(QDir::toNativeSeparators(path))
                        .arg(report.Discs)
@@ -221,10 +236,9 @@ void RunFullRestore(QWidget *parent, TDM &dm, const QString &currentDb, const QS
         return;
     const QString password = dm.DbBase.Password();
     std::unique_ptr<FullBackup::TArchive> content;
-    {
-        const TWaitCursor busy; // every entry is read and checked
-        content = std::make_unique<FullBackup::TArchive>(archive, password);
-    }
+    // Every entry is read and checked.
+    RunLong(parent, currentDb, password, QStringLiteral("从完整备份恢复"), QStringLiteral("正在检查完整备份..."),
+            [&] { content = std::make_unique<FullBackup::TArchive>(archive, password); });
 
     const QString folder = QFileInfo(currentDb).absolutePath();
     QString name = content->CatalogName();
@@ -253,13 +267,14 @@ void RunFullRestore(QWidget *parent, TDM &dm, const QString &currentDb, const QS
     auto reopen = [&] {
         if (!open)
             return;
+        dm.DbBase.SetConnected(false);
         dm.DbBase.SetConnected(true);
         UpgradeDb(dm);
         reloadPanes();
     };
     try {
-        const TWaitCursor busy;
-        report = content->Restore(destination, pictureFolder);
+        RunLong(parent, currentDb, password, QStringLiteral("从完整备份恢复"), QStringLiteral("正在恢复完整备份..."),
+                [&] { report = content->Restore(destination, pictureFolder); });
     } catch (...) {
         reopen();
         throw;

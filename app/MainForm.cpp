@@ -725,7 +725,7 @@ void TMainFm::mCompressClick()
 void TMainFm::mImportClick()
 {
     const int folder = RunImport(this, ChooseImportFileHook, DM->DbBase, CdTree->CurrentFolderId(),
-                                 AppFolder + QStringLiteral("/Picture"), &QCd);
+                                 AppFolder + QStringLiteral("/Picture"));
     if (folder == 0)
         return;
     CdTree->LoadCdTree();
@@ -736,7 +736,7 @@ void TMainFm::mImportClick()
 void TMainFm::mMergeClick()
 {
     const int folder =
-        RunMerge(this, ChooseMergeFileHook, DM->DbBase, CurrentDb, &QCd, AppFolder + QStringLiteral("/Picture"));
+        RunMerge(this, ChooseMergeFileHook, DM->DbBase, CurrentDb, AppFolder + QStringLiteral("/Picture"));
     if (folder == 0)
         return;
     CdTree->LoadCdTree();

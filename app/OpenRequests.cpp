@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "dialogs/OpenDbForm.h"
 #include "toolkit/CommandGuard.h"
+#include "toolkit/CommandHold.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -27,6 +28,13 @@ void OpenPending(QPointer<TMainFm> window)
     retryScheduled = false;
     if (!window || pendingFile.isEmpty())
         return;
+    // A command waiting in a loop of its own (a job on the worker, the
+    // version check) finishes on the catalog it started on first.
+    if (TCommandHold::Held()) {
+        retryScheduled = true;
+        QTimer::singleShot(200, window, [window] { OpenPending(window); });
+        return;
+    }
     if (QWidget *modal = QApplication::activeModalWidget()) {
         // The open dialog was asking for a catalog: the request answers it.
         if (auto *openDialog = qobject_cast<TOpenDbFm *>(modal)) {

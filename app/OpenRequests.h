@@ -9,5 +9,6 @@ class TMainFm;
 // screen, file takes the place of the catalog named on the command line.
 // While a dialog is open, the open dialog is answered with the file (it
 // closes, and the window opens the file in its place); any other dialog
-// comes to the front and the file opens once it is closed.
+// comes to the front and the file opens once it is closed. While a command
+// waits in a loop of its own (TCommandHold), the file opens after it.
 void HandleOpenRequest(TMainFm &window, const QString &file);

@@ -2,6 +2,7 @@
 
 #include "store/catalog/CatalogSettings.h"
 #include "store/catalog/DataModule.h"
+#include "toolkit/CommandHold.h"
 #include "toolkit/MessageBoxes.h"
 
 #include <QDesktopServices>
@@ -125,8 +126,12 @@ TVersionClient::Reply TVersionClient::Get(const QUrl &url) const
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, readSome);
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(m_timeoutMs);
-    if (!reply->isFinished())
+    if (!reply->isFinished()) {
+        // The command goes on with the catalog it started on: a catalog
+        // handed over by a later start meanwhile opens after it.
+        const TCommandHold hold;
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     timer.stop();
 
     Reply result;

@@ -5,20 +5,18 @@
 #include "store/catalog/ImportFields.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/DAODatabase.h"
-#include "store/engine/DAOQuery.h"
 #include "store/engine/DateUtils.h"
 #include "store/engine/Errors.h"
 #include "toolkit/CommandGuard.h"
+#include "toolkit/JobProgress.h"
 #include "toolkit/MessageBoxes.h"
 #include "toolkit/PictureFiles.h"
 
 #include <QAbstractListModel>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,7 +29,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
@@ -431,33 +428,22 @@ void TImportDlg::btnImportClick()
             copied << pictures.filePath(stored.name);
         return stored.name;
     };
-    std::unique_ptr<QProgressDialog> progress;
-    if (m_rows.size() >= ProgressFrom) {
-        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在导入光盘..."), QStringLiteral("取消"), 0,
-                                                     int(m_rows.size()), this);
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(0);
-        progress->setValue(0);
-    }
-    int done = 0;
-    QElapsedTimer sincePaint;
-    sincePaint.start();
-    callbacks.Step = [&] {
-        ++done;
-        if (progress && sincePaint.elapsed() >= 50) {
-            progress->setValue(done);
-            // Only the modal bar takes input meanwhile: its cancel button.
-            QCoreApplication::processEvents();
-            sincePaint.restart();
-            return !progress->wasCanceled();
-        }
-        return true;
-    };
+    JobProgress::TOptions options;
+    options.Title = windowTitle();
+    options.Label = QStringLiteral("正在导入光盘...");
+    options.Cancellable = true;
+    options.ShowAtOnce = m_rows.size() >= ProgressFrom;
+    const qint64 steps = m_rows.size();
+    const int target = TargetFolder();
     try {
-        std::unique_ptr<TDAOSuspendGuard> suspended;
-        if (ListQuery)
-            suspended = std::make_unique<TDAOSuspendGuard>(*ListQuery);
-        m_report = ImportStore::Import(m_db, m_rows, TargetFolder(), callbacks);
+        JobProgress::Run(this, m_db, options, [&, steps, target](TCatalogJob &job) {
+            qint64 done = 0;
+            callbacks.Step = [&job, &done, steps] {
+                job.Report(++done, steps);
+                return !job.Cancelled();
+            };
+            m_report = ImportStore::Import(job.Db(), m_rows, target, callbacks);
+        });
     } catch (...) {
         for (const QString &file : copied)
             QFile::remove(file);
@@ -504,7 +490,7 @@ void TImportReportDlg::btnSaveClick()
 }
 
 int RunImport(QWidget *parent, const std::function<QString()> &chooseFile, TDAODatabase &db, int currentFolder,
-              const QString &pictureFolder, TDAOQuery *listQuery)
+              const QString &pictureFolder)
 {
     const QString path = chooseFile();
     if (path.isEmpty())
@@ -514,7 +500,6 @@ int RunImport(QWidget *parent, const std::function<QString()> &chooseFile, TDAOD
         throw EFileError(QStringLiteral("无法读取文件“%1”。").arg(QDir::toNativeSeparators(path)));
     const QByteArray bytes = file.readAll();
     TImportDlg dialog(path, bytes, db, currentFolder, pictureFolder, parent);
-    dialog.ListQuery = listQuery;
     if (dialog.exec() != QDialog::Accepted)
         return 0;
     TImportReportDlg report(dialog.Report().Text(), parent);

@@ -16,13 +16,12 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 class TDAODatabase;
-class TDAOQuery;
 class TProblemLines;
 
 // Importing discs from a comma, tab or semicolon separated file: the
 // dialog shows how the file reads, which column fills which field, the
 // first rows as they will be stored and the rows with problems, then writes
-// the discs in one go.
+// the discs in one go, on the worker with a connection of its own.
 class TImportDlg : public QDialog
 {
     Q_OBJECT
@@ -39,9 +38,6 @@ public:
     QLabel *lbProblems;     // how many rows have problems
     QListView *lstProblems; // every problem of the file and its rows, one line each
     QPushButton *btnImport;
-
-    // The query of the disc list, suspended while the discs are written.
-    TDAOQuery *ListQuery = nullptr;
 
     // After the dialog was accepted: what the import did, and the folder the
     // discs went to.
@@ -95,4 +91,4 @@ public:
 // declined), the import dialog and the report. The folder the discs went to,
 // 0 when nothing was imported.
 int RunImport(QWidget *parent, const std::function<QString()> &chooseFile, TDAODatabase &db, int currentFolder,
-              const QString &pictureFolder, TDAOQuery *listQuery);
+              const QString &pictureFolder);

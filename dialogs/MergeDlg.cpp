@@ -5,25 +5,19 @@
 #include "store/catalog/PictureFiles.h"
 #include "store/catalog/Schema.h"
 #include "store/engine/DAODatabase.h"
-#include "store/engine/DAOQuery.h"
 #include "store/engine/Errors.h"
 #include "toolkit/CommandGuard.h"
-#include "toolkit/WaitCursor.h"
+#include "toolkit/JobProgress.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <memory>
 
 namespace {
 
@@ -97,46 +91,31 @@ TMergeDlg::TMergeDlg(const CatalogMerge::TSource &source, TDAODatabase &db, QWid
 
 void TMergeDlg::btnMergeClick()
 {
-    const int steps = int(m_source.Folders.size() + m_source.Discs.size());
-    std::unique_ptr<QProgressDialog> progress;
-    if (steps >= ProgressFrom) {
-        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在合并光盘夹..."), QStringLiteral("取消"), 0,
-                                                     steps, this);
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(0);
-        progress->setValue(0);
-    }
-    int done = 0;
-    QElapsedTimer sincePaint;
-    sincePaint.start();
-    auto step = [&] {
-        ++done;
-        if (progress && sincePaint.elapsed() >= 50) {
-            progress->setValue(done);
-            // Only the modal bar takes input meanwhile: its cancel button.
-            QCoreApplication::processEvents();
-            sincePaint.restart();
-            return !progress->wasCanceled();
-        }
-        return true;
-    };
-    {
-        std::unique_ptr<TDAOSuspendGuard> suspended;
-        if (ListQuery)
-            suspended = std::make_unique<TDAOSuspendGuard>(*ListQuery);
-        CatalogMerge::THasPicture hasPicture;
-        if (!PictureFolder.isEmpty())
-            hasPicture = [this](const QString &name) {
-                return !PictureFiles::StoredPictureFile(PictureFolder, name).isEmpty();
-            };
-        m_report = CatalogMerge::Merge(m_db, m_source, ImportPlan::TChoice(cbCodeClash->currentData().toInt()), step,
-                                       hasPicture);
-    }
+    const qint64 steps = m_source.Folders.size() + m_source.Discs.size();
+    JobProgress::TOptions options;
+    options.Title = windowTitle();
+    options.Label = QStringLiteral("正在合并光盘夹...");
+    options.Cancellable = true;
+    options.ShowAtOnce = steps >= ProgressFrom;
+    CatalogMerge::THasPicture hasPicture;
+    if (!PictureFolder.isEmpty())
+        hasPicture = [folder = PictureFolder](const QString &name) {
+            return !PictureFiles::StoredPictureFile(folder, name).isEmpty();
+        };
+    const auto codeClash = ImportPlan::TChoice(cbCodeClash->currentData().toInt());
+    JobProgress::Run(this, m_db, options, [this, steps, codeClash, hasPicture](TCatalogJob &job) {
+        qint64 done = 0;
+        auto step = [&job, &done, steps] {
+            job.Report(++done, steps);
+            return !job.Cancelled();
+        };
+        m_report = CatalogMerge::Merge(job.Db(), m_source, codeClash, step, hasPicture);
+    });
     accept();
 }
 
 int RunMerge(QWidget *parent, const std::function<QString()> &chooseFile, TDAODatabase &db, const QString &currentDb,
-             TDAOQuery *listQuery, const QString &pictureFolder)
+             const QString &pictureFolder)
 {
     if (currentDb.isEmpty())
         throw EFileError(QStringLiteral("还没有打开光盘夹：请通过“新建/打开光盘夹..”选择一个光盘夹。"));
@@ -147,12 +126,13 @@ int RunMerge(QWidget *parent, const std::function<QString()> &chooseFile, TDAODa
         throw EFileError(QStringLiteral("“%1”就是当前打开的光盘夹，不能合并到它自己。请选择另一个光盘夹。")
                              .arg(QDir::toNativeSeparators(path)));
     CatalogMerge::TSource source;
-    {
-        const TWaitCursor busy; // an older catalog is upgraded in its copy
-        source = CatalogMerge::Read(path);
-    }
+    JobProgress::TOptions reading;
+    reading.Title = QStringLiteral("合并光盘夹");
+    reading.Label = QStringLiteral("正在读取光盘夹“%1”...").arg(QDir::toNativeSeparators(path));
+    reading.ShowAtOnce = false;
+    // An older catalog is upgraded in its copy: that may take a while.
+    JobProgress::Run(parent, db, reading, [&source, path](TCatalogJob &) { source = CatalogMerge::Read(path); });
     TMergeDlg dialog(source, db, parent);
-    dialog.ListQuery = listQuery;
     dialog.PictureFolder = pictureFolder;
     if (dialog.exec() != QDialog::Accepted)
         return 0;

@@ -10,11 +10,11 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class TDAODatabase;
-class TDAOQuery;
 
 // Merging another catalog into the open one: the dialog says what will be
 // copied and where, lists the discs whose codes clash with one choice for
-// all of them, then writes everything in one go.
+// all of them, then writes everything in one go, on the worker with a
+// connection of its own.
 class TMergeDlg : public QDialog
 {
     Q_OBJECT
@@ -26,8 +26,6 @@ public:
     QComboBox *cbCodeClash; // hidden when no code clashes
     QPushButton *btnMerge;
 
-    // The query of the disc list, suspended while the discs are written.
-    TDAOQuery *ListQuery = nullptr;
     // Where the merged discs' covers are looked for; empty: not looked for.
     QString PictureFolder;
 
@@ -47,4 +45,4 @@ private:
 // and the report, which names the covers pictureFolder lacks. The new
 // folder's Id, 0 when nothing was merged.
 int RunMerge(QWidget *parent, const std::function<QString()> &chooseFile, TDAODatabase &db, const QString &currentDb,
-             TDAOQuery *listQuery, const QString &pictureFolder);
+             const QString &pictureFolder);

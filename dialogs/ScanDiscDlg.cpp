@@ -4,15 +4,13 @@
 #include "store/catalog/ContentsText.h"
 #include "store/catalog/DiscContents.h"
 #include "toolkit/CommandGuard.h"
+#include "toolkit/JobProgress.h"
 #include "toolkit/MessageBoxes.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -119,6 +117,7 @@ void TScanDiscDlg::btnScanClick()
 namespace ScanDisc {
 
 std::function<std::optional<Volumes::TVolume>(QWidget *parent)> ChooseVolumeHook;
+std::function<bool(const QString &path)> RefuseFolderHook;
 
 namespace {
 
@@ -147,35 +146,31 @@ QString Report(const DiscScanner::TResult &result)
 
 bool Run(QWidget *parent, TDAODatabase &db, qint64 discId, const Volumes::TVolume &volume)
 {
-    QProgressDialog progress(QStringLiteral("正在扫描“%1”...").arg(volume.Root), QStringLiteral("取消"), 0, 0, parent);
-    progress.setWindowTitle(QStringLiteral("扫描光盘内容"));
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
-    progress.show();
-    QElapsedTimer sincePaint;
-    sincePaint.start();
-
     DiscContents::TVolume info;
     info.Label = volume.Label;
     info.FsSize = volume.Size;
     info.FsUsed = volume.Used;
-    DiscScanner::TCallbacks callbacks;
-    callbacks.Progress = [&](const DiscScanner::TResult &sofar) {
-        if (sincePaint.elapsed() >= 100) {
-            progress.setLabelText(QStringLiteral("正在扫描“%1”...\n%2 个文件，%3 个文件夹，%4")
-                                      .arg(volume.Root)
-                                      .arg(sofar.Files)
-                                      .arg(sofar.Folders)
-                                      .arg(ContentsText::SizeText(sofar.Bytes)));
-            QCoreApplication::processEvents();
-            sincePaint.restart();
-        }
-        return !progress.wasCanceled();
-    };
-    const DiscScanner::TResult result = ContentsScan::ScanInto(db, discId, volume.Root, info, callbacks);
-    progress.close();
+    const QString root = volume.Root;
+    const std::function<bool(const QString &)> refuse = RefuseFolderHook;
+    DiscScanner::TResult result;
+    JobProgress::TOptions options;
+    options.Title = QStringLiteral("扫描光盘内容");
+    options.Label = QStringLiteral("正在扫描“%1”...").arg(root);
+    options.Cancellable = true;
+    JobProgress::Run(parent, db, options, [&result, root, info, refuse, discId](TCatalogJob &job) {
+        DiscScanner::TCallbacks callbacks;
+        callbacks.Progress = [&job, &root](const DiscScanner::TResult &sofar) {
+            job.Report(0, 0,
+                       QStringLiteral("正在扫描“%1”...\n%2 个文件，%3 个文件夹，%4")
+                           .arg(root)
+                           .arg(sofar.Files)
+                           .arg(sofar.Folders)
+                           .arg(ContentsText::SizeText(sofar.Bytes)));
+            return !job.Cancelled();
+        };
+        callbacks.RefuseFolder = refuse;
+        result = ContentsScan::ScanInto(job.Db(), discId, root, info, callbacks);
+    });
     if (result.Cancelled) {
         Msg::Information(QStringLiteral("扫描已取消，光盘内容保持原样。"));
         return false;

@@ -41,8 +41,8 @@ private:
 
 namespace ScanDisc {
 
-// Reads the volume into the disc with a progress window (files, bytes,
-// cancel) and reports what was read, what could not be read, or that the
+// Reads the volume into the disc on the worker, with a progress window
+// (files, bytes, cancel), and reports what was read, what could not be read, or that the
 // scan was cancelled and the previous contents kept. True when new contents
 // were stored.
 bool Run(QWidget *parent, TDAODatabase &db, qint64 discId, const Volumes::TVolume &volume);
@@ -56,5 +56,8 @@ bool ClearDiscContents(TDAODatabase &db, qint64 discId);
 
 // For tests: replaces the volume dialog; returns the volume or nothing.
 extern std::function<std::optional<Volumes::TVolume>(QWidget *parent)> ChooseVolumeHook;
+// For tests: the scan's hook for each folder (its path below the root),
+// called on the worker's thread; true makes the folder unreadable.
+extern std::function<bool(const QString &path)> RefuseFolderHook;
 
 } // namespace ScanDisc

@@ -1,5 +1,7 @@
 #include "toolkit/BulkProgress.h"
 
+#include "toolkit/CommandHold.h"
+
 #include <QApplication>
 #include <QProgressDialog>
 
@@ -24,7 +26,9 @@ TBulkProgress::TBulkProgress(const QString &label, int steps, QWidget *parent)
     m_dialog->setValue(0);
     m_dialog->show();
     // Once, before the loop changes anything: the window comes up and is
-    // drawn. Input waits until the work is done.
+    // drawn. Input waits until the work is done, and so does a catalog
+    // handed over by a later start.
+    const TCommandHold hold;
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_sincePaint.start();
 }

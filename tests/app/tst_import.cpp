@@ -11,6 +11,7 @@
 #include "store/catalog/Schema.h"
 #include "store/engine/DAODatabase.h"
 #include "tests/support/ProgramFixture.h"
+#include "tests/support/WhenActive.h"
 #include "toolkit/MessageBoxes.h"
 
 #include <QAction>
@@ -132,14 +133,15 @@ void TestImport::importThroughTheMenu()
         // The file names no grade: the preview shows what the discs get.
         previewGrade = dialog->gridPreview->item(0, 6)->text();
         problems = ProblemLines(dialog);
-        QTimer::singleShot(0, MainFm, [&] {
-            auto *report = qobject_cast<TImportReportDlg *>(QApplication::activeModalWidget());
-            QVERIFY(report);
-            reportText = report->edReport->toPlainText();
-            report->ChooseFileHook = [&] { return savedReport; };
-            report->btnSave->click();
-            report->accept();
-        });
+        // The report comes once the discs were written on the worker.
+        WhenActive<TImportReportDlg>(
+            [&](TImportReportDlg &report) {
+                reportText = report.edReport->toPlainText();
+                report.ChooseFileHook = [&] { return savedReport; };
+                report.btnSave->click();
+                report.accept();
+            },
+            "the import report");
         dialog->btnImport->click();
     });
     MainFm->findChild<QAction *>(QStringLiteral("mImport"))->trigger();

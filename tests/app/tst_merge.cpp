@@ -10,6 +10,7 @@
 #include "store/catalog/DataModule.h"
 #include "store/catalog/Schema.h"
 #include "tests/support/ProgramFixture.h"
+#include "tests/support/WhenActive.h"
 #include "toolkit/MessageBoxes.h"
 
 #include <QAction>
@@ -91,23 +92,25 @@ void TestMerge::mergeThroughTheMenu()
     MainFm->ChooseMergeFileHook = [&] { return other; };
     const QString savedReport = program.FilePath(QStringLiteral("合并报告.txt"));
     QString summary, clashes, reportText, reportTitle;
-    QTimer::singleShot(0, MainFm, [&] {
-        auto *dialog = qobject_cast<TMergeDlg *>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        summary = dialog->lbSummary->text();
-        clashes = dialog->lbClashes->text();
-        dialog->cbCodeClash->setCurrentIndex(dialog->cbCodeClash->findData(int(ImportPlan::TChoice::Empty)));
-        QTimer::singleShot(0, MainFm, [&] {
-            auto *report = qobject_cast<TImportReportDlg *>(QApplication::activeModalWidget());
-            QVERIFY(report);
-            reportTitle = report->windowTitle();
-            reportText = report->edReport->toPlainText();
-            report->ChooseFileHook = [&] { return savedReport; };
-            report->btnSave->click();
-            report->accept();
-        });
-        dialog->btnMerge->click();
-    });
+    // The other catalog is read, and later merged, on the worker: each
+    // dialog comes once its work is done.
+    WhenActive<TMergeDlg>(
+        [&](TMergeDlg &dialog) {
+            summary = dialog.lbSummary->text();
+            clashes = dialog.lbClashes->text();
+            dialog.cbCodeClash->setCurrentIndex(dialog.cbCodeClash->findData(int(ImportPlan::TChoice::Empty)));
+            WhenActive<TImportReportDlg>(
+                [&](TImportReportDlg &report) {
+                    reportTitle = report.windowTitle();
+                    reportText = report.edReport->toPlainText();
+                    report.ChooseFileHook = [&] { return savedReport; };
+                    report.btnSave->click();
+                    report.accept();
+                },
+                "the merge report");
+            dialog.btnMerge->click();
+        },
+        "the merge dialog");
     merge->trigger();
 
     QVERIFY2(summary.contains(QStringLiteral("1 个目录和 2 张光盘")) &&
