@@ -7,6 +7,7 @@
 #include "store/catalog/ImportPlan.h"
 #include "store/catalog/ImportStore.h"
 #include "store/engine/Errors.h"
+#include "store/engine/RowReader.h"
 #include "tests/support/CatalogFixture.h"
 
 #include <QSemaphore>
@@ -14,8 +15,6 @@
 
 #include <atomic>
 #include <new>
-
-#include <sqlcipher/sqlite3.h>
 
 class TestCatalogWorker : public QObject
 {
@@ -41,9 +40,7 @@ QString Password()
 QString Scalar(TDAODatabase &db, const QString &sql)
 {
     QString value;
-    db.ForEachRow(sql, [&](sqlite3_stmt *stmt) {
-        value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    });
+    db.ForEachRow(sql, [&](const TRowReader &row) { value = row.Text(0); });
     return value;
 }
 

@@ -5,9 +5,12 @@
 #include "store/catalog/CustomFields.h"
 #include "store/catalog/DataModule.h"
 #include "store/catalog/UpgradeUnit.h"
+#include "store/engine/CatalogOpening.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/Errors.h"
 #include "store/engine/OpeningCheck.h"
+#include "store/engine/RecordNumbers.h"
+#include "store/engine/RowReader.h"
 #include "tests/e2e/CatalogState.h"
 #include "tests/support/CatalogFixture.h"
 
@@ -30,10 +33,10 @@ void AddDiscs(TDAODatabase &db)
 QStringList Rows(TDAODatabase &db, const QString &sql)
 {
     QStringList rows;
-    db.ForEachRow(sql, [&rows](sqlite3_stmt *row) {
+    db.ForEachRow(sql, [&rows](const TRowReader &row) {
         QStringList cells;
-        for (int i = 0; i < sqlite3_column_count(row); ++i)
-            cells << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, i)));
+        for (int i = 0; i < row.Columns(); ++i)
+            cells << row.Text(i);
         rows << cells.join(u'|');
     });
     return rows;
