@@ -54,6 +54,7 @@ start=$SECONDS
 set +e
 PYTHONUNBUFFERED=1 "$runner" -quiet -j"$(nproc)" -p build -clang-tidy-binary "$(command -v "$tidy")" \
   -header-filter="^$root/($layers)/[^/]*\.h$" "${files[@]}" 2>&1 |
+  sed 's/\x1b\[[0-9;]*m//g' |
   grep -vE '^[0-9]+ warnings? generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^Running clang-tidy'
 status=${PIPESTATUS[0]}
 set -e
