@@ -336,9 +336,9 @@ void TMainFm::BuildPanes()
         return EditDisc(disc, {AppFolder + QStringLiteral("/Picture"), TOptions::IsOn(Options.AutoCode)}, this);
     };
     CdList->ScanContents = [this](int discId) { return ScanDisc::ScanDiscContents(this, DM->DbBase, discId); };
-    CdList->ClearContents = [this](int discId) { return ScanDisc::ClearDiscContents(DM->DbBase, discId); };
+    CdList->ClearContents = [](int discId) { return ScanDisc::ClearDiscContents(DM->DbBase, discId); };
     CdList->AskLend = [this](int discId, const QString &name) { return LendDisc(DM->DbBase, discId, name, this); };
-    CdList->AskReturn = [this](int discId, const QString &name) { return ReturnDisc(DM->DbBase, discId, name); };
+    CdList->AskReturn = [](int discId, const QString &name) { return ReturnDisc(DM->DbBase, discId, name); };
     connect(CdTree, &TCdTreePane::FolderChosen, this, &TMainFm::ShowCdList);
     connect(CdTree, &TCdTreePane::DiscsMoved, CdList->dgCd, &TDataGrid::ClearSelection);
     connect(CdList, &TCdListPane::DiscLocated, CdTree, &TCdTreePane::LocateFolder);

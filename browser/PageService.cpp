@@ -217,7 +217,7 @@ QString TOurNSHandler::Fill(const PageValues &values) const
 
 QByteArray TOurNSHandler::EncodePage(const QString &page)
 {
-    const QByteArray bytes = GbkText::Encode(page);
+    QByteArray bytes = GbkText::Encode(page);
     if (GbkText::Decode(bytes) == page)
         return bytes;
 
@@ -262,7 +262,7 @@ QString TOurNSHandler::PictureLinkTarget(const QUrl &url) const
 {
     if (!url.isLocalFile())
         return {};
-    const QString path = QDir::cleanPath(url.toLocalFile());
+    QString path = QDir::cleanPath(url.toLocalFile());
     if (path == m_pictureFolder)
         return path;
     const QFileInfo file(path);
@@ -292,7 +292,7 @@ QByteArray TOurNSHandler::PictureBytes(const QString &name) const
         if (PictureFiles::OpenRegularFile(file, path)) {
             // A damaged file would show as a broken picture: the page shows
             // the default cover for what no reader can decode.
-            const QByteArray bytes = file.readAll();
+            QByteArray bytes = file.readAll();
             if (Decodes(path, bytes))
                 return bytes;
         }

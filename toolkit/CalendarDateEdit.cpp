@@ -136,9 +136,10 @@ void TCalendarDateEdit::mousePressEvent(QMouseEvent *event)
 
 bool TCalendarDateEdit::focusNextPrevChild(bool next)
 {
-    // Without a date there are no sections to step through: Tab leaves.
+    // Without a date there are no sections to step through: Tab leaves,
+    // past the date box's own stepping on purpose.
     if (!HasDay())
-        return QWidget::focusNextPrevChild(next);
+        return QWidget::focusNextPrevChild(next); // NOLINT(bugprone-parent-virtual-call)
     return QDateEdit::focusNextPrevChild(next);
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <new>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcCommand, "vorlix.command")
 
@@ -15,7 +16,7 @@ void ShowError(std::exception_ptr error)
     QString details;
     QString statement;
     try {
-        std::rethrow_exception(error);
+        std::rethrow_exception(std::move(error));
     } catch (const EDAOError &e) {
         message = e.Message();
         details = e.Details();

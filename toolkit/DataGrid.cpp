@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 class TDataGrid::Private
@@ -66,7 +67,8 @@ void TDataGrid::Private::Fit()
     int used = 0;
     for (int visual = 0; visual < count; ++visual) {
         const int logical = header->logicalIndex(visual);
-        int width = visual == count - 1 ? available - used : int(available * widths[size_t(logical)] / total + 0.5);
+        int width =
+            visual == count - 1 ? available - used : int(std::lround(available * widths[size_t(logical)] / total));
         width = std::max(width, header->minimumSectionSize());
         used += width;
         header->resizeSection(logical, width + (visual == 0 ? indent : 0));
@@ -304,7 +306,7 @@ QList<TGridColumn> TDataGrid::Columns() const
 {
     QList<TGridColumn> columns = d->columns;
     for (int i = 0; i < d->shown.size() && i < int(d->widths.size()); ++i)
-        columns[d->shown.at(i)].Width = int(d->widths[size_t(i)] + 0.5);
+        columns[d->shown.at(i)].Width = int(std::lround(d->widths[size_t(i)]));
     return columns;
 }
 
@@ -379,7 +381,7 @@ void TDataGrid::SaveLayout(QSettings &settings, const QString &key) const
     for (int visual = 0; visual < d->header->count(); ++visual) {
         const int logical = d->header->logicalIndex(visual);
         order << d->model->Columns().at(logical).FieldName;
-        widths << QString::number(int(d->widths[size_t(logical)] + 0.5));
+        widths << QString::number(int(std::lround(d->widths[size_t(logical)])));
     }
     const int sortColumn = d->model->SortColumn();
     const QString group = key + u'/';

@@ -32,7 +32,7 @@ inline QString FieldOf(const QMimeData *mime, const QObject *source, const QWidg
 // empty when ignored.
 inline QString AcceptColumn(QDropEvent *event, const QWidget *owner)
 {
-    const QString field = FieldOf(event->mimeData(), event->source(), owner);
+    QString field = FieldOf(event->mimeData(), event->source(), owner);
     if (field.isEmpty()) {
         event->ignore();
         return {};

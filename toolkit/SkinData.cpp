@@ -244,7 +244,7 @@ QString ReadSkin(const QString &path)
         Fail(QStringLiteral("皮肤文件“%1”所用的样式表“%2”不存在。").arg(Shown(description), Shown(sheetPath)));
     const QString raw = ReadText(sheetPath, QStringLiteral("样式表"), MaxStyleSheetSize);
     // Pictures are taken from the sheet's own folder.
-    const QString sheet = ResolvePictures(raw, sheetPath, QFileInfo(sheetPath).absoluteDir());
+    QString sheet = ResolvePictures(raw, sheetPath, QFileInfo(sheetPath).absoluteDir());
     if (!SheetParses(sheet))
         Fail(QStringLiteral("样式表“%1”有语法错误，无法使用。").arg(Shown(sheetPath)));
     return sheet;

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
   libsqlcipher-dev sqlcipher
   libquazip1-qt6-dev poppler-utils
-  libbenchmark-dev clang-format-14
+  libbenchmark-dev clang-format-14 clang-tidy-14
   xvfb xauth xdotool x11-apps libxcb1-dev
   fonts-wqy-microhei
   librsvg2-bin file desktop-file-utils appstream lintian

@@ -182,7 +182,7 @@ QString LayoutProblem(sqlite3 *db, QString *details)
 // is replaced only once the new one is complete.
 QString KeepSafetyCopy(const QString &catalog)
 {
-    const QString copy = SafetyCopyPath(catalog);
+    QString copy = SafetyCopyPath(catalog);
     auto fail = [&](const QString &reason) {
         throw EFileError(RestoreFailed + QStringLiteral("无法保留被替换的光盘夹的安全副本“%1”（%2），光盘夹没有改变。")
                                              .arg(QDir::toNativeSeparators(copy), reason));
@@ -342,7 +342,7 @@ QString RestoreCatalog(const QString &source, const QString &destination, const 
         throw EFileError(
             RestoreFailed +
             QStringLiteral("无法读取“%1”（%2）。").arg(QDir::toNativeSeparators(source), in.errorString()));
-    const QString safetyCopy = QFileInfo::exists(destination) ? KeepSafetyCopy(destination) : QString();
+    QString safetyCopy = QFileInfo::exists(destination) ? KeepSafetyCopy(destination) : QString();
     // QSaveFile writes beside the destination and renames on commit; a
     // failure leaves the destination as it was.
     QSaveFile out(destination);

@@ -13,7 +13,7 @@ DiscScanner::TResult ScanInto(TDAODatabase &db, qint64 discId, const QString &ro
     callbacks.Add = [&writer](qint64 parentId, const DiscScanner::TFound &found) {
         return writer.Add(parentId, found.Name, found.Kind, found.Size, found.MTime, found.Unreadable);
     };
-    const DiscScanner::TResult result = DiscScanner::Scan(root, callbacks);
+    DiscScanner::TResult result = DiscScanner::Scan(root, callbacks);
     if (result.Cancelled)
         return result;
     volume.ScanDate = QDateTime::currentDateTime();

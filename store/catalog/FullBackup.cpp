@@ -361,7 +361,7 @@ TArchive::TArchive(const QString &archivePath, const QString &password, const TU
             Refused(archivePath, QStringLiteral("其中的光盘夹文件压缩前有 %1，压缩后只有 %2，不会是加密的光盘夹")
                                      .arg(QLocale::system().formattedDataSize(entries.constFirst().second),
                                           QLocale::system().formattedDataSize(qint64(packedSize))));
-        for (const QJsonValue &value : manifest.value(QStringLiteral("pictures")).toArray()) {
+        for (const auto &value : manifest.value(QStringLiteral("pictures")).toArray()) {
             const QString name = value.toString();
             if (!PlainName(name))
                 Refused(archivePath, QStringLiteral("清单中的封面名称“%1”不可用").arg(name));

@@ -152,7 +152,7 @@ void TDAODataset::Post()
     };
     const QString table = QuotedName(m_target.table);
 
-    auto run = [this](sqlite3_stmt *stmt) {
+    auto run = [](sqlite3_stmt *stmt) {
         const int rc = sqlite3_step(stmt);
         sqlite3_reset(stmt);
         sqlite3_clear_bindings(stmt);
