@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <limits>
+#include <utility>
 
 TJobProgressDlg::TJobProgressDlg(const QString &title, const QString &label, bool cancellable, QWidget *parent)
     : QDialog(parent)
@@ -106,7 +107,7 @@ bool Run(QWidget *parent, const QString &path, const QString &password, const TO
         // a way race detectors see too.
         (void)worker.Busy();
         finished = true;
-        error = raised;
+        error = std::move(raised);
         loop.quit();
     });
     QObject::connect(&dialog, &TJobProgressDlg::Cancelling, &loop, [&] { worker.Cancel(id); });
