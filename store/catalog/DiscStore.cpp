@@ -2,6 +2,7 @@
 
 #include "store/catalog/DiscList.h"
 #include "store/catalog/FolderQueries.h"
+#include "store/catalog/OwnQuery.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/DAOQuery.h"
 #include "store/engine/Errors.h"
@@ -10,13 +11,7 @@ namespace DiscStore {
 
 namespace {
 
-// Opens the statement on a query of this operation's own.
-void OpenOn(TDAOQuery &query, TDAODatabase &db, const QString &sql)
-{
-    query.SetDatabase(&db);
-    query.SetSQL(sql);
-    query.Open();
-}
+using OwnQuery::OpenOn;
 
 // The Id of the first row of the statement, or of the row it appends with
 // these fields set when it has none; the row is written as the statement's

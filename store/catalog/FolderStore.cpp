@@ -1,6 +1,7 @@
 #include "store/catalog/FolderStore.h"
 
 #include "store/catalog/FolderQueries.h"
+#include "store/catalog/OwnQuery.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/DAOQuery.h"
 
@@ -8,19 +9,8 @@ namespace FolderStore {
 
 namespace {
 
-void OpenOn(TDAOQuery &query, TDAODatabase &db, const QString &sql)
-{
-    query.SetDatabase(&db);
-    query.SetSQL(sql);
-    query.Open();
-}
-
-bool HasRows(TDAODatabase &db, const QString &sql)
-{
-    TDAOQuery query;
-    OpenOn(query, db, sql);
-    return query.RowCount() > 0;
-}
+using OwnQuery::HasRows;
+using OwnQuery::OpenOn;
 
 // Sets one field of the folder's row, when the folder is there.
 template <typename Set> void EditFolder(TDAODatabase &db, int folderId, Set set)

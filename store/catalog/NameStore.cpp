@@ -1,27 +1,13 @@
 #include "store/catalog/NameStore.h"
 
+#include "store/catalog/OwnQuery.h"
 #include "store/engine/DAODatabase.h"
 #include "store/engine/DAOQuery.h"
 
 namespace NameStore {
 
-namespace {
-
-void OpenOn(TDAOQuery &query, TDAODatabase &db, const QString &sql)
-{
-    query.SetDatabase(&db);
-    query.SetSQL(sql);
-    query.Open();
-}
-
-bool HasRows(TDAODatabase &db, const QString &sql)
-{
-    TDAOQuery query;
-    OpenOn(query, db, sql);
-    return query.RowCount() > 0;
-}
-
-} // namespace
+using OwnQuery::HasRows;
+using OwnQuery::OpenOn;
 
 bool NameExists(TDAODatabase &db, TNameTable table, const QString &name)
 {
